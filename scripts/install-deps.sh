@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing, fuzzing and benchmarking need.
+# Idempotent: packages already present are left alone, and apt is only asked when
+# something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # test framework
+  googletest libgtest-dev libgmock-dev
+  # libraries the product links
+  libssl-dev libbz2-dev lzma-dev libwavpack-dev libidn2-dev
+  # peers used by tests and benchmarks
+  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales
+  zlib1g-dev libdeflate-dev libdeflate-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# nginx and tinyproxy are started by the tests with private configurations;
+# the packaged system services must not hold ports or pid files.
+for svc in nginx tinyproxy; do
+  if command -v systemctl >/dev/null 2>&1; then
+    systemctl disable --now "$svc" >/dev/null 2>&1 || true
+  fi
+  if [ -x "/etc/init.d/$svc" ]; then "/etc/init.d/$svc" stop >/dev/null 2>&1 || true; fi
+done
+exit 0

@@ -1,0 +1,63 @@
+// The archive library's exceptions. Every class has a fixed message (a resource string, so
+// it can be translated) and an integer error code that item-failure reports carry.
+#pragma once
+
+#include <string>
+
+#include "core/exception.h"
+
+namespace tarvo::unzip {
+
+class EVmException : public core::Exception {
+public:
+  explicit EVmException(std::string message, int errorCode = 0)
+      : core::Exception(std::move(message)), FErrorCode(errorCode) {}
+  int ErrorCode() const noexcept { return FErrorCode; }
+
+private:
+  int FErrorCode;
+};
+
+#define TARVO_VM_EXCEPTION(name, code) /* code: see the .cpp */ \
+  class name : public EVmException {   \
+  public:                              \
+    name();                            \
+  }
+
+TARVO_VM_EXCEPTION(EVmZipVersion, 1);
+TARVO_VM_EXCEPTION(EVmZipInvalidMethod, 2);
+TARVO_VM_EXCEPTION(EVmZipNoExtraction, 3);
+TARVO_VM_EXCEPTION(EVmZipInvalidPassword, 4);
+TARVO_VM_EXCEPTION(EVmZipNoInsertion, 5);
+TARVO_VM_EXCEPTION(EVmZipInvalidFactor, 6);
+TARVO_VM_EXCEPTION(EVmUserAbort, 9);
+TARVO_VM_EXCEPTION(EVmArchiveBusy, 10);
+TARVO_VM_EXCEPTION(EVmZipBadSpanStream, 11);
+TARVO_VM_EXCEPTION(EVmZipSpanOverwrite, 12);
+TARVO_VM_EXCEPTION(EVmNoSuchDirectory, 15);
+TARVO_VM_EXCEPTION(EVmZipBadCRC, 19);
+TARVO_VM_EXCEPTION(EVmFileNotFound, 21);
+TARVO_VM_EXCEPTION(EVmZipInvalidLFH, 22);
+TARVO_VM_EXCEPTION(EVmNoArchive, 23);
+TARVO_VM_EXCEPTION(EVmZipInvalid, 24);
+TARVO_VM_EXCEPTION(EVmReadError, 25);
+TARVO_VM_EXCEPTION(EVmUnhandledType, 28);
+TARVO_VM_EXCEPTION(EVmSpanningNotSupported, 29);
+
+#undef TARVO_VM_EXCEPTION
+
+// "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
+class EVmBadStream : public EVmException {
+public:
+  EVmBadStream();
+  explicit EVmBadStream(const std::string& innerMessage);
+};
+
+// A damaged Deflate or Deflate64 stream: "Vellmora inflate error, possibly a corrupted
+// compressed stream. (Internal cause: <cause>)". Carries no error code.
+class EVmInflateError : public EVmException {
+public:
+  explicit EVmInflateError(const std::string& internalCause);
+};
+
+}  // namespace tarvo::unzip
