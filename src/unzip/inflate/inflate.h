@@ -1,0 +1,50 @@
+// Raw Deflate (RFC 1951) and Deflate64 decoding from one stream into another.
+//
+// Inflate reads from the source's current position and writes at the destination's
+// current position. It returns the checksum of the produced bytes: CRC-32, or Adler-32
+// with option dfc_UseAdler32. A damaged stream raises EVmInflateError; errors of the
+// streams themselves (read or write failures) pass on unchanged. Ending early because the
+// part size was reached or the progress callback asked to stop is not an error: the result
+// is then 0.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/stream.h"
+
+namespace tarvo::unzip {
+
+// Option bits of TVmDeflateHelper::FOptions that the decoder consults.
+enum : std::uint32_t {
+  dfc_Deflate64 = 0x10,
+  dfc_UseAdler32 = 0x20,
+  dfc_TestOnly = 0x40000000,
+};
+
+// Progress in whole percent; setting Abort stops decoding (not an error).
+using TVmProgressStepEvent = std::function<void(int percent, bool& abort)>;
+
+// Settings shared with the compressor; the decoder reads only some of them and fills in
+// the two result sizes.
+struct TVmDeflateHelper {
+  std::uint32_t FOptions = 15;
+  std::int64_t FPartSize = 0;        // > 0: stop once this many bytes were produced
+  std::int64_t FStreamSize = -1;     // for progress; -1 (all ones): use the source's size
+  TVmProgressStepEvent FOnProgressStep;
+  std::string FLogFile;              // empty: no log
+  // Compressor settings, unused when decoding.
+  int FAmpleLength = 8;
+  int FChainLength = 32;
+  int FMaxLazy = 16;
+  int FWindowSize = 32768;
+  char FZipOption = 'n';
+  // Results.
+  std::int64_t FSizeCompressed = 0;  // bytes the source moved (includes read-ahead)
+  std::int64_t FSizeNormal = 0;      // bytes produced
+};
+
+std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper = nullptr);
+
+}  // namespace tarvo::unzip
