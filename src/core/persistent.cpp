@@ -1,0 +1,19 @@
+#include "core/persistent.h"
+
+#include "core/component_strings.h"
+#include "core/format.h"
+
+namespace tarvo::core {
+
+const TClassInfo& TPersistent::StaticClassInfo() noexcept {
+  static const TClassInfo info{"TPersistent", nullptr, {}};
+  return info;
+}
+
+void TPersistent::Assign(const TPersistent& source) { source.AssignTo(*this); }
+
+void TPersistent::AssignTo(TPersistent& dest) const {
+  throw EConvertError(Format(LoadResString(SAssignError), {ClassName(), dest.ClassName()}));
+}
+
+}  // namespace tarvo::core
