@@ -1,0 +1,144 @@
+#include "i18n/domain.h"
+
+#include "core/format.h"
+#include "core/text_case.h"
+#include "i18n/i18n_strings.h"
+#include "i18n/message_box.h"
+
+namespace tarvo::i18n {
+
+using core::Format;
+using core::LoadResString;
+
+namespace {
+
+std::string WithSlash(std::string dir) {
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::string HeaderField(std::string_view header, std::string_view name) {
+  std::size_t start = 0;
+  while (start < header.size()) {
+    std::size_t end = header.find('\n', start);
+    if (end == std::string_view::npos) end = header.size();
+    const std::string_view line = header.substr(start, end - start);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && core::SameText(Trim(line.substr(0, colon)), name))
+      return std::string(Trim(line.substr(colon + 1)));
+    start = end + 1;
+  }
+  return {};
+}
+
+TDomain::TDomain(TFileLocator& locator, std::string domain, std::string directory, std::string language)
+    : FLocator(locator), vDirectory(WithSlash(std::move(directory))), FDomain(std::move(domain)),
+      curlang(std::move(language)) {}
+
+TDomain::~TDomain() { CloseMoFile(); }
+
+void TDomain::CloseMoFile() {
+  if (mofile) FLocator.ReleaseMoFile(mofile);
+  mofile = nullptr;
+  OpenHasFailedBefore = false;
+}
+
+void TDomain::SetDirectory(const std::string& directory) {
+  vDirectory = WithSlash(directory);
+  SpecificFilename.clear();
+  CloseMoFile();
+}
+
+void TDomain::SetLanguageCode(const std::string& language) {
+  CloseMoFile();
+  curlang = language;
+}
+
+void TDomain::SetFilename(const std::string& fileName) {
+  CloseMoFile();
+  SpecificFilename = fileName;
+}
+
+void TDomain::OpenMoFile() {
+  std::string fileName = SpecificFilename;
+  if (fileName.empty()) {
+    fileName = vDirectory + curlang + "/LC_MESSAGES/" + FDomain + ".mo";
+    // A regional code ("fr_BE") falls back to its language ("fr").
+    if (!FLocator.FileExists(fileName))
+      fileName = vDirectory + curlang.substr(0, 2) + "/LC_MESSAGES/" + FDomain + ".mo";
+  }
+  if (!FLocator.FileExists(fileName)) {
+    OpenHasFailedBefore = true;
+    return;
+  }
+  try {
+    mofile = FLocator.GetMoFile(fileName);
+  } catch (...) {
+    // Report a damaged catalog once; after that the texts stay untranslated.
+    OpenHasFailedBefore = true;
+    throw;
+  }
+  bool found = false;
+  const std::string contentType = HeaderField(mofile->gettext("", found), "Content-Type");
+  if (core::UpperCase(contentType).find("CHARSET=UTF-8") == std::string::npos) {
+    FLocator.ReleaseMoFile(mofile);
+    mofile = nullptr;
+    FEnabled = false;
+    ShowMessageBox(Format(LoadResString(SNoUtf8Charset), {curlang, fileName}), LoadResString(SLocalizationProblem),
+                   MB_OK);
+  }
+}
+
+TMoFile* TDomain::Catalog() {
+  if (!mofile && !OpenHasFailedBefore && FEnabled) OpenMoFile();
+  return mofile;
+}
+
+std::string TDomain::gettext(std::string_view msgid) {
+  if (!FEnabled) return std::string(msgid);
+  TMoFile* mo = Catalog();
+  if (!mo) return std::string(msgid);
+  bool found = false;
+  return std::string(mo->gettext(msgid, found));
+}
+
+std::string TDomain::ngettext(std::string_view singular, std::string_view plural, int pluralForm) {
+  const std::string_view fallback = pluralForm == 0 ? singular : plural;
+  if (!FEnabled) return std::string(fallback);
+  TMoFile* mo = Catalog();
+  if (!mo) return std::string(fallback);
+  // A plural entry's msgid is the singular, a zero byte, and the plural; its translation
+  // holds the forms one after another, each ended by a zero byte.
+  std::string key(singular);
+  key += '\0';
+  key += plural;
+  bool found = false;
+  const std::string_view forms = mo->gettext(key, found);
+  if (!found) return std::string(fallback);
+  std::size_t start = 0;
+  for (int i = 0; i < pluralForm; ++i) {
+    const std::size_t zero = forms.find('\0', start);
+    if (zero == std::string_view::npos) return std::string(fallback);
+    start = zero + 1;
+  }
+  if (start > forms.size()) return std::string(fallback);
+  const std::size_t end = forms.find('\0', start);
+  return std::string(forms.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+}
+
+std::string TDomain::GetTranslationProperty(std::string_view name) {
+  TMoFile* mo = FEnabled ? Catalog() : nullptr;
+  if (!mo) return {};
+  bool found = false;
+  return HeaderField(mo->gettext("", found), name);
+}
+
+}  // namespace tarvo::i18n

@@ -1,0 +1,196 @@
+#include "i18n/file_locator.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+
+namespace tarvo::i18n {
+
+namespace {
+
+constexpr char kMarkerPrefix[] = "TRC";
+// Stored backwards so that neither marker appears whole anywhere in our own binary.
+constexpr char kBeginGuidReversed[] = "34F0B58E2D17-C3A9-85E4-D7B4-19A2C0F6";
+constexpr char kEndGuidReversed[] = "85B2A1C6F7E0-9D4B-68F4-B1C2-70D59E3A";
+
+// Markers are searched in blocks of this many bytes, each joined to the previous one.
+constexpr std::size_t kAnalyzeBlockSize = 100000;
+// A relative catalog name longer than this is taken as damage.
+constexpr std::uint64_t kMaxEmbeddedNameLength = 4096;
+// Entries in one block, at most; the chain also has to move forward at every step.
+constexpr std::size_t kMaxEmbeddedEntries = 100000;
+constexpr std::uint64_t kEntryHeaderSize = 24;
+
+std::string Marker(const char* reversedGuid) {
+  std::string guid(reversedGuid);
+  std::reverse(guid.begin(), guid.end());
+  return kMarkerPrefix + guid;
+}
+
+std::uint64_t Get64(const unsigned char* p) {
+  std::uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+void Put64(std::string& out, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// Position of the first occurrence of marker, 0 when absent.
+std::uint64_t FindMarker(std::ifstream& in, const std::string& marker) {
+  in.clear();
+  in.seekg(0);
+  std::string previous, current(kAnalyzeBlockSize, '\0');
+  std::uint64_t previousStart = 0;
+  while (in) {
+    in.read(current.data(), static_cast<std::streamsize>(kAnalyzeBlockSize));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (got == 0) break;
+    std::string joined = previous + current.substr(0, got);
+    const std::size_t at = joined.find(marker);
+    if (at != std::string::npos) return previousStart + at;
+    previousStart += previous.size();
+    previous = current.substr(0, got);
+  }
+  return 0;
+}
+
+std::string TrimName(std::string_view raw) {
+  std::size_t b = 0, e = raw.size();
+  while (b < e && static_cast<unsigned char>(raw[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(raw[e - 1]) <= ' ') --e;
+  std::string name(raw.substr(b, e - b));
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
+}  // namespace
+
+std::string EmbedBeginMarker() { return Marker(kBeginGuidReversed); }
+std::string EmbedEndMarker() { return Marker(kEndGuidReversed); }
+
+std::string BuildEmbeddedBlock(const std::vector<std::pair<std::string, std::string>>& files) {
+  std::string block = EmbedBeginMarker();
+  const std::uint64_t h = block.size();
+  std::vector<std::uint64_t> dataPos;
+  for (auto& f : files) {
+    dataPos.push_back(block.size() - h);
+    block += f.second;
+  }
+  const std::uint64_t first = block.size() - h;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::uint64_t here = block.size() - h;
+    const std::uint64_t next = here + kEntryHeaderSize + files[i].first.size();
+    Put64(block, next);
+    Put64(block, dataPos[i]);
+    Put64(block, files[i].second.size());
+    block += files[i].first;
+  }
+  block.append(kEntryHeaderSize, '\0');  // the entry that ends the chain
+  Put64(block, first);
+  block += EmbedEndMarker();
+  return block;
+}
+
+TFileLocator::~TFileLocator() {
+  for (auto& [key, mo] : MoFiles) delete mo;
+}
+
+void TFileLocator::Analyze(const std::string& exe) {
+  executable = exe;
+  const std::size_t slash = exe.rfind('/');
+  basedirectory = slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
+  filelist.clear();
+  try {
+    std::ifstream in(exe, std::ios::binary);
+    if (!in) return;
+    const std::uint64_t begin = FindMarker(in, EmbedBeginMarker());
+    if (begin == 0) return;
+    const std::uint64_t end = FindMarker(in, EmbedEndMarker());
+    if (end == 0) return;
+    const std::uint64_t h = begin + EmbedBeginMarker().size();
+    if (end < h + 8) return;
+    // Everything the chain may point at lies between H and the first-entry field.
+    const std::uint64_t limit = end - 8 - h;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(h));
+    if (limit > SIZE_MAX / 2) return;
+    std::string area(static_cast<std::size_t>(limit + 8), '\0');
+    in.read(area.data(), static_cast<std::streamsize>(area.size()));
+    if (static_cast<std::uint64_t>(in.gcount()) != area.size()) return;
+    const auto* p = reinterpret_cast<const unsigned char*>(area.data());
+    std::uint64_t pos = Get64(p + limit);
+    for (std::size_t count = 0; count < kMaxEmbeddedEntries; ++count) {
+      if (pos > limit || limit - pos < 8) return;
+      const std::uint64_t next = Get64(p + pos);
+      if (next == 0) return;
+      if (limit - pos < kEntryHeaderSize || next < pos + kEntryHeaderSize || next > limit) return;
+      const std::uint64_t dataPos = Get64(p + pos + 8);
+      const std::uint64_t size = Get64(p + pos + 16);
+      const std::uint64_t nameLength = next - pos - kEntryHeaderSize;
+      if (nameLength > kMaxEmbeddedNameLength) return;
+      if (dataPos > limit || size > limit - dataPos) return;
+      const std::string name = TrimName(std::string_view(area).substr(pos + kEntryHeaderSize, nameLength));
+      if (!name.empty()) filelist[name] = TEmbeddedFileInfo{h + dataPos, size};
+      pos = next;
+    }
+  } catch (...) {
+    // A damaged block must not stop the program; what was read so far stays.
+  }
+}
+
+const TEmbeddedFileInfo* TFileLocator::FindEmbedded(const std::string& fileName) const {
+  if (basedirectory.empty() || fileName.size() <= basedirectory.size() ||
+      fileName.compare(0, basedirectory.size(), basedirectory) != 0)
+    return nullptr;
+  auto it = filelist.find(fileName.substr(basedirectory.size()));
+  return it == filelist.end() ? nullptr : &it->second;
+}
+
+bool TFileLocator::FileExists(const std::string& fileName) const {
+  if (FindEmbedded(fileName)) return true;
+  struct stat st {};
+  return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+TMoFile* TFileLocator::GetMoFile(const std::string& fileName) {
+  std::string realName = fileName;
+  std::uint64_t offset = 0, size = TMoFile::kWholeFile;
+  if (const TEmbeddedFileInfo* info = FindEmbedded(fileName)) {
+    realName = executable;
+    offset = info->offset;
+    size = info->size;
+  }
+  const std::string key = realName + " //\\\\ " + std::to_string(offset);
+  std::unique_lock lock(MoFilesCS);
+  TMoFile*& slot = MoFiles[key];
+  if (!slot) {
+    try {
+      slot = new TMoFile(realName, offset, size);
+    } catch (...) {
+      MoFiles.erase(key);
+      throw;
+    }
+  }
+  ++slot->Users;
+  return slot;
+}
+
+void TFileLocator::ReleaseMoFile(TMoFile* moFile) {
+  if (!moFile) return;
+  std::unique_lock lock(MoFilesCS);
+  if (--moFile->Users > 0) return;
+  for (auto it = MoFiles.begin(); it != MoFiles.end(); ++it)
+    if (it->second == moFile) {
+      MoFiles.erase(it);
+      break;
+    }
+  delete moFile;
+}
+
+}  // namespace tarvo::i18n
