@@ -32,6 +32,10 @@ TARVO_VM_EXCEPTION_BODY(EVmSpanningNotSupported, SVmSpanningNotSupported, 29)
 
 #undef TARVO_VM_EXCEPTION_BODY
 
+EVmUnsafePath::EVmUnsafePath() : EVmException(LoadResString(SVmUnsafePath), 30) {}
+
+EVmZipDataOverrun::EVmZipDataOverrun() : EVmException(LoadResString(SVmZipDataOverrun), 31) {}
+
 EVmBadStream::EVmBadStream() : EVmException(LoadResString(SVmBadStream), 17) {}
 
 EVmBadStream::EVmBadStream(const std::string& innerMessage)

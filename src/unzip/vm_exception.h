@@ -46,6 +46,21 @@ TARVO_VM_EXCEPTION(EVmSpanningNotSupported, 29);
 
 #undef TARVO_VM_EXCEPTION
 
+// Linux-build additions. An entry whose name would be written outside the base directory
+// (absolute path, drive, "..", NUL) or whose file name is empty, "." or "..", or that
+// would write through a symbolic link: it fails as that entry's failure.
+class EVmUnsafePath : public EVmException {
+public:
+  EVmUnsafePath();
+};
+
+// An entry whose decoded data runs past its declared uncompressed size: decoding stops
+// there and the entry fails as corrupt.
+class EVmZipDataOverrun : public EVmException {
+public:
+  EVmZipDataOverrun();
+};
+
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:

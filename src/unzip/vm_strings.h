@@ -27,5 +27,16 @@ TARVO_RESOURCESTRING(SVmUnhandledType, 3028, "Unhandled Archive Type");
 TARVO_RESOURCESTRING(SVmSpanningNotSupported, 3029, "Spanning not supported by this Archive type");
 TARVO_RESOURCESTRING(SVmInflateError, 3030,
                      "Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: %s)");
+TARVO_RESOURCESTRING(SVmUnsafePath, 3031, "Cannot extract file - unsafe file name");
+TARVO_RESOURCESTRING(SVmZipDataOverrun, 3032, "Cannot extract file - data longer than its declared size");
+TARVO_RESOURCESTRING(SVmSubsetWrite, 3033, "TVmUnzipSubsetStream.Write not supported");
+TARVO_RESOURCESTRING(SVmOutputRead, 3034, "TVmUnzipOutputStream.Read not supported");
+TARVO_RESOURCESTRING(SVmDecryptWrite, 3035, "TVmDfDecryptStream.Write: the stream is read-only");
+TARVO_RESOURCESTRING(SVmDecryptNotVerified, 3036, "TVmDfDecryptStream.Read: the stream header has not been verified");
+TARVO_RESOURCESTRING(SVmDecodeBeforeVerify, 3037, "TVmZipDecryptEngine.Decode: must successfully call VerifyHeader first");
+TARVO_RESOURCESTRING(SVmNeedPassphrase, 3038, "TVmZipDecryptEngine.VerifyHeader: need a passphrase");
+TARVO_RESOURCESTRING(SVmInsertLastDisk, 3039, "Insert the last disk in the spanned disk set");
+TARVO_RESOURCESTRING(SVmInsertNthDisk, 3040, "Insert disk number %d of the spanned disk set");
+TARVO_RESOURCESTRING(SVmInsertFloppy, 3041, "Insert floppy");
 
 }  // namespace tarvo::unzip

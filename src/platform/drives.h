@@ -1,0 +1,16 @@
+// Drive properties the archive reader asks about.
+#pragma once
+
+#include <string>
+
+namespace tarvo::platform {
+
+// True when the file lies on removable media (a floppy of a spanned disk set). The Linux
+// build treats every file as being on a fixed drive: split sets are read image by image
+// from the archive's own folder, never by asking for a disk change.
+bool IsRemovableDrive(const std::string& path) noexcept;
+
+// The folder of the running program, without a trailing separator.
+std::string ProgramFolder();
+
+}  // namespace tarvo::platform

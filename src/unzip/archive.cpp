@@ -1,0 +1,209 @@
+#include "unzip/archive.h"
+
+#include "core/exception.h"
+#include "core/file_stream.h"
+#include "platform/drives.h"
+#include "unzip/extract_path.h"
+#include "unzip/mask_match.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+void ClassifyFailure(const std::exception& failure, TVmErrorClass& errorClass, int& errorCode) {
+  errorCode = 0;
+  if (auto* vm = dynamic_cast<const EVmException*>(&failure)) {
+    errorClass = TVmErrorClass::ecVellmora;
+    errorCode = vm->ErrorCode();
+  } else if (auto* io = dynamic_cast<const core::EInOutError*>(&failure)) {
+    errorClass = TVmErrorClass::ecInOutError;
+    errorCode = io->ErrorCode();
+  } else if (auto* create = dynamic_cast<const core::EFCreateError*>(&failure)) {
+    errorClass = TVmErrorClass::ecFileCreateError;
+    errorCode = create->ErrorCode();
+  } else if (auto* open = dynamic_cast<const core::EFOpenError*>(&failure)) {
+    errorClass = TVmErrorClass::ecFileOpenError;
+    errorCode = open->ErrorCode();
+  } else if (dynamic_cast<const core::EReadError*>(&failure) || dynamic_cast<const core::EWriteError*>(&failure)) {
+    errorClass = TVmErrorClass::ecFilerError;  // stream read and write errors are filer errors
+  } else {
+    errorClass = TVmErrorClass::ecOther;
+  }
+}
+
+TVmArchive::TVmArchive(const std::string& fileName, std::uint32_t mode)
+    : FOwnsStream(true), FArchiveName(fileName), FMode(mode) {
+  FBaseDirectory = platform::ProgramFolder();
+  FOwnedStream = std::make_unique<core::TFileStream>(fileName, mode);
+  FStream = FOwnedStream.get();
+}
+
+TVmArchive::TVmArchive(core::TStream* stream, const std::string& archiveName)
+    : FStream(stream), FOwnsStream(false), FArchiveName(archiveName) {
+  FBaseDirectory = platform::ProgramFolder();
+}
+
+TVmArchive::~TVmArchive() = default;
+
+void TVmArchive::Load() {
+  try {
+    ReadArchiveDirectory();
+    FStatus = TVmArchiveStatus::asIdle;
+  } catch (...) {
+    if (FOnLoad) FOnLoad(this);
+    throw;
+  }
+  if (FOnLoad) FOnLoad(this);
+}
+
+void TVmArchive::SetBaseDirectory(const std::string& directory) { FBaseDirectory = NormalizeBaseDirectory(directory); }
+
+void TVmArchive::RequireLoadedArchive() const {
+  if (FStatus == TVmArchiveStatus::asInvalid) throw EVmNoArchive();
+}
+
+void TVmArchive::TagAll(bool tagged) {
+  for (std::size_t i = 0; i < Count(); ++i) Items(i)->SetTagged(tagged);
+}
+
+void TVmArchive::DoArchiveProgress(std::uint8_t percent) {
+  if (!FOnArchiveProgress) return;
+  bool abort = false;
+  FOnArchiveProgress(this, percent, abort);
+  if (abort) throw EVmUserAbort();
+}
+
+bool TVmArchive::DoItemProgress(TVmArchiveItem* item, std::uint8_t percent) {
+  if (!FOnArchiveItemProgress) return false;
+  bool abort = false;
+  FOnArchiveItemProgress(this, item, percent, abort);
+  return abort;
+}
+
+void TVmArchive::ReportItemFailure(TVmArchiveItem* item, TVmProcessType processType, TVmErrorClass errorClass,
+                                   int errorCode, const std::string& message) {
+  if (FOnProcessItemFailure) FOnProcessItemFailure(this, item, processType, errorClass, errorCode, message);
+}
+
+void TVmArchive::ReportItemFailure(TVmArchiveItem* item, TVmProcessType processType, const std::exception& failure) {
+  TVmErrorClass errorClass;
+  int errorCode;
+  ClassifyFailure(failure, errorClass, errorCode);
+  ReportItemFailure(item, processType, errorClass, errorCode, failure.what());
+}
+
+void TVmArchive::ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask) {
+  RequireLoadedArchive();
+  std::size_t count = Count();
+  if (count == 0) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    TVmArchiveItem* item = Items(i);
+    bool isDirectory = item->IsDirectory();
+    if (MatchesStoredNameEx(fileMask, item->FileName(), isDirectory) &&
+        !MatchesStoredNameEx(exclusionMask, item->FileName(), isDirectory) &&
+        (!isDirectory || (FExtractOptions & eoCreateDirs)))
+      ExtractAt(i);
+    std::size_t done = i + 1;
+    DoArchiveProgress(static_cast<std::uint8_t>(done >= count ? 100 : done * 100 / count));
+  }
+  DoArchiveProgress(100);
+}
+
+bool TVmArchive::ConfirmExtractPath(TVmArchiveItem* item, std::string& newName) {
+  bool isDirectory = item->IsDirectory();
+  if (isDirectory && !((FExtractOptions & eoCreateDirs) && (FExtractOptions & eoRestorePath))) return false;
+
+  std::string path = newName.empty()
+                         ? BuildEntryPath(FBaseDirectory, item->FileName(), isDirectory, FExtractOptions & eoRestorePath)
+                         : ClassifyPath(FBaseDirectory, newName);
+  CheckNoLinkedFolders(FBaseDirectory, path);
+
+  std::string folder = ExtractFileDir(path);
+  if (!folder.empty() && !DirectoryExists(folder)) {
+    if (!(FExtractOptions & eoCreateDirs)) throw EVmNoSuchDirectory();
+    CreateFolderPath(folder);
+  }
+  if (!isDirectory && FileExists(path)) {
+    bool confirm = true;
+    if (FOnConfirmOverwrite) FOnConfirmOverwrite(path, confirm);
+    if (!confirm) return false;
+  }
+  newName = path;
+  return true;
+}
+
+void TVmArchive::ExtractItemByIndex(std::size_t index, const std::string& newName) {
+  if (!FExtractHelper) throw EVmZipNoExtraction();
+  FExtractHelper(this, Items(index), newName);
+}
+
+void TVmArchive::ExtractAt(std::size_t index, const std::string& newName) {
+  RequireLoadedArchive();
+  TVmArchiveItem* item = Items(index);
+  if (item->Action() != TVmArchiveAction::aaNone) Save();
+
+  bool confirm = true;
+  if (FOnConfirmProcessItem) FOnConfirmProcessItem(this, item, TVmProcessType::ptExtract, confirm);
+  if (!confirm) return;
+
+  std::string path = newName;
+  try {
+    if (!ConfirmExtractPath(item, path)) return;
+  } catch (const EVmUnsafePath& e) {
+    // Linux build: a name that would leave the base directory is that entry's failure.
+    ReportItemFailure(item, TVmProcessType::ptExtract, e);
+    return;
+  }
+
+  FCurrentItem = item;
+  try {
+    ExtractItemByIndex(index, path);
+  } catch (const std::exception& e) {
+    ReportItemFailure(item, TVmProcessType::ptExtract, e);
+  }
+  FCurrentItem = nullptr;
+}
+
+void TVmArchive::ExtractToStream(const std::string& fileName, core::TStream* toStream) {
+  RequireLoadedArchive();
+  long index = FItemList.IndexOf(fileName);
+  if (index < 0) throw EVmFileNotFound();
+  if (!FExtractToStreamHelper) throw EVmZipNoExtraction();
+  FCurrentItem = Items(static_cast<std::size_t>(index));
+  try {
+    FExtractToStreamHelper(this, FCurrentItem, toStream);
+  } catch (...) {
+    FCurrentItem = nullptr;
+    throw;
+  }
+  FCurrentItem = nullptr;
+}
+
+void TVmArchive::ExtractTaggedItems() {
+  RequireLoadedArchive();
+  for (std::size_t i = 0; i < Count(); ++i) {
+    TVmArchiveItem* item = Items(i);
+    if (!item->Tagged()) continue;
+    if (!item->IsDirectory() || (FExtractOptions & eoCreateDirs)) ExtractAt(i);
+  }
+}
+
+void TVmArchive::TestTaggedItems() {
+  RequireLoadedArchive();
+  if (!FTestHelper) throw EVmZipNoExtraction();
+  std::size_t count = Count();
+  for (std::size_t i = 0; i < count; ++i) {
+    TVmArchiveItem* item = Items(i);
+    if (!item->Tagged()) continue;
+    FCurrentItem = item;
+    try {
+      FTestHelper(this, item);
+    } catch (const std::exception& e) {
+      ReportItemFailure(item, TVmProcessType::ptExtract, e);
+    }
+    FCurrentItem = nullptr;
+    std::size_t done = i + 1;
+    DoArchiveProgress(static_cast<std::uint8_t>(done >= count ? 100 : done * 100 / count));
+  }
+}
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,44 @@
+// Where an entry may be written on this Linux build, and making the folders for it.
+//
+// Stored names are split on "/" and "\" alike (archives made on Windows use either).
+// With the file name alone, only the last component is used. With the stored path kept,
+// every component must stay below the base directory: an absolute name (leading
+// separator, a drive such as "C:", a UNC "\\server"), any ".." component, an empty, "."
+// or ".." last component, or a NUL anywhere raises EVmUnsafePath, never a path outside
+// the base directory. The joined path is checked once more for containment (lexically
+// normal) before it is returned.
+#pragma once
+
+#include <string>
+
+namespace tarvo::unzip {
+
+// The base-directory rule: a trailing "/" is removed unless the path is "/"; a non-empty
+// result must be an existing folder (EVmNoSuchDirectory); an empty value is accepted.
+std::string NormalizeBaseDirectory(const std::string& directory);
+
+// The output path of an entry below baseDirectory (see above). directory items lose their
+// trailing delimiter first.
+std::string BuildEntryPath(const std::string& baseDirectory, const std::string& storedName, bool isDirectory,
+                           bool restorePath);
+
+// An explicit output name: an absolute path is used unchanged, any other is put after the
+// base directory.
+std::string ClassifyPath(const std::string& baseDirectory, const std::string& path);
+
+// The folder part of a path ("" when it has none).
+std::string ExtractFileDir(const std::string& path);
+
+// Raises EVmUnsafePath when any existing component of path below baseDirectory is a
+// symbolic link, so that nothing is written through one. The last component is left to
+// the caller, which replaces a link there rather than following it.
+void CheckNoLinkedFolders(const std::string& baseDirectory, const std::string& path);
+
+// Creates a folder with every missing level; a failing creation raises EInOutError with
+// the system's error code.
+void CreateFolderPath(const std::string& folder);
+
+bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path);  // anything that is not a folder, links included
+
+}  // namespace tarvo::unzip

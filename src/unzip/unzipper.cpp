@@ -1,0 +1,195 @@
+#include "unzip/unzipper.h"
+
+#include <sys/stat.h>
+
+#include "core/file_stream.h"
+#include "unzip/archive_probe.h"
+#include "unzip/entry_decoder.h"
+#include "unzip/extract_path.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+TVmBaseBrowser::~TVmBaseBrowser() = default;
+
+TVmArchiveItem* TVmBaseBrowser::Items(std::size_t index) const {
+  RequireArchive();
+  return FArchive->Items(index);
+}
+
+void TVmBaseBrowser::RequireArchive() const {
+  if (!FArchive) throw EVmNoArchive();
+}
+
+void TVmBaseBrowser::SetBaseDirectory(const std::string& directory) {
+  if (!FArchive) {
+    FBaseDirectory = directory;
+    return;
+  }
+  FArchive->SetBaseDirectory(directory);
+  FBaseDirectory = FArchive->BaseDirectory();
+}
+
+void TVmBaseBrowser::SetArchiveType(TVmArchiveType type) {
+  if (FArchive && FArchive->Status() == TVmArchiveStatus::asInvalid) throw EVmArchiveBusy();
+  FArchiveType = type;
+}
+
+void TVmBaseBrowser::CloseCurrentArchive() {
+  if (!FArchive) return;
+  try {
+    FArchive->Save();
+  } catch (...) {
+  }
+  FArchive.reset();
+}
+
+std::unique_ptr<TVmArchive> TVmBaseBrowser::CreateArchive(TVmArchiveType type) {
+  switch (type) {
+    case TVmArchiveType::atZip:
+    case TVmArchiveType::atSpannedZip:
+    case TVmArchiveType::atSelfExtZip:
+      return std::make_unique<TVmZipArchive>(FFileName, core::fmOpenRead | core::fmShareDenyNone);
+    default:
+      // tar, gzip and bzip2 archives are known by their probes but not opened by this
+      // build; cabinet files and unknown content never are.
+      throw EVmUnhandledType();
+  }
+}
+
+void TVmBaseBrowser::SetFileName(const std::string& fileName) {
+  FFileName = fileName;
+  CloseCurrentArchive();
+  struct stat st {};
+  if (!fileName.empty() && ::stat(fileName.c_str(), &st) == 0) {
+    TVmArchiveType type = FForceType ? FArchiveType : GuessArchiveKind(fileName);
+    FArchive = CreateArchive(type);
+    BindArchive(*FArchive);
+    FArchive->Load();
+    FArchiveType = type;
+  }
+  if (OnChange) OnChange(this);
+}
+
+void TVmBaseBrowser::BindArchive(TVmArchive& archive) {
+  if (FArchiveProgressMeter) FArchiveProgressMeter->Reset();
+  if (FItemProgressMeter) FItemProgressMeter->Reset();
+  archive.FSpanningThreshold = FSpanningThreshold;
+  archive.FLogFile = FLogFile;
+  archive.FLogging = FLogging;
+  archive.FTempDirectory = FTempDirectory;
+  archive.SetBaseDirectory(FBaseDirectory);
+  FBaseDirectory = archive.BaseDirectory();
+
+  // The component's own handlers: always installed, each forwarding to the user's event
+  // only when one is bound (and to the progress meters when assigned).
+  archive.FOnArchiveProgress = [this](void*, std::uint8_t percent, bool& abort) {
+    if (FArchiveProgressMeter) FArchiveProgressMeter->SetProgressValue(percent);
+    if (OnArchiveProgress) OnArchiveProgress(this, percent, abort);
+  };
+  archive.FOnArchiveItemProgress = [this](void*, TVmArchiveItem* item, std::uint8_t percent, bool& abort) {
+    if (FItemProgressMeter) FItemProgressMeter->SetProgressValue(percent);
+    if (OnArchiveItemProgress) OnArchiveItemProgress(this, item, percent, abort);
+  };
+  archive.FOnConfirmProcessItem = [this](void*, TVmArchiveItem* item, TVmProcessType type, bool& confirm) {
+    if (OnConfirmProcessItem) OnConfirmProcessItem(this, item, type, confirm);
+  };
+  archive.FOnLoad = [this](void*) {
+    if (OnLoad) OnLoad(this);
+  };
+  archive.FOnProcessItemFailure = [this](void*, TVmArchiveItem* item, TVmProcessType type, TVmErrorClass errorClass,
+                                         int errorCode, const std::string& message) {
+    if (OnProcessItemFailure) OnProcessItemFailure(this, item, type, errorClass, errorCode, message);
+  };
+  archive.FOnRequestImage = OnRequestImage;
+}
+
+std::string TVmCustomZipBrowser::ZipfileComment() const {
+  TVmZipArchive* zip = ZipArchive();
+  return zip ? zip->Info().FZipfileComment : std::string();
+}
+
+void TVmCustomZipBrowser::BindArchive(TVmArchive& archive) {
+  TVmBaseBrowser::BindArchive(archive);
+  if (auto* zip = dynamic_cast<TVmZipArchive*>(&archive)) {
+    zip->FPassword = FPassword;
+    zip->FOnRequestLastDisk = OnRequestLastDisk;
+    zip->FOnRequestNthDisk = OnRequestNthDisk;
+  }
+}
+
+void TVmCustomUnZipper::SetFileName(const std::string& fileName) {
+  if (!fileName.empty()) {
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) throw EVmFileNotFound();
+    if (S_ISREG(st.st_mode) && st.st_size == 0) throw EVmBadStream();
+  }
+  TVmCustomZipBrowser::SetFileName(fileName);
+}
+
+void TVmCustomUnZipper::CloseArchive() {
+  if (!FFileName.empty()) SetFileName(std::string());
+}
+
+void TVmCustomUnZipper::SetExtractOptions(TVmExtractOptions options) {
+  FExtractOptions = options;
+  if (FArchive) FArchive->SetExtractOptions(options);
+}
+
+void TVmCustomUnZipper::SetPassword(const std::string& password) {
+  FPassword = password;
+  if (TVmZipArchive* zip = ZipArchive()) zip->FPassword = password;
+}
+
+void TVmCustomUnZipper::BindArchive(TVmArchive& archive) {
+  TVmCustomZipBrowser::BindArchive(archive);
+  auto* zip = dynamic_cast<TVmZipArchive*>(&archive);
+  if (!zip) return;
+  zip->SetExtractOptions(FExtractOptions);
+  zip->FOnConfirmOverwrite = [this](std::string& name, bool& confirm) {
+    if (OnConfirmOverwrite) OnConfirmOverwrite(name, confirm);
+  };
+  zip->FPasswordRetries = FPasswordRetries;
+  zip->FOnNeedPassword = [this](void*, std::string& password) {
+    if (OnNeedPassword) OnNeedPassword(this, password);
+  };
+  zip->FExtractHelper = [zip](void*, TVmArchiveItem* item, const std::string& newName) {
+    ExtractEntryToFile(*zip, *static_cast<TVmZipItem*>(item), newName);
+  };
+  zip->FExtractToStreamHelper = [zip](void*, TVmArchiveItem* item, core::TStream* stream) {
+    ExtractEntryToStream(*zip, *static_cast<TVmZipItem*>(item), stream);
+  };
+  zip->FTestHelper = [zip](void*, TVmArchiveItem* item) { TestEntry(*zip, *static_cast<TVmZipItem*>(item)); };
+}
+
+void TVmCustomUnZipper::ExtractFiles(const std::string& fileMask) {
+  RequireArchive();
+  FArchive->ExtractFilesEx(fileMask, std::string());
+}
+
+void TVmCustomUnZipper::ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask) {
+  RequireArchive();
+  FArchive->ExtractFilesEx(fileMask, exclusionMask);
+}
+
+void TVmCustomUnZipper::ExtractAt(std::size_t index, const std::string& newName) {
+  RequireArchive();
+  FArchive->ExtractAt(index, newName);
+}
+
+void TVmCustomUnZipper::ExtractToStream(const std::string& fileName, core::TStream* toStream) {
+  RequireArchive();
+  FArchive->ExtractToStream(fileName, toStream);
+}
+
+void TVmCustomUnZipper::ExtractTaggedItems() {
+  RequireArchive();
+  FArchive->ExtractTaggedItems();
+}
+
+void TVmCustomUnZipper::TestTaggedItems() {
+  RequireArchive();
+  FArchive->TestTaggedItems();
+}
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,54 @@
+// A ZIP archive: reads the end records and the central directory into the item list, and
+// carries what entry decoding needs (password, retries, the stream of a split set).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "unzip/archive.h"
+#include "unzip/archive_item.h"
+#include "unzip/span_stream.h"
+#include "unzip/zip_headers.h"
+
+namespace tarvo::unzip {
+
+class TVmZipArchive : public TVmArchive {
+public:
+  using TVmArchive::TVmArchive;
+
+  // The stream entries are read from: the archive stream, or the split set's stream.
+  core::TStream& DataStream() noexcept { return FSpanStream ? *FSpanStream : *FStream; }
+  // Positions DataStream at an item's local header (on its disk for a split set).
+  // Raises EVmZipInvalid for an offset no stream can hold.
+  void SeekToLocalHeader(const TVmZipItem& item);
+
+  TVmZipItem* ZipItems(std::size_t index) const { return static_cast<TVmZipItem*>(Items(index)); }
+  const TVmZipDirectoryFileFooter& Info() const noexcept { return FInfo; }
+  bool IsExecutable() const noexcept { return FIsExecutable; }
+  bool Spanned() const noexcept { return FSpanned; }
+  std::uint64_t StubSize() const noexcept { return FStubSize; }
+
+  std::string FPassword;  // 8-bit
+  std::uint8_t FPasswordRetries = 3;
+  TVmNeedPasswordEvent FOnNeedPassword;
+  TVmRequestDiskEvent FOnRequestLastDisk;
+  TVmRequestDiskEvent FOnRequestNthDisk;
+
+protected:
+  void ReadArchiveDirectory() override;
+
+private:
+  void ReadDirectory();
+  void SeekTo(core::TStream& stream, std::uint32_t disk, std::uint64_t offset);
+  std::uint64_t FindZip64Locator(std::uint64_t endRecordOffset);
+  void AskForLastDisk();
+
+  TVmZipDirectoryFileFooter FInfo;
+  bool FIsExecutable = false;
+  std::uint64_t FStubSize = ~std::uint64_t{0};
+  bool FSpanned = false;
+  std::unique_ptr<TVmSpanReadStream> FSpanStream;
+};
+
+}  // namespace tarvo::unzip
