@@ -1,0 +1,125 @@
+// A scripted TCP peer on 127.0.0.1 for tests: a thread with a listening socket on an
+// ephemeral port that runs a script for each accepted connection.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace tarvo::net::testing {
+
+// One accepted connection as the script sees it.
+class TPeer {
+public:
+  explicit TPeer(int fd) : FFd(fd) {
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  int Fd() const { return FFd; }
+  // Sends all bytes; a pause after it lets the client receive them as a chunk of its own.
+  void Send(std::string_view bytes, int pauseMS = 0) {
+    while (!bytes.empty()) {
+      ssize_t n = ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n <= 0) return;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (pauseMS > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMS));
+  }
+  // Reads until the text has been seen or the client closes / timeoutMS passes.
+  std::string ReadUntil(std::string_view text, int timeoutMS = 5000) {
+    std::string got;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMS);
+    while (got.find(text) == std::string::npos && std::chrono::steady_clock::now() < end) {
+      pollfd p{FFd, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      char buf[4096];
+      ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+  // Waits until the client closes its side (or timeoutMS passes).
+  bool WaitClientClose(int timeoutMS = 5000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMS);
+    while (std::chrono::steady_clock::now() < end) {
+      pollfd p{FFd, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      char buf[4096];
+      if (::recv(FFd, buf, sizeof buf, 0) <= 0) return true;
+    }
+    return false;
+  }
+  // Ends the connection with a reset instead of an orderly close.
+  void Reset() {
+    linger l{1, 0};
+    ::setsockopt(FFd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    ::close(FFd);
+    FFd = -1;
+  }
+
+private:
+  int FFd;
+};
+
+class TLoopbackServer {
+public:
+  using TScript = std::function<void(TPeer&)>;
+
+  // Accepts up to maxConnections connections one after the other; each runs script and is
+  // then closed (unless the script reset it).
+  explicit TLoopbackServer(TScript script, int maxConnections = 1) : FScript(std::move(script)) {
+    FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(FListen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(FListen, 8);
+    socklen_t len = sizeof a;
+    ::getsockname(FListen, reinterpret_cast<sockaddr*>(&a), &len);
+    FPort = ntohs(a.sin_port);
+    FThread = std::thread([this, maxConnections] { Run(maxConnections); });
+  }
+  ~TLoopbackServer() {
+    FStop = true;
+    FThread.join();
+    ::close(FListen);
+  }
+  std::uint16_t Port() const { return FPort; }
+  int Accepted() const { return FAccepted.load(); }
+
+private:
+  void Run(int maxConnections) {
+    for (int i = 0; i < maxConnections && !FStop; ) {
+      pollfd p{FListen, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      int fd = ::accept(FListen, nullptr, nullptr);
+      if (fd < 0) continue;
+      ++FAccepted;
+      ++i;
+      TPeer peer(fd);
+      FScript(peer);
+      if (peer.Fd() >= 0) ::close(peer.Fd());
+    }
+  }
+
+  TScript FScript;
+  int FListen = -1;
+  std::uint16_t FPort = 0;
+  std::atomic<bool> FStop{false};
+  std::atomic<int> FAccepted{0};
+  std::thread FThread;
+};
+
+}  // namespace tarvo::net::testing

@@ -1,0 +1,128 @@
+// Host-name rules, address texts and the socket error messages users read.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "net/net_component.h"
+#include "net/net_exception.h"
+#include "net/net_socket_errors.h"
+#include "net/net_stack.h"
+
+namespace tarvo::net {
+namespace {
+
+TEST(Stack, IsIPAcceptsOnlyFourValuesInRange) {
+  EXPECT_TRUE(TNetStack::IsIP("10.0.0.1"));
+  EXPECT_TRUE(TNetStack::IsIP("192.168.1.10"));
+  EXPECT_TRUE(TNetStack::IsIP(" 1. 2 .3.4 "));
+  EXPECT_FALSE(TNetStack::IsIP("10.0.0"));
+  EXPECT_FALSE(TNetStack::IsIP("10.0.0.1.5"));
+  EXPECT_FALSE(TNetStack::IsIP("1.2.3.4."));
+  EXPECT_FALSE(TNetStack::IsIP("256.1.1.1"));
+  EXPECT_FALSE(TNetStack::IsIP("a.b.c.d"));
+  EXPECT_FALSE(TNetStack::IsIP("-1.2.3.4"));
+  EXPECT_FALSE(TNetStack::IsIP(""));
+}
+
+TEST(Stack, CanonicalIPv6Text) {
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1"), "0:0:0:0:0:0:0:1");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("fe80::1"), "FE80:0:0:0:0:0:0:1");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1::"), "1:0:0:0:0:0:0:0");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::"), "0:0:0:0:0:0:0:0");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7:8"), "1:2:3:4:5:6:7:8");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::ffff:192.168.1.2"), "0:0:0:0:0:FFFF:C0A8:102");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("0001:00ab::"), "1:AB:0:0:0:0:0:0");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1::2::3"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7:8:9"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("12345::"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("g::1"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1.2.3.4"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1.2.3.a"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1.2.3.400"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1.2.3.4::"), "");
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text("localhost"), "");
+}
+
+TEST(Stack, ResolvesLocalhostAndLiteralsWithoutNameService) {
+  TNetComponent user;  // keeps the stack alive
+  TNetStack& stack = TNetStack::Get();
+  EXPECT_EQ(stack.ResolveHost("LocalHost"), "127.0.0.1");
+  EXPECT_EQ(stack.ResolveHost("192.168.1.10"), "192.168.1.10");
+  EXPECT_EQ(stack.ResolveHost("::1", Net_IPv6), "0:0:0:0:0:0:0:1");
+  EXPECT_THROW(stack.ResolveHost("x", static_cast<TNetIPVersion>(2)), ENetIPVersionUnsupported);
+}
+
+TEST(Stack, UnknownHostUnderReservedDomainIsHostNotFound) {
+  TNetComponent user;
+  for (const char* name : {"no-such-host.invalid", "x.INVALID.", "invalid"}) {
+    try {
+      TNetStack::Get().ResolveHost(name);
+      FAIL() << name;
+    } catch (const ENetSocketError& e) {
+      EXPECT_EQ(e.LastError(), 11001);
+      EXPECT_EQ(e.Message(), "Socket Error # 11001\r\nHost not found.");
+    }
+  }
+}
+
+TEST(Stack, ErrorMessagesUseTheWindowsNumbers) {
+  EXPECT_EQ(TranslateSocketErrorMsg(10061), "Socket Error # 10061\r\nConnection refused.");
+  EXPECT_EQ(TranslateSocketErrorMsg(10066), "Socket Error # 10066\r\nDirectory not empty");
+  // A code without a text still gives the two-line form, ending with the line break.
+  EXPECT_EQ(TranslateSocketErrorMsg(11004), "Socket Error # 11004\r\n");
+  EXPECT_EQ(NetErrnoToSocketError(ECONNREFUSED), 10061);
+  EXPECT_EQ(NetErrnoToSocketError(ECONNRESET), 10054);
+  EXPECT_EQ(NetErrnoToSocketError(EPIPE), 10054);
+  EXPECT_EQ(NetErrnoToSocketError(ETIMEDOUT), 10060);
+  EXPECT_EQ(NetErrnoToSocketError(EHOSTUNREACH), 10065);
+  EXPECT_EQ(NetErrnoToSocketError(ENETUNREACH), 10051);
+  EXPECT_EQ(NetErrnoToSocketError(EADDRINUSE), 10048);
+  EXPECT_EQ(NetErrnoToSocketError(EWOULDBLOCK), 10035);
+}
+
+TEST(Stack, NotASocketIsCaughtAsSocketError) {
+  try {
+    RaiseSocketErrorCode(10038);
+  } catch (const ENetSocketError& e) {
+    EXPECT_NE(dynamic_cast<const ENetNotASocket*>(&e), nullptr);
+    EXPECT_EQ(e.Message(), "Socket Error # 10038\r\nSocket operation on non-socket.");
+    return;
+  }
+  FAIL();
+}
+
+TEST(Stack, LivesExactlyAsLongAsItsUsers) {
+  int before = TNetStack::UserCount();
+  {
+    TNetComponent a;
+    TNetStack* first = TNetStack::Instance();
+    ASSERT_NE(first, nullptr);
+    {
+      TNetComponent b;
+      EXPECT_EQ(TNetStack::Instance(), first);
+    }
+    EXPECT_EQ(TNetStack::Instance(), first);
+  }
+  EXPECT_EQ(TNetStack::UserCount(), before);
+  if (before == 0) {
+    EXPECT_EQ(TNetStack::Instance(), nullptr);
+  }
+  TNetComponent again;
+  EXPECT_NE(TNetStack::Instance(), nullptr);
+}
+
+TEST(Stack, SocketListHoldsAtMost64) {
+  TNetSocketList list;
+  for (int i = 0; i < 64; ++i) list.Add(1000 + i);
+  try {
+    list.Add(2000);
+    FAIL();
+  } catch (const ENetStackSetSizeExceeded& e) {
+    EXPECT_EQ(e.Message(), "Set Size Exceeded.");
+  }
+  EXPECT_EQ(list.Count(), 64);
+}
+
+}  // namespace
+}  // namespace tarvo::net
