@@ -1,11 +1,426 @@
-// Placeholder until the decoder lands: every Deflate stream is refused as an unsupported
-// method, so callers can already be wired to the final interface.
+// Raw Deflate / Deflate64 decoding (RFC 1951; Deflate64 as in the PKWARE application note's
+// "enhanced deflating": 64 KiB window, length symbol 285 with 16 extra bits, distance
+// symbols 30 and 31).
+//
+// Block syntax, least significant bit first:
+//   BFINAL (1) BTYPE (2)
+//   BTYPE 0: align, LEN (16) NLEN (16), LEN raw bytes
+//   BTYPE 1: symbols with the fixed codes
+//   BTYPE 2: HLIT (5) HDIST (5) HCLEN (4), HCLEN+4 code-length code lengths (3 each),
+//            HLIT+257 + HDIST+1 code lengths coded with them, then the symbols
+//   BTYPE 3: reserved (an error)
 #include "unzip/inflate/inflate.h"
 
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "core/file_stream.h"
+#include "core/format.h"
+#include "unzip/inflate/decode_huffman_tree.h"
+#include "unzip/inflate/in_bit_stream.h"
+#include "unzip/inflate/inflate_error.h"
+#include "unzip/inflate/inflate_strings.h"
+#include "unzip/inflate/output_window.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
 
-std::uint32_t Inflate(core::TStream&, core::TStream&, TVmDeflateHelper*) { throw EVmZipInvalidMethod(); }
+void RaiseInflateError(const core::TResourceString& cause) {
+  throw EVmInternalInflateError(core::LoadResString(cause));
+}
+
+namespace {
+
+using namespace dfentry;
+
+constexpr int kMaxLitCodes = 286;
+constexpr int kMaxDistCodes = 30;
+constexpr int kMaxDistCodes64 = 32;
+// HLIT + HDIST can declare at most 286 + 32 lengths.
+constexpr int kMaxCodeLengths = 318;
+constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// The fixed codes never change: built once, on first use, for each mode.
+struct TVmDfFixedTrees {
+  TVmDfDecodeHuffmanTree LitLen;
+  TVmDfDecodeHuffmanTree Dist;
+  explicit TVmDfFixedTrees(bool deflate64)
+      : LitLen(TVmDfAlphabet::daLitLen, 288, deflate64, TVmDfHuffmanUsage::huBoth),
+        Dist(TVmDfAlphabet::daDistance, 32, deflate64, TVmDfHuffmanUsage::huBoth) {
+    std::uint8_t lengths[288];
+    std::memset(lengths, 8, 144);
+    std::memset(lengths + 144, 9, 112);
+    std::memset(lengths + 256, 7, 24);
+    std::memset(lengths + 280, 8, 8);
+    LitLen.Build(lengths, 288);
+    std::memset(lengths, 5, 32);
+    Dist.Build(lengths, 32);
+  }
+};
+
+const TVmDfFixedTrees& FixedTrees(bool deflate64) {
+  static const TVmDfFixedTrees deflate(false);
+  static const TVmDfFixedTrees deflate64Trees(true);
+  return deflate64 ? deflate64Trees : deflate;
+}
+
+inline std::uint64_t Load64(const std::uint8_t* p) noexcept {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, &v, 8); }
+
+inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
+
+// Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
+// pattern, as the format requires. May write up to 15 bytes past the end.
+inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
+  const std::uint8_t* src = dst - dist;
+  std::uint8_t* const end = dst + length;
+  if (dist >= 16) {
+    do {
+      Store64(dst, Load64(src));
+      Store64(dst + 8, Load64(src + 8));
+      dst += 16;
+      src += 16;
+    } while (dst < end);
+  } else if (dist >= 8) {
+    do {
+      Store64(dst, Load64(src));
+      dst += 8;
+      src += 8;
+    } while (dst < end);
+  } else if (dist == 1) {
+    const std::uint64_t v = src[0] * 0x0101010101010101ull;
+    do {
+      Store64(dst, v);
+      Store64(dst + 8, v);
+      dst += 16;
+    } while (dst < end);
+  } else {
+    // Short periods: lay down the first eight bytes one by one, then copy words from one
+    // whole number of periods back, which reads only bytes already written.
+    for (int i = 0; i < 8; ++i) dst[i] = src[i];
+    const std::size_t step = (8 / dist) * dist;
+    dst += 8;
+    while (dst < end) {
+      Store64(dst, Load64(dst - step));
+      dst += step;
+    }
+  }
+}
+
+class TVmDfInflater {
+public:
+  TVmDfInflater(TVmDfInBitStream& in, TVmDfOutputWindow& out, bool deflate64)
+      : FIn(in),
+        FOut(out),
+        FDeflate64(deflate64),
+        FLitLen(TVmDfAlphabet::daLitLen, kMaxLitCodes, deflate64),
+        FDist(TVmDfAlphabet::daDistance, deflate64 ? kMaxDistCodes64 : kMaxDistCodes, deflate64),
+        FCodeLen(TVmDfAlphabet::daCodeLength, 19, deflate64) {}
+
+  void Run() {
+    bool final;
+    do {
+      final = FIn.ReadBit();
+      switch (FIn.ReadBits(2)) {
+        case 0: InflateStoredBlock(); break;
+        case 1: DecodeData(FixedTrees(FDeflate64).LitLen, FixedTrees(FDeflate64).Dist); break;
+        case 2: InflateDynamicBlock(); break;
+        default: RaiseInflateError(SInfInvalidBlockType);
+      }
+    } while (!final);
+  }
+
+private:
+  void InflateStoredBlock() {
+    FIn.AlignToByte();
+    std::uint8_t header[4];
+    FIn.ReadBuffer(header, 4);
+    const unsigned len = header[0] | (header[1] << 8);
+    const unsigned nlen = header[2] | (header[3] << 8);
+    if ((len ^ 0xFFFF) != nlen) RaiseInflateError(SInfStoredLength);
+    std::size_t left = len;
+    while (left > 0) {
+      if (FOut.FCurrent >= FOut.FStop) FOut.Overflow();
+      const std::size_t n = std::min(left, FOut.Room());
+      FIn.ReadBuffer(FOut.FCurrent, n);
+      FOut.FCurrent += n;
+      left -= n;
+    }
+    if (FOut.FCurrent >= FOut.FStop) FOut.Overflow();
+  }
+
+  void InflateDynamicBlock() {
+    const int hlit = static_cast<int>(FIn.ReadBits(5)) + 257;
+    const int hdist = static_cast<int>(FIn.ReadBits(5)) + 1;
+    const int hclen = static_cast<int>(FIn.ReadBits(4)) + 4;
+    if (hlit > kMaxLitCodes) RaiseInflateError(SInfTooManyLitCodes);
+    if (hdist > kMaxDistCodes && !FDeflate64) RaiseInflateError(SInfTooManyDistCodes);
+    std::uint8_t clLengths[19] = {};
+    for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadBits(3));
+    FCodeLen.Build(clLengths, 19);
+    std::uint8_t lengths[kMaxCodeLengths] = {};
+    ReadLitDistCodeLengths(lengths, hlit + hdist);
+    FLitLen.Build(lengths, hlit);
+    FDist.Build(lengths + hlit, hdist);
+    DecodeData(FLitLen, FDist);
+  }
+
+  void ReadLitDistCodeLengths(std::uint8_t* lengths, int total) {
+    const unsigned maxLen = static_cast<unsigned>(FCodeLen.MaxCodeLen());
+    int i = 0;
+    while (i < total) {
+      const std::uint64_t bits = FIn.PeekBits(maxLen + 7);
+      unsigned prefix;
+      const std::uint32_t e = FCodeLen.Decode(bits, prefix);
+      if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
+      const unsigned symbol = e >> 16;
+      const unsigned codeLen = (e >> 8) & 15;
+      if (symbol > 18) RaiseInflateError(SInfBadCodeLenSymbol);
+      if (codeLen == 0 || codeLen > maxLen) RaiseInflateError(SInfCodeLenOutOfRange);
+      if (symbol < 16) {
+        FIn.DiscardBits(codeLen);
+        lengths[i++] = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+      const int repeat = static_cast<int>(LowBits(bits >> codeLen, extraBits)) + (symbol == 18 ? 11 : 3);
+      FIn.DiscardBits(codeLen + extraBits);
+      if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
+      if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+      const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
+      std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
+      i += repeat;
+    }
+  }
+
+  void DecodeData(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
+    for (;;) {
+      if (FOut.FCurrent >= FOut.FStop) {
+        FOut.Overflow();
+        continue;
+      }
+      if (FIn.FBuffer.get() + FIn.FBufPos < FIn.FastEnd()) {
+        const bool done = FDeflate64 ? FastLoop<true>(lit, dist) : FastLoop<false>(lit, dist);
+        if (done) return;
+        continue;
+      }
+      if (CheckedSymbol(lit, dist)) return;
+    }
+  }
+
+  // One symbol with every bit accounted for: used near the end of the buffered input.
+  bool CheckedSymbol(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
+    std::uint64_t bits = FIn.PeekBits(static_cast<unsigned>(lit.MaxCodeLen()) + 5 + (FDeflate64 ? 16 : 0));
+    unsigned prefix;
+    std::uint32_t e = lit.Decode(bits, prefix);
+    if (e & kInvalid) RaiseInflateError(SInfBadLengthSymbol);
+    if (e & (kLiteral | kEndOfBlock)) {
+      FIn.DiscardBits(prefix + (e & 63));
+      if (e & kEndOfBlock) return true;
+      *FOut.FCurrent++ = static_cast<std::uint8_t>(e >> 16);
+      return false;
+    }
+    const std::size_t length = (e >> 16) + LowBits(bits >> (prefix + ((e >> 8) & 15)), (e & 63) - ((e >> 8) & 15));
+    FIn.DiscardBits(prefix + (e & 63));
+    bits = FIn.PeekBits(static_cast<unsigned>(dist.MaxCodeLen()) + 14);
+    e = dist.Decode(bits, prefix);
+    if (e & kInvalid) RaiseInflateError(SInfBadDistSymbol);
+    const std::size_t distance =
+        (e >> 16) + LowBits(bits >> (prefix + ((e >> 8) & 15)), (e & 63) - ((e >> 8) & 15));
+    FIn.DiscardBits(prefix + (e & 63));
+    if (distance > FOut.History()) RaiseInflateError(SInfDistanceTooFar);
+    CopyMatch(FOut.FCurrent, distance, length);
+    FOut.FCurrent += length;
+    return false;
+  }
+
+  // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
+  // is below its stop point. Returns true at the end of the block. Compiled twice: for
+  // processors with BMI2 (cheaper variable shifts and bit extraction) and without.
+  template <bool kDeflate64>
+  bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
+    static const bool bmi2 = __builtin_cpu_supports("bmi2");
+    return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64>(lit, dist);
+  }
+
+  template <bool kDeflate64>
+  __attribute__((target("bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
+                                                              const TVmDfDecodeHuffmanTree& dist) {
+    return FastLoopBody<kDeflate64>(lit, dist);
+  }
+
+  template <bool kDeflate64>
+  __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
+                                                         const TVmDfDecodeHuffmanTree& dist) {
+    const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
+    const std::uint8_t* const inEnd = FIn.FastEnd();
+    std::uint64_t bitbuf = FIn.FBitBuffer;
+    unsigned bitsLeft = FIn.FBitsLeft;
+    std::uint8_t* out = FOut.FCurrent;
+    std::uint8_t* const outStop = FOut.FStop;
+    std::uint8_t* const outBase = FOut.FBuffer.get();
+    const std::uint32_t* const litTable = lit.Table();
+    const unsigned litBits = lit.TableBits();
+    const std::uint64_t litMask = (std::uint64_t{1} << litBits) - 1;
+    const std::uint32_t* const distTable = dist.Table();
+    const unsigned distBits = dist.TableBits();
+    const std::uint64_t distMask = (std::uint64_t{1} << distBits) - 1;
+    bool endOfBlock = false;
+    const core::TResourceString* fault = nullptr;
+
+    // Branch-free refill to 56..63 bits; the bits above the count are already the right
+    // future input, so loading them again later is harmless.
+#define TARVO_REFILL()                  \
+  bitbuf |= Load64(in) << bitsLeft;     \
+  in += (63 - bitsLeft) >> 3;           \
+  bitsLeft |= 56
+#define TARVO_CONSUME(n)                \
+  bitbuf >>= (n);                       \
+  bitsLeft -= (n)
+
+    if (in < inEnd && out < outStop) {
+      TARVO_REFILL();
+      std::uint32_t e = litTable[bitbuf & litMask];
+      for (;;) {
+        if (e & kSubtable) {
+          TARVO_CONSUME(litBits);
+          e = litTable[(e >> 16) + (bitbuf & ((1u << ((e >> 8) & 15)) - 1))];
+        }
+        if (e & kLiteral) {
+          TARVO_CONSUME(e & 63);
+          *out++ = static_cast<std::uint8_t>(e >> 16);
+          // At least 41 bits remain: a second literal from the primary table needs no refill.
+          e = litTable[bitbuf & litMask];
+          if ((e & kLiteral) && out < outStop) {
+            TARVO_CONSUME(e & 63);
+            *out++ = static_cast<std::uint8_t>(e >> 16);
+            if (in >= inEnd || out >= outStop) break;
+            TARVO_REFILL();
+            e = litTable[bitbuf & litMask];
+            continue;
+          }
+          if (in >= inEnd || out >= outStop) break;
+          TARVO_REFILL();
+          e = litTable[bitbuf & litMask];
+          continue;
+        }
+        if (e & (kEndOfBlock | kInvalid)) {
+          if (e & kInvalid) {
+            fault = &SInfBadLengthSymbol;
+            break;
+          }
+          TARVO_CONSUME(e & 63);
+          endOfBlock = true;
+          break;
+        }
+        std::uint64_t saved = bitbuf;
+        unsigned total = e & 63;
+        TARVO_CONSUME(total);
+        const std::size_t length = (e >> 16) + (LowBits(saved, total) >> ((e >> 8) & 15));
+        if (kDeflate64 && bitsLeft < 32) {
+          TARVO_REFILL();
+        }
+        std::uint32_t d = distTable[bitbuf & distMask];
+        if (d & kSubtable) {
+          TARVO_CONSUME(distBits);
+          d = distTable[(d >> 16) + (bitbuf & ((1u << ((d >> 8) & 15)) - 1))];
+        }
+        if (d & kInvalid) {
+          fault = &SInfBadDistSymbol;
+          break;
+        }
+        saved = bitbuf;
+        total = d & 63;
+        TARVO_CONSUME(total);
+        const std::size_t distance = (d >> 16) + (LowBits(saved, total) >> ((d >> 8) & 15));
+        if (distance > static_cast<std::size_t>(out - outBase)) {
+          fault = &SInfDistanceTooFar;
+          break;
+        }
+        // Look the next symbol up before copying, so the table read overlaps the copy.
+        const bool more = in < inEnd;
+        if (more) {
+          TARVO_REFILL();
+          e = litTable[bitbuf & litMask];
+        }
+        CopyMatch(out, distance, length);
+        out += length;
+        if (!more || out >= outStop) break;
+      }
+    }
+#undef TARVO_REFILL
+#undef TARVO_CONSUME
+    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
+    FIn.FBitBuffer = bitbuf;
+    FIn.FBitsLeft = bitsLeft;
+    FOut.FCurrent = out;
+    if (fault) RaiseInflateError(*fault);
+    return endOfBlock;
+  }
+
+  TVmDfInBitStream& FIn;
+  TVmDfOutputWindow& FOut;
+  bool FDeflate64;
+  TVmDfDecodeHuffmanTree FLitLen;
+  TVmDfDecodeHuffmanTree FDist;
+  TVmDfDecodeHuffmanTree FCodeLen;
+};
+
+// Diagnostics only: a plain text file of lines.
+class TVmLogger {
+public:
+  explicit TVmLogger(const std::string& fileName) : FFile(fileName, core::fmCreate) {}
+  void WriteLine(const std::string& line) {
+    FFile.WriteBuffer(line.data(), line.size());
+    FFile.WriteBuffer("\n", 1);
+  }
+
+private:
+  core::TFileStream FFile;
+};
+
+}  // namespace
+
+std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper) {
+  TVmDeflateHelper settings = helper ? *helper : TVmDeflateHelper{};
+  std::int64_t streamSize = 0;
+  if (settings.FOnProgressStep) streamSize = settings.FStreamSize == -1 ? source.Size() : settings.FStreamSize;
+
+  std::optional<TVmLogger> log;
+  if (!settings.FLogFile.empty()) {
+    log.emplace(settings.FLogFile);
+    log->WriteLine(core::LoadResString(SInfLogStart));
+    log->WriteLine(core::LoadResString(SInfLogNoLogging));
+  }
+
+  const bool deflate64 = settings.FOptions & dfc_Deflate64;
+  const bool testOnly = settings.FOptions & dfc_TestOnly;
+  TVmDfInBitStream in(source, streamSize, settings.FOnProgressStep);
+  TVmDfOutputWindow out(dest, deflate64, !(settings.FOptions & dfc_UseAdler32), testOnly, settings.FPartSize);
+  std::uint32_t checksum = 0;
+  try {
+    TVmDfInflater(in, out, deflate64).Run();
+    checksum = out.Finish();
+  } catch (const EVmInternalInflateError& e) {
+    if (log) log->WriteLine(core::Format(core::LoadResString(SInfLogInternalError), {e.Message()}));
+    throw EVmInflateError(e.Message());
+  } catch (const TVmDfPartDone&) {
+    checksum = 0;
+  } catch (const TVmDfStopDecoding&) {
+    out.Finish();
+    checksum = 0;
+  }
+  if (helper) {
+    helper->FSizeCompressed = in.ByteCount();
+    helper->FSizeNormal = out.Produced();
+  }
+  return checksum;
+}
 
 }  // namespace tarvo::unzip

@@ -1,0 +1,183 @@
+#include "unzip/inflate/decode_huffman_tree.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/format.h"
+#include "unzip/inflate/inflate_error.h"
+#include "unzip/inflate/inflate_strings.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+constexpr int kMaxBits = 15;
+
+// Length symbols 257..285 (RFC 1951, 3.2.5). Deflate64 gives symbol 285 base 3 and 16
+// extra bits, so lengths reach 65,538.
+constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                           31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+// Distance symbols 0..31; 30 and 31 exist only in Deflate64 (64 KiB window).
+constexpr std::uint16_t kDistBase[32] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,   33,
+                                         49,   65,   97,   129,  193,  257,   385,   513,   769,   1025, 1537,
+                                         2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
+constexpr std::uint8_t kDistExtra[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                         7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
+
+constexpr std::uint32_t MakeEntry(std::uint32_t flags, std::uint32_t value, unsigned codeLen, unsigned extra) {
+  return (value << 16) | flags | (codeLen << 8) | (codeLen + extra);
+}
+
+std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
+  std::uint32_t r = 0;
+  for (unsigned i = 0; i < bits; ++i) {
+    r = (r << 1) | (code & 1);
+    code >>= 1;
+  }
+  return r;
+}
+
+}  // namespace
+
+TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
+                                               TVmDfHuffmanUsage usage)
+    : FAlphabet(alphabet),
+      FAlphaSize(alphaSize),
+      FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
+      FDeflate64(deflate64),
+      FUsage(usage),
+      FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 8 : 7) {
+  // Room for the flat table of an over-full code (2^15) plus the primary table: the
+  // subtables of a code that is not over-full cover disjoint parts of the 2^15 space.
+  FDecodes = std::make_unique<std::uint32_t[]>((std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits));
+  FDecodes[0] = dfentry::kInvalid;
+}
+
+std::uint32_t TVmDfDecodeHuffmanTree::EntryFor(int symbol, unsigned codeLen) const noexcept {
+  switch (FAlphabet) {
+    case TVmDfAlphabet::daLitLen:
+      if (symbol < 256) return MakeEntry(dfentry::kLiteral, static_cast<std::uint32_t>(symbol), codeLen, 0);
+      if (symbol == 256) return MakeEntry(dfentry::kEndOfBlock, 0, codeLen, 0);
+      if (symbol > 285) return dfentry::kInvalid;
+      if (symbol == 285 && FDeflate64) return MakeEntry(0, 3, codeLen, 16);
+      return MakeEntry(0, kLengthBase[symbol - 257], codeLen, kLengthExtra[symbol - 257]);
+    case TVmDfAlphabet::daDistance:
+      if (symbol >= (FDeflate64 ? 32 : 30)) return dfentry::kInvalid;
+      return MakeEntry(0, kDistBase[symbol], codeLen, kDistExtra[symbol]);
+    case TVmDfAlphabet::daCodeLength:
+      break;
+  }
+  return MakeEntry(0, static_cast<std::uint32_t>(symbol), codeLen, 0);
+}
+
+void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
+  count = std::min(count, FAlphaSize);
+  int lengthCount[kMaxBits + 1] = {};
+  int maxLen = 0;
+  for (int i = 0; i < count; ++i) {
+    int len = lengths[i];
+    if (len > FDefMaxCodeLen)
+      throw EVmInternalInflateError(
+          core::Format(core::LoadResString(SInfCodeTooLong), {std::to_string(FDefMaxCodeLen)}));
+    ++lengthCount[len];
+    maxLen = std::max(maxLen, len);
+  }
+  lengthCount[0] = 0;
+  FMaxCodeLen = maxLen;
+
+  // An over-full set has no prefix-free reading; it keeps the flat table's "last symbol
+  // wins" result so that every build gives one well-defined decoding.
+  int left = 1;
+  bool overFull = false;
+  for (int len = 1; len <= kMaxBits && !overFull; ++len) {
+    left = (left << 1) - lengthCount[len];
+    overFull = left < 0;
+  }
+  if (overFull)
+    BuildFlat(lengths, count, lengthCount);
+  else
+    BuildTwoLevel(lengths, count, lengthCount);
+}
+
+void TVmDfDecodeHuffmanTree::BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount) {
+  FTableBits = static_cast<unsigned>(FMaxCodeLen);
+  const std::uint32_t size = 1u << FTableBits;
+  std::uint32_t* t = FDecodes.get();
+  std::fill(t, t + size, dfentry::kInvalid);
+  std::uint32_t next[kMaxBits + 1] = {};
+  std::uint32_t code = 0;
+  for (int len = 1; len <= kMaxBits; ++len) {
+    code = (code + static_cast<std::uint32_t>(lengthCount[len - 1])) << 1;
+    next[len] = code;
+  }
+  for (int s = 0; s < count; ++s) {
+    const unsigned n = lengths[s];
+    if (n == 0) continue;
+    // Codes of an over-full set outgrow their length; only their low n bits are read.
+    const std::uint32_t rev = Reverse(next[n]++ & ((1u << n) - 1), n);
+    const std::uint32_t entry = EntryFor(s, n);
+    for (std::uint32_t idx = rev; idx < size; idx += 1u << n) t[idx] = entry;
+  }
+}
+
+void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount) {
+  FTableBits = std::min(FPrimaryBits, static_cast<unsigned>(FMaxCodeLen));
+  const unsigned tb = FTableBits;
+  const std::uint32_t primarySize = 1u << tb;
+  std::uint32_t* t = FDecodes.get();
+  std::fill(t, t + primarySize, dfentry::kInvalid);
+  if (FMaxCodeLen == 0) return;
+
+  // Symbols in canonical order: by code length, then by symbol.
+  std::uint16_t sorted[288];
+  int offset[kMaxBits + 2] = {};
+  for (int len = 1; len <= kMaxBits; ++len) offset[len + 1] = offset[len] + lengthCount[len];
+  for (int s = 0; s < count; ++s)
+    if (lengths[s]) sorted[offset[lengths[s]]++] = static_cast<std::uint16_t>(s);
+  const int total = offset[kMaxBits + 1];  // offset[len] now holds the end of each length's run
+
+  int remaining[kMaxBits + 1];
+  std::copy(lengthCount, lengthCount + kMaxBits + 1, remaining);
+  std::uint32_t code = 0;
+  unsigned prevLen = lengths[sorted[0]];
+  std::uint32_t curPrefix = ~0u, subStart = 0;
+  unsigned subBits = 0;
+  std::uint32_t nextFree = primarySize;
+  for (int i = 0; i < total; ++i) {
+    const int s = sorted[i];
+    const unsigned n = lengths[s];
+    code <<= (n - prevLen);
+    prevLen = n;
+    const std::uint32_t rev = Reverse(code, n);
+    if (n <= tb) {
+      const std::uint32_t entry = EntryFor(s, n);
+      for (std::uint32_t idx = rev; idx < primarySize; idx += 1u << n) t[idx] = entry;
+    } else {
+      const std::uint32_t prefix = rev & (primarySize - 1);
+      if (prefix != curPrefix) {
+        // The subtable must hold every code that shares this prefix: widen it until the
+        // codes still to place fill it (or the longest length is reached).
+        subBits = n - tb;
+        int room = (1 << subBits) - remaining[n];
+        while (room > 0 && tb + subBits < static_cast<unsigned>(FMaxCodeLen)) {
+          ++subBits;
+          room = (room << 1) - remaining[tb + subBits];
+        }
+        subStart = nextFree;
+        nextFree += 1u << subBits;
+        std::fill(t + subStart, t + nextFree, dfentry::kInvalid);
+        t[prefix] = MakeEntry(dfentry::kSubtable, subStart, subBits, tb - subBits);
+        curPrefix = prefix;
+      }
+      const unsigned rel = n - tb;
+      const std::uint32_t entry = EntryFor(s, rel);
+      for (std::uint32_t idx = rev >> tb; idx < (1u << subBits); idx += 1u << rel) t[subStart + idx] = entry;
+    }
+    --remaining[n];
+    ++code;
+  }
+}
+
+}  // namespace tarvo::unzip

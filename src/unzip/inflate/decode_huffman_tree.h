@@ -1,0 +1,78 @@
+// Canonical-code lookup table of one Deflate alphabet (literal/length, distance or
+// code-length). Each entry already carries what the decode loop needs next: the literal
+// byte, or the length/distance base with its extra-bit count, so one lookup (two for codes
+// longer than the primary table) turns input bits into a decision.
+//
+// Entry layout (32 bits):
+//   bits 0..5    bits to consume: code length plus extra bits (for a subtable link: the
+//                primary table's width, consumed before the second lookup)
+//   bits 8..11   code length (for a subtable link: the subtable's width)
+//   bits 12..15  kind flags below (none set: a length, distance or code-length symbol)
+//   bits 16..31  literal byte, length or distance base, code-length symbol, or the
+//                subtable's start index
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace tarvo::unzip {
+
+namespace dfentry {
+inline constexpr std::uint32_t kLiteral = 0x1000;
+inline constexpr std::uint32_t kEndOfBlock = 0x2000;
+inline constexpr std::uint32_t kSubtable = 0x4000;
+inline constexpr std::uint32_t kInvalid = 0x8000;  // no code reaches it, or a symbol the mode forbids
+}  // namespace dfentry
+
+enum class TVmDfHuffmanUsage { huEncoding, huDecoding, huBoth };
+enum class TVmDfAlphabet { daLitLen, daDistance, daCodeLength };
+
+class TVmDfDecodeHuffmanTree {
+public:
+  // Alphabet sizes: 286 (288 for the fixed code), 30 or 32, 19. The longest code allowed is
+  // 7 for the code-length alphabet and 15 otherwise.
+  TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
+                         TVmDfHuffmanUsage usage = TVmDfHuffmanUsage::huDecoding);
+
+  // Builds the table from count code lengths (0 = symbol unused). A length above the
+  // allowed maximum raises the internal decoder error. Sets of lengths that are not a
+  // complete code are accepted: unreached bit patterns decode as kInvalid, and an
+  // over-full set lets later symbols take the patterns of earlier ones (one flat table of
+  // 2^MaxCodeLen entries, filled in symbol order).
+  void Build(const std::uint8_t* lengths, int count);
+
+  // The longest code length present (0 when no symbol has a code).
+  int MaxCodeLen() const noexcept { return FMaxCodeLen; }
+  unsigned TableBits() const noexcept { return FTableBits; }
+  const std::uint32_t* Table() const noexcept { return FDecodes.get(); }
+
+  // The entry for the next input bits (least significant bit first). prefixBits is set to
+  // the bits a subtable link takes before the entry's own count (0 for primary entries).
+  std::uint32_t Decode(std::uint64_t bits, unsigned& prefixBits) const noexcept {
+    const std::uint32_t* t = FDecodes.get();
+    std::uint32_t e = t[bits & ((std::uint64_t{1} << FTableBits) - 1)];
+    prefixBits = 0;
+    if (e & dfentry::kSubtable) {
+      prefixBits = FTableBits;
+      e = t[(e >> 16) + ((bits >> FTableBits) & ((1u << ((e >> 8) & 15)) - 1))];
+    }
+    return e;
+  }
+
+private:
+  std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
+  void BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount);
+  void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount);
+
+  TVmDfAlphabet FAlphabet;
+  int FAlphaSize;
+  int FDefMaxCodeLen;
+  bool FDeflate64;
+  TVmDfHuffmanUsage FUsage;
+  int FMaxCodeLen = 0;
+  unsigned FTableBits = 0;
+  unsigned FPrimaryBits;
+  std::unique_ptr<std::uint32_t[]> FDecodes;
+};
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,84 @@
+// Least-significant-bit-first reader over the compressed input. Input is read from the
+// source in 16 KiB blocks; the bytes consumed from the source (ByteCount) include what was
+// read ahead into the block and are never given back.
+//
+// The reader keeps up to 64 bits in a bit buffer. Its read-ahead from the source follows
+// 32-bit groups: a peek that needs bits beyond the current group, when fewer than four
+// unread bytes remain in the block, refills the block first. Past the end of the input a
+// peek sees zero bits; consuming any bit beyond the last real one raises the internal
+// decoder error "no more compressed data in stream [...]".
+//
+// The decode loop works on FBuffer/FBufPos/FBitBuffer/FBitsLeft directly while enough input
+// is buffered (FastEnd) and falls back to the checked operations near the end of a block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "core/resource_string.h"
+#include "core/stream.h"
+#include "unzip/inflate/inflate.h"
+
+namespace tarvo::unzip {
+
+// Thrown when the progress callback asks to stop; Inflate ends without an error.
+struct TVmDfStopDecoding {};
+
+class TVmDfInBitStream {
+public:
+  static constexpr std::size_t kBufferSize = 16384;
+  // Unread input the fast path needs ahead of its read pointer: enough that no peek of one
+  // length/distance pair could trigger a refill or pass the end of the real input.
+  static constexpr std::size_t kFastMargin = 40;
+
+  // streamSize > 0 with onProgress set enables progress reports.
+  TVmDfInBitStream(core::TStream& stream, std::int64_t streamSize, TVmProgressStepEvent onProgress);
+
+  bool ReadBit();
+  std::uint32_t ReadBits(unsigned count);  // 1..16
+  // Makes count (1..36) bits available at the low end of the returned value: the caller
+  // decodes from them and then discards what the code used.
+  std::uint64_t PeekBits(unsigned count);
+  void DiscardBits(unsigned count);  // at most what was peeked
+  void AlignToByte();
+  void ReadBuffer(void* buffer, std::size_t count);
+
+  // Bytes taken from the source so far (read-ahead included).
+  std::int64_t ByteCount() const noexcept { return FTotalRead; }
+
+  // Fast path access: the loop may run while FBuffer + FBufPos < FastEnd().
+  const std::uint8_t* FastEnd() const noexcept {
+    return FBufEnd > kFastMargin ? FBuffer.get() + (FBufEnd - kFastMargin) : FBuffer.get();
+  }
+
+  std::unique_ptr<std::uint8_t[]> FBuffer;
+  std::size_t FBufPos = 0;  // next byte not yet in the bit buffer
+  std::size_t FBufEnd = 0;  // end of the real bytes in FBuffer
+  std::uint64_t FBitBuffer = 0;
+  unsigned FBitsLeft = 0;
+
+private:
+  std::int64_t BitPosition() const noexcept {
+    return 8 * (FBufBase + static_cast<std::int64_t>(FBufPos)) - FBitsLeft;
+  }
+  // The end (absolute byte offset) of the 32-bit group that holds the given bit position.
+  std::int64_t GroupEnd(std::int64_t bitPos) const noexcept {
+    return FGroupBase + 4 * ((bitPos - 8 * FGroupBase + 31) / 32);
+  }
+  void NeedBits(unsigned count);
+  void Load() noexcept;
+  void GiveBackBytes() noexcept;
+  void Refill(std::size_t unread);
+  void CheckAvailable(unsigned count, const core::TResourceString& message) const;
+
+  core::TStream& FStream;
+  std::int64_t FBufBase = 0;    // absolute input offset of FBuffer[0]
+  std::int64_t FGroupBase = 0;  // where 32-bit grouping starts (after a byte-wise read)
+  std::int64_t FTotalRead = 0;
+  bool FEndOfInput = false;
+  std::int64_t FStreamSize;
+  TVmProgressStepEvent FOnProgress;
+};
+
+}  // namespace tarvo::unzip
