@@ -11,8 +11,10 @@
 //   }
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/class_info.h"
@@ -52,7 +54,7 @@ constexpr TPropInfo TextProperty(const char* name) {
   using C = typename detail::MemberOf<decltype(Get)>::Class;
   TPropInfo p{name, TPropKind::pkText};
   p.GetText = [](const TPersistent& o) -> std::string { return (static_cast<const C&>(o).*Get)(); };
-  if constexpr (Set != nullptr)
+  if constexpr (!std::is_same_v<decltype(Set), std::nullptr_t>)
     p.SetText = [](TPersistent& o, const std::string& v) { (static_cast<C&>(o).*Set)(v); };
   return p;
 }
@@ -78,7 +80,7 @@ constexpr TPropInfo ObjectProperty(const char* name) {
   using C = typename detail::MemberOf<decltype(Get)>::Class;
   TPropInfo p{name, TPropKind::pkObject};
   p.GetObject = [](const TPersistent& o) -> TPersistent* { return (static_cast<const C&>(o).*Get)(); };
-  if constexpr (Set != nullptr)
+  if constexpr (!std::is_same_v<decltype(Set), std::nullptr_t>)
     p.SetObject = [](TPersistent& o, TPersistent* v) { (static_cast<C&>(o).*Set)(v); };
   return p;
 }

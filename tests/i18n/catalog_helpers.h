@@ -1,0 +1,87 @@
+// Catalogs for the tests: .po texts compiled by the real msgfmt, and a private folder per
+// test that plays the executable's folder.
+#pragma once
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testcatalogs {
+
+namespace fs = std::filesystem;
+
+inline std::string PoHeader(const std::string& charset = "UTF-8", const std::string& plural = "nplurals=2; plural=(n > 1);") {
+  return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset + "\\n\"\n\"Plural-Forms: " +
+         plural + "\\n\"\n\n";
+}
+
+// A .po string literal body with the escapes msgfmt understands.
+inline std::string PoQuote(const std::string& s) {
+  std::string r = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') r += '\\', r += c;
+    else if (c == '\n') r += "\\n";
+    else if (c == '\r') r += "\\r";
+    else r += c;
+  }
+  return r + "\"";
+}
+
+inline std::string PoEntries(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string po;
+  for (auto& [id, str] : entries) po += "msgid " + PoQuote(id) + "\nmsgstr " + PoQuote(str) + "\n\n";
+  return po;
+}
+
+inline void WriteFile(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Compiles po text into moPath with msgfmt; bigEndian asks for the other byte order.
+inline void Msgfmt(const std::string& po, const fs::path& moPath, bool bigEndian = false) {
+  fs::create_directories(moPath.parent_path());
+  const fs::path poPath = moPath.string() + ".po";
+  WriteFile(poPath, po);
+  std::string cmd = std::string(TARVO_MSGFMT_PATH) + (bigEndian ? " --endianness=big" : " --endianness=little") +
+                    " -o '" + moPath.string() + "' '" + poPath.string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+// A fresh folder that stands for the executable's folder; removed at the end.
+class TempFolder {
+public:
+  TempFolder() {
+    static std::atomic<int> counter{0};
+    path = fs::temp_directory_path() /
+           ("tarvo_i18n_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+  std::string Exe() const { return (path / "setup").string(); }
+  fs::path Catalog(const std::string& lang) const { return path / "locale" / lang / "LC_MESSAGES" / "default.mo"; }
+  fs::path path;
+};
+
+}  // namespace testcatalogs
