@@ -1,0 +1,251 @@
+#include "http/header_info.h"
+
+#include <charconv>
+#include <limits>
+
+#include "http/char_encoding.h"
+
+namespace tarvo::http {
+
+namespace {
+
+// Raw header lists of the header infos fold only lines over this length.
+constexpr int kRawHeaderFoldLength = 1024;
+
+bool ParseSigned(std::string_view text, std::int64_t& value) {
+  text = Trim(text);
+  bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (!ParseInt64(text, value)) return false;
+  if (negative) value = -value;
+  return true;
+}
+
+TNetDateTime ParseDateOr(std::string_view text, TNetDateTime fallback) {
+  TNetDateTime v;
+  return InternetStrToDateTime(text, v) ? v : fallback;
+}
+
+}  // namespace
+
+bool ParseInt64(std::string_view text, std::int64_t& value) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+TNetEntityHeaderInfo::TNetEntityHeaderInfo() {
+  FRawHeaders.SetFoldLength(kRawHeaderFoldLength);
+}
+
+void TNetEntityHeaderInfo::Clear() {
+  FCacheControl.clear(), FCharSet.clear(), FConnection.clear(), FContentDisposition.clear();
+  FContentEncoding.clear(), FContentLanguage.clear(), FContentRangeUnits.clear(), FContentType.clear();
+  FContentVersion.clear(), FETag.clear(), FPragma.clear(), FTransferEncoding.clear();
+  FContentLength = FContentRangeStart = FContentRangeEnd = FContentRangeInstanceLength = -1;
+  FDate = FExpires = FLastModified = 0;
+  FCustomHeaders.Clear();
+  FRawHeaders.Clear();
+}
+
+void TNetEntityHeaderInfo::ParseHeaderFields() {
+  const TNetHeaderList& h = FRawHeaders;
+  FCacheControl = h.Values("Cache-control");
+  FConnection = h.Values("Connection");
+  FContentVersion = h.Values("Content-Version");
+  FContentDisposition = h.Values("Content-Disposition");
+  FContentEncoding = h.Values("Content-Encoding");
+  FContentLanguage = h.Values("Content-Language");
+
+  std::string type = h.Values("Content-Type");
+  if (type.empty()) {
+    FContentType.clear();
+    FCharSet.clear();
+  } else {
+    std::string charset;
+    FContentType = RemoveHeaderSubItem(type, "charset", charset);
+    if (charset.empty()) {
+      std::string media = LowerCase(Trim(std::string_view(FContentType).substr(0, FContentType.find(';'))));
+      if (media.rfind("text/", 0) == 0) {
+        std::string sub = media.substr(5);
+        bool xml = sub == "xml" || sub == "xml-external-parsed-entity" ||
+                   (sub.size() >= 4 && sub.compare(sub.size() - 4, 4, "+xml") == 0);
+        charset = xml ? "us-ascii" : "ISO-8859-1";
+      }
+    }
+    FCharSet = charset;
+  }
+
+  std::int64_t length;
+  FContentLength = ParseInt64(Trim(h.Values("Content-Length")), length) ? length : -1;
+
+  // units start-end/length
+  std::string range = h.Values("Content-Range");
+  FContentRangeStart = FContentRangeEnd = FContentRangeInstanceLength = -1;
+  FContentRangeUnits.clear();
+  if (!range.empty()) {
+    std::size_t space = range.find(' ');
+    FContentRangeUnits = range.substr(0, space);
+    std::string rest = space == std::string::npos ? std::string() : range.substr(space + 1);
+    std::size_t slash = rest.find('/');
+    std::string span = rest.substr(0, slash);
+    std::size_t dash = span.find('-');
+    std::int64_t v;
+    if (dash != std::string::npos) {
+      FContentRangeStart = ParseInt64(Trim(span.substr(0, dash)), v) ? v : -1;
+      FContentRangeEnd = ParseInt64(Trim(span.substr(dash + 1)), v) ? v : -1;
+    }
+    if (slash != std::string::npos) FContentRangeInstanceLength = ParseInt64(Trim(rest.substr(slash + 1)), v) ? v : -1;
+  }
+
+  std::string date = h.Values("Date");
+  FDate = date.empty() ? NetNow() : ParseDateOr(date, NetNow());
+  std::string lastModified = h.Values("Last-Modified");
+  FLastModified = lastModified.empty() ? 0 : ParseDateOr(lastModified, 0);
+
+  std::string expires = h.Values("Expires");
+  FExpires = 0;
+  if (!expires.empty()) {
+    std::int64_t seconds;
+    if (ParseSigned(expires, seconds)) {
+      FExpires = seconds < 0 ? 0 : NetNow() + std::min<std::int64_t>(seconds, std::numeric_limits<std::int32_t>::max());
+    } else {
+      FExpires = ParseDateOr(expires, NetNow() - 1);
+    }
+  }
+
+  FETag = h.Values("ETag");
+  FPragma = h.Values("Pragma");
+  FTransferEncoding = h.Values("Transfer-Encoding");
+}
+
+void TNetEntityHeaderInfo::SetEntityHeaders() {
+  TNetHeaderList& h = FRawHeaders;
+  h.Clear();
+  h.SetValue("Connection", FConnection);
+  h.SetValue("Content-Version", FContentVersion);
+  h.SetValue("Content-Disposition", FContentDisposition);
+  h.SetValue("Content-Encoding", FContentEncoding);
+  h.SetValue("Content-Language", FContentLanguage);
+  if (!FContentType.empty()) {
+    h.SetValue("Content-Type", FContentType);
+    h.SetParams("Content-Type", "charset", FCharSet);
+  }
+  if (FContentLength >= 0) h.SetValue("Content-Length", std::to_string(FContentLength));
+  h.SetValue("Cache-control", FCacheControl);
+  if (FDate > 0) h.SetValue("Date", DateTimeToInternetStr(FDate));
+  h.SetValue("ETag", FETag);
+  if (FExpires > 0) h.SetValue("Expires", DateTimeToInternetStr(FExpires));
+  h.SetValue("Pragma", FPragma);
+  h.SetValue("Transfer-Encoding", FTransferEncoding);
+  for (const std::string& line : FCustomHeaders.Lines()) h.Add(line);
+}
+
+TNetRequestHeaderInfo::TNetRequestHeaderInfo() { TNetRequestHeaderInfo::Clear(); }
+
+void TNetRequestHeaderInfo::Clear() {
+  TNetEntityHeaderInfo::Clear();
+  FAccept = kDefaultAccept;
+  FUserAgent = kDefaultUserAgent;
+  FAcceptCharSet.clear(), FAcceptEncoding.clear(), FAcceptLanguage.clear(), FExpect.clear();
+  FFrom.clear(), FPassword.clear(), FReferer.clear(), FUsername.clear(), FHost.clear();
+  FProxyConnection.clear(), FMethodOverride.clear();
+  FRanges.Clear();
+  FBasicByDefault = false;
+  FAuthentication.reset();
+}
+
+void TNetRequestHeaderInfo::ParseHeaderFields() {
+  TNetEntityHeaderInfo::ParseHeaderFields();
+  const TNetHeaderList& h = FRawHeaders;
+  FAccept = h.Values("Accept");
+  FAcceptCharSet = h.Values("Accept-Charset");
+  FAcceptEncoding = h.Values("Accept-Encoding");
+  FAcceptLanguage = h.Values("Accept-Language");
+  FHost = h.Values("Host");
+  FFrom = h.Values("From");
+  FReferer = h.Values("Referer");
+  FUserAgent = h.Values("User-Agent");
+  FProxyConnection = h.Values("Proxy-Connection");
+  FMethodOverride = h.Values("X-HTTP-Method-Override");
+  FExpect = h.Values("Expect");
+}
+
+void TNetRequestHeaderInfo::SetHeaders() {
+  SetEntityHeaders();
+  TNetHeaderList& h = FRawHeaders;
+  h.SetValue("Proxy-Connection", FProxyConnection);
+  h.SetValue("Host", FHost);
+  h.SetValue("Accept", FAccept);
+  h.SetValue("Accept-Charset", FAcceptCharSet);
+  h.SetValue("Accept-Encoding", FAcceptEncoding);
+  h.SetValue("Accept-Language", FAcceptLanguage);
+  h.SetValue("From", FFrom);
+  h.SetValue("Referer", FReferer);
+  h.SetValue("User-Agent", FUserAgent);
+  h.SetValue("Range", FRanges.Text());
+  if (FLastModified > 0) h.SetValue("If-Modified-Since", DateTimeToInternetStr(FLastModified));
+  if (!FAuthentication && FBasicByDefault) {
+    auto basic = std::make_unique<TNetBasicAuthentication>();
+    basic->SetUsername(FUsername);
+    basic->SetPassword(FPassword);
+    FAuthentication = std::move(basic);
+  }
+  if (FAuthentication) h.SetValue("Authorization", FAuthentication->Authentication());
+  h.SetValue("X-HTTP-Method-Override", FMethodOverride);
+}
+
+void TNetResponseHeaderInfo::Clear() {
+  TNetEntityHeaderInfo::Clear();
+  FAcceptRanges.clear(), FLocation.clear(), FServer.clear(), FProxyConnection.clear();
+  FWWWAuthenticate.Clear();
+  FProxyAuthenticate.Clear();
+}
+
+void TNetResponseHeaderInfo::ParseHeaderFields() {
+  TNetEntityHeaderInfo::ParseHeaderFields();
+  const TNetHeaderList& h = FRawHeaders;
+  FLocation = h.Values("Location");
+  FServer = h.Values("Server");
+  FProxyConnection = h.Values("Proxy-Connection");
+  std::vector<std::string> values;
+  FWWWAuthenticate.Clear();
+  h.Extract("WWW-Authenticate", values);
+  for (std::string& v : values) FWWWAuthenticate.Add(std::move(v));
+  values.clear();
+  FProxyAuthenticate.Clear();
+  h.Extract("Proxy-Authenticate", values);
+  for (std::string& v : values) FProxyAuthenticate.Add(std::move(v));
+  FAcceptRanges = h.Values("Accept-Ranges");
+}
+
+void TNetProxyConnectionInfo::Clear() {
+  FServer.clear();
+  FUsername.clear();
+  FPassword.clear();
+  FPort = 0;
+}
+
+void TNetProxyConnectionInfo::SetProxyServer(std::string server) {
+  if (!SameText(server, FServer)) FAuthentication.reset();
+  FServer = std::move(server);
+}
+
+void TNetProxyConnectionInfo::SetProxyPort(int port) {
+  if (port != FPort) FAuthentication.reset();
+  FPort = port;
+}
+
+void TNetProxyConnectionInfo::SetHeaders(TNetHeaderList& headers) {
+  if (!FAuthentication && FBasicByDefault) {
+    auto basic = std::make_unique<TNetBasicAuthentication>();
+    basic->SetUsername(FUsername);
+    basic->SetPassword(FPassword);
+    FAuthentication = std::move(basic);
+  }
+  if (FAuthentication) headers.SetValue("Proxy-Authorization", FAuthentication->Authentication());
+}
+
+}  // namespace tarvo::http

@@ -1,0 +1,174 @@
+// The response body: whether one follows, how it is delimited (length, chunks or the peer's
+// close), where it goes, and the optional decoding and META scanning afterwards.
+#include <memory>
+
+#include "core/memory_stream.h"
+#include "core/resource_string.h"
+#include "http/capped_stream.h"
+#include "http/chunked.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
+#include "http/http_limits.h"
+#include "http/http_strings.h"
+#include "net/net_exception.h"
+
+namespace tarvo::http {
+
+namespace {
+
+bool IsChunked(const TNetEntityHeaderInfo& h) { return LowerCase(h.TransferEncoding()).find("chunked") != std::string::npos; }
+
+bool IsHTMLType(std::string_view type) {
+  std::string t = LowerCase(Trim(type));
+  return t == "text/html" || t == "text/html-sandboxed" || t == "application/xhtml+xml";
+}
+
+// Pairs BeginWork/EndWork on a component, also when the work fails.
+class TWorkScope {
+public:
+  TWorkScope(net::TNetComponent& c, std::int64_t total) : FComponent(c) { c.BeginWork(net::wmRead, total); }
+  ~TWorkScope() noexcept(false) {
+    if (std::uncaught_exceptions() > FUncaught) {
+      try {
+        FComponent.EndWork(net::wmRead);
+      } catch (...) {
+      }
+    } else {
+      FComponent.EndWork(net::wmRead);
+    }
+  }
+
+private:
+  net::TNetComponent& FComponent;
+  int FUncaught = std::uncaught_exceptions();
+};
+
+}  // namespace
+
+bool TNetCustomHTTP::BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  if (!IsChunked(response) && response.HasContentLength() && response.ContentLength() <= 0) return false;
+  int code = response.ResponseCode();
+  bool head = SameText(request.Method(), "HEAD") || SameText(request.MethodOverride(), "HEAD");
+  auto dataPending = [&](int timeoutMS) {
+    net::TNetIOHandler* io = IOHandler();
+    if (io == nullptr) return false;
+    if (io->InputBufferIsEmpty()) io->CheckForDataOnSource(timeoutMS);
+    return !io->InputBufferIsEmpty();
+  };
+  if (!head && code / 100 != 1 && code != 204 && code != 304) {
+    // A redirect may or may not come with a body; a server that sends none and keeps the
+    // connection open gets a few seconds.
+    if (code / 100 == 3) return dataPending(5000);
+    return true;
+  }
+  return HasOption(hoWaitForUnexpectedData) && dataPending(100);
+}
+
+void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
+  net::TNetIOHandler* io = IOHandler();
+  if (io == nullptr) {
+    if (count < 0) return;
+    throw net::ENetConnClosedGracefully();
+  }
+  TWorkScope work(*io, count < 0 ? 0 : count);
+  std::int64_t remaining = count;
+  net::TNetBuffer& buffer = io->InputBuffer();
+  while (count < 0 || remaining > 0) {
+    if (buffer.Size() == 0) {
+      int received = io->FillInputBuffer(false, net::NetTimeoutDefault, true);
+      if (buffer.Size() == 0) {
+        if (received > 0) continue;
+        // The peer closed. Reading to the close ends here; a counted body that falls short
+        // is a failure, never a complete download.
+        if (count < 0) return;
+        throw net::ENetConnClosedGracefully();
+      }
+    }
+    int take = buffer.Size();
+    if (count >= 0 && remaining < take) take = static_cast<int>(remaining);
+    // Straight from the input buffer to the destination: no copy in between.
+    if (target != nullptr) target->WriteBuffer(buffer.Data(), static_cast<std::size_t>(take));
+    buffer.Remove(take);
+    remaining -= take;
+    net::TNetAntiFreezeBase::DoProcess();
+  }
+}
+
+void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target) {
+  ReportStatus(net::hsStatusText, {core::LoadResString(SChunkStarted)});
+  TWorkScope work(*this, 0);
+  auto nextSize = [&] {
+    std::optional<std::int64_t> size = ParseChunkSizeLine(ReadHeaderLine());
+    if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
+    return *size;
+  };
+  for (std::int64_t size = nextSize(); size != 0; size = nextSize()) {
+    CopyBody(target, size);
+    // The chunk data ends with its own line end; anything else there means the size lied.
+    if (!ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
+  }
+  std::size_t lines = 0, bytes = 0;
+  for (std::string line = ReadHeaderLine(); !line.empty(); line = ReadHeaderLine()) {
+    bytes += line.size();
+    if (++lines > kMaxResponseHeaderLines) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
+    if (bytes > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+    response.RawHeaders().Add(std::move(line));
+  }
+}
+
+void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  if (!BodyExpected(request, response)) return;
+  core::TStream* content = response.ContentStream();
+
+  // META declarations are read from the start of an HTML body while the body itself streams
+  // to its destination.
+  std::unique_ptr<TNetTeeStream> tee;
+  if (content != nullptr && !HasOption(hoNoParseMetaHTTPEquiv) && IsHTMLType(response.ContentType())) {
+    tee = std::make_unique<TNetTeeStream>(*content, kMaxMetaScanBytes);
+    content = tee.get();
+  }
+
+  int decoding = 0;
+  if (FCompressor != nullptr && FCompressor->IsReady()) {
+    if (SameText(Trim(response.ContentEncoding()), "deflate")) decoding = 1;
+    if (SameText(Trim(response.ContentEncoding()), "gzip")) decoding = 2;
+  }
+  std::unique_ptr<core::TMemoryStream> encoded;
+  core::TStream* target = content;
+  if (content != nullptr && decoding != 0) {
+    encoded = std::make_unique<core::TMemoryStream>();
+    target = encoded.get();
+  }
+
+  if (!IsChunked(response)) {
+    if (response.ContentLength() > 0)
+      CopyBody(target, response.ContentLength());
+    else if (!response.HasContentLength())
+      CopyBody(target, -1);
+  } else {
+    ReadChunkedBody(response, target);
+  }
+
+  if (encoded) {
+    encoded->SetPosition(0);
+    if (decoding == 1)
+      FCompressor->DecompressDeflateStream(*encoded, *content);
+    else
+      FCompressor->DecompressGZipStream(*encoded, *content);
+  }
+  if (tee) response.ProcessMetaHTTPEquiv(tee->Head());
+}
+
+void TNetCustomHTTP::DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  core::TStream* saved = response.ContentStream();
+  response.SetContentStream(nullptr);
+  try {
+    ReadResponseBody(request, response);
+  } catch (...) {
+    response.SetContentStream(saved);
+    throw;
+  }
+  response.SetContentStream(saved);
+}
+
+}  // namespace tarvo::http

@@ -1,0 +1,361 @@
+#include "http/http_client.h"
+
+#include "core/memory_stream.h"
+#include "core/resource_string.h"
+#include "http/form_encoding.h"
+#include "http/http_exception.h"
+#include "http/http_limits.h"
+#include "http/http_strings.h"
+#include "http/response_text.h"
+#include "net/net_exception.h"
+
+namespace tarvo::http {
+
+namespace {
+
+// A port text as a number; one that is not a number (or out of range) counts as 80.
+std::uint16_t PortNumber(std::string_view text) {
+  std::int64_t v;
+  if (!ParseInt64(Trim(text), v) || v < 1 || v > 65535) return 80;
+  return static_cast<std::uint16_t>(v);
+}
+
+std::string DefaultPortFor(std::string_view scheme) {
+  if (SameText(scheme, "http")) return "80";
+  if (SameText(scheme, "https")) return "443";
+  return {};
+}
+
+bool NeedsHTTP11(std::string_view method) {
+  return SameText(method, "TRACE") || SameText(method, "PUT") || SameText(method, "OPTIONS") ||
+         SameText(method, "DELETE");
+}
+
+// Restores the protocol version when a call that changed it ends, also by an exception.
+class TProtocolVersionGuard {
+public:
+  TProtocolVersionGuard(TNetCustomHTTP& http) : FHTTP(http), FSaved(http.ProtocolVersion()) {}
+  ~TProtocolVersionGuard() { FHTTP.SetProtocolVersion(FSaved); }
+
+private:
+  TNetCustomHTTP& FHTTP;
+  TNetHTTPProtocolVersion FSaved;
+};
+
+}  // namespace
+
+TNetCustomHTTP::TNetCustomHTTP() : FHTTPProto(std::make_unique<TNetHTTPProtocol>(this)) {
+  FProxyParameters.Clear();
+}
+
+TNetCustomHTTP::~TNetCustomHTTP() {
+  try {
+    Disconnect();
+  } catch (...) {
+  }
+}
+
+std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
+
+// --- the requests ----------------------------------------------------------------------
+
+void TNetCustomHTTP::Get(const std::string& url, core::TStream& stream) { DoRequest("GET", url, nullptr, &stream, {}); }
+
+void TNetCustomHTTP::Get(const std::string& url, core::TStream& stream, const std::vector<int>& ignoreReplies) {
+  DoRequest("GET", url, nullptr, &stream, ignoreReplies);
+}
+
+std::string TNetCustomHTTP::Get(const std::string& url) {
+  core::TMemoryStream body;
+  DoRequest("GET", url, nullptr, &body, {});
+  return DecodeResponseText(body.DataString(), Response());
+}
+
+void TNetCustomHTTP::Head(const std::string& url) { DoRequest("HEAD", url, nullptr, nullptr, {}); }
+
+void TNetCustomHTTP::Post(const std::string& url, core::TStream& source, core::TStream& response) {
+  TProtocolVersionGuard guard(*this);
+  if (!HasOption(hoKeepOrigProtocol)) {
+    // An HTTP/1.0 POST on a fresh connection: a server cannot answer it on a connection
+    // that a previous response has left in doubt.
+    if (Connected()) Disconnect();
+    SetProtocolVersion(pv1_0);
+  }
+  DoRequest("POST", url, &source, &response, {});
+}
+
+std::string TNetCustomHTTP::Post(const std::string& url, const std::vector<std::string>& fields) {
+  std::string body = EncodeFormFields(fields, HasOption(hoForceEncodeParams), nullptr);
+  core::TMemoryStream source(std::vector<std::uint8_t>(body.begin(), body.end()));
+  core::TMemoryStream response;
+  if (Request().ContentType().empty()) Request().SetContentType("application/x-www-form-urlencoded");
+  Post(url, source, response);
+  return DecodeResponseText(response.DataString(), Response());
+}
+
+void TNetCustomHTTP::Put(const std::string& url, core::TStream& source, core::TStream& response) {
+  DoRequest("PUT", url, &source, &response, {});
+}
+
+void TNetCustomHTTP::Delete(const std::string& url) { DoRequest("DELETE", url, nullptr, nullptr, {}); }
+
+void TNetCustomHTTP::Options(const std::string& url) { DoRequest("OPTIONS", url, nullptr, nullptr, {}); }
+
+void TNetCustomHTTP::Trace(const std::string& url, core::TStream& stream) { DoRequest("TRACE", url, nullptr, &stream, {}); }
+
+// --- the request loop ------------------------------------------------------------------
+
+void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url, core::TStream* source,
+                               core::TStream* responseStream, const std::vector<int>& ignoreReplies) {
+  FRedirectCount = FAuthRetries = FAuthProxyRetries = 0;
+  std::int64_t start = responseStream != nullptr ? responseStream->Position() : 0;
+  TNetHTTPRequest& request = Request();
+  TNetHTTPResponse& response = Response();
+  request.SetURL(url);
+  request.SetMethod(method);
+  request.SetSource(source);
+  response.SetContentStream(responseStream);
+  try {
+    for (;;) {
+      ResolveRequestTarget(request.URL());
+      if ((NeedsHTTP11(request.Method()) || NeedsHTTP11(request.MethodOverride())) && FProtocolVersion != pv1_1)
+        throw ENetException(core::LoadResString(SMethodRequiresVersion));
+      if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetURIToCheck(FURI.URI());
+      OpenRequestConnection();
+      ReadResponseHead(*FHTTPProto);
+      TNetHTTPWhatsNext next = FHTTPProto->ProcessResponse(ignoreReplies);
+      if (next == wnGoToURL) {
+        if (responseStream != nullptr) {
+          responseStream->SetPosition(start);
+          responseStream->SetSize(start);
+        }
+        FAuthRetries = FAuthProxyRetries = 0;
+      } else if (next == wnAuthRequest) {
+        request.SetURL(url);
+      } else {
+        break;
+      }
+    }
+  } catch (const ENetHTTPProtocolException&) {
+    // The error page was read whole: the connection may serve the next call.
+    response.SetContentStream(nullptr);
+    if (!response.KeepAlive()) Disconnect();
+    throw;
+  } catch (...) {
+    // Anything else may have left part of a response unread on the connection, which
+    // would be taken for the start of the next one.
+    {
+      try {
+        Disconnect();
+      } catch (...) {
+      }
+    }
+    response.SetContentStream(nullptr);
+    throw;
+  }
+  response.SetContentStream(nullptr);
+  if (!response.KeepAlive()) Disconnect();
+}
+
+void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
+  TNetHTTPRequest& request = Request();
+  TNetURI target(url);
+  if (!target.Username().empty()) {
+    request.SetUsername(target.Username());
+    request.SetPassword(target.Password());
+  }
+  FURI.SetUsername(request.Username());
+  FURI.SetPassword(request.Password());
+  FURI.SetPath(MergePaths(FURI.Path(), target.Path()));
+  FURI.SetDocument(target.Document());
+  FURI.SetParams(target.Params());
+  if (!target.Host().empty()) {
+    FURI.SetHost(target.Host());
+    // A relative URL keeps the host, and so its address family.
+    FURI.SetIPVersion(target.IPVersion());
+  }
+  if (!target.Protocol().empty())
+    FURI.SetProtocol(target.Protocol());
+  else
+    FURI.SetProtocol(SameText(FURI.Protocol(), "https") ? "https" : "http");
+  if (!target.Port().empty()) {
+    FURI.SetPort(target.Port());
+  } else if (std::string port = DefaultPortFor(target.Protocol()); !port.empty()) {
+    FURI.SetPort(port);
+  } else if (FURI.Port().empty()) {
+    throw ENetUnknownProtocol(core::LoadResString(SUnknownProtocol));
+  }
+  bool options = SameText(request.Method(), "OPTIONS") || SameText(request.MethodOverride(), "OPTIONS");
+  request.SetURL(options && target.Document() == "*" ? std::string("*") : FURI.GetPathAndParams());
+  request.SetIPVersion(FURI.IPVersion());
+
+  request.SetContentLength(request.Source() != nullptr ? request.Source()->Size() : -1);
+  std::string host = FURI.IPVersion() == Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host();
+  bool defaultPort = (SameText(FURI.Protocol(), "http") && FURI.Port() == "80") ||
+                     (SameText(FURI.Protocol(), "https") && FURI.Port() == "443");
+  request.SetHost(defaultPort ? host : host + ":" + FURI.Port());
+}
+
+void TNetCustomHTTP::DropCredentialsForNewOrigin(const std::string& location) {
+  TNetURI next(location);
+  if (next.Host().empty()) return;  // relative: same origin
+  std::string scheme = next.Protocol().empty() ? FURI.Protocol() : next.Protocol();
+  std::string port = next.Port().empty() ? DefaultPortFor(scheme) : next.Port();
+  if (SameText(next.Host(), FURI.Host()) && SameText(scheme, FURI.Protocol()) && port == FURI.Port()) return;
+  // Credentials were given for the previous origin; another one must not receive them.
+  Request().SetUsername("");
+  Request().SetPassword("");
+  Request().SetAuthentication(nullptr);
+  FURI.SetUsername("");
+  FURI.SetPassword("");
+}
+
+TNetHTTPConnectionType TNetCustomHTTP::SelectEndpoint() {
+  TNetHTTPConnectionType result;
+  std::string host;
+  std::uint16_t port;
+  bool https = SameText(FURI.Protocol(), "https");
+  auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler());
+  if (FProxyParameters.ProxyServer().empty()) {
+    if (IPVersion() != FURI.IPVersion() && Connected()) Disconnect();
+    host = FURI.Host();
+    port = PortNumber(FURI.Port());
+    if ((!SameText(Host(), host) || Port() != port) && Connected()) Disconnect();
+    if (https) {
+      if (tls == nullptr) throw ENetIOHandlerPropInvalid(core::LoadResString(SIOHandlerPropInvalid));
+      tls->SetPassThrough(false);
+      result = ctSSL;
+    } else {
+      if (tls != nullptr) tls->SetPassThrough(true);
+      result = ctNormal;
+    }
+  } else {
+    host = FProxyParameters.ProxyServer();
+    int proxyPort = FProxyParameters.ProxyPort();
+    port = proxyPort >= 1 && proxyPort <= 65535 ? static_cast<std::uint16_t>(proxyPort) : 80;
+    if ((!SameText(Host(), host) || Port() != port) && Connected()) Disconnect();
+    if (https) {
+      if (IOHandler() != nullptr && tls == nullptr) throw ENetIOHandlerPropInvalid(core::LoadResString(SIOHandlerPropInvalid));
+      if (tls != nullptr) tls->SetPassThrough(true);
+      result = ctSSLProxy;
+    } else {
+      if (tls != nullptr) tls->SetPassThrough(true);
+      result = ctProxy;
+    }
+  }
+  SetHost(host);
+  SetPort(port);
+  return result;
+}
+
+void TNetCustomHTTP::OpenRequestConnection() {
+  TNetHTTPRequest& request = Request();
+  TNetHTTPConnectionType type = SelectEndpoint();
+  request.SetUseProxy(type);
+  if (type == ctProxy) request.SetURL(FURI.URI());
+  bool tunnel = false;
+  switch (type) {
+    case ctNormal:
+      if (FProtocolVersion == pv1_0 && request.Connection().empty()) request.SetConnection("keep-alive");
+      break;
+    case ctSSL:
+    case ctSSLProxy:
+      request.SetConnection("");
+      tunnel = type == ctSSLProxy;
+      break;
+    case ctProxy:
+      if (FProtocolVersion == pv1_0 && request.Connection().empty()) request.SetProxyConnection("keep-alive");
+      tunnel = HasOption(hoNonSSLProxyUseConnectVerb);
+      break;
+  }
+  auto addEncoding = [&](const char* name) {
+    std::string current = request.AcceptEncoding();
+    if (current.find(name) != std::string::npos) return;
+    request.SetAcceptEncoding(current.empty() ? std::string(name) : current + ", " + name);
+  };
+  if (FCompressor != nullptr && FCompressor->IsReady()) {
+    addEncoding("deflate");
+    addEncoding("gzip");
+  }
+  addEncoding("identity");
+
+  if (tunnel)
+    ConnectTunnel();
+  else
+    EnsureConnection(Response());
+  FHTTPProto->BuildAndSendRequest(&FURI);
+  if (request.Source() != nullptr) IOHandler()->Write(*request.Source(), 0);
+}
+
+void TNetCustomHTTP::EnsureConnection(TNetHTTPResponse& response) {
+  if (!response.KeepAlive()) Disconnect();
+  if (IOHandler() != nullptr) IOHandler()->InputBuffer().Clear();
+  CheckForGracefulDisconnect(false);
+  if (!Connected()) {
+    SetIPVersion(FURI.IPVersion());
+    Connect();
+    net::TNetIOHandler* io = IOHandler();
+    if (io != nullptr && io->RecvBufferSize() < kBodyReceiveSize) io->SetRecvBufferSize(kBodyReceiveSize);
+  }
+}
+
+void TNetCustomHTTP::ConnectTunnel() {
+  std::unique_ptr<TNetHTTPProtocol> tunnel = CreateProtocol();
+  TNetHTTPRequest& req = tunnel->Request();
+  req.SetUserAgent(Request().UserAgent());
+  req.SetHost(Request().Host());
+  req.SetPragma("no-cache");
+  std::string host = FURI.IPVersion() == Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host();
+  req.SetURL(host + ":" + std::to_string(PortNumber(FURI.Port())));
+  req.SetMethod("CONNECT");
+  req.SetProxyConnection("keep-alive");
+  req.SetAccept("");
+  core::TMemoryStream ignored;
+  tunnel->Response().SetContentStream(&ignored);
+  for (;;) {
+    EnsureConnection(tunnel->Response());
+    tunnel->BuildAndSendRequest(nullptr);
+    std::string line = ReadHeaderLine();
+    if (line.empty()) {
+      tunnel->Response().SetResponseText("HTTP/1.0 200 OK");
+      tunnel->Response().SetConnection("close");
+    } else {
+      tunnel->Response().SetResponseText(line);
+      tunnel->RetrieveHeaders(FMaxHeaderLines);
+      if (FAllowCookies) ProcessCookies(tunnel->Response());
+    }
+    int code = tunnel->Response().ResponseCode();
+    if (code == 200) break;
+    // Anything but a retry with credentials ends here: a proxy that keeps answering
+    // something else must not keep us sending CONNECT.
+    if (tunnel->ProcessResponse({}) != wnAuthRequest)
+      throw ENetHTTPProtocolException::CreateError(code, tunnel->Response().ResponseText(), "");
+  }
+  if (Request().UseProxy() == ctSSLProxy)
+    if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetPassThrough(false);
+}
+
+std::string TNetCustomHTTP::ReadHeaderLine() {
+  net::TNetIOHandler* io = IOHandler();
+  if (io == nullptr) throw net::ENetNotConnected();
+  std::string line = io->ReadLn("\n", net::NetTimeoutDefault, -1, nullptr);
+  if (io->ReadLnTimedOut()) throw net::ENetReadTimeout();
+  return line;
+}
+
+void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
+  do {
+    proto.Response().SetResponseText(ReadHeaderLine());
+    proto.RetrieveHeaders(FMaxHeaderLines);
+    if (FAllowCookies) ProcessCookies(proto.Response());
+  } while (proto.Response().ResponseCode() == 100);
+}
+
+void TNetCustomHTTP::DoOnDisconnected() {
+  // A finished proxy authentication cannot serve the next connection.
+  if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())
+    auth->Reset();
+  net::TNetTCPClientCustom::DoOnDisconnected();
+}
+
+}  // namespace tarvo::http

@@ -1,0 +1,158 @@
+// TNetHTTP: an HTTP/1.1 client over the transport's TCP client. Each call (Get, Head, Post,
+// Put, Delete, Options, Trace) runs one request loop: resolve the target against the current
+// one, pick the endpoint (origin or proxy), connect or reuse the connection, write the
+// request, read the response and either finish, follow a redirect or repeat with
+// credentials. A final status outside 2xx raises ENetHTTPProtocolException whose message is
+// the status line as received. The connection stays open between calls only while the
+// responses are keep-alive and the endpoint stays the same.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/stream.h"
+#include "http/header_info.h"
+#include "http/http_protocol.h"
+#include "http/http_types.h"
+#include "http/uri.h"
+#include "net/net_tcp_client.h"
+
+namespace tarvo::http {
+
+class TNetCustomHTTP;
+
+using TNetHeadersAvailableEvent =
+    std::function<void(TNetCustomHTTP* Sender, TNetHeaderList& AHeaders, bool& VContinue)>;
+using TNetRedirectEvent = std::function<void(TNetCustomHTTP* Sender, std::string& dest, int& NumRedirect,
+                                             bool& Handled, std::string& VMethod)>;
+
+class TNetCustomHTTP : public net::TNetTCPClientCustom {
+public:
+  TNetCustomHTTP();
+  ~TNetCustomHTTP() override;
+
+  // --- requests ----------------------------------------------------------------------
+  void Get(const std::string& url, core::TStream& stream);
+  // Codes in ignoreReplies return normally (nothing is written to the stream).
+  void Get(const std::string& url, core::TStream& stream, const std::vector<int>& ignoreReplies);
+  // The body as text, decoded with the response's charset.
+  std::string Get(const std::string& url);
+  void Head(const std::string& url);
+  void Post(const std::string& url, core::TStream& source, core::TStream& response);
+  // Form fields ("name=value" lines), encoded per HTTPOptions, posted as
+  // application/x-www-form-urlencoded.
+  std::string Post(const std::string& url, const std::vector<std::string>& fields);
+  void Put(const std::string& url, core::TStream& source, core::TStream& response);
+  void Delete(const std::string& url);
+  void Options(const std::string& url);
+  void Trace(const std::string& url, core::TStream& stream);
+  void DoRequest(const std::string& method, const std::string& url, core::TStream* source,
+                 core::TStream* responseStream, const std::vector<int>& ignoreReplies);
+
+  // --- state after a call ------------------------------------------------------------
+  int ResponseCode() { return Response().ResponseCode(); }
+  const std::string& ResponseText() { return Response().ResponseText(); }
+  TNetHTTPRequest& Request() { return FHTTPProto->Request(); }
+  TNetHTTPResponse& Response() { return FHTTPProto->Response(); }
+  TNetHTTPProtocol& HTTPProto() { return *FHTTPProto; }
+  TNetURI& URL() { return FURI; }
+  int RedirectCount() const { return FRedirectCount; }
+  int AuthRetries() const { return FAuthRetries; }
+  int AuthProxyRetries() const { return FAuthProxyRetries; }
+
+  // --- settings ----------------------------------------------------------------------
+  TNetProxyConnectionInfo& ProxyParams() { return FProxyParameters; }
+  TNetHTTPProtocolVersion ProtocolVersion() const { return FProtocolVersion; }
+  void SetProtocolVersion(TNetHTTPProtocolVersion v) { FProtocolVersion = v; }
+  bool HandleRedirects() const { return FHandleRedirects; }
+  void SetHandleRedirects(bool v) { FHandleRedirects = v; }
+  int RedirectMaximum() const { return FRedirectMax; }
+  void SetRedirectMaximum(int v) { FRedirectMax = v; }
+  int MaxAuthRetries() const { return FMaxAuthRetries; }
+  void SetMaxAuthRetries(int v) { FMaxAuthRetries = v; }
+  int MaxHeaderLines() const { return FMaxHeaderLines; }
+  void SetMaxHeaderLines(int v) { FMaxHeaderLines = v; }
+  bool AllowCookies() const { return FAllowCookies; }
+  void SetAllowCookies(bool v) { FAllowCookies = v; }
+  TNetHTTPOptions HTTPOptions() const { return FOptions; }
+  void SetHTTPOptions(TNetHTTPOptions v) { FOptions = v; }
+  bool HasOption(TNetHTTPOption o) const { return (FOptions & o) != 0; }
+  // Not owned.
+  INetDecompressor* Compressor() const { return FCompressor; }
+  void SetCompressor(INetDecompressor* c) { FCompressor = c; }
+
+  TNetHeadersAvailableEvent OnHeadersAvailable;
+  TNetRedirectEvent OnRedirect;
+
+  // The current target merged with a requested URL (scheme, host, port, path, query,
+  // credentials) and the request fields that follow from it. Raises ENetUnknownProtocol.
+  void ResolveRequestTarget(const std::string& url);
+
+protected:
+  friend class TNetHTTPProtocol;
+  friend class TNetHTTPResponse;
+
+  // Overridable factory of the protocol object.
+  virtual std::unique_ptr<TNetHTTPProtocol> CreateProtocol();
+
+  // Seams for cookies and authentication, filled in by the classes that provide them.
+  // Called after the headers of each response are read.
+  virtual void ProcessCookies(TNetHTTPResponse& /*response*/) {}
+  // Adds a "Cookie" header for the target to the request's headers.
+  virtual void AddCookieHeader(TNetHeaderList& /*headers*/, const TNetURI& /*target*/) {}
+  // 401 / 407: true when the request is to be sent again with credentials.
+  virtual bool DoOnAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& /*response*/) {
+    ++FAuthRetries;
+    return false;
+  }
+  virtual bool DoOnProxyAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& /*response*/) {
+    ++FAuthProxyRetries;
+    return false;
+  }
+
+  void DoOnDisconnected() override;
+
+  // Endpoint, connection, request line and headers, request body.
+  TNetHTTPConnectionType SelectEndpoint();
+  void OpenRequestConnection();
+  void EnsureConnection(TNetHTTPResponse& response);
+  void ConnectTunnel();
+  // One line of the response head; raises ENetReadTimeout on a time-out.
+  std::string ReadHeaderLine();
+  // Status line and headers, skipping any number of 100 Continue responses.
+  void ReadResponseHead(TNetHTTPProtocol& proto);
+
+  // Body transfer (http_body.cpp).
+  bool BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  void ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  // Discards the body of the current response (content stream set to none meanwhile).
+  void DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response);
+
+  std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
+  TNetURI FURI;
+  TNetProxyConnectionInfo FProxyParameters;
+  int FAuthRetries = 0;
+  int FAuthProxyRetries = 0;
+  int FMaxAuthRetries = 3;
+  int FMaxHeaderLines = 255;
+  bool FAllowCookies = true;
+  TNetHTTPProtocolVersion FProtocolVersion = pv1_1;
+  int FRedirectCount = 0;
+  int FRedirectMax = 15;
+  bool FHandleRedirects = false;
+  TNetHTTPOptions FOptions = hoForceEncodeParams;
+  INetDecompressor* FCompressor = nullptr;
+
+private:
+  void CopyBody(core::TStream* target, std::int64_t count);
+  void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);
+  void DropCredentialsForNewOrigin(const std::string& location);
+};
+
+// The published client.
+class TNetHTTP : public TNetCustomHTTP {};
+
+}  // namespace tarvo::http

@@ -1,0 +1,230 @@
+#include "http/http_protocol.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "core/resource_string.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
+#include "http/http_limits.h"
+#include "http/http_strings.h"
+#include "http/response_text.h"
+#include "http/capped_stream.h"
+#include "net/net_exception.h"
+
+namespace tarvo::http {
+
+namespace {
+
+bool HasUnsafeRequestChar(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool Contains(const std::vector<int>& codes, int code) {
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+}  // namespace
+
+int ParseStatusCode(std::string_view line) {
+  std::size_t space = line.find(' ');
+  if (space == std::string_view::npos) return -1;
+  std::string_view rest = Trim(line.substr(space + 1));
+  rest = rest.substr(0, rest.find(' '));
+  rest = rest.substr(0, rest.find('.'));
+  if (!rest.empty() && rest.front() == '+') rest.remove_prefix(1);
+  int code = 0;
+  auto r = std::from_chars(rest.data(), rest.data() + rest.size(), code);
+  if (rest.empty() || r.ec != std::errc() || r.ptr != rest.data() + rest.size()) return -1;
+  return code;
+}
+
+void TNetHTTPResponse::Clear() {
+  // The status line belongs to the exchange, not to the header fields: it survives.
+  TNetResponseHeaderInfo::Clear();
+  FMetaHTTPEquiv.Clear();
+}
+
+int TNetHTTPResponse::ResponseCode() {
+  if (FResponseCode == -1) FResponseCode = ParseStatusCode(FResponseText);
+  return FResponseCode;
+}
+
+void TNetHTTPResponse::SetResponseText(std::string text) {
+  FResponseText = std::move(text);
+  FResponseCode = -1;
+  std::string version = FResponseText.size() >= 8 ? FResponseText.substr(5, 3) : std::string();
+  FResponseVersion = SameText(version, "1.1") ? pv1_1 : pv1_0;
+}
+
+bool TNetHTTPResponse::KeepAlive() {
+  if (FStopped) return false;
+  if (FHTTP->IOHandler() != nullptr && FHTTP->Connected()) FHTTP->IOHandler()->CheckForDisconnect(false);
+  if (!FHTTP->Connected()) return false;
+  std::string connection(Trim(FConnection.empty() ? FProxyConnection : FConnection));
+  if (FHTTP->ProtocolVersion() == pv1_0) return SameText(connection, "KEEP-ALIVE");
+  if (SameText(connection, "CLOSE")) return false;
+  if (SameText(Trim(FProxyConnection), "CLOSE")) return false;
+  // An HTTP/1.0 server closes after its response unless it said otherwise; reusing the
+  // connection would make the next request fail on a socket the server has let go.
+  if (!FResponseText.empty() && FResponseVersion == pv1_0 && !SameText(connection, "KEEP-ALIVE")) return false;
+  return true;
+}
+
+TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* http)
+    : FHTTP(http), FRequest(std::make_unique<TNetHTTPRequest>(http)), FResponse(std::make_unique<TNetHTTPResponse>(http)) {}
+
+std::vector<std::string> TNetHTTPProtocol::ComposeRequest(TNetURI* uri) {
+  TNetHTTPRequest& req = *FRequest;
+  if (req.Authentication()) req.Authentication()->SetRequest(req.Method(), req.URL());
+  req.SetHeaders();
+  FHTTP->ProxyParams().SetHeaders(req.RawHeaders());
+  if (uri != nullptr && FHTTP->AllowCookies()) FHTTP->AddCookieHeader(req.RawHeaders(), *uri);
+
+  std::vector<std::string> lines;
+  lines.push_back(req.Method() + " " + req.URL() + " HTTP/" + (FHTTP->ProtocolVersion() == pv1_0 ? "1.0" : "1.1"));
+  for (const std::string& line : req.RawHeaders().Lines())
+    if (!line.empty()) lines.push_back(line);
+  // A line break or NUL inside the URL or a header would let its text start a header or a
+  // request of its own: refuse before anything is sent.
+  if (req.Method().find(' ') != std::string::npos || req.URL().find(' ') != std::string::npos)
+    throw ENetHTTPInvalidRequestText(core::LoadResString(SInvalidRequestText));
+  for (const std::string& line : lines)
+    if (HasUnsafeRequestChar(line)) throw ENetHTTPInvalidRequestText(core::LoadResString(SInvalidRequestText));
+  return lines;
+}
+
+void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) {
+  std::vector<std::string> lines = ComposeRequest(uri);
+  net::TNetIOHandler* io = FHTTP->IOHandler();
+  if (io == nullptr) throw net::ENetNotConnected();
+  bool opened = !io->WriteBufferingActive();
+  if (opened) io->WriteBufferOpen();
+  try {
+    for (const std::string& line : lines) io->WriteLn(line);
+    io->WriteLn();
+    if (opened) io->WriteBufferClose();
+  } catch (...) {
+    if (opened && io->WriteBufferingActive()) io->WriteBufferCancel();
+    throw;
+  }
+}
+
+void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
+  // Every header line up to the empty line is read; the named limits keep a peer from
+  // making us hold an unbounded head.
+  FResponse->Clear();
+  std::size_t total = 0;
+  try {
+    std::string line = FHTTP->ReadHeaderLine();
+    while (!line.empty()) {
+      total += line.size();
+      if (FResponse->RawHeaders().Count() >= kMaxResponseHeaderLines)
+        throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
+      if (total > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+      FResponse->RawHeaders().Add(std::move(line));
+      line = FHTTP->ReadHeaderLine();
+    }
+  } catch (const net::ENetConnClosedGracefully&) {
+    // A server that closes during the header lines ends the head, not the exchange. The
+    // piece of a line it left behind is no body.
+    FHTTP->Disconnect();
+    if (FHTTP->IOHandler() != nullptr) FHTTP->IOHandler()->InputBuffer().Clear();
+  }
+  FResponse->ParseHeaderFields();
+}
+
+void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
+  TNetCappedMemoryStream page(kMaxErrorPageBytes);
+  core::TStream* saved = FResponse->ContentStream();
+  FResponse->SetContentStream(&page);
+  try {
+    FHTTP->ReadResponseBody(*FRequest, *FResponse);
+  } catch (...) {
+    FResponse->SetContentStream(saved);
+    throw;
+  }
+  FResponse->SetContentStream(saved);
+  if (FHTTP->HasOption(hoNoProtocolErrorException) || Contains(ignoreReplies, code)) return;
+  throw ENetHTTPProtocolException::CreateError(code, FResponse->ResponseText(),
+                                               DecodeResponseText(page.DataString(), *FResponse));
+}
+
+TNetHTTPWhatsNext TNetHTTPProtocol::HandleRedirect(int code, const std::vector<int>& ignoreReplies) {
+  if (FResponse->Location().empty()) {
+    RaiseProtocolError(code, ignoreReplies);
+    return wnJustExit;
+  }
+  ++FHTTP->FRedirectCount;
+  std::string location = FResponse->Location();
+  std::string method = FRequest->Method();
+  bool handled = FHTTP->HandleRedirects();
+  int count = FHTTP->FRedirectCount;
+  if (FHTTP->OnRedirect) FHTTP->OnRedirect(FHTTP, location, count, handled, method);
+  if (!handled) {
+    RaiseProtocolError(code, ignoreReplies);
+    return wnJustExit;
+  }
+  TNetHTTPWhatsNext result;
+  if (FHTTP->HandleRedirects() && FHTTP->FRedirectCount < FHTTP->RedirectMaximum()) {
+    FHTTP->DropCredentialsForNewOrigin(location);
+    FRequest->SetURL(location);
+    if (code == 303 || (code == 302 && FHTTP->HasOption(hoTreat302Like303))) {
+      FRequest->SetSource(nullptr);
+      FRequest->SetMethod("GET");
+    } else {
+      FRequest->SetMethod(method);
+    }
+    FRequest->SetMethodOverride("");
+    result = wnGoToURL;
+  } else {
+    FResponse->SetLocation(location);
+    result = wnJustExit;
+  }
+  if (FHTTP->Connected()) FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+  return result;
+}
+
+TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::vector<int>& ignoreReplies) {
+  bool proceed = true;
+  if (FHTTP->OnHeadersAvailable) FHTTP->OnHeadersAvailable(FHTTP, FResponse->RawHeaders(), proceed);
+  if (!proceed) {
+    FResponse->SetKeepAliveStopped();
+    return wnJustExit;
+  }
+  int code = FResponse->ResponseCode();
+  int cls = code / 100;
+  if (cls == 3 && code != 304) return HandleRedirect(code, ignoreReplies);
+
+  bool retry = false;
+  if (cls != 2) {
+    if (code == 401 || code == 407) {
+      bool proxy = code == 407;
+      int retries = proxy ? FHTTP->AuthProxyRetries() : FHTTP->AuthRetries();
+      bool again = retries < FHTTP->MaxAuthRetries() &&
+                   (proxy ? FHTTP->DoOnProxyAuthorization(*FRequest, *FResponse)
+                          : FHTTP->DoOnAuthorization(*FRequest, *FResponse));
+      if (!again) {
+        TNetAuthentication* auth = proxy ? FHTTP->ProxyParams().Authentication() : FRequest->Authentication();
+        if (auth != nullptr) auth->Reset();
+        RaiseProtocolError(code, ignoreReplies);
+        return wnJustExit;
+      }
+      retry = FHTTP->HasOption(hoInProcessAuth);
+    } else {
+      RaiseProtocolError(code, ignoreReplies);
+      return wnJustExit;
+    }
+  }
+  if (retry) {
+    FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+    return wnAuthRequest;
+  }
+  if (SameText(FRequest->Method(), "HEAD") || SameText(FRequest->MethodOverride(), "HEAD") || code == 204)
+    FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+  else
+    FHTTP->ReadResponseBody(*FRequest, *FResponse);
+  return wnJustExit;
+}
+
+}  // namespace tarvo::http

@@ -1,0 +1,285 @@
+// Data-driven protocol cases: each file in cases/ holds the client's settings, the exact
+// requests expected, the server's responses and the expected outcome. Every case runs
+// against the in-memory peer with each response whole and split at every byte offset, and
+// once against a loopback socket.
+//
+// File format: sections start with "--- settings", "--- request", "--- response" (one per
+// response, in order) and "--- expect". In request and response sections every line gets
+// CR LF appended, except a line ending in "\c"; escapes \r \n \t \0 \xHH \\ are decoded; a
+// response line "<close>" makes the peer close after that response. "{host}" stands for the
+// server's address and port. Settings and expectations are "key: value" lines.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "core/memory_stream.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
+#include "net/net_exception.h"
+#include "scripted_peer.h"
+
+using namespace tarvo;
+using namespace tarvo::http;
+using tarvo::http::testing::TLoopbackServer;
+using tarvo::http::testing::TScriptedMemoryPeer;
+using tarvo::http::testing::TScriptedResponse;
+
+namespace {
+
+struct TCase {
+  std::string Name;
+  std::multimap<std::string, std::string> Settings;
+  std::string Request;
+  std::vector<TScriptedResponse> Responses;
+  std::multimap<std::string, std::string> Expect;
+
+  std::string Setting(const std::string& key, const std::string& def = {}) const {
+    auto it = Settings.find(key);
+    return it == Settings.end() ? def : it->second;
+  }
+};
+
+std::string Unescape(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    char c = s[++i];
+    switch (c) {
+      case 'r': out += '\r'; break;
+      case 'n': out += '\n'; break;
+      case 't': out += '\t'; break;
+      case '0': out += '\0'; break;
+      case '\\': out += '\\'; break;
+      case 'x': out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16)); i += 2; break;
+      default: out += '\\'; out += c;
+    }
+  }
+  return out;
+}
+
+std::string WireLine(const std::string& line) {
+  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\\c") == 0) return Unescape(line.substr(0, line.size() - 2));
+  return Unescape(line) + "\r\n";
+}
+
+TCase LoadCase(const std::filesystem::path& file) {
+  TCase c;
+  c.Name = file.stem().string();
+  std::ifstream in(file, std::ios::binary);
+  std::string line, section;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("--- ", 0) == 0) {
+      section = line.substr(4);
+      if (section == "response") c.Responses.emplace_back();
+      continue;
+    }
+    if (section == "settings" || section == "expect") {
+      if (line.empty() || line[0] == '#') continue;
+      std::size_t colon = line.find(':');
+      std::string key = line.substr(0, colon);
+      std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
+      if (!value.empty() && value[0] == ' ') value.erase(0, 1);
+      (section == "settings" ? c.Settings : c.Expect).emplace(key, Unescape(value));
+    } else if (section == "request") {
+      c.Request += WireLine(line);
+    } else if (section == "response") {
+      if (line == "<close>")
+        c.Responses.back().CloseAfter = true;
+      else
+        c.Responses.back().Bytes += WireLine(line);
+    }
+  }
+  return c;
+}
+
+std::string Substitute(std::string text, const std::string& host) {
+  for (std::size_t at; (at = text.find("{host}")) != std::string::npos;) text.replace(at, 6, host);
+  return text;
+}
+
+struct TOutcome {
+  std::string Error;    // exception class, empty when none
+  std::string Message;  // exception message
+  std::string ErrorMessage;
+  int Code = 0;
+  std::string Text;
+  std::string Body;
+  int Redirects = 0;
+  TNetHTTP* Client = nullptr;
+};
+
+void Configure(TNetHTTP& http, const TCase& c, const std::string& host) {
+  for (auto& [key, value] : c.Settings) {
+    if (key == "redirects") http.SetHandleRedirects(value == "on");
+    if (key == "redirect-maximum") http.SetRedirectMaximum(std::stoi(value));
+    if (key == "version") http.SetProtocolVersion(value == "1.0" ? pv1_0 : pv1_1);
+    if (key == "option") {
+      if (value == "hoTreat302Like303") http.SetHTTPOptions(http.HTTPOptions() | hoTreat302Like303);
+      if (value == "hoWaitForUnexpectedData") http.SetHTTPOptions(http.HTTPOptions() | hoWaitForUnexpectedData);
+      if (value == "hoNoProtocolErrorException") http.SetHTTPOptions(http.HTTPOptions() | hoNoProtocolErrorException);
+      if (value == "hoKeepOrigProtocol") http.SetHTTPOptions(http.HTTPOptions() | hoKeepOrigProtocol);
+    }
+    if (key == "proxy") {
+      http.ProxyParams().SetProxyServer(Substitute(value, host).substr(0, Substitute(value, host).rfind(':')));
+      std::string p = Substitute(value, host);
+      http.ProxyParams().SetProxyPort(std::stoi(p.substr(p.rfind(':') + 1)));
+    }
+    if (key == "header") http.Request().CustomHeaders().Add(value);
+  }
+}
+
+TOutcome RunCase(TNetHTTP& http, const TCase& c, const std::string& host) {
+  TOutcome out;
+  out.Client = &http;
+  core::TMemoryStream body;
+  std::string prefill = c.Setting("stream-prefill");
+  body.WriteBuffer(prefill.data(), prefill.size());
+  std::vector<int> ignore;
+  if (!c.Setting("ignore").empty()) ignore.push_back(std::stoi(c.Setting("ignore")));
+  std::string url = Substitute(c.Setting("url"), host);
+  std::string method = c.Setting("method", "GET");
+  std::string sourceText = c.Setting("source");
+  core::TMemoryStream source(std::vector<std::uint8_t>(sourceText.begin(), sourceText.end()));
+  try {
+    for (int i = 0, n = std::stoi(c.Setting("calls", "1")); i < n; ++i)
+      http.DoRequest(method, url, c.Settings.count("source") ? &source : nullptr, &body, ignore);
+  } catch (const ENetHTTPProtocolException& e) {
+    out.Error = "ENetHTTPProtocolException";
+    out.Message = e.Message();
+    out.ErrorMessage = e.ErrorMessage();
+    out.Code = e.ErrorCode();
+  } catch (const ENetHTTPBadResponse& e) {
+    out.Error = "ENetHTTPBadResponse";
+    out.Message = e.Message();
+  } catch (const ENetHTTPInvalidRequestText& e) {
+    out.Error = "ENetHTTPInvalidRequestText";
+    out.Message = e.Message();
+  } catch (const net::ENetConnClosedGracefully& e) {
+    out.Error = "ENetConnClosedGracefully";
+    out.Message = e.Message();
+  } catch (const net::ENetReadTimeout& e) {
+    out.Error = "ENetReadTimeout";
+    out.Message = e.Message();
+  } catch (const ENetException& e) {
+    out.Error = "ENetException";
+    out.Message = e.Message();
+  }
+  out.Code = out.Error.empty() || out.Error == "ENetHTTPProtocolException" ? http.ResponseCode() : out.Code;
+  out.Text = http.ResponseText();
+  out.Body = body.DataString();
+  out.Redirects = http.RedirectCount();
+  return out;
+}
+
+void Check(const TCase& c, const TOutcome& o, const std::string& sent, const std::string& host,
+           const std::string& where) {
+  SCOPED_TRACE(c.Name + " " + where);
+  EXPECT_EQ(sent, Substitute(c.Request, host));
+  EXPECT_EQ(o.Error, c.Expect.count("error") ? c.Expect.find("error")->second : "") << o.Message;
+  for (auto& [key, value] : c.Expect) {
+    if (key == "message") {
+      EXPECT_EQ(o.Message, value);
+    }
+    if (key == "error-message") {
+      EXPECT_EQ(o.ErrorMessage, value);
+    }
+    if (key == "code") {
+      EXPECT_EQ(o.Code, std::stoi(value));
+    }
+    if (key == "text") {
+      EXPECT_EQ(o.Text, value);
+    }
+    if (key == "body") {
+      EXPECT_EQ(o.Body, value);
+    }
+    if (key == "redirects") {
+      EXPECT_EQ(o.Redirects, std::stoi(value));
+    }
+    if (key == "header") {
+      std::string name = value.substr(0, value.find(':'));
+      std::string v = value.substr(value.find(':') + 2);
+      std::vector<std::string> values;
+      o.Client->Response().RawHeaders().Extract(name, values);
+      EXPECT_NE(std::find(values.begin(), values.end(), v), values.end()) << value;
+    }
+    if (key == "location") {
+      EXPECT_EQ(o.Client->Response().Location(), value);
+    }
+    if (key == "charset") {
+      EXPECT_EQ(o.Client->Response().CharSet(), value);
+    }
+  }
+}
+
+std::vector<std::string> CaseFiles() {
+  std::vector<std::string> files;
+  for (auto& entry : std::filesystem::directory_iterator(TARVO_HTTP_CASES_DIR))
+    if (entry.path().extension() == ".txt") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class ProtocolCase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ProtocolCase, InMemoryWholeAndSplitAtEveryByte) {
+  TCase c = LoadCase(GetParam());
+  const std::string host = "127.0.0.1:8080";
+  std::size_t longest = 0;
+  for (auto& r : c.Responses) longest = std::max(longest, r.Bytes.size());
+  bool split = c.Setting("split", "yes") == "yes";
+  for (std::size_t at = 0; at < (split ? longest : 1); ++at) {
+    std::vector<TScriptedResponse> responses = c.Responses;
+    for (auto& r : responses) r.Bytes = Substitute(r.Bytes, host);
+    TScriptedMemoryPeer peer(responses, at);
+    TNetHTTP http;
+    http.SetIOHandler(&peer);
+    Configure(http, c, host);
+    TOutcome o = RunCase(http, c, host);
+    Check(c, o, peer.OutputString(), host, "split at " + std::to_string(at));
+    http.SetIOHandler(nullptr);
+    if (HasFailure()) break;
+  }
+}
+
+TEST_P(ProtocolCase, LoopbackSocket) {
+  TCase c = LoadCase(GetParam());
+  if (c.Setting("loopback", "yes") != "yes") GTEST_SKIP() << "case needs the scripted peer's exact timing";
+  TLoopbackServer real([&](int port) {
+    std::vector<TScriptedResponse> substituted = c.Responses;
+    for (auto& r : substituted) r.Bytes = Substitute(r.Bytes, "127.0.0.1:" + std::to_string(port));
+    return substituted;
+  });
+  const std::string realHost = "127.0.0.1:" + std::to_string(real.Port());
+  TOutcome o;
+  std::string sent;
+  {
+    TNetHTTP http;
+    Configure(http, c, realHost);
+    o = RunCase(http, c, realHost);
+    http.Disconnect();
+    // The server thread records asynchronously; give it a moment to see the last bytes.
+    for (int i = 0; i < 100 && real.Received().size() < Substitute(c.Request, realHost).size(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    sent = real.Received();
+    o.Client = &http;
+    Check(c, o, sent, realHost, "loopback");
+  }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = std::filesystem::path(info.param).stem().string();
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProtocolCase, ::testing::ValuesIn(CaseFiles()), CaseName);
+
+}  // namespace

@@ -1,0 +1,68 @@
+// Test peers that answer each request of the client with the next scripted response: an
+// in-memory I/O handler (responses queued as the request is written, optionally split
+// into two receives at a given offset) and a loopback TCP server on 127.0.0.1.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/net_io_handler_memory.h"
+
+namespace tarvo::http::testing {
+
+struct TScriptedResponse {
+  std::string Bytes;
+  bool CloseAfter = false;  // the peer closes the connection after sending it
+};
+
+// Counts complete request heads (and Content-Length bodies) in what the client sent.
+class TRequestCounter {
+public:
+  // Feeds sent bytes; returns how many requests completed with them.
+  int Feed(std::string_view bytes);
+
+private:
+  std::string FPending;
+};
+
+class TScriptedMemoryPeer : public net::TNetIOHandlerMemory {
+public:
+  explicit TScriptedMemoryPeer(std::vector<TScriptedResponse> responses, std::size_t splitAt = 0);
+  int Requests() const { return FServed; }
+
+protected:
+  int WriteToSocket(const net::TNetBytes& bytes, int offset, int length) override;
+
+private:
+  std::vector<TScriptedResponse> FResponses;
+  std::size_t FSplitAt;
+  TRequestCounter FCounter;
+  int FServed = 0;
+};
+
+// A loopback server on an ephemeral port, serving the scripted responses in order across
+// the connections it accepts. Records every byte it received.
+class TLoopbackServer {
+public:
+  // The responses are made once the port is known (they may name the server's address).
+  explicit TLoopbackServer(std::function<std::vector<TScriptedResponse>(int port)> responses);
+  ~TLoopbackServer();
+  int Port() const { return FPort; }
+  std::string Received();
+
+private:
+  void Run();
+  int FListen = -1;
+  int FPort = 0;
+  std::vector<TScriptedResponse> FResponses;
+  std::thread FThread;
+  std::atomic<bool> FStop{false};
+  std::string FReceived;
+  std::mutex* FMutex;
+};
+
+}  // namespace tarvo::http::testing
