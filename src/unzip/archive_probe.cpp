@@ -139,7 +139,9 @@ std::uint64_t LocateDirectoryEnd(TStream& stream) {
         stream.SetPosition(recordOffset);
         return static_cast<std::uint64_t>(recordOffset);
       }
-      break;  // the highest hit did not fit; lower hits of this window are not tried
+      // A signature whose comment would run past the end is a look-alike (inside a
+      // comment, say): go on with the lower hits, so that the real record behind it is
+      // found even when the whole file fits in this window.
     }
     if (window < kLargestWindow) {
       window = std::min(window * 2, kLargestWindow);

@@ -35,8 +35,8 @@ TVmArchiveType ProbeCab(core::TStream& stream);
 // The offset of the end-of-central-directory record, or all ones when there is none. On
 // success the stream is left at the record; on failure at its position on entry. The last
 // 22 bytes are tried first; then windows growing from 512 to 64 KiB are searched backwards
-// (overlapping by 22 bytes), taking the highest signature in a window whose comment fits
-// before the end of the stream.
+// (overlapping by 22 bytes), taking the highest signature whose comment fits before the
+// end of the stream; look-alikes whose comment would not fit are passed over.
 std::uint64_t LocateDirectoryEnd(core::TStream& stream);
 
 inline constexpr std::uint64_t kNotFound = ~std::uint64_t{0};

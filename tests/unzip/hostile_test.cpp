@@ -1,0 +1,320 @@
+// Hostile archives, each named after the fault it guards against: names that climb out of
+// the base directory, entries that produce more than they declare, and counts, offsets
+// and lengths that lie about the file.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/exception.h"
+#include "core/memory_stream.h"
+#include "test_support.h"
+#include "unzip/entry_decoder.h"
+#include "unzip/output_stream.h"
+#include "unzip/unzipper.h"
+#include "unzip/vm_exception.h"
+
+using namespace tarvo;
+using namespace tarvo::unzip;
+using namespace tarvo::unzip::test;
+
+namespace {
+
+// Extracts a hand-built archive into <tmp>/box/out and reports what failed; anything
+// written to <tmp>/box outside out/ is an escape.
+class Box {
+public:
+  Box() {
+    fs::create_directories(Out());
+  }
+  fs::path Root() const { return FDir.Path() / "box"; }
+  fs::path Out() const { return Root() / "out"; }
+
+  std::vector<std::string> Extract(const TZipSpec& spec, TVmExtractOptions options) {
+    std::string archive = FDir / "hostile.zip";
+    WriteFile(archive, BuildZip(spec));
+    std::vector<std::string> failures;
+    TVmUnZipper unzipper;
+    unzipper.SetExtractOptions(options);
+    unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
+                                        const std::string& message) {
+      failures.push_back(item->FileName() + ": " + message);
+    };
+    unzipper.SetBaseDirectory(Out().string());
+    unzipper.OpenArchive(archive);
+    unzipper.ExtractFiles("*.*");
+    unzipper.CloseArchive();
+    return failures;
+  }
+
+  // Every path under the box but outside out/.
+  std::vector<std::string> Escapes() const {
+    std::vector<std::string> found;
+    for (auto& e : fs::recursive_directory_iterator(FDir.Path())) {
+      std::string rel = fs::relative(e.path(), Root()).string();
+      if (rel.rfind("out", 0) == 0 || e.path() == Root() || e.path().filename() == "hostile.zip") continue;
+      if (e.path().filename() == "outside.txt") continue;  // planted by the test itself
+      found.push_back(e.path().string());
+    }
+    return found;
+  }
+
+  std::vector<std::string> Files() const {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(Out())) out.push_back(fs::relative(e.path(), Out()).string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+private:
+  TTempDir FDir;
+};
+
+TZipSpec One(const std::string& name, const std::string& data = "payload") {
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = name, .Data = data});
+  return spec;
+}
+
+const std::string kUnsafe = ": Cannot extract file - unsafe file name";
+const TVmExtractOptions kPaths = eoCreateDirs | eoRestorePath;
+
+}  // namespace
+
+TEST(ZipSlip, dot_dot_slash_name) {
+  Box box;
+  EXPECT_EQ(box.Extract(One("../evil.txt"), kPaths), std::vector<std::string>{"../evil.txt" + kUnsafe});
+  EXPECT_EQ(box.Extract(One("a/../../evil.txt"), kPaths), std::vector<std::string>{"a/../../evil.txt" + kUnsafe});
+  EXPECT_TRUE(box.Escapes().empty());
+  EXPECT_TRUE(box.Files().empty());
+}
+
+TEST(ZipSlip, dot_dot_backslash_name) {
+  Box box;
+  EXPECT_EQ(box.Extract(One("..\\..\\evil.txt"), kPaths), std::vector<std::string>{"..\\..\\evil.txt" + kUnsafe});
+  EXPECT_TRUE(box.Escapes().empty());
+}
+
+TEST(ZipSlip, absolute_slash_name) {
+  Box box;
+  std::string target = (box.Root() / "abs.txt").string();
+  EXPECT_EQ(box.Extract(One(target), kPaths), std::vector<std::string>{target + kUnsafe});
+  EXPECT_EQ(box.Extract(One("\\abs.txt"), kPaths), std::vector<std::string>{"\\abs.txt" + kUnsafe});
+  EXPECT_TRUE(box.Escapes().empty());
+  // With the file name alone the same entry lands inside, under its last component.
+  EXPECT_TRUE(box.Extract(One(target), eoCreateDirs).empty());
+  EXPECT_EQ(box.Files(), std::vector<std::string>{"abs.txt"});
+}
+
+TEST(ZipSlip, drive_letter_name) {
+  Box box;
+  EXPECT_EQ(box.Extract(One("C:\\evil.txt"), kPaths), std::vector<std::string>{"C:\\evil.txt" + kUnsafe});
+  EXPECT_EQ(box.Extract(One("c:evil.txt"), kPaths), std::vector<std::string>{"c:evil.txt" + kUnsafe});
+  EXPECT_TRUE(box.Escapes().empty());
+}
+
+TEST(ZipSlip, unc_name) {
+  Box box;
+  EXPECT_EQ(box.Extract(One("\\\\server\\share\\evil.txt"), kPaths),
+            std::vector<std::string>{"\\\\server\\share\\evil.txt" + kUnsafe});
+  EXPECT_TRUE(box.Escapes().empty());
+}
+
+TEST(ZipSlip, dot_names_with_default_options) {
+  Box box;
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = "docs/..", .Data = "x"});
+  spec.Entries.push_back({.Name = ".", .Data = "x"});
+  spec.Entries.push_back({.Name = "", .Data = "x"});
+  spec.Entries.push_back({.Name = "fine.txt", .Data = "x"});
+  EXPECT_EQ(box.Extract(spec, eoCreateDirs),
+            (std::vector<std::string>{"docs/.." + kUnsafe, "." + kUnsafe, kUnsafe}));
+  EXPECT_EQ(box.Files(), std::vector<std::string>{"fine.txt"});
+}
+
+TEST(ZipSlip, nul_in_name) {
+  Box box;
+  std::string name("a\0/../../b.txt", 14);
+  auto failures = box.Extract(One(name), kPaths);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("unsafe file name"), std::string::npos);
+  EXPECT_TRUE(box.Files().empty());
+}
+
+TEST(ZipSlip, symlinked_folder_in_base_directory) {
+  Box box;
+  fs::create_directories(box.Root() / "elsewhere");
+  fs::create_directory_symlink(box.Root() / "elsewhere", box.Out() / "link");
+  EXPECT_EQ(box.Extract(One("link/evil.txt"), kPaths), std::vector<std::string>{"link/evil.txt" + kUnsafe});
+  EXPECT_TRUE(fs::is_empty(box.Root() / "elsewhere"));
+}
+
+TEST(ZipSlip, symlink_at_the_target_is_replaced_not_followed) {
+  Box box;
+  WriteText((box.Root() / "outside.txt").string(), "precious");
+  fs::create_symlink(box.Root() / "outside.txt", box.Out() / "target.txt");
+  EXPECT_TRUE(box.Extract(One("target.txt", "replaced"), eoCreateDirs).empty());
+  EXPECT_EQ(ReadText((box.Root() / "outside.txt").string()), "precious");
+  EXPECT_FALSE(fs::is_symlink(box.Out() / "target.txt"));
+  EXPECT_EQ(ReadText((box.Out() / "target.txt").string()), "replaced");
+}
+
+TEST(ZipSlip, unix_symlink_entry_becomes_a_regular_file) {
+  Box box;
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = "link", .Data = "/etc/passwd", .VersionMadeBy = 0x031E,
+                          .ExternalAttributes = 0120777u << 16});
+  EXPECT_TRUE(box.Extract(spec, kPaths).empty());
+  EXPECT_FALSE(fs::is_symlink(box.Out() / "link"));
+  EXPECT_EQ(ReadText((box.Out() / "link").string()), "/etc/passwd");
+}
+
+TEST(DeclaredSize, output_stream_refuses_bytes_past_the_declared_size) {
+  core::TMemoryStream sink;
+  TVmUnzipOutputStream out(sink, 10, nullptr);
+  out.WriteBuffer("12345", 5);
+  out.WriteBuffer("67890", 5);
+  EXPECT_THROW(out.WriteBuffer("x", 1), EVmZipDataOverrun);
+  EXPECT_EQ(sink.DataString(), "1234567890");
+  TVmUnzipOutputStream whole(sink, 4, nullptr);
+  EXPECT_THROW(whole.WriteBuffer("12345", 5), EVmZipDataOverrun);  // nothing of it is written
+}
+
+TEST(DeclaredSize, stored_entry_with_more_data_than_declared_stops_at_the_declared_size) {
+  Box box;
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = "long.txt", .Data = std::string(1000, 'x'), .Crc = Crc(std::string(10, 'x')),
+                          .UncompressedSize = 10});
+  EXPECT_TRUE(box.Extract(spec, eoCreateDirs).empty());
+  EXPECT_EQ(ReadText((box.Out() / "long.txt").string()), std::string(10, 'x'));
+}
+
+TEST(DeclaredSize, deflate_bomb_fails_as_corrupt_and_leaves_no_file) {
+  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
+  // 4 MiB of zeros compress to about 4 KiB; the entry declares 1000 bytes.
+  TTempDir dir;
+  ASSERT_EQ(Shell("head -c 4194304 /dev/zero > " + Quote(dir / "zeros") + " && cd " + Quote(dir.Path()) +
+                  " && zip -q bomb.zip zeros"),
+            0);
+  std::vector<std::uint8_t> bytes = ReadFile(dir / "bomb.zip");
+  // Patch both uncompressed sizes (local +22, central +24) down to 1000.
+  auto patch = [&](std::size_t at) {
+    bytes[at] = 0xE8, bytes[at + 1] = 0x03, bytes[at + 2] = 0, bytes[at + 3] = 0;
+  };
+  patch(22);
+  std::size_t central = 0;
+  for (std::size_t i = 0; i + 4 <= bytes.size(); ++i)
+    if (bytes[i] == 'P' && bytes[i + 1] == 'K' && bytes[i + 2] == 1 && bytes[i + 3] == 2) central = i;
+  ASSERT_GT(central, 0u);
+  patch(central + 24);
+  WriteFile(dir / "bomb.zip", bytes);
+  std::vector<std::string> failures;
+  TVmUnZipper unzipper;
+  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem*, TVmProcessType, TVmErrorClass, int,
+                                      const std::string& m) { failures.push_back(m); };
+  fs::create_directories(dir.Path() / "out");
+  unzipper.SetBaseDirectory(dir / "out");
+  unzipper.OpenArchive(dir / "bomb.zip");
+  unzipper.ExtractFiles("*.*");
+  EXPECT_EQ(failures, std::vector<std::string>{"Cannot extract file - data longer than its declared size"});
+  EXPECT_FALSE(fs::exists(dir.Path() / "out" / "zeros"));
+}
+
+namespace {
+
+std::string LoadMessage(const std::vector<std::uint8_t>& bytes) {
+  core::TMemoryStream stream(bytes);
+  TVmZipArchive archive(&stream, "m.zip");
+  try {
+    archive.Load();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string ExtractMessage(const std::vector<std::uint8_t>& bytes) {
+  core::TMemoryStream stream(bytes);
+  TVmZipArchive archive(&stream, "m.zip");
+  archive.Load();
+  core::TNullStream sink;
+  try {
+    ExtractEntryToStream(archive, *archive.ZipItems(0), &sink);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// A ZIP64 tail: end record, locator and classic end record whose fields send the reader
+// to the 64-bit values given.
+std::vector<std::uint8_t> Zip64Tail(std::uint64_t entries, std::uint64_t size, std::uint64_t offset) {
+  std::string out;
+  std::uint64_t recordOffset = 0;
+  out += LE32(0x06064B50) + LE64(44) + LE16(45) + LE16(45);  // signature, record size, made by, needed
+  out += LE32(0) + LE32(0);                                  // this disk, directory disk
+  out += LE64(entries) + LE64(entries) + LE64(size) + LE64(offset);
+  out += LE32(0x07064B50) + LE32(0) + LE64(recordOffset) + LE32(1);  // locator: disk, offset, total disks
+  out += LE32(0x06054B50) + LE16(0) + LE16(0) + LE16(0xFFFF) + LE16(0xFFFF) + LE32(0xFFFFFFFF) + LE32(0xFFFFFFFF) + LE16(0);
+  return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+}  // namespace
+
+TEST(LyingFields, zip64_entry_count_of_two_to_the_sixty_three) {
+  EXPECT_EQ(LoadMessage(Zip64Tail(1ull << 63, 0, 0)), "Invalid file - not a PKZip file");
+}
+
+TEST(LyingFields, zip64_directory_offset_beyond_any_file) {
+  EXPECT_EQ(LoadMessage(Zip64Tail(1, 46, 0xFFFFFFFFFFFFFF00ull)), "Invalid file - not a PKZip file");
+  EXPECT_EQ(LoadMessage(Zip64Tail(1, 46, 1ull << 40)), "Invalid file - not a PKZip file");
+}
+
+TEST(LyingFields, directory_offset_past_the_end) {
+  TZipSpec spec = One("a.txt");
+  spec.DirectoryOffset = 0xFFFFFFF0;
+  EXPECT_EQ(LoadMessage(BuildZip(spec)), "Invalid file - not a PKZip file");
+}
+
+TEST(LyingFields, local_header_offset_past_the_end) {
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalOffset = 0x7FFFFFF0});
+  EXPECT_EQ(ExtractMessage(BuildZip(spec)), "Invalid file - not a PKZip file");
+  TZipSpec huge;
+  huge.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalOffset = 0xFFFFFFFF,
+                          .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFF0ull))});
+  EXPECT_EQ(ExtractMessage(BuildZip(huge)), "Invalid file - not a PKZip file");
+}
+
+TEST(LyingFields, compressed_size_far_beyond_the_file) {
+  TZipSpec spec;
+  spec.Entries.push_back({.Name = "a.txt", .Data = "abc", .CompressedSize = 0xFFFFFFF0, .UncompressedSize = 0xFFFFFFF0,
+                          .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFFFull) + LE64(0x7FFFFFFFFFFFFFFFull))});
+  spec.Entries[0].UncompressedSize = 0xFFFFFFFF;
+  spec.Entries[0].CompressedSize = 0xFFFFFFFF;
+  EXPECT_EQ(ExtractMessage(BuildZip(spec)), "Stream read error");
+}
+
+TEST(LyingFields, local_name_length_past_the_end) {
+  TZipSpec spec = One("a.txt", "");
+  auto bytes = BuildZip(spec);
+  bytes[26] = 0xFF, bytes[27] = 0xFF;  // local file name length 65535
+  EXPECT_EQ(ExtractMessage(bytes), "Stream read error");  // read before anything is decoded
+  TZipSpec data = One("b.txt", "data");
+  auto more = BuildZip(data);
+  more[28] = 0xFF, more[29] = 0xFF;  // local extra length 65535, past the end of the file
+  EXPECT_EQ(ExtractMessage(more), "Stream read error");
+}
+
+TEST(LyingFields, split_set_declaring_four_billion_disks) {
+  // Disk number FFFFh in the classic record with a ZIP64 locator saying 0 disks.
+  TTempDir dir;
+  std::string out;
+  out += LE32(0x06064B50) + LE64(44) + LE16(45) + LE16(45) + LE32(0) + LE32(0) + LE64(0) + LE64(0) + LE64(0) + LE64(0);
+  out += LE32(0x07064B50) + LE32(0) + LE64(0) + LE32(0);
+  out += LE32(0x06054B50) + LE16(0xFFFF) + LE16(0xFFFF) + LE16(0) + LE16(0) + LE32(0) + LE32(0) + LE16(0);
+  WriteText(dir / "disks.zip", out);
+  TVmUnZipper unzipper;
+  EXPECT_NO_THROW(unzipper.OpenArchive(dir / "disks.zip"));
+  EXPECT_EQ(unzipper.Count(), 0u);
+}

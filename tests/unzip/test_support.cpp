@@ -1,0 +1,192 @@
+#include "test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "core/crc32.h"
+#include "core/memory_stream.h"
+#include "unzip/inflate/inflate.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip::test {
+
+namespace {
+std::atomic<int> gCounter{0};
+}
+
+TTempDir::TTempDir() {
+  FPath = fs::temp_directory_path() /
+          ("tarvo_unzip_" + std::to_string(::getpid()) + "_" + std::to_string(gCounter.fetch_add(1)));
+  fs::remove_all(FPath);
+  fs::create_directories(FPath);
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_symlink(ec)) ::chmod(it->path().c_str(), it->is_directory(ec) ? 0755 : 0644);
+  }
+  fs::remove_all(FPath, ec);
+}
+
+int Shell(const std::string& command) {
+  int status = std::system(command.c_str());
+  if (status == -1) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Capture(const std::string& command, int* status, std::string* errorText) {
+  TTempDir scratch;
+  std::string errFile = scratch / "stderr";
+  std::string full = command + " 2>" + Quote(errFile);
+  FILE* pipe = ::popen(full.c_str(), "r");
+  std::string out;
+  if (!pipe) {
+    if (status) *status = -1;
+    return out;
+  }
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+  int rc = ::pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  if (errorText) *errorText = ReadText(errFile);
+  return out;
+}
+
+std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
+bool HaveTool(const std::string& name) { return Shell("command -v " + name + " >/dev/null 2>&1") == 0; }
+
+std::string SevenZip() {
+  if (HaveTool("7zz")) return "7zz";
+  if (HaveTool("7z")) return "7z";
+  return {};
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::string FixturesDir() { return std::string(TARVO_FIXTURES_DIR) + "/zip-public"; }
+
+std::uint32_t Crc(const std::string& text) { return core::ComputeCRC32(0, text.data(), text.size()); }
+
+bool InflateAvailable() {
+  static const bool available = [] {
+    // A final fixed block holding the literal "a" and the end-of-block code.
+    core::TMemoryStream in(std::vector<std::uint8_t>{0x4B, 0x04, 0x00});
+    core::TMemoryStream out;
+    try {
+      Inflate(in, out);
+    } catch (const EVmZipInvalidMethod&) {
+      return false;
+    } catch (...) {
+      return true;
+    }
+    return out.DataString() == "a";
+  }();
+  return available;
+}
+
+std::string LE16(std::uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string LE32(std::uint32_t v) { return LE16(static_cast<std::uint16_t>(v)) + LE16(static_cast<std::uint16_t>(v >> 16)); }
+std::string LE64(std::uint64_t v) { return LE32(static_cast<std::uint32_t>(v)) + LE32(static_cast<std::uint32_t>(v >> 32)); }
+std::string ExtraField(std::uint16_t id, const std::string& data) {
+  return LE16(id) + LE16(static_cast<std::uint16_t>(data.size())) + data;
+}
+
+std::vector<std::uint8_t> BuildZip(const TZipSpec& spec) {
+  std::string out = spec.Prefix;
+  std::vector<std::uint32_t> offsets;
+  for (const TZipEntrySpec& e : spec.Entries) {
+    offsets.push_back(static_cast<std::uint32_t>(out.size()));
+    std::string name = e.LocalName.value_or(e.Name);
+    out += LE32(e.LocalSignature.value_or(0x04034B50));                              // local file header signature
+    out += LE16(e.VersionNeeded);                                                    // version needed to extract
+    out += LE16(e.Flags);                                                            // general purpose bit flag
+    out += LE16(e.Method);                                                           // compression method
+    out += LE16(e.Time);                                                             // last mod file time
+    out += LE16(e.Date);                                                             // last mod file date
+    out += LE32(e.Crc.value_or(Crc(e.Data)));                                        // crc-32
+    out += LE32(e.CompressedSize.value_or(static_cast<std::uint32_t>(e.Data.size())));    // compressed size
+    out += LE32(e.UncompressedSize.value_or(static_cast<std::uint32_t>(e.Data.size())));  // uncompressed size
+    out += LE16(static_cast<std::uint16_t>(name.size()));                            // file name length
+    out += LE16(static_cast<std::uint16_t>(e.LocalExtra.size()));                    // extra field length
+    out += name;
+    out += e.LocalExtra;
+    out += e.Data;
+  }
+  std::uint32_t directoryOffset = static_cast<std::uint32_t>(out.size());
+  for (std::size_t i = 0; i < spec.Entries.size(); ++i) {
+    const TZipEntrySpec& e = spec.Entries[i];
+    out += LE32(0x02014B50);                                                         // central file header signature
+    out += LE16(e.VersionMadeBy);                                                    // version made by
+    out += LE16(e.VersionNeeded);                                                    // version needed to extract
+    out += LE16(e.Flags);                                                            // general purpose bit flag
+    out += LE16(e.Method);                                                           // compression method
+    out += LE16(e.Time);                                                             // last mod file time
+    out += LE16(e.Date);                                                             // last mod file date
+    out += LE32(e.Crc.value_or(Crc(e.Data)));                                        // crc-32
+    out += LE32(e.CompressedSize.value_or(static_cast<std::uint32_t>(e.Data.size())));    // compressed size
+    out += LE32(e.UncompressedSize.value_or(static_cast<std::uint32_t>(e.Data.size())));  // uncompressed size
+    out += LE16(static_cast<std::uint16_t>(e.Name.size()));                          // file name length
+    out += LE16(static_cast<std::uint16_t>(e.CentralExtra.size()));                  // extra field length
+    out += LE16(0);                                                                  // file comment length
+    out += LE16(e.DiskStart);                                                        // disk number start
+    out += LE16(0);                                                                  // internal file attributes
+    out += LE32(e.ExternalAttributes);                                               // external file attributes
+    out += LE32(e.LocalOffset.value_or(offsets[i]));                                 // relative offset of local header
+    out += e.Name;
+    out += e.CentralExtra;
+  }
+  std::uint32_t directorySize = static_cast<std::uint32_t>(out.size()) - directoryOffset;
+  std::uint16_t total = spec.TotalEntries.value_or(static_cast<std::uint16_t>(spec.Entries.size()));
+  out += LE32(0x06054B50);                                           // end of central dir signature
+  out += LE16(spec.DiskNumber);                                      // number of this disk
+  out += LE16(spec.DiskNumber);                                      // disk with the start of the central directory
+  out += LE16(total);                                                // entries on this disk
+  out += LE16(total);                                                // total entries
+  out += LE32(spec.DirectorySize.value_or(directorySize));           // size of the central directory
+  out += LE32(spec.DirectoryOffset.value_or(directoryOffset));       // offset of the central directory
+  out += LE16(static_cast<std::uint16_t>(spec.Comment.size()));      // comment length
+  out += spec.Comment;
+  out += spec.Trailer;
+  return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+}  // namespace tarvo::unzip::test
