@@ -69,6 +69,12 @@ void TDomain::SetFilename(const std::string& fileName) {
 
 void TDomain::OpenMoFile() {
   std::string fileName = SpecificFilename;
+  if (fileName.empty() && curlang.find_first_of("/\\") != std::string::npos) {
+    // A language code comes from the environment; it names a folder under the catalog
+    // root and never a path elsewhere.
+    OpenHasFailedBefore = true;
+    return;
+  }
   if (fileName.empty()) {
     fileName = vDirectory + curlang + "/LC_MESSAGES/" + FDomain + ".mo";
     // A regional code ("fr_BE") falls back to its language ("fr").

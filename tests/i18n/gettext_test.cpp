@@ -86,6 +86,10 @@ TEST_F(Gettext, TranslatesInTheChosenLanguageAndFallsBackFromRegionToLanguage) {
   EXPECT_EQ(gt.gettext("Volgende >"), "Volgende >");  // fr_BE alone is used
   gt.UseLanguage("nl");
   EXPECT_EQ(gt.gettext("Voltooien"), "Voltooien");
+  // A code that tries to leave the catalog root finds nothing.
+  Msgfmt(kFrenchPo, dir.path / "elders" / "LC_MESSAGES" / "default.mo");
+  gt.UseLanguage("../elders");
+  EXPECT_EQ(gt.gettext("Voltooien"), "Voltooien");
 }
 
 TEST_F(Gettext, MissingCatalogLeavesTextsDutchQuietly) {
