@@ -1,0 +1,209 @@
+// The client against real servers on 127.0.0.1: nginx (static files, keep-alive, error
+// pages, redirects, a chunked response), Python's http.server family (HTTP/1.0, a body read
+// until the server closes) and tinyproxy as the HTTP proxy.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/memory_stream.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
+#include "real_peers.h"
+
+using namespace tarvo;
+using namespace tarvo::http;
+using namespace tarvo::http::testing;
+
+namespace {
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+class NginxTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (!Executable("/usr/sbin/nginx")) return;
+    Root = new TTempDir;
+    Zip = RandomBytes(300000, 1);
+    Root->WriteFile("tarvo/Files/main.zip", Zip);
+    Root->WriteFile("text/page.txt", std::string(20000, 'a') + "tail");
+    Server = new TNginxPeer(Root->Path(),
+                            "    location = /moved { return 301 /tarvo/Files/main.zip; }\n"
+                            "    location = /found { return 302 /tarvo/Files/main.zip; }\n"
+                            "    location /text/ { sub_filter 'tail' 'TAIL'; sub_filter_types *; }\n");
+  }
+  static void TearDownTestSuite() {
+    delete Server;
+    delete Root;
+    Server = nullptr;
+    Root = nullptr;
+  }
+  void SetUp() override {
+    if (Server == nullptr) GTEST_SKIP() << "/usr/sbin/nginx is not installed";
+    ASSERT_TRUE(Server->Ok()) << "nginx did not start";
+  }
+  static TTempDir* Root;
+  static TNginxPeer* Server;
+  static std::string Zip;
+};
+TTempDir* NginxTest::Root = nullptr;
+TNginxPeer* NginxTest::Server = nullptr;
+std::string NginxTest::Zip;
+
+TEST_F(NginxTest, StaticFileWithLengthAndConnectionReuse) {
+  TNetHTTP http;
+  int connects = 0;
+  http.OnStatus = [&](net::TNetComponent*, net::TNetStatus s, const std::string&) { connects += s == net::hsConnected; };
+  core::TMemoryStream a, b;
+  http.Get(Server->Base() + "/tarvo/Files/main.zip", a);
+  EXPECT_EQ(http.ResponseCode(), 200);
+  EXPECT_EQ(http.ResponseText(), "HTTP/1.1 200 OK");
+  EXPECT_EQ(http.Response().ContentLength(), 300000);
+  EXPECT_TRUE(a.DataString() == Zip);
+  EXPECT_TRUE(http.Connected());
+  http.Get("/tarvo/Files/main.zip", b);  // relative: same host, same connection
+  EXPECT_TRUE(b.DataString() == Zip);
+  EXPECT_EQ(connects, 1);
+}
+
+TEST_F(NginxTest, NotFoundRaisesWithTheStatusLineAndThePage) {
+  TNetHTTP http;
+  core::TMemoryStream out;
+  out.WriteBuffer("keep", 4);
+  try {
+    http.Get(Server->Base() + "/tarvo/Files/none.zip", out);
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.Message(), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(e.ErrorCode(), 404);
+    EXPECT_NE(e.ErrorMessage().find("404 Not Found"), std::string::npos);
+  }
+  EXPECT_EQ(out.DataString(), "keep");
+  // The page was read whole: the kept connection serves the next call.
+  core::TMemoryStream next;
+  http.Get(Server->Base() + "/tarvo/Files/main.zip", next);
+  EXPECT_TRUE(next.DataString() == Zip);
+}
+
+TEST_F(NginxTest, RedirectsRaiseUnlessFollowed) {
+  TNetHTTP http;
+  core::TMemoryStream out;
+  try {
+    http.Get(Server->Base() + "/moved", out);
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.Message(), "HTTP/1.1 301 Moved Permanently");
+  }
+  http.SetHandleRedirects(true);
+  http.Get(Server->Base() + "/found", out);
+  EXPECT_EQ(http.RedirectCount(), 1);
+  EXPECT_TRUE(out.DataString() == Zip);
+}
+
+TEST_F(NginxTest, ChunkedResponse) {
+  TNetHTTP http;
+  core::TMemoryStream out;
+  http.Get(Server->Base() + "/text/page.txt", out);
+  EXPECT_EQ(LowerCase(http.Response().TransferEncoding()), "chunked");
+  EXPECT_EQ(out.DataString(), std::string(20000, 'a') + "TAIL");
+  // HTTP/1.0 gets the same body read until the server closes.
+  TNetHTTP old;
+  old.SetProtocolVersion(pv1_0);
+  core::TMemoryStream out10;
+  old.Get(Server->Base() + "/text/page.txt", out10);
+  EXPECT_EQ(out10.DataString(), std::string(20000, 'a') + "TAIL");
+}
+
+TEST_F(NginxTest, ThroughTinyproxy) {
+  if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
+  TTempDir dir;
+  TPeerProcess proxy;
+  int port = 0;
+  for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
+    int p = FreeLoopbackPort();
+    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
+                  "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() + "/tinyproxy.log\"\n"
+                  "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n");
+    proxy.Stop();
+    ASSERT_TRUE(proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"));
+    if (WaitForPort(p, 3000)) port = p;
+  }
+  ASSERT_NE(port, 0) << "tinyproxy did not start";
+  TNetHTTP http;
+  http.ProxyParams().SetProxyServer("127.0.0.1");
+  http.ProxyParams().SetProxyPort(port);
+  core::TMemoryStream out;
+  http.Get(Server->Base() + "/tarvo/Files/main.zip", out);
+  EXPECT_EQ(http.ResponseCode(), 200);
+  EXPECT_TRUE(out.DataString() == Zip);
+  EXPECT_EQ(http.Port(), port);  // the connection went to the proxy
+  try {
+    core::TMemoryStream missing;
+    http.Get(Server->Base() + "/none", missing);
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.ErrorCode(), 404);
+  }
+  // Dropping the proxy goes straight to the origin.
+  http.ProxyParams().SetProxyServer("");
+  core::TMemoryStream direct;
+  http.Get(Server->Base() + "/tarvo/Files/main.zip", direct);
+  EXPECT_EQ(http.Port(), Server->Port());
+  EXPECT_TRUE(direct.DataString() == Zip);
+}
+
+// A body without length from an HTTP/1.0 server that closes when done, and a counted body
+// that the server cuts short.
+TEST(PythonServer, BodyUntilCloseAndCutShort) {
+  std::string python = FindProgram("python3");
+  if (python.empty()) GTEST_SKIP() << "python3 is not installed";
+  TTempDir dir;
+  std::string body = RandomBytes(150000, 7);
+  dir.WriteFile("body.bin", body);
+  dir.WriteFile("server.py",
+                "import http.server, sys\n"
+                "data = open(sys.argv[2], 'rb').read()\n"
+                "class H(http.server.BaseHTTPRequestHandler):\n"
+                "    protocol_version = 'HTTP/1.0'\n"
+                "    def log_message(self, *a): pass\n"
+                "    def do_GET(self):\n"
+                "        self.send_response(200)\n"
+                "        if self.path == '/short':\n"
+                "            self.send_header('Content-Length', str(len(data) * 2))\n"
+                "        self.end_headers()\n"
+                "        self.wfile.write(data)\n"
+                "http.server.HTTPServer(('127.0.0.1', int(sys.argv[1])), H).serve_forever()\n");
+  TPeerProcess server;
+  int port = 0;
+  for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
+    int p = FreeLoopbackPort();
+    server.Stop();
+    ASSERT_TRUE(server.Start({python, dir.Path() + "/server.py", std::to_string(p), dir.Path() + "/body.bin"},
+                             dir.Path() + "/out.log"));
+    if (WaitForPort(p, 5000)) port = p;
+  }
+  ASSERT_NE(port, 0);
+  std::string base = "http://127.0.0.1:" + std::to_string(port);
+  TNetHTTP http;
+  core::TMemoryStream out;
+  http.Get(base + "/all", out);
+  EXPECT_EQ(http.ResponseText().substr(0, 15), "HTTP/1.0 200 OK");
+  EXPECT_FALSE(http.Response().HasContentLength());
+  EXPECT_TRUE(out.DataString() == body);
+  EXPECT_FALSE(http.Connected());
+
+  core::TMemoryStream cut;
+  try {
+    http.Get(base + "/short", cut);
+    FAIL() << "a truncated body passed for a complete one";
+  } catch (const net::ENetConnClosedGracefully& e) {
+    EXPECT_EQ(e.Message(), "Connection Closed Gracefully.");
+  }
+  EXPECT_EQ(cut.Size(), static_cast<std::int64_t>(body.size()));
+}
+
+}  // namespace
