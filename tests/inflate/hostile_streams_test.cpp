@@ -279,3 +279,45 @@ TEST(HostileStreams, LongTruncatedStreamEndsWithAnError) {
 
 }  // namespace
 }  // namespace tarvo::unzip::test
+
+namespace tarvo::unzip::test {
+namespace {
+
+// Length and distance codes of RFC 1951, 3.2.5, for writing matches by hand.
+void PutMatch(BitWriter& w, int length, int distance) {
+  static const int lbase[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59, 67, 83, 99, 115,
+                              131, 163, 195, 227, 258};
+  static const int lextra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+  static const int dbase[] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025, 1537,
+                              2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+  static const int dextra[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+  int l = 28;
+  while (lbase[l] > length) --l;
+  w.FixedLit(257 + l).Bits(length - lbase[l], lextra[l]);
+  int d = 29;
+  while (dbase[d] > distance) --d;
+  w.FixedDist(d).Bits(distance - dbase[d], dextra[d]);
+}
+
+TEST(HostileStreams, OverlappingMatchesOfEveryShortDistanceAndLength) {
+  for (int dist = 1; dist <= 20; ++dist) {
+    BitWriter w;
+    w.Header(true, 1);
+    Bytes expected;
+    for (int i = 0; i < 20; ++i) {
+      w.FixedLit('a' + i);
+      expected.push_back(static_cast<std::uint8_t>('a' + i));
+    }
+    for (int length = 3; length <= 258; length += (length < 40 ? 1 : 17)) {
+      PutMatch(w, length, dist);
+      for (int i = 0; i < length; ++i) expected.push_back(expected[expected.size() - dist]);
+      w.FixedLit('#');
+      expected.push_back('#');
+    }
+    w.FixedLit(256);
+    EXPECT_EQ(RunInflate(w.Take()).Output, expected) << "distance " << dist;
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::unzip::test

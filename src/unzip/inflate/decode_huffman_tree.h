@@ -44,6 +44,7 @@ public:
   // The longest code length present (0 when no symbol has a code).
   int MaxCodeLen() const noexcept { return FMaxCodeLen; }
   unsigned TableBits() const noexcept { return FTableBits; }
+  TVmDfHuffmanUsage Usage() const noexcept { return FUsage; }
   const std::uint32_t* Table() const noexcept { return FDecodes.get(); }
 
   // The entry for the next input bits (least significant bit first). prefixBits is set to

@@ -16,7 +16,7 @@ constexpr std::size_t kSlack = 128;
 }  // namespace
 
 TVmDfInBitStream::TVmDfInBitStream(core::TStream& stream, std::int64_t streamSize, TVmProgressStepEvent onProgress)
-    : FBuffer(std::make_unique<std::uint8_t[]>(kBufferSize + 8 + kSlack)),
+    : FBuffer(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize + 8 + kSlack)),
       FStream(stream),
       FStreamSize(streamSize),
       FOnProgress(std::move(onProgress)) {

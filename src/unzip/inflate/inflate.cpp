@@ -76,7 +76,8 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
 // Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
-// pattern, as the format requires. May write up to 15 bytes past the end.
+// pattern, as the format requires. May write up to 15 bytes past the end (garbage that
+// later output overwrites before anything can read it).
 inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
@@ -101,14 +102,14 @@ inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) n
       dst += 16;
     } while (dst < end);
   } else {
-    // Short periods: lay down the first eight bytes one by one, then copy words from one
-    // whole number of periods back, which reads only bytes already written.
-    for (int i = 0; i < 8; ++i) dst[i] = src[i];
-    const std::size_t step = (8 / dist) * dist;
-    dst += 8;
+    // Short periods: lay down a whole number of periods of at least eight bytes one by one,
+    // then copy words from that many bytes back, which reads only bytes already written.
+    const std::size_t step = (8 + dist - 1) / dist * dist;
+    for (std::size_t i = 0; i < step; ++i) dst[i] = src[i];
+    dst += step;
     while (dst < end) {
       Store64(dst, Load64(dst - step));
-      dst += step;
+      dst += 8;
     }
   }
 }

@@ -23,7 +23,7 @@ TVmDfOutputWindow::TVmDfOutputWindow(core::TStream& stream, bool deflate64, bool
       FPartSize(partSize),
       FChecksum(useCRC32 ? 0xFFFFFFFFu : 1u) {
   const std::size_t size = FHistory + kFlushChunk + MaxOverrun();
-  FBuffer = std::make_unique<std::uint8_t[]>(size);
+  FBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
   FCurrent = FWritten = FBuffer.get();
   FFlushPoint = FBuffer.get() + FHistory + kFlushChunk;
   FLimit = FFlushPoint + FMaxMatch;
