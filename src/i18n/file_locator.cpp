@@ -41,23 +41,27 @@ void Put64(std::string& out, std::uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-// Position of the first occurrence of marker, 0 when absent.
+// Position of the first occurrence of marker, 0 when absent. Each block is searched
+// joined to the end of the previous one, so that a marker across a boundary is found.
 std::uint64_t FindMarker(std::ifstream& in, const std::string& marker) {
   in.clear();
   in.seekg(0);
-  std::string previous, current(kAnalyzeBlockSize, '\0');
-  std::uint64_t previousStart = 0;
-  while (in) {
-    in.read(current.data(), static_cast<std::streamsize>(kAnalyzeBlockSize));
+  const std::size_t keepMax = marker.size() - 1;
+  std::vector<char> buf(keepMax + kAnalyzeBlockSize);
+  std::size_t kept = 0;
+  std::uint64_t bufStart = 0;  // file position of buf[0]
+  for (;;) {
+    in.read(buf.data() + kept, static_cast<std::streamsize>(kAnalyzeBlockSize));
     const auto got = static_cast<std::size_t>(in.gcount());
-    if (got == 0) break;
-    std::string joined = previous + current.substr(0, got);
-    const std::size_t at = joined.find(marker);
-    if (at != std::string::npos) return previousStart + at;
-    previousStart += previous.size();
-    previous = current.substr(0, got);
+    if (got == 0) return 0;
+    const std::string_view view(buf.data(), kept + got);
+    const std::size_t at = view.find(marker);
+    if (at != std::string_view::npos) return bufStart + at;
+    const std::size_t keep = view.size() < keepMax ? view.size() : keepMax;
+    std::memmove(buf.data(), buf.data() + view.size() - keep, keep);
+    bufStart += view.size() - keep;
+    kept = keep;
   }
-  return 0;
 }
 
 std::string TrimName(std::string_view raw) {
