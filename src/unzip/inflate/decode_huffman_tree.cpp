@@ -1,6 +1,7 @@
 #include "unzip/inflate/decode_huffman_tree.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "core/format.h"
@@ -30,13 +31,19 @@ constexpr std::uint32_t MakeEntry(std::uint32_t flags, std::uint32_t value, unsi
   return (value << 16) | flags | (codeLen << 8) | (codeLen + extra);
 }
 
+constexpr std::array<std::uint8_t, 256> MakeReversedBytes() {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned i = 0; i < 256; ++i)
+    for (unsigned b = 0; b < 8; ++b)
+      if (i & (1u << b)) t[i] |= static_cast<std::uint8_t>(0x80u >> b);
+  return t;
+}
+constexpr auto kReversedBytes = MakeReversedBytes();
+
+// The low bits (1..15) of code in reverse order: codes are sent most significant bit first.
 std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
-  std::uint32_t r = 0;
-  for (unsigned i = 0; i < bits; ++i) {
-    r = (r << 1) | (code & 1);
-    code >>= 1;
-  }
-  return r;
+  const std::uint32_t r16 = (static_cast<std::uint32_t>(kReversedBytes[code & 0xFF]) << 8) | kReversedBytes[(code >> 8) & 0xFF];
+  return r16 >> (16 - bits);
 }
 
 }  // namespace
@@ -98,11 +105,12 @@ void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
   if (overFull)
     BuildFlat(lengths, count, lengthCount);
   else
-    BuildTwoLevel(lengths, count, lengthCount);
+    BuildTwoLevel(lengths, count, lengthCount, left == 0);
 }
 
 void TVmDfDecodeHuffmanTree::BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount) {
-  FTableBits = static_cast<unsigned>(FMaxCodeLen);
+  // Never narrower than the primary table, so that the decode loop's usual width holds.
+  FTableBits = std::max(FPrimaryBits, static_cast<unsigned>(FMaxCodeLen));
   const std::uint32_t size = 1u << FTableBits;
   std::uint32_t* t = FDecodes.get();
   std::fill(t, t + size, dfentry::kInvalid);
@@ -122,12 +130,16 @@ void TVmDfDecodeHuffmanTree::BuildFlat(const std::uint8_t* lengths, int count, c
   }
 }
 
-void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount) {
-  FTableBits = std::min(FPrimaryBits, static_cast<unsigned>(FMaxCodeLen));
+void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount,
+                                           bool complete) {
+  // Short codes are replicated over the whole primary width, so the width is the same
+  // for every table of an alphabet.
+  FTableBits = FPrimaryBits;
   const unsigned tb = FTableBits;
   const std::uint32_t primarySize = 1u << tb;
   std::uint32_t* t = FDecodes.get();
-  std::fill(t, t + primarySize, dfentry::kInvalid);
+  // A complete code fills every entry itself.
+  if (!complete) std::fill(t, t + primarySize, dfentry::kInvalid);
   if (FMaxCodeLen == 0) return;
 
   // Symbols in canonical order: by code length, then by symbol.
@@ -167,7 +179,7 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
         }
         subStart = nextFree;
         nextFree += 1u << subBits;
-        std::fill(t + subStart, t + nextFree, dfentry::kInvalid);
+        if (!complete) std::fill(t + subStart, t + nextFree, dfentry::kInvalid);
         t[prefix] = MakeEntry(dfentry::kSubtable, subStart, subBits, tb - subBits);
         curPrefix = prefix;
       }

@@ -44,6 +44,9 @@ public:
   // The longest code length present (0 when no symbol has a code).
   int MaxCodeLen() const noexcept { return FMaxCodeLen; }
   unsigned TableBits() const noexcept { return FTableBits; }
+  // The primary table width of this alphabet (11 literal/length, 8 distance, 7 code
+  // length): TableBits() equals it except for over-full codes longer than that.
+  unsigned PrimaryBits() const noexcept { return FPrimaryBits; }
   TVmDfHuffmanUsage Usage() const noexcept { return FUsage; }
   const std::uint32_t* Table() const noexcept { return FDecodes.get(); }
 
@@ -63,7 +66,7 @@ public:
 private:
   std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
   void BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount);
-  void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount);
+  void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount, bool complete);
 
   TVmDfAlphabet FAlphabet;
   int FAlphaSize;
