@@ -104,7 +104,18 @@ void TDomain::OpenMoFile() {
 }
 
 TMoFile* TDomain::Catalog() {
-  if (!mofile && !OpenHasFailedBefore && FEnabled) OpenMoFile();
+  if (!mofile && !OpenHasFailedBefore && FEnabled && !FOpening) {
+    // Messages raised while opening (a damaged catalog) are themselves translated, which
+    // leads back here: those lookups go without a catalog.
+    FOpening = true;
+    try {
+      OpenMoFile();
+    } catch (...) {
+      FOpening = false;
+      throw;
+    }
+    FOpening = false;
+  }
   return mofile;
 }
 

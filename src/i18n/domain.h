@@ -50,6 +50,7 @@ private:
   std::string SpecificFilename;
   std::string curlang;
   bool OpenHasFailedBefore = false;
+  bool FOpening = false;
 };
 
 // The value of header field name in a catalog header ("Name: value" lines), trimmed.

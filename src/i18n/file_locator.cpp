@@ -171,16 +171,20 @@ TMoFile* TFileLocator::GetMoFile(const std::string& fileName) {
     size = info->size;
   }
   const std::string key = realName + " //\\\\ " + std::to_string(offset);
-  std::unique_lock lock(MoFilesCS);
-  TMoFile*& slot = MoFiles[key];
-  if (!slot) {
-    try {
-      slot = new TMoFile(realName, offset, size);
-    } catch (...) {
-      MoFiles.erase(key);
-      throw;
+  {
+    std::unique_lock lock(MoFilesCS);
+    auto it = MoFiles.find(key);
+    if (it != MoFiles.end()) {
+      ++it->second->Users;
+      return it->second;
     }
   }
+  // Loaded without the lock: building the error of a damaged catalog may load resource
+  // strings, whose translation may come back here.
+  auto loaded = std::make_unique<TMoFile>(realName, offset, size);
+  std::unique_lock lock(MoFilesCS);
+  TMoFile*& slot = MoFiles[key];
+  if (!slot) slot = loaded.release();  // else another thread was first; ours goes
   ++slot->Users;
   return slot;
 }
