@@ -12,36 +12,21 @@
 
 namespace tarvo::net {
 
-TNetComponent::TNetComponent() { TNetStack::IncUsage(); }
+const core::TClassInfo& TNetComponent::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetComponent", &core::TComponent::StaticClassInfo(), {}};
+  return info;
+}
 
-TNetComponent::~TNetComponent() {
-  // Tell everyone who references us; they drop the reference (and their registration).
-  std::vector<TNetComponent*> notifies;
-  notifies.swap(FFreeNotifies);
-  for (TNetComponent* other : notifies) {
-    auto& list = other->FFreeNotifies;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    other->Notification(this);
+TNetComponent::TNetComponent(core::TComponent* owner) : core::TComponent(owner) { TNetStack::IncUsage(); }
+
+TNetComponent::~TNetComponent() { TNetStack::DecUsage(); }
+
+void TNetComponent::Notification(core::TComponent* component, core::TOperation operation) {
+  if (operation == core::opRemove && component != nullptr && component == FWorkTargetComponent) {
+    FWorkTarget = nullptr;
+    FWorkTargetComponent = nullptr;
   }
-  TNetStack::DecUsage();
-}
-
-void TNetComponent::FreeNotification(TNetComponent* other) {
-  if (other == nullptr || other == this) return;
-  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), other) == FFreeNotifies.end()) FFreeNotifies.push_back(other);
-  auto& theirs = other->FFreeNotifies;
-  if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
-}
-
-void TNetComponent::RemoveFreeNotification(TNetComponent* other) {
-  if (other == nullptr) return;
-  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), other), FFreeNotifies.end());
-  auto& theirs = other->FFreeNotifies;
-  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
-}
-
-void TNetComponent::Notification(TNetComponent* removed) {
-  if (removed == FWorkTarget) FWorkTarget = nullptr;
+  core::TComponent::Notification(component, operation);
 }
 
 void TNetComponent::SetWorkTarget(TNetComponent* target) {
@@ -49,6 +34,7 @@ void TNetComponent::SetWorkTarget(TNetComponent* target) {
   // The old target stays registered if some other reference of a derived class needs it;
   // a stale registration only costs a harmless notification.
   FWorkTarget = target;
+  FWorkTargetComponent = target;
   if (target != nullptr) FreeNotification(target);
 }
 

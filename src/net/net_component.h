@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/component.h"
 #include "net/net_types.h"
 
 namespace tarvo::net {
@@ -36,12 +37,13 @@ struct TWorkInfo {
   int Level = 0;
 };
 
-class TNetComponent {
+// A component of the component model: it can have an owner that frees it, and uses
+// FreeNotification / Notification for references to components it does not own.
+class TNetComponent : public core::TComponent {
+  TARVO_PERSISTENT_CLASS(TNetComponent)
 public:
-  TNetComponent();
-  virtual ~TNetComponent();
-  TNetComponent(const TNetComponent&) = delete;
-  TNetComponent& operator=(const TNetComponent&) = delete;
+  explicit TNetComponent(core::TComponent* owner = nullptr);
+  ~TNetComponent() override;
 
   TWorkBeginEvent OnWorkBegin;
   TWorkEvent OnWork;
@@ -62,19 +64,16 @@ public:
   // nothing is formatted without a handler.
   void ReportStatus(TNetStatus status, std::initializer_list<std::string_view> args = {});
 
-  // Removal notification: other asks to be told (through Notification) when this component
-  // is destroyed, and vice versa. Used for references to components not owned.
-  void FreeNotification(TNetComponent* other);
-  void RemoveFreeNotification(TNetComponent* other);
-
 protected:
-  // Called when a component registered with FreeNotification is being destroyed.
-  virtual void Notification(TNetComponent* removed);
+  // Clears the work target when it is freed.
+  void Notification(core::TComponent* component, core::TOperation operation) override;
 
 private:
   TWorkInfo FWorkInfos[2];
   TNetComponent* FWorkTarget = nullptr;
-  std::vector<TNetComponent*> FFreeNotifies;
+  // The same object seen as a component: compared against in Notification, where the
+  // freed object is no longer a TNetComponent.
+  core::TComponent* FWorkTargetComponent = nullptr;
 };
 
 // Text of a status value with its format filled in ("Connecting to 127.0.0.1.").

@@ -25,8 +25,9 @@ std::string_view TrimBlanks(std::string_view s) {
 
 }  // namespace
 
-TNetIOHandler::TNetIOHandler()
-    : FInputBuffer(std::make_unique<TNetBuffer>([this](TNetBuffer*, int count) { InputBufferBytesRemoved(count); })) {}
+TNetIOHandler::TNetIOHandler(core::TComponent* owner)
+    : TNetComponent(owner),
+      FInputBuffer(std::make_unique<TNetBuffer>([this](TNetBuffer*, int count) { InputBufferBytesRemoved(count); })) {}
 
 TNetIOHandler::~TNetIOHandler() {
   try {

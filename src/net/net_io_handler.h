@@ -38,7 +38,7 @@ public:
   static constexpr int DefaultMaxLineLength = 16384;
   static constexpr int DefaultBufferSize = 32768;
 
-  TNetIOHandler();
+  explicit TNetIOHandler(core::TComponent* owner = nullptr);
   ~TNetIOHandler() override;
 
   // --- properties --------------------------------------------------------------------

@@ -8,7 +8,7 @@
 
 namespace tarvo::net {
 
-TNetIOHandlerMemory::TNetIOHandlerMemory() = default;
+TNetIOHandlerMemory::TNetIOHandlerMemory(core::TComponent* owner) : TNetIOHandler(owner) {}
 
 TNetIOHandlerMemory::~TNetIOHandlerMemory() { FSourceOpen = false; }
 

@@ -31,7 +31,7 @@ namespace tarvo::net {
 
 class TNetIOHandlerMemory : public TNetIOHandler {
 public:
-  TNetIOHandlerMemory();
+  explicit TNetIOHandlerMemory(core::TComponent* owner = nullptr);
   ~TNetIOHandlerMemory() override;
 
   // --- the script of what the peer sends -----------------------------------------------

@@ -8,7 +8,7 @@
 
 namespace tarvo::net {
 
-TNetIOHandlerSocket::TNetIOHandlerSocket() = default;
+TNetIOHandlerSocket::TNetIOHandlerSocket(core::TComponent* owner) : TNetIOHandler(owner) {}
 
 TNetIOHandlerSocket::~TNetIOHandlerSocket() {
   if (FBinding) FBinding->CloseSocket();

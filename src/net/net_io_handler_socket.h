@@ -16,7 +16,7 @@ namespace tarvo::net {
 
 class TNetIOHandlerSocket : public TNetIOHandler {
 public:
-  TNetIOHandlerSocket();
+  explicit TNetIOHandlerSocket(core::TComponent* owner = nullptr);
   ~TNetIOHandlerSocket() override;
 
   // The socket; nullptr before the first Open.
@@ -68,6 +68,7 @@ private:
 
 class TNetIOHandlerStack : public TNetIOHandlerSocket {
 public:
+  using TNetIOHandlerSocket::TNetIOHandlerSocket;
   bool Connected() override;
 
 protected:

@@ -7,7 +7,7 @@
 
 namespace tarvo::net {
 
-TNetTCPClientCustom::TNetTCPClientCustom() = default;
+TNetTCPClientCustom::TNetTCPClientCustom(core::TComponent* owner) : TNetTCPConnection(owner) {}
 
 TNetTCPClientCustom::~TNetTCPClientCustom() = default;
 

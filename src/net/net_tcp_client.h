@@ -18,7 +18,7 @@ namespace tarvo::net {
 
 class TNetTCPClientCustom : public TNetTCPConnection {
 public:
-  TNetTCPClientCustom();
+  explicit TNetTCPClientCustom(core::TComponent* owner = nullptr);
   ~TNetTCPClientCustom() override;
 
   const std::string& Host() const noexcept { return FHost; }
@@ -87,6 +87,9 @@ private:
 };
 
 // The public TCP client component.
-class TNetTCPClient : public TNetTCPClientCustom {};
+class TNetTCPClient : public TNetTCPClientCustom {
+public:
+  using TNetTCPClientCustom::TNetTCPClientCustom;
+};
 
 }  // namespace tarvo::net

@@ -6,7 +6,7 @@
 
 namespace tarvo::net {
 
-TNetTCPConnection::TNetTCPConnection() = default;
+TNetTCPConnection::TNetTCPConnection(core::TComponent* owner) : TNetComponent(owner) {}
 
 TNetTCPConnection::~TNetTCPConnection() {
   if (FIOHandler != nullptr) {
@@ -39,6 +39,7 @@ void TNetTCPConnection::AttachIOHandler(TNetIOHandler* handler, std::unique_ptr<
   // removal notification finds nothing to clear.
   std::unique_ptr<TNetIOHandler> oldManaged = std::move(FManagedIOHandler);
   FIOHandler = handler;
+  FIOHandlerComponent = handler;
   FSocket = dynamic_cast<TNetIOHandlerSocket*>(handler);
   FManagedIOHandler = std::move(owned);
   if (handler != nullptr) {
@@ -55,12 +56,13 @@ void TNetTCPConnection::SetManagedIOHandler(std::unique_ptr<TNetIOHandler> handl
   AttachIOHandler(raw, std::move(handler));
 }
 
-void TNetTCPConnection::Notification(TNetComponent* removed) {
-  TNetComponent::Notification(removed);
-  if (removed != nullptr && removed == FIOHandler) {
+void TNetTCPConnection::Notification(core::TComponent* component, core::TOperation operation) {
+  if (operation == core::opRemove && component != nullptr && component == FIOHandlerComponent) {
     FIOHandler = nullptr;
+    FIOHandlerComponent = nullptr;
     FSocket = nullptr;
   }
+  TNetComponent::Notification(component, operation);
 }
 
 TNetIOHandler* TNetTCPConnection::CreateIOHandler() {

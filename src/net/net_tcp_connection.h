@@ -16,7 +16,7 @@ class TNetIOHandlerSocket;
 
 class TNetTCPConnection : public TNetComponent {
 public:
-  TNetTCPConnection();
+  explicit TNetTCPConnection(core::TComponent* owner = nullptr);
   ~TNetTCPConnection() override;
 
   TNetIOHandler* IOHandler() const noexcept { return FIOHandler; }
@@ -48,7 +48,7 @@ protected:
   // A farewell to the peer before disconnecting; nothing here.
   virtual void DisconnectNotifyPeer() {}
   virtual void DoOnDisconnected();
-  void Notification(TNetComponent* removed) override;
+  void Notification(core::TComponent* component, core::TOperation operation) override;
   // Attaches handler and takes ownership of it.
   void SetManagedIOHandler(std::unique_ptr<TNetIOHandler> handler);
 
@@ -56,6 +56,7 @@ private:
   void AttachIOHandler(TNetIOHandler* handler, std::unique_ptr<TNetIOHandler> owned);
 
   TNetIOHandler* FIOHandler = nullptr;
+  core::TComponent* FIOHandlerComponent = nullptr;  // FIOHandler as a component, for Notification
   std::unique_ptr<TNetIOHandler> FManagedIOHandler;
   TNetIOHandlerSocket* FSocket = nullptr;
   TNetConnectionIntercept* FIntercept = nullptr;

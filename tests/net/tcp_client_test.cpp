@@ -391,3 +391,24 @@ TEST(TCPClient, WriteToAClosedPeerReportsAnError) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(TCPClient, IsAComponentFreedByItsOwnerAndLeavesHandedInHandlersAlone) {
+  TNetIOHandlerMemory io;
+  {
+    core::TComponent owner;
+    auto* client = new TNetTCPClient(&owner);
+    client->SetIOHandler(&io);
+    EXPECT_EQ(io.WorkTarget(), client);
+  }
+  // The client is gone; the handler it borrowed lives on and reports to nobody.
+  EXPECT_EQ(io.WorkTarget(), nullptr);
+  io.Open();
+  io.QueueInput("still usable\n");
+  EXPECT_EQ(io.ReadLn(), "still usable");
+}
+
+}  // namespace
+}  // namespace tarvo::net
