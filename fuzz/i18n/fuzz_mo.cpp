@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::string_view tr = mo.gettext(id, found);
       if (!tr.empty() && tr.front() == '\x01') found = !found;  // touch the result
       mo.gettext(id + "\xff", found);
+      for (int form = 0; form < 4; ++form) (void)NthPluralForm(tr, form);
       if (!id.empty()) mo.gettext(id.substr(0, id.size() - 1), found);
     }
     mo.gettext("", found);

@@ -140,15 +140,20 @@ std::string TDomain::ngettext(std::string_view singular, std::string_view plural
   bool found = false;
   const std::string_view forms = mo->gettext(key, found);
   if (!found) return std::string(fallback);
+  const auto form = NthPluralForm(forms, pluralForm);
+  return std::string(form ? *form : fallback);
+}
+
+std::optional<std::string_view> NthPluralForm(std::string_view forms, int index) {
+  if (index < 0) return std::nullopt;
   std::size_t start = 0;
-  for (int i = 0; i < pluralForm; ++i) {
+  for (int i = 0; i < index; ++i) {
     const std::size_t zero = forms.find('\0', start);
-    if (zero == std::string_view::npos) return std::string(fallback);
+    if (zero == std::string_view::npos) return std::nullopt;
     start = zero + 1;
   }
-  if (start > forms.size()) return std::string(fallback);
   const std::size_t end = forms.find('\0', start);
-  return std::string(forms.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+  return forms.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
 std::string TDomain::GetTranslationProperty(std::string_view name) {

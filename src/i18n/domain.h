@@ -3,6 +3,7 @@
 // failed search is not repeated until the language or the directory changes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,9 @@ private:
   bool OpenHasFailedBefore = false;
   bool FOpening = false;
 };
+
+// Form number index of a plural translation (forms separated by zero bytes), if present.
+std::optional<std::string_view> NthPluralForm(std::string_view forms, int index);
 
 // The value of header field name in a catalog header ("Name: value" lines), trimmed.
 std::string HeaderField(std::string_view header, std::string_view name);
