@@ -468,18 +468,8 @@ std::string TNetStackPosix::LookupHostAddress(const std::string& name, TNetIPVer
   if (name.empty() || IsReservedInvalidName(name)) RaiseSocketError(Net_WSAHOST_NOT_FOUND);
   if (name.find('\0') != std::string::npos) RaiseSocketError(Net_WSAHOST_NOT_FOUND);
 
-  std::string query = name;
-  bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (!ascii) {
-    // International names go to the name service in their ASCII (punycode) form.
-    char* converted = nullptr;
-    int rc = idn2_to_ascii_8z(name.c_str(), &converted, IDN2_NONTRANSITIONAL);
-    if (rc != IDN2_OK) rc = idn2_to_ascii_8z(name.c_str(), &converted, IDN2_TRANSITIONAL);
-    if (rc != IDN2_OK || converted == nullptr) RaiseSocketError(Net_WSAHOST_NOT_FOUND);
-    query = converted;
-    idn2_free(converted);
-    if (IsReservedInvalidName(query)) RaiseSocketError(Net_WSAHOST_NOT_FOUND);
-  }
+  std::string query = NetHostNameToASCII(name);
+  if (IsReservedInvalidName(query)) RaiseSocketError(Net_WSAHOST_NOT_FOUND);
 
   addrinfo hints{};
   hints.ai_family = AddressFamily(version);
@@ -592,6 +582,22 @@ bool TNetStackPosix::SupportsIPv6() { return CheckIPVersionSupport(Net_IPv6); }
 
 // ---------------------------------------------------------------------------------------
 // Socket lists
+
+std::string NetHostNameToASCII(const std::string& name) {
+  bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return name;
+  if (name.find('\0') != std::string::npos) RaiseSocketErrorCode(Net_WSAHOST_NOT_FOUND);
+  char* converted = nullptr;
+  int rc = idn2_to_ascii_8z(name.c_str(), &converted, IDN2_NONTRANSITIONAL);
+  if (rc != IDN2_OK) {
+    converted = nullptr;
+    rc = idn2_to_ascii_8z(name.c_str(), &converted, IDN2_TRANSITIONAL);
+  }
+  if (rc != IDN2_OK || converted == nullptr) RaiseSocketErrorCode(Net_WSAHOST_NOT_FOUND);
+  std::string result(converted);
+  idn2_free(converted);
+  return result;
+}
 
 bool NetWaitReadable(TNetStackSocketHandle fd, int timeoutMS) {
   if (timeoutMS < 0) timeoutMS = -1;

@@ -179,6 +179,12 @@ private:
   std::vector<TNetStackSocketHandle> FHandles;
 };
 
+// The ASCII form of a host name for the name service: international names (IDNA 2008,
+// falling back to the transitional rules) become their "xn--" form; ASCII names stay as
+// they are. Raises ENetSocketError 11001 "Host not found." for a name that cannot be
+// converted.
+std::string NetHostNameToASCII(const std::string& name);
+
 // Waits until fd is readable (or has an error / hang-up) within timeoutMS (-1 / -2: no
 // limit). EINTR restarts the wait with the remaining time. Raises on failure.
 bool NetWaitReadable(TNetStackSocketHandle fd, int timeoutMS);

@@ -126,3 +126,23 @@ TEST(Stack, SocketListHoldsAtMost64) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(Stack, InternationalNamesGoToTheNameServiceInASCII) {
+  EXPECT_EQ(NetHostNameToASCII("example.org"), "example.org");
+  EXPECT_EQ(NetHostNameToASCII("b\xC3\xBC" "cher.example"), "xn--bcher-kva.example");
+  EXPECT_EQ(NetHostNameToASCII("\xE4\xBE\x8B\xE3\x81\x88.\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"), "xn--r8jz45g.xn--zckzah");
+  EXPECT_THROW(NetHostNameToASCII("bad\xFF.example"), ENetSocketError);
+  TNetComponent user;
+  try {
+    TNetStack::Get().ResolveHost("b\xC3\xBC" "cher.invalid");
+    FAIL();
+  } catch (const ENetSocketError& e) {
+    EXPECT_EQ(e.Message(), "Socket Error # 11001\r\nHost not found.");
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::net

@@ -412,3 +412,40 @@ TEST(TCPClient, IsAComponentFreedByItsOwnerAndLeavesHandedInHandlersAlone) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(TCPClient, IPv6LoopbackLiteral) {
+  TNetComponent user;
+  if (!TNetStack::Get().SupportsIPv6()) GTEST_SKIP() << "no IPv6 here";
+  int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
+    ::close(fd);
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  std::thread peer([fd] {
+    int c = ::accept(fd, nullptr, nullptr);
+    ::send(c, "six\n", 4, MSG_NOSIGNAL);
+    ::close(c);
+  });
+  TNetTCPClient client;
+  client.SetIPVersion(Net_IPv6);
+  std::vector<std::string> texts;
+  client.OnStatus = [&](TNetComponent*, TNetStatus, const std::string& text) { texts.push_back(text); };
+  client.Connect("::1", ntohs(a.sin6_port));
+  EXPECT_EQ(client.IOHandler()->ReadLn(), "six");
+  EXPECT_EQ(client.Socket()->Binding()->PeerIP(), "0:0:0:0:0:0:0:1");
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), "Connecting to 0:0:0:0:0:0:0:1.");
+  peer.join();
+  ::close(fd);
+}
+
+}  // namespace
+}  // namespace tarvo::net
