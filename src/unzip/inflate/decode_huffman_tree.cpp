@@ -55,7 +55,7 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
       FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
       FDeflate64(deflate64),
       FUsage(usage),
-      FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 8 : 7) {
+      FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 10 : 7) {
   // Room for the flat table of an over-full code (2^15) plus the primary table: the
   // subtables of a code that is not over-full cover disjoint parts of the 2^15 space.
   FDecodes = std::make_unique_for_overwrite<std::uint32_t[]>((std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits));

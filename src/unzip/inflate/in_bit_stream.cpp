@@ -70,7 +70,8 @@ void TVmDfInBitStream::Refill(std::size_t unread) {
 void TVmDfInBitStream::NeedBits(unsigned count) {
   const std::int64_t p = BitPosition();
   const std::int64_t g = GroupEnd(p);
-  if (p + std::min(count, 32u) > 8 * g && FTotalRead - g < 4) Refill(static_cast<std::size_t>(FTotalRead - g));
+  if (p + std::min(count, 32u) > 8 * g && FTotalRead - g < 4)
+    Refill(static_cast<std::size_t>(std::max<std::int64_t>(FTotalRead - g, 0)));
 }
 
 void TVmDfInBitStream::CheckAvailable(unsigned count, const core::TResourceString& message) const {

@@ -261,7 +261,7 @@ private:
   }
 
   static constexpr unsigned kLitPrimary = 11;
-  static constexpr unsigned kDistPrimary = 8;
+  static constexpr unsigned kDistPrimary = 10;
 
   template <bool kDeflate64, bool kUsualWidths>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
