@@ -119,27 +119,34 @@ void TFileLocator::Analyze(const std::string& exe) {
     if (end == 0) return;
     const std::uint64_t h = begin + EmbedBeginMarker().size();
     if (end < h + 8) return;
-    // Everything the chain may point at lies between H and the first-entry field.
+    // Everything the chain may point at lies between H and the first-entry field. Entries
+    // are read one at a time, so memory stays small whatever the block claims.
     const std::uint64_t limit = end - 8 - h;
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(h));
-    if (limit > SIZE_MAX / 2) return;
-    std::string area(static_cast<std::size_t>(limit + 8), '\0');
-    in.read(area.data(), static_cast<std::streamsize>(area.size()));
-    if (static_cast<std::uint64_t>(in.gcount()) != area.size()) return;
-    const auto* p = reinterpret_cast<const unsigned char*>(area.data());
-    std::uint64_t pos = Get64(p + limit);
+    auto readAt = [&](std::uint64_t relative, char* out, std::size_t n) {
+      in.clear();
+      in.seekg(static_cast<std::streamoff>(h + relative));
+      in.read(out, static_cast<std::streamsize>(n));
+      return static_cast<std::size_t>(in.gcount()) == n;
+    };
+    unsigned char field[kEntryHeaderSize];
+    if (!readAt(limit, reinterpret_cast<char*>(field), 8)) return;
+    std::uint64_t pos = Get64(field);
+    std::string rawName;
     for (std::size_t count = 0; count < kMaxEmbeddedEntries; ++count) {
       if (pos > limit || limit - pos < 8) return;
-      const std::uint64_t next = Get64(p + pos);
+      if (!readAt(pos, reinterpret_cast<char*>(field), 8)) return;
+      const std::uint64_t next = Get64(field);
       if (next == 0) return;
       if (limit - pos < kEntryHeaderSize || next < pos + kEntryHeaderSize || next > limit) return;
-      const std::uint64_t dataPos = Get64(p + pos + 8);
-      const std::uint64_t size = Get64(p + pos + 16);
+      if (!readAt(pos, reinterpret_cast<char*>(field), kEntryHeaderSize)) return;
+      const std::uint64_t dataPos = Get64(field + 8);
+      const std::uint64_t size = Get64(field + 16);
       const std::uint64_t nameLength = next - pos - kEntryHeaderSize;
       if (nameLength > kMaxEmbeddedNameLength) return;
       if (dataPos > limit || size > limit - dataPos) return;
-      const std::string name = TrimName(std::string_view(area).substr(pos + kEntryHeaderSize, nameLength));
+      rawName.assign(static_cast<std::size_t>(nameLength), '\0');
+      if (!readAt(pos + kEntryHeaderSize, rawName.data(), rawName.size())) return;
+      const std::string name = TrimName(rawName);
       if (!name.empty()) filelist[name] = TEmbeddedFileInfo{h + dataPos, size};
       pos = next;
     }
