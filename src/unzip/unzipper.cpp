@@ -10,6 +10,20 @@
 
 namespace tarvo::unzip {
 
+#define TARVO_VM_CLASS_INFO(cls, parent)                                  \
+  const core::TClassInfo& cls::StaticClassInfo() noexcept {              \
+    static const core::TClassInfo info{#cls, &parent::StaticClassInfo(), {}}; \
+    return info;                                                          \
+  }
+
+TARVO_VM_CLASS_INFO(TVmBaseComponent, core::TComponent)
+TARVO_VM_CLASS_INFO(TVmBaseBrowser, TVmBaseComponent)
+TARVO_VM_CLASS_INFO(TVmCustomZipBrowser, TVmBaseBrowser)
+TARVO_VM_CLASS_INFO(TVmCustomUnZipper, TVmCustomZipBrowser)
+TARVO_VM_CLASS_INFO(TVmUnZipper, TVmCustomUnZipper)
+
+#undef TARVO_VM_CLASS_INFO
+
 TVmBaseBrowser::~TVmBaseBrowser() = default;
 
 TVmArchiveItem* TVmBaseBrowser::Items(std::size_t index) const {

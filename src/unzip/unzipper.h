@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "core/component.h"
 #include "unzip/archive.h"
 #include "unzip/archive_types.h"
 #include "unzip/zip_archive.h"
@@ -31,16 +32,18 @@ public:
   virtual void SetProgressValue(std::uint8_t percent) = 0;
 };
 
-class TVmBaseComponent {
+// The archive components are components of the owner tree: a form that owns one frees it.
+// They publish no text properties (nothing in them is for translation).
+class TVmBaseComponent : public core::TComponent {
+  TARVO_PERSISTENT_CLASS(TVmBaseComponent)
 public:
-  virtual ~TVmBaseComponent() = default;
-  TVmBaseComponent() = default;
-  TVmBaseComponent(const TVmBaseComponent&) = delete;
-  TVmBaseComponent& operator=(const TVmBaseComponent&) = delete;
+  explicit TVmBaseComponent(core::TComponent* owner = nullptr) : core::TComponent(owner) {}
 };
 
 class TVmBaseBrowser : public TVmBaseComponent {
+  TARVO_PERSISTENT_CLASS(TVmBaseBrowser)
 public:
+  explicit TVmBaseBrowser(core::TComponent* owner = nullptr) : TVmBaseComponent(owner) {}
   ~TVmBaseBrowser() override;
 
   const std::string& FileName() const noexcept { return FFileName; }
@@ -92,7 +95,9 @@ protected:
 };
 
 class TVmCustomZipBrowser : public TVmBaseBrowser {
+  TARVO_PERSISTENT_CLASS(TVmCustomZipBrowser)
 public:
+  explicit TVmCustomZipBrowser(core::TComponent* owner = nullptr) : TVmBaseBrowser(owner) {}
   TVmZipArchive* ZipArchive() const noexcept { return dynamic_cast<TVmZipArchive*>(FArchive.get()); }
   // The raw bytes of the archive comment ("" without a ZIP archive).
   std::string ZipfileComment() const;
@@ -108,7 +113,9 @@ protected:
 };
 
 class TVmCustomUnZipper : public TVmCustomZipBrowser {
+  TARVO_PERSISTENT_CLASS(TVmCustomUnZipper)
 public:
+  explicit TVmCustomUnZipper(core::TComponent* owner = nullptr) : TVmCustomZipBrowser(owner) {}
   // A missing file raises EVmFileNotFound, an empty one EVmBadStream; then the archive is
   // chosen, bound and loaded (its load errors pass on, the archive stays attached).
   void SetFileName(const std::string& fileName) override;
@@ -138,7 +145,9 @@ protected:
 };
 
 class TVmUnZipper : public TVmCustomUnZipper {
+  TARVO_PERSISTENT_CLASS(TVmUnZipper)
 public:
+  explicit TVmUnZipper(core::TComponent* owner = nullptr) : TVmCustomUnZipper(owner) {}
   std::string Version() const { return "5.0"; }
   void SetVersion(const std::string&) {}
 };

@@ -497,3 +497,14 @@ TEST(Peers, InfoZipAnd7ZipArchivesRoundTrip) {
   EXPECT_TRUE(y.Failures().empty());
   EXPECT_EQ(ReadText(y.Out("big.txt")), big);
 }
+
+TEST(Component, LivesInItsOwnersTree) {
+  auto* owner = new core::TComponent();
+  auto* unzipper = new TVmUnZipper(owner);
+  unzipper->SetName("VmUnZipper1");
+  EXPECT_EQ(owner->FindComponent("vmunzipper1"), unzipper);
+  EXPECT_TRUE(unzipper->InheritsFrom("TVmBaseBrowser"));
+  EXPECT_EQ(unzipper->ClassName(), "TVmUnZipper");
+  EXPECT_EQ(unzipper->Version(), "5.0");
+  delete owner;  // frees the unzipper with it (the sanitizer build checks for a leak)
+}
