@@ -96,12 +96,45 @@ bool TNetIOHandler::CheckForDataOnSource(int timeoutMS) {
 // ---------------------------------------------------------------------------------------
 // Receiving
 
-int TNetIOHandler::FillInputBuffer(bool raiseIfDisconnected, int timeoutMS, bool raiseOnTimeout) {
+int TNetIOHandler::EffectiveTimeout(int timeoutMS) const noexcept {
   if (timeoutMS == NetTimeoutDefault) {
     // A ReadTimeout of -1 or 0 means no limit; an explicit 0 passed in means a poll.
     timeoutMS = FReadTimeout;
     if (timeoutMS == -1 || timeoutMS == 0) timeoutMS = NetTimeoutInfinite;
   }
+  return timeoutMS;
+}
+
+// One receive straight into buffer, for stream copies once the input buffer is empty: the
+// same waits, time-outs and close handling as FillInputBuffer followed by the checks of
+// ReadBytes, without passing the bytes through the input buffer. The bytes count as read
+// work at once. Returns the count (> 0).
+int TNetIOHandler::ReceiveDirect(TNetBytes& buffer) {
+  const int timeoutMS = EffectiveTimeout(NetTimeoutDefault);
+  CheckForDisconnect(false, false);
+  if (!HasSource() || !FOpened) {
+    CheckForDisconnect(true, true);
+    throw ENetNotConnected();
+  }
+  if (!Readable(timeoutMS)) throw ENetReadTimeout();
+  int count = ReadFromSocket(buffer);
+  if (count < 0) {
+    int code = FilterError(count);
+    FClosedGracefully = true;
+    Close();
+    RaiseErrorCode(code);
+  }
+  if (count == 0) {
+    FClosedGracefully = true;
+    CheckForDisconnect(true, true);
+    throw ENetConnClosedGracefully();
+  }
+  DoWork(wmRead, count);
+  return count;
+}
+
+int TNetIOHandler::FillInputBuffer(bool raiseIfDisconnected, int timeoutMS, bool raiseOnTimeout) {
+  timeoutMS = EffectiveTimeout(timeoutMS);
   CheckForDisconnect(raiseIfDisconnected, false);
   if (!HasSource()) {
     if (raiseIfDisconnected) throw ENetNotConnected();
@@ -296,6 +329,21 @@ void TNetIOHandler::ReadStream(core::TStream& stream, std::int64_t count, bool r
       int chunk = readUntilDisconnect ? static_cast<int>(chunkBytes.size())
                                       : static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBytes.size()), count));
       if (chunk <= 0) break;
+      if (FIntercept == nullptr && FInputBuffer->Size() == 0) {
+        // Nothing buffered: receive straight into the block (one copy less per block).
+        if (static_cast<int>(chunkBytes.size()) != chunk) chunkBytes.resize(static_cast<std::size_t>(chunk));
+        int got;
+        try {
+          got = ReceiveDirect(chunkBytes);
+        } catch (const ENetConnClosedGracefully&) {
+          if (readUntilDisconnect) break;
+          throw;
+        }
+        TNetAntiFreezeBase::DoProcess();
+        stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
+        if (!readUntilDisconnect) count -= got;
+        continue;
+      }
       try {
         ReadBytes(chunkBytes, chunk, false);
       } catch (const std::exception& e) {

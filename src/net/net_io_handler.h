@@ -184,6 +184,8 @@ private:
   std::string ReadLnImpl(std::string_view terminator, int timeoutMS, int maxLineLength,
                          const INetTextEncoding* encoding, TNetMaxLineAction action);
   void InputBufferBytesRemoved(int count);
+  int EffectiveTimeout(int timeoutMS) const noexcept;
+  int ReceiveDirect(TNetBytes& buffer);
 
   std::unique_ptr<TNetBuffer> FInputBuffer;
   std::unique_ptr<TNetBuffer> FWriteBuffer;
