@@ -8,6 +8,7 @@
 #include "http/http_strings.h"
 #include "http/response_text.h"
 #include "net/net_exception.h"
+#include "net/net_io_handler_socket.h"
 
 namespace tarvo::http {
 
@@ -294,8 +295,10 @@ void TNetCustomHTTP::EnsureConnection(TNetHTTPResponse& response) {
   if (!Connected()) {
     SetIPVersion(FURI.IPVersion());
     Connect();
+    // Large receives on a socket cut the system calls of a big download.
     net::TNetIOHandler* io = IOHandler();
-    if (io != nullptr && io->RecvBufferSize() < kBodyReceiveSize) io->SetRecvBufferSize(kBodyReceiveSize);
+    if (dynamic_cast<net::TNetIOHandlerSocket*>(io) != nullptr && io->RecvBufferSize() < kBodyReceiveSize)
+      io->SetRecvBufferSize(kBodyReceiveSize);
   }
 }
 
