@@ -146,3 +146,36 @@ TEST(Stack, InternationalNamesGoToTheNameServiceInASCII) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(Stack, SocketOptionsAndNames) {
+  TNetComponent user;
+  TNetStack& stack = TNetStack::Get();
+  TNetStackSocketHandle h = stack.NewSocketHandle(Net_SOCK_STREAM, 0, Net_IPv4);
+  stack.SetKeepAliveValues(h, true, 30000, 5000);
+  EXPECT_EQ(stack.GetSocketOption(h, Net_SOL_SOCKET, Net_SO_KEEPALIVE), 1);
+  stack.SetKeepAliveValues(h, false, 0, 0);
+  EXPECT_EQ(stack.GetSocketOption(h, Net_SOL_SOCKET, Net_SO_KEEPALIVE), 0);
+  stack.Bind(h, "127.0.0.1", Net_IPv4, 0);
+  std::string ip;
+  std::uint16_t port = 0;
+  TNetIPVersion version = Net_IPv6;
+  stack.GetSocketName(h, ip, port, version);
+  EXPECT_EQ(ip, "127.0.0.1");
+  EXPECT_NE(port, 0);
+  EXPECT_EQ(version, Net_IPv4);
+  stack.Disconnect(h);
+  // The handle is gone now: using it is an error with the Windows number and text.
+  try {
+    stack.GetSocketName(h, ip, port, version);
+    FAIL();
+  } catch (const ENetSocketError& e) {
+    EXPECT_EQ(e.LastError(), 10009);
+    EXPECT_EQ(e.Message(), "Socket Error # 10009\r\nBad file number.");
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::net
