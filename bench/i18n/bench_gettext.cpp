@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   ::bindtextdomain("bench", (root / "locale").c_str());
   ::textdomain("bench");
   std::size_t glibcHits = 0;
-  for (const std::string& id : ids) glibcHits += ::gettext(id.c_str()) != id.c_str();
+  for (const std::string& id : ids) glibcHits += id != ::gettext(id.c_str());
   // Ours, on the same folder.
   tarvo::i18n::TFileLocator locator;
   locator.Analyze((root / "bench").string());

@@ -11,7 +11,7 @@ cmake --build "$build" --target bench_gettext >/dev/null
 catalog=${1:-}
 if [ -z "$catalog" ]; then
   # The largest French catalog installed.
-  catalog=$(ls -S /usr/share/locale/fr/LC_MESSAGES/*.mo | head -1)
+  catalog=$(ls -S /usr/share/locale/fr/LC_MESSAGES/*.mo | sed -n 1p)
 fi
 # A French locale in a private folder: nothing system-wide changes.
 locpath=$(mktemp -d)

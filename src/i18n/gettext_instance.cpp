@@ -112,6 +112,8 @@ std::string TGettextInstance::ngettext(std::string_view singular, std::string_vi
 std::string TGettextInstance::dgettext(std::string_view domain, std::string_view msgid) {
   if (!Enabled) return std::string(msgid);
   TDomain& d = FindOrAddDomain(domain);
+  // Most texts carry no carriage return; they are looked up without a copy.
+  if (msgid.find('\r') == std::string_view::npos) return WithCRLF(d.gettext(msgid));
   return WithCRLF(d.gettext(WithoutCR(msgid)));
 }
 
