@@ -508,3 +508,36 @@ TEST(Component, LivesInItsOwnersTree) {
   EXPECT_EQ(unzipper->Version(), "5.0");
   delete owner;  // frees the unzipper with it (the sanitizer build checks for a leak)
 }
+
+TEST(Decryption, PublicTraditionallyEncryptedArchivesWithTheirPasswords) {
+  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
+  struct {
+    const char* File;
+    const char* Password;
+    std::vector<std::string> Failures;
+  } cases[] = {
+      {"sharpcompress/zipcrypto.zip", "test", {}},
+      {"sharpcompress/Zip.deflate.pkware.zip", "12345678", {}},
+      {"zipdetails/7z-windows-zipcrypto.zip", "password", {}},
+      {"zipdetails/winzip-encrypt-std.zip", "password", {}},
+      {"zipdetails/pkzip-encrypt-passphrase.zip", "password", {}},
+      {"libarchive/test_read_format_zip_traditional_encryption_data.zip", "12345678", {}},
+      // Strong (AES) encryption is not the traditional scheme: the header check refuses it.
+      {"zipdetails/pkzip-encrypt-passphrase-aes256.zip", "password",
+       {"Cannot extract file - invalid password", "Cannot extract file - invalid password"}},
+      {"sharpcompress/SharpCompress.AES.zip", "test", {"Cannot extract file - invalid password"}},
+      // Decrypted fine, but bzip2 is not among this build's methods.
+      {"sharpcompress/Zip.bzip2.pkware.zip", "test",
+       {"Cannot extract file - unsupported compression method", "Cannot extract file - unsupported compression method",
+        "Cannot extract file - unsupported compression method"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    Extraction x(FixturesDir() + "/" + c.File);
+    x.Unzipper().SetPassword(c.Password);
+    x.ExtractAll();
+    std::vector<std::string> messages;
+    for (const auto& f : x.Failures()) messages.push_back(f.Message);
+    EXPECT_EQ(messages, c.Failures);
+  }
+}
