@@ -122,6 +122,10 @@ int main(int argc, char** argv) {
               "zlib", "zlib+crc", "libdefl", "ldefl+crc", "x zlib", "x z+crc", "x ldefl");
   for (const auto& file : files) {
     std::ifstream f(file, std::ios::binary | std::ios::ate);
+    if (!f) {
+      std::fprintf(stderr, "cannot open %s\n", file.c_str());
+      return 1;
+    }
     std::vector<std::uint8_t> zip(static_cast<std::size_t>(f.tellg()));
     f.seekg(0);
     f.read(reinterpret_cast<char*>(zip.data()), static_cast<std::streamsize>(zip.size()));

@@ -18,7 +18,9 @@ cmake -S . -B build-bench-inflate -G Ninja -DTARVO_BENCH=ON -DTARVO_TESTS=OFF \
 cmake --build build-bench-inflate --target bench_inflate >/dev/null
 
 echo "== raw inflate (output MB/s) =="
-./build-bench-inflate/bench/inflate/bench_inflate -r "$runs" "${archives[@]/#/$data/}"
+paths=()
+for a in "${archives[@]}"; do paths+=("$data/$a.zip"); done
+./build-bench-inflate/bench/inflate/bench_inflate -r "$runs" "${paths[@]}"
 
 vmunzip=$(ls -t build*/tools/vmunzip/vmunzip 2>/dev/null | grep -v -i asan | head -1 || true)
 if [ -z "$vmunzip" ]; then
@@ -36,7 +38,8 @@ measure() {
     rm -rf "$out"; mkdir -p "$out"
     local t0 t1 m
     t0=$(date +%s.%N)
-    m=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1 )
+    /usr/bin/time -f "%M" -o "$data/rss" "$@" >/dev/null 2>&1 || true
+    m=$(tail -1 "$data/rss")
     t1=$(date +%s.%N)
     local t; t=$(echo "$t1 - $t0" | bc)
     if [ -z "$best" ] || [ "$(echo "$t < $best" | bc)" = 1 ]; then best=$t; fi

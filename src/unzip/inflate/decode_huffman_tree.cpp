@@ -46,6 +46,40 @@ std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
   return r16 >> (16 - bits);
 }
 
+// Entries without their code length: the value, the kind and the extra-bit count. The code
+// length is added when a table is built.
+struct TVmDfEntryTemplates {
+  std::uint32_t LitLen[2][288];
+  std::uint32_t Dist[2][32];
+  std::uint32_t CodeLen[19];
+};
+
+constexpr TVmDfEntryTemplates MakeTemplates() {
+  TVmDfEntryTemplates t{};
+  for (int mode = 0; mode < 2; ++mode) {
+    for (int s = 0; s < 288; ++s) {
+      std::uint32_t e;
+      if (s < 256)
+        e = MakeEntry(dfentry::kLiteral, static_cast<std::uint32_t>(s), 0, 0);
+      else if (s == 256)
+        e = MakeEntry(dfentry::kEndOfBlock, 0, 0, 0);
+      else if (s > 285)
+        e = dfentry::kInvalid;
+      else if (s == 285 && mode == 1)
+        e = MakeEntry(0, 3, 0, 16);
+      else
+        e = MakeEntry(0, kLengthBase[s - 257], 0, kLengthExtra[s - 257]);
+      t.LitLen[mode][s] = e;
+    }
+    for (int s = 0; s < 32; ++s)
+      t.Dist[mode][s] = s >= (mode ? 32 : 30) ? dfentry::kInvalid : MakeEntry(0, kDistBase[s], 0, kDistExtra[s]);
+  }
+  for (int s = 0; s < 19; ++s) t.CodeLen[s] = MakeEntry(0, static_cast<std::uint32_t>(s), 0, 0);
+  return t;
+}
+
+constexpr TVmDfEntryTemplates kTemplates = MakeTemplates();
+
 }  // namespace
 
 TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
@@ -60,23 +94,15 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
   // subtables of a code that is not over-full cover disjoint parts of the 2^15 space.
   FDecodes = std::make_unique_for_overwrite<std::uint32_t[]>((std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits));
   FDecodes[0] = dfentry::kInvalid;
+  const int mode = deflate64 ? 1 : 0;
+  FTemplates = alphabet == TVmDfAlphabet::daLitLen     ? kTemplates.LitLen[mode]
+               : alphabet == TVmDfAlphabet::daDistance ? kTemplates.Dist[mode]
+                                                       : kTemplates.CodeLen;
 }
 
+// An invalid entry stays invalid whatever is added to its low bits.
 std::uint32_t TVmDfDecodeHuffmanTree::EntryFor(int symbol, unsigned codeLen) const noexcept {
-  switch (FAlphabet) {
-    case TVmDfAlphabet::daLitLen:
-      if (symbol < 256) return MakeEntry(dfentry::kLiteral, static_cast<std::uint32_t>(symbol), codeLen, 0);
-      if (symbol == 256) return MakeEntry(dfentry::kEndOfBlock, 0, codeLen, 0);
-      if (symbol > 285) return dfentry::kInvalid;
-      if (symbol == 285 && FDeflate64) return MakeEntry(0, 3, codeLen, 16);
-      return MakeEntry(0, kLengthBase[symbol - 257], codeLen, kLengthExtra[symbol - 257]);
-    case TVmDfAlphabet::daDistance:
-      if (symbol >= (FDeflate64 ? 32 : 30)) return dfentry::kInvalid;
-      return MakeEntry(0, kDistBase[symbol], codeLen, kDistExtra[symbol]);
-    case TVmDfAlphabet::daCodeLength:
-      break;
-  }
-  return MakeEntry(0, static_cast<std::uint32_t>(symbol), codeLen, 0);
+  return FTemplates[symbol] + codeLen * 0x101u;
 }
 
 void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {

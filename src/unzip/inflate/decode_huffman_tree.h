@@ -77,6 +77,7 @@ private:
   unsigned FTableBits = 0;
   unsigned FPrimaryBits;
   std::unique_ptr<std::uint32_t[]> FDecodes;
+  const std::uint32_t* FTemplates;  // entry of each symbol without its code length
 };
 
 }  // namespace tarvo::unzip

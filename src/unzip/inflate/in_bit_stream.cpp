@@ -68,6 +68,9 @@ void TVmDfInBitStream::Refill(std::size_t unread) {
 // Reads ahead exactly when a 32-bit-group reader would: the peek reaches past the group in
 // hand and fewer than four unread bytes follow it.
 void TVmDfInBitStream::NeedBits(unsigned count) {
+  // The bit position is at most the byte position, so the group in hand ends at most four
+  // bytes later: with a dozen bytes still unread no peek can ask for more.
+  if (FBufEnd - std::min(FBufPos, FBufEnd) >= 12) return;
   const std::int64_t p = BitPosition();
   const std::int64_t g = GroupEnd(p);
   if (p + std::min(count, 32u) > 8 * g && FTotalRead - g < 4)
