@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "core/format.h"
@@ -164,9 +165,24 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
   const unsigned tb = FTableBits;
   const std::uint32_t primarySize = 1u << tb;
   std::uint32_t* t = FDecodes.get();
-  // A complete code fills every entry itself.
-  if (!complete) std::fill(t, t + primarySize, dfentry::kInvalid);
-  if (FMaxCodeLen == 0) return;
+  if (FMaxCodeLen == 0) {
+    std::fill(t, t + primarySize, dfentry::kInvalid);
+    return;
+  }
+  // The primary table grows by doubling: the codes of length n are stored once in a table
+  // of 2^n entries, which then is copied onto its upper half until it is 2^tb wide, so each
+  // short code ends up at every index that continues it. An incomplete code starts from
+  // invalid entries; a complete one overwrites every entry on the way.
+  unsigned curLen = 1;
+  std::uint32_t curSize = 2;
+  if (!complete) t[0] = t[1] = dfentry::kInvalid;
+  auto growTo = [&](unsigned len) {
+    while (curLen < len) {
+      std::memcpy(t + curSize, t, curSize * sizeof(std::uint32_t));
+      curSize *= 2;
+      ++curLen;
+    }
+  };
 
   // Symbols in canonical order: by code length, then by symbol.
   std::uint16_t sorted[288];
@@ -190,9 +206,10 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     prevLen = n;
     const std::uint32_t rev = Reverse(code, n);
     if (n <= tb) {
-      const std::uint32_t entry = EntryFor(s, n);
-      for (std::uint32_t idx = rev; idx < primarySize; idx += 1u << n) t[idx] = entry;
+      growTo(n);
+      t[rev] = EntryFor(s, n);
     } else {
+      growTo(tb);
       const std::uint32_t prefix = rev & (primarySize - 1);
       if (prefix != curPrefix) {
         // The subtable must hold every code that shares this prefix: widen it until the
@@ -216,6 +233,7 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     --remaining[n];
     ++code;
   }
+  growTo(tb);
 }
 
 }  // namespace tarvo::unzip
