@@ -25,6 +25,11 @@ std::string_view TrimBlanks(std::string_view s) {
 
 }  // namespace
 
+const core::TClassInfo& TNetIOHandler::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetIOHandler", &TNetComponent::StaticClassInfo(), {}};
+  return info;
+}
+
 TNetIOHandler::TNetIOHandler(core::TComponent* owner)
     : TNetComponent(owner),
       FInputBuffer(std::make_unique<TNetBuffer>([this](TNetBuffer*, int count) { InputBufferBytesRemoved(count); })) {}

@@ -32,6 +32,7 @@
 namespace tarvo::net {
 
 class TNetIOHandler : public TNetComponent {
+  TARVO_PERSISTENT_CLASS(TNetIOHandler)
 public:
   // Longest line ReadLn accepts when no limit is passed; also a limit on how many bytes a
   // peer can make us buffer while no terminator has arrived.

@@ -8,6 +8,11 @@
 
 namespace tarvo::net {
 
+const core::TClassInfo& TNetIOHandlerMemory::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetIOHandlerMemory", &TNetIOHandler::StaticClassInfo(), {}};
+  return info;
+}
+
 TNetIOHandlerMemory::TNetIOHandlerMemory(core::TComponent* owner) : TNetIOHandler(owner) {}
 
 TNetIOHandlerMemory::~TNetIOHandlerMemory() { FSourceOpen = false; }

@@ -30,6 +30,7 @@
 namespace tarvo::net {
 
 class TNetIOHandlerMemory : public TNetIOHandler {
+  TARVO_PERSISTENT_CLASS(TNetIOHandlerMemory)
 public:
   explicit TNetIOHandlerMemory(core::TComponent* owner = nullptr);
   ~TNetIOHandlerMemory() override;

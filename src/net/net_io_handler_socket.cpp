@@ -1,12 +1,26 @@
 #include "net/net_io_handler_socket.h"
 
 #include <mutex>
+#include <vector>
+
+#include "core/format.h"
+#include "net/net_strings.h"
 
 #include "net/net_exception.h"
 #include "net/net_socket_errors.h"
 #include "net/net_stack.h"
 
 namespace tarvo::net {
+
+const core::TClassInfo& TNetIOHandlerSocket::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetIOHandlerSocket", &TNetIOHandler::StaticClassInfo(), {}};
+  return info;
+}
+
+const core::TClassInfo& TNetIOHandlerStack::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetIOHandlerStack", &TNetIOHandlerSocket::StaticClassInfo(), {}};
+  return info;
+}
 
 TNetIOHandlerSocket::TNetIOHandlerSocket(core::TComponent* owner) : TNetIOHandler(owner) {}
 
@@ -136,9 +150,27 @@ int TNetIOHandlerStack::WriteToSocket(const TNetBytes& bytes, int offset, int le
 }
 
 namespace {
+
+struct TRegisteredClass {
+  const core::TClassInfo* Info;
+  TNetIOHandlerFactory Factory;
+};
+
 std::mutex gFactoryLock;
 TNetIOHandlerFactory gDefaultFactory;
+
+std::vector<TRegisteredClass>& Registry() {
+  static std::vector<TRegisteredClass> registry{
+      {&TNetIOHandlerStack::StaticClassInfo(), [] { return std::unique_ptr<TNetIOHandler>(new TNetIOHandlerStack()); }}};
+  return registry;
+}
+
 }  // namespace
+
+void RegisterIOHandlerClass(const core::TClassInfo& classInfo, TNetIOHandlerFactory factory) {
+  std::lock_guard<std::mutex> guard(gFactoryLock);
+  Registry().push_back({&classInfo, std::move(factory)});
+}
 
 void SetDefaultIOHandlerFactory(TNetIOHandlerFactory factory) {
   std::lock_guard<std::mutex> guard(gFactoryLock);
@@ -153,6 +185,18 @@ std::unique_ptr<TNetIOHandler> MakeDefaultIOHandler() {
   }
   if (factory) return factory();
   return std::make_unique<TNetIOHandlerStack>();
+}
+
+std::unique_ptr<TNetIOHandler> MakeIOHandlerOfClass(const core::TClassInfo& base) {
+  TNetIOHandlerFactory factory;
+  {
+    std::lock_guard<std::mutex> guard(gFactoryLock);
+    auto& registry = Registry();
+    for (auto it = registry.rbegin(); it != registry.rend() && !factory; ++it)
+      if (it->Info->InheritsFrom(base)) factory = it->Factory;
+  }
+  if (!factory) throw ENetException(core::Format(core::LoadResString(RSIOHandlerTypeNotInstalled), {base.Name}));
+  return factory();
 }
 
 }  // namespace tarvo::net

@@ -15,6 +15,7 @@
 namespace tarvo::net {
 
 class TNetIOHandlerSocket : public TNetIOHandler {
+  TARVO_PERSISTENT_CLASS(TNetIOHandlerSocket)
 public:
   explicit TNetIOHandlerSocket(core::TComponent* owner = nullptr);
   ~TNetIOHandlerSocket() override;
@@ -67,6 +68,7 @@ private:
 };
 
 class TNetIOHandlerStack : public TNetIOHandlerSocket {
+  TARVO_PERSISTENT_CLASS(TNetIOHandlerStack)
 public:
   using TNetIOHandlerSocket::TNetIOHandlerSocket;
   bool Connected() override;
@@ -76,10 +78,16 @@ protected:
   int WriteToSocket(const TNetBytes& bytes, int offset, int length) override;
 };
 
-// The factory of the handler a connection makes when it has none (TNetIOHandlerStack unless
-// replaced).
+// Installed handler classes. TNetIOHandlerStack is installed from the start and is the
+// default: the handler a connection makes when it has none.
 using TNetIOHandlerFactory = std::function<std::unique_ptr<TNetIOHandler>()>;
+// Installs a handler class (the most recently installed one wins among matching classes).
+void RegisterIOHandlerClass(const core::TClassInfo& classInfo, TNetIOHandlerFactory factory);
+// Replaces the default (nullptr restores TNetIOHandlerStack).
 void SetDefaultIOHandlerFactory(TNetIOHandlerFactory factory);
 std::unique_ptr<TNetIOHandler> MakeDefaultIOHandler();
+// A handler of the most recently installed class that derives from base; raises
+// ENetException "No IOHandler of type <name> is installed." when there is none.
+std::unique_ptr<TNetIOHandler> MakeIOHandlerOfClass(const core::TClassInfo& base);
 
 }  // namespace tarvo::net

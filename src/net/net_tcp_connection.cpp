@@ -65,9 +65,9 @@ void TNetTCPConnection::Notification(core::TComponent* component, core::TOperati
   TNetComponent::Notification(component, operation);
 }
 
-TNetIOHandler* TNetTCPConnection::CreateIOHandler() {
+TNetIOHandler* TNetTCPConnection::CreateIOHandler(const core::TClassInfo* baseClass) {
   if (Connected()) throw ENetException(core::LoadResString(RSIOHandlerCannotChange));
-  std::unique_ptr<TNetIOHandler> handler = MakeDefaultIOHandler();
+  std::unique_ptr<TNetIOHandler> handler = baseClass != nullptr ? MakeIOHandlerOfClass(*baseClass) : MakeDefaultIOHandler();
   TNetIOHandler* raw = handler.get();
   SetManagedIOHandler(std::move(handler));
   return raw;

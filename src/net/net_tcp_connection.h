@@ -29,9 +29,11 @@ public:
   TNetConnectionIntercept* Intercept() const noexcept { return FIntercept; }
   void SetIntercept(TNetConnectionIntercept* value);
 
-  // Makes a handler of the default class (TNetIOHandlerStack), attaches it and marks it
-  // managed. Raises ENetException "Cannot change a connected IOHandler." while connected.
-  TNetIOHandler* CreateIOHandler();
+  // Makes a handler of the most recently installed class deriving from baseClass (without
+  // one: the default class, TNetIOHandlerStack), attaches it and marks it managed. Raises
+  // ENetException "Cannot change a connected IOHandler." while connected, and "No
+  // IOHandler of type <name> is installed." when no installed class fits.
+  TNetIOHandler* CreateIOHandler(const core::TClassInfo* baseClass = nullptr);
 
   TNetNotifyEvent OnDisconnected;
 

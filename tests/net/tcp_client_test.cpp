@@ -449,3 +449,34 @@ TEST(TCPClient, IPv6LoopbackLiteral) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(TCPClient, CreateIOHandlerByClass) {
+  TNetTCPClient client;
+  EXPECT_EQ(client.CreateIOHandler()->ClassName(), "TNetIOHandlerStack");
+  EXPECT_TRUE(client.ManagedIOHandler());
+  EXPECT_EQ(client.CreateIOHandler(&TNetIOHandlerSocket::StaticClassInfo())->ClassName(), "TNetIOHandlerStack");
+  try {
+    client.CreateIOHandler(&TNetIOHandlerMemory::StaticClassInfo());
+    FAIL();
+  } catch (const ENetException& e) {
+    EXPECT_EQ(e.Message(), "No IOHandler of type TNetIOHandlerMemory is installed.");
+  }
+  RegisterIOHandlerClass(TNetIOHandlerMemory::StaticClassInfo(),
+                         [] { return std::unique_ptr<TNetIOHandler>(new TNetIOHandlerMemory()); });
+  auto* io = dynamic_cast<TNetIOHandlerMemory*>(client.CreateIOHandler(&TNetIOHandler::StaticClassInfo()));
+  ASSERT_NE(io, nullptr);  // the most recently installed class that fits
+  io->QueueInput("x\n");
+  client.Connect("127.0.0.1", 1);
+  try {
+    client.CreateIOHandler();
+    FAIL();
+  } catch (const ENetException& e) {
+    EXPECT_EQ(e.Message(), "Cannot change a connected IOHandler.");
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::net
