@@ -85,10 +85,8 @@ constexpr TVmDfEntryTemplates kTemplates = MakeTemplates();
 
 TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
                                                TVmDfHuffmanUsage usage)
-    : FAlphabet(alphabet),
-      FAlphaSize(alphaSize),
+    : FAlphaSize(alphaSize),
       FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
-      FDeflate64(deflate64),
       FUsage(usage),
       FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 10 : 7) {
   // Room for the flat table of an over-full code (2^15) plus the primary table: the

@@ -68,10 +68,8 @@ private:
   void BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount);
   void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount, bool complete);
 
-  TVmDfAlphabet FAlphabet;
   int FAlphaSize;
   int FDefMaxCodeLen;
-  bool FDeflate64;
   TVmDfHuffmanUsage FUsage;
   int FMaxCodeLen = 0;
   unsigned FTableBits = 0;

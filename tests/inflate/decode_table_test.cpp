@@ -1,0 +1,117 @@
+// The lookup tables against the plain reading of canonical codes: one flat table of
+// 2^maxlen entries filled symbol by symbol (later symbols win on over-full sets, patterns
+// no code reaches decode as nothing). Every bit pattern must give the same symbol and
+// code length, for complete, incomplete and over-full sets of lengths.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "unzip/inflate/decode_huffman_tree.h"
+
+namespace tarvo::unzip {
+namespace {
+
+struct Reference {
+  int Symbol = -1;  // -1: no code reaches the pattern
+  int Length = 0;
+};
+
+std::vector<Reference> FlatReference(const std::vector<std::uint8_t>& lengths, int& maxLen) {
+  int count[16] = {};
+  maxLen = 0;
+  for (auto l : lengths) {
+    ++count[l];
+    maxLen = std::max<int>(maxLen, l);
+  }
+  count[0] = 0;
+  std::uint32_t next[16] = {}, code = 0;
+  for (int b = 1; b < 16; ++b) next[b] = code = (code + count[b - 1]) << 1;
+  std::vector<Reference> table(std::size_t{1} << maxLen);
+  for (std::size_t s = 0; s < lengths.size(); ++s) {
+    const int n = lengths[s];
+    if (!n) continue;
+    const std::uint32_t c = next[n]++ & ((1u << n) - 1);
+    std::uint32_t rev = 0;
+    for (int i = 0; i < n; ++i) rev |= ((c >> i) & 1) << (n - 1 - i);
+    for (std::size_t idx = rev; idx < table.size(); idx += std::size_t{1} << n)
+      table[idx] = {static_cast<int>(s), n};
+  }
+  return table;
+}
+
+// Decodes every 15-bit pattern and compares with the reference (code-length alphabet:
+// symbol and length are in the entry itself).
+void Check(const std::vector<std::uint8_t>& lengths) {
+  TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daCodeLength, 19, false);
+  int maxLen = 0;
+  const auto ref = FlatReference(lengths, maxLen);
+  tree.Build(lengths.data(), static_cast<int>(lengths.size()));
+  ASSERT_EQ(tree.MaxCodeLen(), maxLen);
+  for (std::uint32_t bits = 0; bits < (1u << 7); ++bits) {
+    unsigned prefix;
+    const std::uint32_t e = tree.Decode(bits, prefix);
+    const Reference& r = ref[bits & ((1u << maxLen) - 1)];
+    if (r.Symbol < 0) {
+      EXPECT_TRUE(e & dfentry::kInvalid) << bits;
+    } else {
+      ASSERT_FALSE(e & dfentry::kInvalid) << bits;
+      EXPECT_EQ(static_cast<int>(e >> 16), r.Symbol) << bits;
+      EXPECT_EQ(static_cast<int>(prefix + ((e >> 8) & 15)), r.Length) << bits;
+    }
+  }
+}
+
+// Literal/length alphabet: literals carry their byte, so patterns map back to symbols.
+void CheckLiterals(const std::vector<std::uint8_t>& lengths) {
+  TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daLitLen, 286, false);
+  int maxLen = 0;
+  const auto ref = FlatReference(lengths, maxLen);
+  tree.Build(lengths.data(), static_cast<int>(lengths.size()));
+  for (std::uint32_t bits = 0; bits < (1u << 15); ++bits) {
+    unsigned prefix;
+    const std::uint32_t e = tree.Decode(bits, prefix);
+    const Reference& r = ref[bits & ((1u << maxLen) - 1)];
+    if (r.Symbol < 0) {
+      ASSERT_TRUE(e & dfentry::kInvalid) << bits;
+    } else {
+      ASSERT_TRUE(e & dfentry::kLiteral) << bits;
+      ASSERT_EQ(static_cast<int>(e >> 16), r.Symbol) << bits;
+      ASSERT_EQ(static_cast<int>(prefix + ((e >> 8) & 15)), r.Length) << bits;
+    }
+  }
+}
+
+TEST(DecodeTable, MatchesTheFlatReadingOfRandomCodeSets) {
+  std::mt19937 rng(9);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::uint8_t> lengths(19);
+    const int used = 1 + static_cast<int>(rng() % 19);
+    for (int i = 0; i < used; ++i) lengths[rng() % 19] = static_cast<std::uint8_t>(1 + rng() % 7);
+    Check(lengths);
+  }
+  for (int round = 0; round < 120; ++round) {
+    std::vector<std::uint8_t> lengths(256);
+    const int used = 1 + static_cast<int>(rng() % 256);
+    const int maxLen = 1 + static_cast<int>(rng() % 15);
+    for (int i = 0; i < used; ++i) lengths[rng() % 256] = static_cast<std::uint8_t>(1 + rng() % maxLen);
+    CheckLiterals(lengths);
+  }
+}
+
+TEST(DecodeTable, CompleteDeepCodesUseSubtables) {
+  // Complete sets of the deepest shape and a flat 8-bit set.
+  std::vector<std::uint8_t> deep(256, 0);
+  for (int i = 0; i < 15; ++i) deep[i] = static_cast<std::uint8_t>(i + 1);
+  deep[15] = 15;
+  CheckLiterals(deep);
+  CheckLiterals(std::vector<std::uint8_t>(256, 8));
+  std::vector<std::uint8_t> mixed(256, 9);
+  for (int i = 0; i < 128; ++i) mixed[i] = 8;
+  mixed[0] = 7;
+  mixed[1] = 0;
+  mixed[2] = 0;
+  CheckLiterals(mixed);
+}
+
+}  // namespace
+}  // namespace tarvo::unzip
