@@ -76,12 +76,20 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
 // Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
-// pattern, as the format requires. May write up to 15 bytes past the end (garbage that
-// later output overwrites before anything can read it).
+// pattern, as the format requires. May write up to 31 bytes past the end (garbage that
+// later output overwrites before anything can read it). Most matches are short: the first
+// 32 bytes go without a loop branch.
 inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
   if (dist >= 16) {
+    Store64(dst, Load64(src));
+    Store64(dst + 8, Load64(src + 8));
+    Store64(dst + 16, Load64(src + 16));
+    Store64(dst + 24, Load64(src + 24));
+    if (length <= 32) return;
+    dst += 32;
+    src += 32;
     do {
       Store64(dst, Load64(src));
       Store64(dst + 8, Load64(src + 8));
@@ -304,8 +312,9 @@ private:
           TARVO_CONSUME(e & 63);
           *out++ = static_cast<std::uint8_t>(e >> 16);
           // At least 41 bits remain: a second literal from the primary table needs no refill.
+          // It may land one byte past the stop point, which the window has room for.
           e = litTable[bitbuf & litMask];
-          if ((e & kLiteral) && out < outStop) {
+          if (e & kLiteral) {
             TARVO_CONSUME(e & 63);
             *out++ = static_cast<std::uint8_t>(e >> 16);
             if (in >= inEnd || out >= outStop) break;

@@ -25,7 +25,7 @@ public:
   TVmDfOutputWindow(core::TStream& stream, bool deflate64, bool useCRC32, bool testOnly, std::int64_t partSize);
 
   // Room a single write may take past FStop: the longest match plus word-copy overrun.
-  std::size_t MaxOverrun() const noexcept { return FMaxMatch + 32; }
+  std::size_t MaxOverrun() const noexcept { return FMaxMatch + 64; }
 
   // Passes on and slides (at the flush point) or ends decoding (part size reached).
   void Overflow();
