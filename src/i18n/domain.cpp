@@ -119,12 +119,12 @@ TMoFile* TDomain::Catalog() {
   return mofile;
 }
 
-std::string TDomain::gettext(std::string_view msgid) {
-  if (!FEnabled) return std::string(msgid);
+std::string_view TDomain::Lookup(std::string_view msgid) {
+  if (!FEnabled) return msgid;
   TMoFile* mo = Catalog();
-  if (!mo) return std::string(msgid);
+  if (!mo) return msgid;
   bool found = false;
-  return std::string(mo->gettext(msgid, found));
+  return mo->gettext(msgid, found);
 }
 
 std::string TDomain::ngettext(std::string_view singular, std::string_view plural, int pluralForm) {

@@ -21,7 +21,10 @@ public:
 
   // The raw catalog translation of a UTF-8 msgid without carriage returns, or the msgid.
   // Throws EGettextIOError when the catalog that is due to open is damaged.
-  std::string gettext(std::string_view msgid);
+  std::string gettext(std::string_view msgid) { return std::string(Lookup(msgid)); }
+  // The same as a view: into the catalog (valid until the language or directory changes)
+  // or into msgid.
+  std::string_view Lookup(std::string_view msgid);
   // Plural lookup: the catalog's form number pluralForm of singular/plural; without an
   // entry (or that form) the singular for form 0 and the plural otherwise.
   std::string ngettext(std::string_view singular, std::string_view plural, int pluralForm);

@@ -25,14 +25,20 @@ std::string WithoutCR(std::string_view s) {
   return r;
 }
 
-std::string WithCRLF(std::string s) {
-  if (s.find('\n') == std::string::npos) return s;
+std::string WithCRLF(std::string_view s) {
+  std::size_t lf = s.find('\n');
+  if (lf == std::string_view::npos) return std::string(s);
   std::string r;
-  r.reserve(s.size() + 8);
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) r.push_back('\r');
-    r.push_back(s[i]);
+  r.reserve(s.size() + s.size() / 16 + 8);
+  std::size_t start = 0;
+  while (lf != std::string_view::npos) {
+    r.append(s.data() + start, lf - start);
+    if (lf == 0 || s[lf - 1] != '\r') r.push_back('\r');
+    r.push_back('\n');
+    start = lf + 1;
+    lf = s.find('\n', start);
   }
+  r.append(s.data() + start, s.size() - start);
   return r;
 }
 
@@ -113,8 +119,9 @@ std::string TGettextInstance::dgettext(std::string_view domain, std::string_view
   if (!Enabled) return std::string(msgid);
   TDomain& d = FindOrAddDomain(domain);
   // Most texts carry no carriage return; they are looked up without a copy.
-  if (msgid.find('\r') == std::string_view::npos) return WithCRLF(d.gettext(msgid));
-  return WithCRLF(d.gettext(WithoutCR(msgid)));
+  if (msgid.find('\r') == std::string_view::npos) return WithCRLF(d.Lookup(msgid));
+  const std::string clean = WithoutCR(msgid);
+  return WithCRLF(d.Lookup(clean));
 }
 
 std::string TGettextInstance::dngettext(std::string_view domain, std::string_view singular,
