@@ -8,6 +8,7 @@
 #include "http/chunked.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
+#include "http/http_io_handler.h"
 #include "http/http_limits.h"
 #include "http/http_strings.h"
 #include "net/net_exception.h"
@@ -73,7 +74,24 @@ void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
   TWorkScope work(*io, count < 0 ? 0 : count);
   std::int64_t remaining = count;
   net::TNetBuffer& buffer = io->InputBuffer();
+  auto* direct = dynamic_cast<TNetHTTPIOHandler*>(io);
   while (count < 0 || remaining > 0) {
+    if (buffer.Size() == 0 && direct != nullptr) {
+      std::size_t want = kBodyReceiveSize;
+      if (count >= 0 && remaining < static_cast<std::int64_t>(want)) want = static_cast<std::size_t>(remaining);
+      int received = direct->ReceiveDirect(want);
+      if (received > 0) {
+        if (target != nullptr) target->WriteBuffer(direct->DirectData(), static_cast<std::size_t>(received));
+        remaining -= received;
+        net::TNetAntiFreezeBase::DoProcess();
+        continue;
+      }
+      if (received == 0) {
+        if (count < 0) return;
+        throw net::ENetConnClosedGracefully();
+      }
+      direct = nullptr;  // an intercept wants every byte: use the input buffer
+    }
     if (buffer.Size() == 0) {
       int received = io->FillInputBuffer(false, net::NetTimeoutDefault, true);
       if (buffer.Size() == 0) {

@@ -4,6 +4,7 @@
 #include "core/resource_string.h"
 #include "http/form_encoding.h"
 #include "http/http_exception.h"
+#include "http/http_io_handler.h"
 #include "http/http_limits.h"
 #include "http/http_strings.h"
 #include "http/response_text.h"
@@ -57,6 +58,8 @@ TNetCustomHTTP::~TNetCustomHTTP() {
 }
 
 std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
+
+std::unique_ptr<net::TNetIOHandler> TNetCustomHTTP::MakeClientIOHandler() { return std::make_unique<TNetHTTPIOHandler>(); }
 
 // --- the requests ----------------------------------------------------------------------
 

@@ -97,6 +97,9 @@ protected:
 
   // Overridable factory of the protocol object.
   virtual std::unique_ptr<TNetHTTPProtocol> CreateProtocol();
+  // The handler Connect makes when none is attached: a socket handler that can receive a
+  // body straight into its destination.
+  std::unique_ptr<net::TNetIOHandler> MakeClientIOHandler() override;
 
   // Seams for cookies and authentication, filled in by the classes that provide them.
   // Called after the headers of each response are read.
