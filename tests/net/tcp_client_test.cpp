@@ -241,7 +241,16 @@ TEST(TCPClient, ConnectTimeoutAgainstAListenerThatNeverAccepts) {
     ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     fillers.push_back(fd);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // Wait until the queue is really full: one filler has completed its handshake.
+  bool full = false;
+  for (int round = 0; round < 200 && !full; ++round) {
+    for (int fd : fillers) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0) full = true;
+    }
+    if (!full) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(full);
   TNetTCPClient client;
   client.SetConnectTimeout(300);
   auto start = std::chrono::steady_clock::now();
