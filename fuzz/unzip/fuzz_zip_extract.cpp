@@ -31,6 +31,10 @@ struct TSandbox {
     fs::remove_all(Root);
     fs::create_directories(Out);
   }
+  ~TSandbox() {
+    std::error_code ec;
+    fs::remove_all(Root, ec);
+  }
 };
 
 TSandbox& Sandbox() {

@@ -10,6 +10,7 @@
 #include "test_support.h"
 #include "unzip/archive_probe.h"
 #include "unzip/entry_decoder.h"
+#include "unzip/span_stream.h"
 #include "unzip/unzipper.h"
 #include "unzip/vm_exception.h"
 
@@ -540,4 +541,34 @@ TEST(Decryption, PublicTraditionallyEncryptedArchivesWithTheirPasswords) {
     for (const auto& f : x.Failures()) messages.push_back(f.Message);
     EXPECT_EQ(messages, c.Failures);
   }
+}
+
+TEST(Fixtures, SplitImagesNamedByTheRequestImageHandler) {
+  TTempDir dir;
+  fs::copy_file(FixturesDir() + "/zipdetails/pkzip-span-multi-segment.z01", dir / "first.part");
+  fs::copy_file(FixturesDir() + "/zipdetails/pkzip-span-multi-segment.z02", dir / "second.part");
+  fs::copy_file(FixturesDir() + "/zipdetails/pkzip-span-multi-segment.zip", dir / "set.zip");
+  Extraction x(dir / "set.zip");
+  std::vector<std::string> asked;
+  x.Unzipper().OnRequestImage = [&](void*, int image, std::string& name, bool&) {
+    asked.push_back(fs::path(name).filename().string());
+    name = dir / (image == 0 ? "first.part" : "second.part");
+  };
+  x.ExtractAll();
+  EXPECT_TRUE(x.Failures().empty());
+  EXPECT_EQ(asked, (std::vector<std::string>{"set.z01", "set.z02"}));
+  EXPECT_EQ(Crc(ReadText(x.Out("onemeg"))), 0xa738ea1cu);
+
+  TVmUnZipper refused;
+  refused.OnRequestImage = [](void*, int, std::string&, bool& abort) { abort = true; };
+  EXPECT_THROW(refused.OpenArchive(dir / "set.zip"), EVmUserAbort);
+}
+
+TEST(Fixtures, SplitImageNames) {
+  EXPECT_EQ(SplitImageName("/a/set.zip", 0, 3), "/a/set.z01");
+  EXPECT_EQ(SplitImageName("/a/set.zip", 2, 3), "/a/set.z03");
+  EXPECT_EQ(SplitImageName("/a/set.zip", 3, 3), "/a/set.zip");
+  EXPECT_EQ(SplitImageName("/a.b/set", 0, 1), "/a.b/set.01");
+  EXPECT_EQ(SplitImageName("/a/set.z", 0, 1), "/a/set.01");
+  EXPECT_EQ(SplitImageName("/a/set.zip", 99, 200), "/a/set.z100");
 }
