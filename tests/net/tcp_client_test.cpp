@@ -192,9 +192,12 @@ TEST(TCPClient, StatusesOfConnectAndDisconnectTwice) {
   // An address literal is not resolved.
   EXPECT_EQ(texts, (std::vector<std::string>{"Connecting to 127.0.0.1.", "Connected."}));
   texts.clear();
+  int disconnected = 0;
+  client.OnDisconnected = [&](TNetComponent*) { ++disconnected; };
   client.Disconnect();
   client.Disconnect();
   EXPECT_EQ(texts, (std::vector<std::string>{"Disconnecting.", "Disconnected."}));
+  EXPECT_EQ(disconnected, 1);
   EXPECT_FALSE(client.Connected());
 }
 
