@@ -391,3 +391,21 @@ TEST(WorkNotifications, TargetReceivesTheWorkAndIsForgottenWhenDestroyed) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+// A peer can declare any length; a memory stream must not be grown to it up front.
+TEST(IOHandlerMemory, DeclaredLengthIsNotAllocatedBeforeItArrives) {
+  TNetIOHandlerMemory io;
+  io.QueueInput(std::string("\x00\x00\x01\x00\x00\x00\x00\x00" "0123456789", 18));  // 2^40 bytes declared
+  io.QueuePeerClose();
+  io.SetLargeStream(true);
+  io.Open();
+  core::TMemoryStream stream;
+  EXPECT_THROW(io.ReadStream(stream), ENetConnClosedGracefully);
+  EXPECT_EQ(stream.DataString(), "0123456789");
+}
+
+}  // namespace
+}  // namespace tarvo::net
