@@ -492,3 +492,37 @@ TEST(TCPClient, CreateIOHandlerByClass) {
 
 }  // namespace
 }  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+TEST(TCPClient, ReadTimeoutsOverASilentPeer) {
+  TLoopbackServer server([](TPeer& peer) {
+    peer.Send("no line end");
+    peer.WaitClientClose();
+  });
+  TNetTCPClient client;
+  client.SetReadTimeout(100);
+  client.Connect("127.0.0.1", server.Port());
+  TNetIOHandler* io = client.IOHandler();
+  EXPECT_TRUE(io->CheckForDataOnSource(2000));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(io->ReadLn(), "");
+  EXPECT_TRUE(io->ReadLnTimedOut());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+  TNetBytes b;
+  try {
+    io->ReadBytes(b, 100);
+    FAIL();
+  } catch (const ENetReadTimeout& e) {
+    EXPECT_EQ(e.Message(), "Read timed out.");
+  }
+  // Nothing was lost by the time-outs.
+  io->ReadBytes(b, 11);
+  EXPECT_EQ(Str(b), "no line end");
+  EXPECT_FALSE(io->CheckForDataOnSource(50));
+  client.Disconnect();
+}
+
+}  // namespace
+}  // namespace tarvo::net
