@@ -2,6 +2,8 @@
 // origins, events and work notifications.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "core/memory_stream.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
@@ -234,6 +236,83 @@ TEST(Body, ErrorPageIsBoundedButReadWhole) {
   // The whole page left the connection, so the next response is read cleanly.
   http.Get("http://h/b", out);
   EXPECT_EQ(out.DataString(), "next");
+  http.SetIOHandler(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Uppercases instead of inflating: enough to see which bytes reach the decoder and where
+// its output goes.
+class TUpperDecompressor : public INetDecompressor {
+public:
+  bool IsReady() const override { return true; }
+  void DecompressDeflateStream(core::TStream& source, core::TStream& destination) override { Copy(source, destination, "D:"); }
+  void DecompressGZipStream(core::TStream& source, core::TStream& destination) override { Copy(source, destination, "G:"); }
+
+private:
+  static void Copy(core::TStream& source, core::TStream& destination, const std::string& tag) {
+    std::string all(static_cast<std::size_t>(source.Size() - source.Position()), '\0');
+    source.ReadBuffer(all.data(), all.size());
+    for (char& c : all) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    all = tag + all;
+    destination.WriteBuffer(all.data(), all.size());
+  }
+};
+
+TEST(Body, AttachedDecompressorDecodesAndIsAnnounced) {
+  TScriptedMemoryPeer peer({{"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc", false},
+                            {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nxyz", false}});
+  TNetHTTP http;
+  http.SetIOHandler(&peer);
+  TUpperDecompressor decoder;
+  http.SetCompressor(&decoder);
+  core::TMemoryStream out;
+  http.Get("http://h/a", out);
+  EXPECT_EQ(out.DataString(), "G:ABC");
+  EXPECT_NE(peer.OutputString().find("Accept-Encoding: deflate, gzip, identity\r\n"), std::string::npos);
+  core::TMemoryStream plain;
+  http.Get("http://h/b", plain);
+  EXPECT_EQ(plain.DataString(), "xyz");
+  http.SetIOHandler(nullptr);
+}
+
+TEST(Redirects, AServerThatSendsNoBodyIsGivenFiveSeconds) {
+  tarvo::http::testing::TLoopbackServer server([](int) {
+    return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n", false}};
+  });
+  TNetHTTP http;
+  core::TMemoryStream out;
+  auto start = std::chrono::steady_clock::now();
+  try {
+    http.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/a", out);
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.Message(), "HTTP/1.1 302 Found");
+  }
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(4500));
+  EXPECT_LT(waited, std::chrono::milliseconds(15000));
+  http.Disconnect();
+}
+
+TEST(Proxy, ConnectTunnelRefusedByTheProxyRaisesItsStatus) {
+  TScriptedMemoryPeer peer({{"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n", false}});
+  TNetHTTP http;
+  http.SetIOHandler(&peer);
+  http.ProxyParams().SetProxyServer("proxy");
+  http.ProxyParams().SetProxyPort(3128);
+  http.SetHTTPOptions(http.HTTPOptions() | hoNonSSLProxyUseConnectVerb);
+  core::TMemoryStream out;
+  try {
+    http.Get("http://origin.example:8080/f", out);
+    FAIL();
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.Message(), "HTTP/1.1 403 Forbidden");
+  }
+  EXPECT_EQ(peer.OutputString().substr(0, 38), "CONNECT origin.example:8080 HTTP/1.1\r\n");
+  EXPECT_NE(peer.OutputString().find("Proxy-Connection: keep-alive\r\n"), std::string::npos);
   http.SetIOHandler(nullptr);
 }
 

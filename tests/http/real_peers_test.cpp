@@ -148,6 +148,14 @@ TEST_F(NginxTest, ThroughTinyproxy) {
   } catch (const ENetHTTPProtocolException& e) {
     EXPECT_EQ(e.ErrorCode(), 404);
   }
+  // The same through a CONNECT tunnel.
+  TNetHTTP tunnel;
+  tunnel.ProxyParams().SetProxyServer("127.0.0.1");
+  tunnel.ProxyParams().SetProxyPort(port);
+  tunnel.SetHTTPOptions(tunnel.HTTPOptions() | hoNonSSLProxyUseConnectVerb);
+  core::TMemoryStream tunnelled;
+  tunnel.Get(Server->Base() + "/tarvo/Files/main.zip", tunnelled);
+  EXPECT_TRUE(tunnelled.DataString() == Zip);
   // Dropping the proxy goes straight to the origin.
   http.ProxyParams().SetProxyServer("");
   core::TMemoryStream direct;
