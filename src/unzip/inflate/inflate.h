@@ -5,7 +5,19 @@
 // with option dfc_UseAdler32. A damaged stream raises EVmInflateError; errors of the
 // streams themselves (read or write failures) pass on unchanged. Ending early because the
 // part size was reached or the progress callback asked to stop is not an error: the result
-// is then 0.
+// is then 0, and what was produced until then has been written.
+//
+// What counts as damaged: a reserved block type, a stored length whose complement does not
+// match, more than 286 literal/length or 30 distance codes (32 in Deflate64), a repeat code
+// with nothing to repeat or running past the declared lengths, a bit pattern that no code
+// owns, a length/distance symbol the mode does not have, a distance reaching before the
+// first byte produced, and input that ends before the final block does (any bit consumed
+// beyond the last input byte). Code sets that are incomplete or over-full are decoded as
+// they stand (an over-full set: later symbols take the patterns of earlier ones). Bytes
+// after the final block are left unread except for the read-ahead below.
+//
+// Input is read in 16 KiB blocks; FSizeCompressed counts every byte taken from the source,
+// read-ahead included. Memory use is fixed (under 1 MB) whatever the size of the stream.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +42,8 @@ using TVmProgressStepEvent = std::function<void(int percent, bool& abort)>;
 // the two result sizes.
 struct TVmDeflateHelper {
   std::uint32_t FOptions = 15;
-  std::int64_t FPartSize = 0;        // > 0: stop once this many bytes were produced
+  std::int64_t FPartSize = 0;        // > 0: stop once this many bytes were produced (exactly
+                                     // that many are written)
   std::int64_t FStreamSize = -1;     // for progress; -1 (all ones): use the source's size
   TVmProgressStepEvent FOnProgressStep;
   std::string FLogFile;              // empty: no log
