@@ -203,8 +203,15 @@ std::string TNetHeaderList::ValueAt(std::size_t i) const {
   const std::string& line = FLines[i];
   std::size_t colon = line.find(':');
   std::string value = colon == std::string::npos ? std::string() : line.substr(colon + 1);
+  // Each continuation joins the trimmed value so far with one space; building the text in
+  // place keeps a head of many continuation lines linear.
+  value = std::string(Trim(value));
   std::size_t end = ContinuationEnd(i);
-  for (std::size_t k = i + 1; k < end; ++k) value = std::string(Trim(value)) + " " + std::string(Trim(FLines[k]));
+  for (std::size_t k = i + 1; k < end; ++k) {
+    while (!value.empty() && static_cast<unsigned char>(value.back()) <= 32) value.pop_back();
+    value += ' ';
+    value += Trim(FLines[k]);
+  }
   return std::string(Trim(value));
 }
 

@@ -64,11 +64,13 @@ public:
 
   // Position after the closing tag "</name ...>", or the end.
   std::size_t SkipElement(std::size_t pos, std::string_view name) {
-    std::string lower = LowerCase(FText.substr(pos));
-    std::size_t at = lower.find("</" + LowerCase(name));
-    if (at == std::string::npos) return FText.size();
-    std::size_t end = FText.find('>', pos + at);
-    return end == std::string_view::npos ? FText.size() : end + 1;
+    for (std::size_t at = FText.find("</", pos); at != std::string_view::npos; at = FText.find("</", at + 2)) {
+      if (SameText(FText.substr(at + 2, name.size()), name)) {
+        std::size_t end = FText.find('>', at);
+        return end == std::string_view::npos ? FText.size() : end + 1;
+      }
+    }
+    return FText.size();
   }
 
   std::string_view FText;
