@@ -119,6 +119,7 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
   request.SetMethod(method);
   request.SetSource(source);
   response.SetContentStream(responseStream);
+  response.SetKeepAliveStopped(false);
   try {
     for (;;) {
       ResolveRequestTarget(request.URL());

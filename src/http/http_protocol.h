@@ -55,7 +55,8 @@ public:
   TNetHTTPProtocolVersion ResponseVersion() const { return FResponseVersion; }
   // Recomputed on every call: a connection the peer has closed is not kept alive.
   bool KeepAlive();
-  void SetKeepAliveStopped() { FStopped = true; }
+  // A response stopped by OnHeadersAvailable is not kept alive for the rest of its request.
+  void SetKeepAliveStopped(bool stopped = true) { FStopped = stopped; }
   core::TStream* ContentStream() const { return FContentStream; }
   void SetContentStream(core::TStream* s) { FContentStream = s; }
   TNetMetaHTTPEquiv& MetaHTTPEquiv() { return FMetaHTTPEquiv; }

@@ -93,7 +93,7 @@ TEST(Redirects, OnRedirectMayRefuse) {
 }
 
 TEST(Exchange, HeadersAvailableCanStopTheResponse) {
-  TScriptedMemoryPeer peer({Ok("never read")});
+  TScriptedMemoryPeer peer({Ok("never read"), Ok("next")});
   TNetHTTP http;
   http.SetIOHandler(&peer);
   http.OnHeadersAvailable = [](TNetCustomHTTP*, TNetHeaderList& headers, bool& go) {
@@ -104,6 +104,11 @@ TEST(Exchange, HeadersAvailableCanStopTheResponse) {
   http.Get("http://h/a", out);
   EXPECT_EQ(out.Size(), 0);
   EXPECT_FALSE(http.Connected());  // a stopped response is not kept alive
+  // The next call is not stopped and keeps its connection.
+  http.OnHeadersAvailable = nullptr;
+  http.Get("http://h/b", out);
+  EXPECT_EQ(out.DataString(), "next");
+  EXPECT_TRUE(http.Connected());
   http.SetIOHandler(nullptr);
 }
 
