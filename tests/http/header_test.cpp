@@ -190,6 +190,15 @@ TEST(RequestHeaders, WireOrderAndCustomHeaderReplacement) {
   EXPECT_EQ(q.RawHeaders().IndexOfName("Content-Length"), -1);
 }
 
+TEST(RequestHeaders, DatesGoOutInRFC1123Form) {
+  TNetRequestHeaderInfo q;
+  q.SetLastModified(784111777);
+  q.SetDate(784111777);
+  q.SetHeaders();
+  EXPECT_EQ(q.RawHeaders().Values("If-Modified-Since"), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(q.RawHeaders().Values("Date"), "Sun, 06 Nov 1994 08:49:37 GMT");
+}
+
 TEST(RequestHeaders, BasicAuthenticationUpFront) {
   TNetRequestHeaderInfo q;
   q.SetUsername("Aladdin");

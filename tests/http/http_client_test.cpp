@@ -164,6 +164,9 @@ TEST(Exchange, RequestTargetResolution) {
   EXPECT_EQ(http.Request().Host(), "s");
   http.ResolveRequestTarget("https://s:80/");
   EXPECT_EQ(http.Request().Host(), "s:80");
+  http.Request().SetMethod("OPTIONS");
+  http.ResolveRequestTarget("http://s/*");
+  EXPECT_EQ(http.Request().URL(), "*");
 }
 
 TEST(Work, CountedBodyReportsItsLengthAndRunningTotals) {
