@@ -521,6 +521,14 @@ TEST(Peers, PythonZip64AndDataDescriptors) {
   ASSERT_EQ(b.Count(), 1u);
   EXPECT_TRUE(b.ZipArchive()->ZipItems(0)->GeneralPurposeBitFlag() & 0x08);
   EXPECT_EQ(b.ZipArchive()->ZipItems(0)->CRC32(), Crc("descriptor follows"));
+  // Testing a streamed entry decodes it and checks the CRC; the zeros its local header holds
+  // in place of CRC and sizes are not a mismatch.
+  std::vector<std::string> failures;
+  b.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
+                               const std::string& message) { failures.push_back(item->FileName() + ": " + message); };
+  b.Archive()->TagAll();
+  b.TestTaggedItems();
+  EXPECT_TRUE(failures.empty()) << failures.front();
 }
 
 TEST(Peers, SevenZipSetsFlag11) {
