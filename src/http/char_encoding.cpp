@@ -2,63 +2,7 @@
 
 namespace tarvo::http {
 
-char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char b0 = byte(pos);
-  if (b0 < 0x80) {
-    ++pos;
-    return b0;
-  }
-  int extra;
-  char32_t cp;
-  char32_t minimum;
-  if ((b0 & 0xE0) == 0xC0) {
-    extra = 1, cp = b0 & 0x1F, minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    extra = 2, cp = b0 & 0x0F, minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    extra = 3, cp = b0 & 0x07, minimum = 0x10000;
-  } else {
-    ++pos;
-    return 0xFFFD;
-  }
-  if (text.size() - pos <= static_cast<std::size_t>(extra)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  for (int i = 1; i <= extra; ++i) {
-    unsigned char b = byte(pos + i);
-    if ((b & 0xC0) != 0x80) {
-      ++pos;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  pos += extra + 1;
-  return cp;
-}
 
-void AppendUTF8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 std::string EncodeCodePoint(char32_t cp, const INetTextEncoding* encoding) {
   if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // a lone surrogate has no UTF-8 form

@@ -6,17 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/utf8.h"
 #include "http/net_types.h"
 
 namespace tarvo::http {
 
-
-// Next code point of UTF-8 text starting at pos (advanced past it). A malformed sequence
-// yields U+FFFD and consumes one byte, so every input makes progress.
-char32_t NextCodePoint(std::string_view text, std::size_t& pos);
-
-// Appends a code point as UTF-8.
-void AppendUTF8(std::string& out, char32_t cp);
+using core::AppendUTF8;
+using core::NextCodePoint;
 
 // The bytes of one code point in the encoding (nullptr: ASCII); a character the encoding
 // cannot hold becomes "?".

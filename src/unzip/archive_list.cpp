@@ -20,7 +20,7 @@ std::string UpperCaseName(const std::string& name) {
       continue;
     }
     char32_t cp = NextCodePoint(name, pos);
-    AppendUtf8(out, static_cast<char32_t>(std::towupper(static_cast<wint_t>(cp))));
+    AppendUTF8(out, static_cast<char32_t>(std::towupper(static_cast<wint_t>(cp))));
   }
   return out;
 }

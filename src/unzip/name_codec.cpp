@@ -92,56 +92,11 @@ bool LooksLikeOemName(std::string_view bytes, unsigned oemCodePage) noexcept {
   return allOem && !allAnsi;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-char32_t NextCodePoint(std::string_view text, std::size_t& pos) noexcept {
-  constexpr char32_t kReplacement = 0xFFFD;
-  unsigned char c = static_cast<unsigned char>(text[pos++]);
-  if (c < 0x80) return c;
-  int extra;
-  char32_t cp;
-  char32_t minimum;
-  if (c >= 0xC2 && c <= 0xDF) {
-    extra = 1, cp = c & 0x1F, minimum = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    extra = 2, cp = c & 0x0F, minimum = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    extra = 3, cp = c & 0x07, minimum = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  for (int i = 0; i < extra; ++i) {
-    if (pos >= text.size()) return kReplacement;
-    unsigned char d = static_cast<unsigned char>(text[pos]);
-    if ((d & 0xC0) != 0x80) return kReplacement;
-    cp = (cp << 6) | (d & 0x3F);
-    ++pos;
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-  return cp;
-}
-
 std::string SanitizeUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   std::size_t pos = 0;
-  while (pos < bytes.size()) AppendUtf8(out, NextCodePoint(bytes, pos));
+  while (pos < bytes.size()) AppendUTF8(out, NextCodePoint(bytes, pos));
   return out;
 }
 
@@ -153,12 +108,12 @@ std::string Utf16LEToUtf8(const std::uint8_t* units, std::size_t count) {
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
       char32_t low = GetLE16(units + 2 * (i + 1));
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        AppendUTF8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
         ++i;
         continue;
       }
     }
-    AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
+    AppendUTF8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
   }
   return out;
 }

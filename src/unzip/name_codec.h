@@ -6,6 +6,8 @@
 // rules are tried in that order; see DecodeZipName.
 #pragma once
 
+#include "core/utf8.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,8 +42,7 @@ std::string SanitizeUtf8(std::string_view bytes);
 // UTF-8 from little-endian UTF-16 units (unpaired surrogates become U+FFFD).
 std::string Utf16LEToUtf8(const std::uint8_t* units, std::size_t count);
 
-// Reads one code point from UTF-8 text at pos (advancing it); U+FFFD for a bad sequence.
-char32_t NextCodePoint(std::string_view text, std::size_t& pos) noexcept;
-void AppendUtf8(std::string& out, char32_t cp);
+using core::AppendUTF8;
+using core::NextCodePoint;
 
 }  // namespace tarvo::unzip

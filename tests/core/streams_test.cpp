@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/memory_stream.h"
 #include "core/resource_string.h"
+#include "core/utf8.h"
 
 namespace fs = std::filesystem;
 using namespace tarvo::core;
@@ -147,4 +148,21 @@ TEST(ResourceStrings, EveryLoadGoesThroughTheInstalledLoader) {
   EXPECT_EQ(EReadError().Message(), "!Stream read error");
   SetResStringLoader(old);
   EXPECT_EQ(LoadResString(SProbe), "probe");
+}
+
+TEST(Utf8, MalformedInputBecomesOneReplacementPerByteAndAlwaysProgresses) {
+  auto decode = [](std::string_view s) {
+    std::u32string out;
+    for (std::size_t pos = 0; pos < s.size();) out += NextCodePoint(s, pos);
+    return out;
+  };
+  EXPECT_EQ(decode("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), std::u32string(U"a\u00E9\u20AC\U0001F600"));
+  EXPECT_EQ(decode("\xC0\x80"), std::u32string(U"\uFFFD\uFFFD"));          // overlong NUL
+  EXPECT_EQ(decode("\xED\xA0\x80"), std::u32string(U"\uFFFD\uFFFD\uFFFD"));  // surrogate
+  EXPECT_EQ(decode("\xF4\x90\x80\x80").size(), 4u);                        // beyond U+10FFFF
+  EXPECT_EQ(decode("\xE2\x82"), std::u32string(U"\uFFFD\uFFFD"));          // cut short
+  EXPECT_EQ(decode("\xE2(x"), std::u32string(U"\uFFFD(x"));
+  std::string out;
+  for (char32_t cp : {U'\u00E9', char32_t(0xD800), char32_t(0x110000), U'\U0001F600'}) AppendUTF8(out, cp);
+  EXPECT_EQ(out, "\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
