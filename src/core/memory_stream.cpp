@@ -27,10 +27,7 @@ std::size_t TMemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? FPosition : Size();
-  std::int64_t target = base + offset;
-  if (target < 0) throw EStreamError("Stream seek error: negative position");
-  FPosition = target;  // beyond the end is allowed; a later Write fills the gap with zeros
+  FPosition = SeekTarget(offset, origin, FPosition);  // beyond the end is allowed; a later Write fills the gap with zeros
   return FPosition;
 }
 

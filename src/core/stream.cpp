@@ -58,6 +58,13 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
   return count;
 }
 
+std::int64_t TStream::SeekTarget(std::int64_t offset, TSeekOrigin origin, std::int64_t current) {
+  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? current : Size();
+  std::int64_t target = base + offset;
+  if (target < 0) throw EStreamError("Stream seek error: negative position");
+  return target;
+}
+
 std::size_t TNullStream::Write(const void*, std::size_t count) {
   FPosition += static_cast<std::int64_t>(count);
   FSize = std::max(FSize, FPosition);

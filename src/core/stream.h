@@ -40,6 +40,11 @@ public:
   // Copies count bytes from source's position; count 0 copies the whole source from its
   // start. Raises EReadError when the source ends early. Returns the bytes copied.
   std::int64_t CopyFrom(TStream& source, std::int64_t count);
+
+protected:
+  // The absolute position a Seek asks for, from the stream's current position; Size() is
+  // consulted only for soEnd. A target before the start raises EStreamError.
+  std::int64_t SeekTarget(std::int64_t offset, TSeekOrigin origin, std::int64_t current);
 };
 
 // Discards what is written and counts it; reads nothing. Size is the count written.

@@ -49,12 +49,7 @@ std::size_t TVmReadAheadStream::Write(const void*, std::size_t) {
 }
 
 std::int64_t TVmReadAheadStream::Seek(std::int64_t offset, core::TSeekOrigin origin) {
-  std::int64_t base = origin == core::TSeekOrigin::soBeginning ? 0
-                      : origin == core::TSeekOrigin::soCurrent ? FPosition
-                                                               : Size();
-  std::int64_t target = base + offset;
-  if (target < 0) throw core::EStreamError("Stream seek error: negative position");
-  FPosition = target;
+  FPosition = SeekTarget(offset, origin, FPosition);
   return FPosition;
 }
 
