@@ -27,6 +27,18 @@ private:
   core::TMemoryStream FKept;
 };
 
+// A memory stream that refuses to grow past Limit bytes: ENetHTTPBadResponse "The response
+// body is too large to keep in memory". For bodies the caller wants whole in memory.
+class TNetLimitedMemoryStream : public core::TMemoryStream {
+public:
+  explicit TNetLimitedMemoryStream(std::int64_t limit) : FLimit(limit) {}
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  void SetSize(std::int64_t size) override;
+
+private:
+  std::int64_t FLimit;
+};
+
 // Writes pass to the target; the first Limit bytes are also kept in memory.
 class TNetTeeStream : public core::TStream {
 public:

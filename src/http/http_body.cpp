@@ -1,5 +1,7 @@
 // The response body: whether one follows, how it is delimited (length, chunks or the peer's
 // close), where it goes, and the optional decoding and META scanning afterwards.
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "core/memory_stream.h"
@@ -24,27 +26,104 @@ bool IsHTMLType(std::string_view type) {
   return t == "text/html" || t == "text/html-sandboxed" || t == "application/xhtml+xml";
 }
 
-// Pairs BeginWork/EndWork on a component, also when the work fails.
+// Pairs BeginWork/EndWork on a component, also when the work fails. A disabled scope
+// reports nothing, and the byte counts reported inside it fall outside any pair.
 class TWorkScope {
 public:
-  TWorkScope(net::TNetComponent& c, std::int64_t total) : FComponent(c) { c.BeginWork(net::wmRead, total); }
+  TWorkScope(net::TNetComponent& c, std::int64_t total, bool enabled = true) : FComponent(enabled ? &c : nullptr) {
+    if (enabled) c.BeginWork(net::wmRead, total);
+  }
   ~TWorkScope() noexcept(false) {
+    if (FComponent == nullptr) return;
     if (std::uncaught_exceptions() > FUncaught) {
       try {
-        FComponent.EndWork(net::wmRead);
+        FComponent->EndWork(net::wmRead);
       } catch (...) {
       }
     } else {
-      FComponent.EndWork(net::wmRead);
+      FComponent->EndWork(net::wmRead);
     }
   }
 
 private:
-  net::TNetComponent& FComponent;
+  net::TNetComponent* FComponent;
   int FUncaught = std::uncaught_exceptions();
 };
 
 }  // namespace
+
+// A response body as a stream to read from, delimited by its length, its chunks or the
+// peer's close. A decoder pulls the encoded body through it, so a compressed body passes
+// through a bounded buffer instead of being held whole before it is decoded.
+class TNetBodySource : public core::TStream {
+public:
+  // length: the announced length, or -1 to read until the peer closes; ignored when chunked.
+  TNetBodySource(TNetCustomHTTP& http, TNetHTTPResponse& response, bool chunked, std::int64_t length)
+      : FHTTP(http), FResponse(response), FChunked(chunked), FRemaining(chunked ? 0 : length) {}
+
+  std::size_t Read(void* buffer, std::size_t count) override {
+    if (count == 0 || !NextData()) return 0;
+    net::TNetBuffer& input = FHTTP.IOHandler()->InputBuffer();
+    std::size_t take = std::min<std::size_t>(count, static_cast<std::size_t>(input.Size()));
+    if (FRemaining >= 0 && static_cast<std::int64_t>(take) > FRemaining) take = static_cast<std::size_t>(FRemaining);
+    std::memcpy(buffer, input.Data(), take);
+    input.Remove(static_cast<int>(take));
+    if (FRemaining >= 0) FRemaining -= static_cast<std::int64_t>(take);
+    return take;
+  }
+  std::size_t Write(const void*, std::size_t) override { return 0; }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+
+  // Reads what a decoder left of the body, so that the connection stands at the next response.
+  void Drain() {
+    std::uint8_t scrap[16384];
+    while (Read(scrap, sizeof scrap) > 0) {
+    }
+  }
+
+private:
+  // True when body bytes wait in the input buffer; false at the end of the body.
+  bool NextData() {
+    if (FEnded) return false;
+    if (FChunked && FRemaining == 0) {
+      if (FInChunk && !FHTTP.ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
+      std::optional<std::int64_t> size = ParseChunkSizeLine(FHTTP.ReadHeaderLine());
+      if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
+      FInChunk = true;
+      FRemaining = *size;
+      if (FRemaining == 0) {
+        FHTTP.ReadTrailer(FResponse);
+        FEnded = true;
+        return false;
+      }
+    }
+    if (FRemaining == 0) {
+      FEnded = true;
+      return false;
+    }
+    net::TNetIOHandler* io = FHTTP.IOHandler();
+    if (io == nullptr) {
+      if (FRemaining < 0) return false;
+      throw net::ENetConnClosedGracefully();
+    }
+    while (io->InputBuffer().Size() == 0) {
+      int received = io->FillInputBuffer(false, net::NetTimeoutDefault, true);
+      if (io->InputBuffer().Size() > 0) break;
+      if (received > 0) continue;
+      if (FRemaining >= 0) throw net::ENetConnClosedGracefully();
+      FEnded = true;
+      return false;
+    }
+    return true;
+  }
+
+  TNetCustomHTTP& FHTTP;
+  TNetHTTPResponse& FResponse;
+  bool FChunked;
+  bool FInChunk = false;
+  bool FEnded = false;
+  std::int64_t FRemaining;  // of the body or the current chunk; -1 = until the peer closes
+};
 
 bool TNetCustomHTTP::BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   if (!IsChunked(response) && response.HasContentLength() && response.ContentLength() <= 0) return false;
@@ -71,7 +150,7 @@ void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
     if (count < 0) return;
     throw net::ENetConnClosedGracefully();
   }
-  TWorkScope work(*io, count < 0 ? 0 : count);
+  TWorkScope work(*io, count < 0 ? 0 : count, FReportBodyWork);
   std::int64_t remaining = count;
   net::TNetBuffer& buffer = io->InputBuffer();
   auto* direct = dynamic_cast<TNetHTTPIOHandler*>(io);
@@ -114,7 +193,7 @@ void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
 
 void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target) {
   ReportStatus(net::hsStatusText, {core::LoadResString(SChunkStarted)});
-  TWorkScope work(*this, 0);
+  TWorkScope work(*this, 0, FReportBodyWork);
   auto nextSize = [&] {
     std::optional<std::int64_t> size = ParseChunkSizeLine(ReadHeaderLine());
     if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
@@ -125,6 +204,10 @@ void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* 
     // The chunk data ends with its own line end; anything else there means the size lied.
     if (!ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
   }
+  ReadTrailer(response);
+}
+
+void TNetCustomHTTP::ReadTrailer(TNetHTTPResponse& response) {
   std::size_t lines = 0, bytes = 0;
   for (std::string line = ReadHeaderLine(); !line.empty(); line = ReadHeaderLine()) {
     bytes += line.size();
@@ -151,35 +234,35 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse
     if (SameText(Trim(response.ContentEncoding()), "deflate")) decoding = 1;
     if (SameText(Trim(response.ContentEncoding()), "gzip")) decoding = 2;
   }
-  std::unique_ptr<core::TMemoryStream> encoded;
-  core::TStream* target = content;
-  if (content != nullptr && decoding != 0) {
-    encoded = std::make_unique<core::TMemoryStream>();
-    target = encoded.get();
-  }
 
-  if (!IsChunked(response)) {
-    if (response.ContentLength() > 0)
-      CopyBody(target, response.ContentLength());
-    else if (!response.HasContentLength())
-      CopyBody(target, -1);
-  } else {
-    ReadChunkedBody(response, target);
-  }
-
-  if (encoded) {
-    encoded->SetPosition(0);
+  if (content != nullptr && decoding != 0 && IOHandler() != nullptr) {
+    // The decoder pulls the encoded body from the connection and writes the decoded bytes
+    // to the destination as it goes.
+    bool chunked = IsChunked(response);
+    std::int64_t length = chunked || response.HasContentLength() ? response.ContentLength() : -1;
+    TWorkScope work(*IOHandler(), length < 0 ? 0 : length, FReportBodyWork);
+    TNetBodySource source(*this, response, chunked, length);
     if (decoding == 1)
-      FCompressor->DecompressDeflateStream(*encoded, *content);
+      FCompressor->DecompressDeflateStream(source, *content);
     else
-      FCompressor->DecompressGZipStream(*encoded, *content);
+      FCompressor->DecompressGZipStream(source, *content);
+    source.Drain();
+  } else if (!IsChunked(response)) {
+    if (response.ContentLength() > 0)
+      CopyBody(content, response.ContentLength());
+    else if (!response.HasContentLength())
+      CopyBody(content, -1);
+  } else {
+    ReadChunkedBody(response, content);
   }
+
   if (tee) response.ProcessMetaHTTPEquiv(tee->Head());
 }
 
 void TNetCustomHTTP::DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   core::TStream* saved = response.ContentStream();
   response.SetContentStream(nullptr);
+  TBodyWorkSilencer quiet(*this);
   try {
     ReadResponseBody(request, response);
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "core/memory_stream.h"
 #include "core/resource_string.h"
+#include "http/capped_stream.h"
 #include "http/form_encoding.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
@@ -70,7 +71,7 @@ void TNetCustomHTTP::Get(const std::string& url, core::TStream& stream, const st
 }
 
 std::string TNetCustomHTTP::Get(const std::string& url) {
-  core::TMemoryStream body;
+  TNetLimitedMemoryStream body(kMaxTextBodyBytes);
   DoRequest("GET", url, nullptr, &body, {});
   return DecodeResponseText(body.DataString(), Response());
 }
@@ -91,7 +92,7 @@ void TNetCustomHTTP::Post(const std::string& url, core::TStream& source, core::T
 std::string TNetCustomHTTP::Post(const std::string& url, const std::vector<std::string>& fields) {
   std::string body = EncodeFormFields(fields, HasOption(hoForceEncodeParams), nullptr);
   core::TMemoryStream source(std::vector<std::uint8_t>(body.begin(), body.end()));
-  core::TMemoryStream response;
+  TNetLimitedMemoryStream response(kMaxTextBodyBytes);
   if (Request().ContentType().empty()) Request().SetContentType("application/x-www-form-urlencoded");
   Post(url, source, response);
   return DecodeResponseText(response.DataString(), Response());
@@ -121,8 +122,11 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
   response.SetContentStream(responseStream);
   response.SetKeepAliveStopped(false);
   try {
-    for (;;) {
+    for (bool first = true;; first = false) {
       ResolveRequestTarget(request.URL());
+      // Credentials set for this call belong to the target it was made for; a redirect to
+      // another origin does not take them along.
+      if (first) FCredentialOrigin = OriginOf(FURI);
       if ((NeedsHTTP11(request.Method()) || NeedsHTTP11(request.MethodOverride())) && FProtocolVersion != pv1_1)
         throw ENetException(core::LoadResString(SMethodRequiresVersion));
       if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetURIToCheck(FURI.URI());
@@ -179,11 +183,18 @@ void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
     // A relative URL keeps the host, and so its address family.
     FURI.SetIPVersion(target.IPVersion());
   }
+  // Only http and https are spoken: another scheme (ftp:, file:) in a URL or a Location is
+  // refused, never sent as HTTP to whatever port the last target had.
+  if (!target.Protocol().empty() && DefaultPortFor(target.Protocol()).empty())
+    throw ENetUnknownProtocol(core::LoadResString(SUnknownProtocol));
   if (!target.Protocol().empty())
     FURI.SetProtocol(target.Protocol());
   else
     FURI.SetProtocol(SameText(FURI.Protocol(), "https") ? "https" : "http");
   if (!target.Port().empty()) {
+    std::int64_t port;
+    if (!ParseInt64(target.Port(), port) || port < 1 || port > 65535)
+      throw ENetURIException(core::LoadResString(SInvalidPort));
     FURI.SetPort(target.Port());
   } else if (std::string port = DefaultPortFor(target.Protocol()); !port.empty()) {
     FURI.SetPort(port);
@@ -199,6 +210,21 @@ void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   bool defaultPort = (SameText(FURI.Protocol(), "http") && FURI.Port() == "80") ||
                      (SameText(FURI.Protocol(), "https") && FURI.Port() == "443");
   request.SetHost(defaultPort ? host : host + ":" + FURI.Port());
+}
+
+std::string TNetCustomHTTP::OriginOf(const TNetURI& target) {
+  std::string port = target.Port().empty() ? DefaultPortFor(target.Protocol()) : target.Port();
+  return LowerCase(target.Protocol()) + "://" + LowerCase(target.Host()) + ":" + port;
+}
+
+bool TNetCustomHTTP::ProxyReadsRequest(const TNetHTTPRequest& request) const {
+  if (FProxyParameters.ProxyServer().empty()) return false;
+  if (SameText(request.Method(), "CONNECT")) return true;
+  return request.UseProxy() == ctProxy && !HasOption(hoNonSSLProxyUseConnectVerb);
+}
+
+bool TNetCustomHTTP::MaySendCredentials(const TNetURI& target) const {
+  return !FCredentialOrigin.empty() && OriginOf(target) == FCredentialOrigin;
 }
 
 void TNetCustomHTTP::DropCredentialsForNewOrigin(const std::string& location) {
@@ -284,10 +310,19 @@ void TNetCustomHTTP::OpenRequestConnection() {
   }
   addEncoding("identity");
 
-  if (tunnel)
+  // A tunnel carries every request to its one target: a connection to the proxy that is a
+  // tunnel to another target (or none) cannot carry this request, and an open tunnel to
+  // this target must not see a second CONNECT, which the far end would read as a request.
+  std::string tunnelTarget = tunnel ? TunnelAuthority() : std::string();
+  if (!Connected() || FTunnelTarget != tunnelTarget) {
+    FTunnelTarget.clear();
+    if (Connected()) Disconnect();
+  }
+  EnsureConnection(Response());
+  if (tunnel && FTunnelTarget.empty()) {
     ConnectTunnel();
-  else
-    EnsureConnection(Response());
+    FTunnelTarget = tunnelTarget;
+  }
   FHTTPProto->BuildAndSendRequest(&FURI);
   if (request.Source() != nullptr) IOHandler()->Write(*request.Source(), 0);
 }
@@ -306,14 +341,18 @@ void TNetCustomHTTP::EnsureConnection(TNetHTTPResponse& response) {
   }
 }
 
+std::string TNetCustomHTTP::TunnelAuthority() const {
+  std::string host = FURI.IPVersion() == Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host();
+  return host + ":" + std::to_string(PortNumber(FURI.Port()));
+}
+
 void TNetCustomHTTP::ConnectTunnel() {
   std::unique_ptr<TNetHTTPProtocol> tunnel = CreateProtocol();
   TNetHTTPRequest& req = tunnel->Request();
   req.SetUserAgent(Request().UserAgent());
   req.SetHost(Request().Host());
   req.SetPragma("no-cache");
-  std::string host = FURI.IPVersion() == Net_IPv6 ? "[" + FURI.Host() + "]" : FURI.Host();
-  req.SetURL(host + ":" + std::to_string(PortNumber(FURI.Port())));
+  req.SetURL(TunnelAuthority());
   req.SetMethod("CONNECT");
   req.SetProxyConnection("keep-alive");
   req.SetAccept("");
@@ -335,8 +374,10 @@ void TNetCustomHTTP::ConnectTunnel() {
     if (code == 200) break;
     // Anything but a retry with credentials ends here: a proxy that keeps answering
     // something else must not keep us sending CONNECT.
-    if (tunnel->ProcessResponse({}) != wnAuthRequest)
+    if (tunnel->ProcessResponse({}) != wnAuthRequest) {
+      Response().SetResponseText(tunnel->Response().ResponseText());
       throw ENetHTTPProtocolException::CreateError(code, tunnel->Response().ResponseText(), "");
+    }
   }
   if (Request().UseProxy() == ctSSLProxy)
     if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetPassThrough(false);
@@ -351,14 +392,28 @@ std::string TNetCustomHTTP::ReadHeaderLine() {
 }
 
 void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
-  do {
-    proto.Response().SetResponseText(ReadHeaderLine());
+  TNetHTTPResponse& response = proto.Response();
+  std::size_t headBytes = 0;
+  for (int interim = 0;; ++interim) {
+    std::string status = ReadHeaderLine();
+    response.SetResponseText(status);
+    if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
+    if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
     proto.RetrieveHeaders(FMaxHeaderLines);
-    if (FAllowCookies) ProcessCookies(proto.Response());
-  } while (proto.Response().ResponseCode() == 100);
+    if (FAllowCookies) ProcessCookies(response);
+    // Informational replies are skipped with their headers, all but 101: a switch of
+    // protocols that was never asked for ends the exchange.
+    int code = response.ResponseCode();
+    if (code < 100 || code > 199 || code == 101) break;
+    headBytes += status.size();
+    for (const std::string& line : response.RawHeaders().Lines()) headBytes += line.size();
+    if (interim + 1 >= kMaxInterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
+    if (headBytes > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+  }
 }
 
 void TNetCustomHTTP::DoOnDisconnected() {
+  FTunnelTarget.clear();
   // A finished proxy authentication cannot serve the next connection.
   if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())
     auth->Reset();

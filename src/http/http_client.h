@@ -23,6 +23,7 @@
 namespace tarvo::http {
 
 class TNetCustomHTTP;
+class TNetBodySource;
 
 using TNetHeadersAvailableEvent =
     std::function<void(TNetCustomHTTP* Sender, TNetHeaderList& AHeaders, bool& VContinue)>;
@@ -87,6 +88,16 @@ public:
   TNetHeadersAvailableEvent OnHeadersAvailable;
   TNetRedirectEvent OnRedirect;
 
+  // Where credentials may go. Proxy credentials only on a request the proxy itself reads
+  // (one sent to it in absolute form, or the CONNECT that opens a tunnel), never on the
+  // requests inside a tunnel nor on a direct request. Server credentials (Authorization,
+  // whether from an authentication object or the custom headers) only to the origin
+  // (scheme, host, port) the current call was made for, not to one a redirect leads to.
+  bool ProxyReadsRequest(const TNetHTTPRequest& request) const;
+  bool MaySendCredentials(const TNetURI& target) const;
+  // "scheme://host:port" in lower case, with the scheme's default port filled in.
+  static std::string OriginOf(const TNetURI& target);
+
   // The current target merged with a requested URL (scheme, host, port, path, query,
   // credentials) and the request fields that follow from it. Raises ENetUnknownProtocol.
   void ResolveRequestTarget(const std::string& url);
@@ -134,6 +145,24 @@ protected:
   // Discards the body of the current response (content stream set to none meanwhile).
   void DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response);
 
+  // Work notifications describe the body the caller asked for: bodies read only to be
+  // dropped (redirects, retries) or kept for an error message report none, so a progress
+  // display starts afresh with each body it is meant to show.
+  class TBodyWorkSilencer {
+  public:
+    explicit TBodyWorkSilencer(TNetCustomHTTP& http) : FHTTP(http), FSaved(http.FReportBodyWork) {
+      http.FReportBodyWork = false;
+    }
+    ~TBodyWorkSilencer() { FHTTP.FReportBodyWork = FSaved; }
+    TBodyWorkSilencer(const TBodyWorkSilencer&) = delete;
+    TBodyWorkSilencer& operator=(const TBodyWorkSilencer&) = delete;
+
+  private:
+    TNetCustomHTTP& FHTTP;
+    bool FSaved;
+  };
+  bool FReportBodyWork = true;
+
   std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
   TNetURI FURI;
   TNetProxyConnectionInfo FProxyParameters;
@@ -150,8 +179,16 @@ protected:
   INetDecompressor* FCompressor = nullptr;
 
 private:
+  // "host:port" of the current target, as a CONNECT names it.
+  std::string TunnelAuthority() const;
+  // The target the open connection is a proxy tunnel to; empty when it is none.
+  std::string FTunnelTarget;
+  std::string FCredentialOrigin;
   void CopyBody(core::TStream* target, std::int64_t count);
   void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);
+  // Trailer lines after the last chunk, added to the raw headers.
+  void ReadTrailer(TNetHTTPResponse& response);
+  friend class TNetBodySource;
   void DropCredentialsForNewOrigin(const std::string& location);
 };
 

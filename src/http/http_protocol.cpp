@@ -24,6 +24,34 @@ bool Contains(const std::vector<int>& codes, int code) {
   return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
+bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+
+// The body length a response head announces, -1 for none. Every Content-Length line, and
+// every item of a list in one, must be the same whole decimal number: with two different,
+// negative, folded or oversized values the end of the body is a guess, and a wrong guess
+// passes a cut body as complete or leaves bytes on the connection for the next response.
+std::int64_t AnnouncedLength(const TNetHeaderList& headers) {
+  std::int64_t result = -1;
+  for (std::size_t i = 0; i < headers.Count(); ++i) {
+    if (!SameText(headers.Names(i), "Content-Length")) continue;
+    if (i + 1 < headers.Count() && IsContinuation(headers[i + 1]))
+      throw ENetHTTPBadResponse(core::LoadResString(SInvalidContentLength));
+    std::string_view items = std::string_view(headers[i]).substr(headers[i].find(':') + 1);
+    for (;;) {
+      std::size_t comma = items.find(',');
+      std::int64_t value;
+      if (!ParseInt64(Trim(items.substr(0, comma)), value) || (result >= 0 && value != result))
+        throw ENetHTTPBadResponse(core::LoadResString(SInvalidContentLength));
+      result = value;
+      if (comma == std::string_view::npos) break;
+      items.remove_prefix(comma + 1);
+    }
+  }
+  return result;
+}
+
+bool HasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
 }  // namespace
 
 int ParseStatusCode(std::string_view line) {
@@ -78,7 +106,9 @@ std::vector<std::string> TNetHTTPProtocol::ComposeRequest(TNetURI* uri) {
   TNetHTTPRequest& req = *FRequest;
   if (req.Authentication()) req.Authentication()->SetRequest(req.Method(), req.URL());
   req.SetHeaders();
-  FHTTP->ProxyParams().SetHeaders(req.RawHeaders());
+  if (FHTTP->ProxyReadsRequest(req)) FHTTP->ProxyParams().SetHeaders(req.RawHeaders());
+  if (uri != nullptr && !FHTTP->MaySendCredentials(*uri))
+    while (req.RawHeaders().IndexOfName("Authorization") >= 0) req.RawHeaders().SetValue("Authorization", "");
   if (uri != nullptr && FHTTP->AllowCookies()) FHTTP->AddCookieHeader(req.RawHeaders(), *uri);
 
   std::vector<std::string> lines;
@@ -119,6 +149,7 @@ void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
     std::string line = FHTTP->ReadHeaderLine();
     while (!line.empty()) {
       total += line.size();
+      if (HasNul(line)) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
       if (FResponse->RawHeaders().Count() >= kMaxResponseHeaderLines)
         throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
       if (total > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
@@ -132,10 +163,12 @@ void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
     if (FHTTP->IOHandler() != nullptr) FHTTP->IOHandler()->InputBuffer().Clear();
   }
   FResponse->ParseHeaderFields();
+  FResponse->SetContentLength(AnnouncedLength(FResponse->RawHeaders()));
 }
 
 void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
   TNetCappedMemoryStream page(kMaxErrorPageBytes);
+  TNetCustomHTTP::TBodyWorkSilencer quiet(*FHTTP);
   core::TStream* saved = FResponse->ContentStream();
   FResponse->SetContentStream(&page);
   try {
@@ -195,6 +228,9 @@ TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::vector<int>& igno
   int code = FResponse->ResponseCode();
   int cls = code / 100;
   if (cls == 3 && code != 304) return HandleRedirect(code, ignoreReplies);
+  // An informational reply that is not skipped (101 Switching Protocols, which was never
+  // asked for) is followed by more bytes on the connection: it cannot carry another request.
+  if (cls == 1) FResponse->SetKeepAliveStopped();
 
   bool retry = false;
   if (cls != 2) {

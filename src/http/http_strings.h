@@ -19,5 +19,10 @@ TARVO_RESOURCESTRING(SInvalidChunkSize, 2011, "Invalid chunk size in the respons
 TARVO_RESOURCESTRING(STooManyHeaderLines, 2012, "Too many header lines in the response");
 TARVO_RESOURCESTRING(SHeaderTooLong, 2013, "Response headers are too long");
 TARVO_RESOURCESTRING(SBodyTooLarge, 2014, "The response body is too large to keep in memory");
+TARVO_RESOURCESTRING(SInvalidContentLength, 2015, "Invalid Content-Length in the response");
+TARVO_RESOURCESTRING(SNulInResponseHead, 2016, "The response head contains a NUL character");
+TARVO_RESOURCESTRING(SNoStatusLine, 2017, "The server sent an empty line instead of a status line");
+TARVO_RESOURCESTRING(STooManyInterimResponses, 2018, "Too many informational responses before the final one");
+TARVO_RESOURCESTRING(SInvalidPort, 2019, "Invalid port number in the URL");
 
 }  // namespace tarvo::http

@@ -261,8 +261,9 @@ public:
 
 private:
   static void Copy(core::TStream& source, core::TStream& destination, const std::string& tag) {
-    std::string all(static_cast<std::size_t>(source.Size() - source.Position()), '\0');
-    source.ReadBuffer(all.data(), all.size());
+    std::string all;
+    char block[2];
+    for (std::size_t n; (n = source.Read(block, sizeof block)) > 0;) all.append(block, n);
     for (char& c : all) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     all = tag + all;
     destination.WriteBuffer(all.data(), all.size());
