@@ -1,5 +1,6 @@
 #include "http/response_text.h"
 
+#include "core/utf8.h"
 #include "http/char_encoding.h"
 
 namespace tarvo::http {
@@ -61,6 +62,36 @@ std::string DecodeResponseText(std::string_view body, const TNetEntityHeaderInfo
   }
   const INetTextEncoding* enc = charset.empty() ? nullptr : CharEncodingFromName(charset);
   return DecodeBytes(body, enc != nullptr ? enc : net::NetEncoding8Bit());
+}
+
+namespace {
+
+bool Unshowable(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::string DisplayText(std::string_view text, std::size_t maxChars, bool keepLineBreaks) {
+  std::string out;
+  std::size_t chars = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (keepLineBreaks && (text.substr(pos, 2) == "\r\n" || text[pos] == '\n')) {
+      std::size_t n = text[pos] == '\n' ? 1 : 2;
+      out.append(text.substr(pos, n));
+      pos += n;
+      continue;
+    }
+    if (chars == maxChars) {
+      out += "...";
+      break;
+    }
+    char32_t c = core::NextCodePoint(text, pos);
+    core::AppendUTF8(out, Unshowable(c) ? core::kReplacementCharacter : c);
+    ++chars;
+  }
+  return out;
 }
 
 }  // namespace tarvo::http

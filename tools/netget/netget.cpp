@@ -1,12 +1,22 @@
 // netget: fetches a URL with the HTTP client and writes the body to a file or stdout.
 //
 //   netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]
+//              [--connect-timeout SECONDS] [--read-timeout SECONDS]
 //
-// A progress bar is drawn on stderr when stderr is a terminal. On failure the exception's
-// message is printed as it is and the exit status is 1.
+// A progress bar is drawn on stderr when stderr is a terminal. The body goes to a temporary
+// file beside FILE, which replaces FILE only when the whole download succeeded: a failed
+// download leaves FILE as it was, and a symbolic link at FILE is replaced, not written
+// through. A FIFO or device at FILE is written to directly. On failure the message (text from
+// the server made safe for a terminal) is printed and the exit status is 1. Connecting and
+// each wait for data are limited (30 and 60 seconds unless changed; 0 means no limit).
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -16,10 +26,15 @@
 #include "core/file_stream.h"
 #include "http/header_info.h"
 #include "http/http_client.h"
+#include "http/http_exception.h"
+#include "http/response_text.h"
 
 using namespace tarvo;
 
 namespace {
+
+// Longest text from the server shown in one message or header line.
+constexpr std::size_t kShownChars = 300;
 
 struct TOptions {
   std::string URL;
@@ -28,11 +43,28 @@ struct TOptions {
   bool Follow = false;
   bool HTTP10 = false;
   bool Verbose = false;
+  int ConnectTimeoutMS = 30000;
+  int ReadTimeoutMS = 60000;
 };
 
 int Usage() {
-  std::cerr << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n";
+  std::cerr << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
+               "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n";
   return 2;
+}
+
+// A whole number in [min, max]; false for anything else.
+bool ParseNumber(const std::string& text, long min, long max, long& value) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::stol(text);
+  return value >= min && value <= max;
+}
+
+bool ParseSeconds(const std::string& text, int& ms) {
+  long seconds;
+  if (!ParseNumber(text, 0, 86400, seconds)) return false;
+  ms = static_cast<int>(seconds * 1000);
+  return true;
 }
 
 bool ParseArgs(int argc, char** argv, TOptions& o) {
@@ -40,6 +72,10 @@ bool ParseArgs(int argc, char** argv, TOptions& o) {
     std::string a = argv[i];
     if (a == "-o" && i + 1 < argc) {
       o.Output = argv[++i];
+    } else if (a == "--connect-timeout" && i + 1 < argc) {
+      if (!ParseSeconds(argv[++i], o.ConnectTimeoutMS)) return false;
+    } else if (a == "--read-timeout" && i + 1 < argc) {
+      if (!ParseSeconds(argv[++i], o.ReadTimeoutMS)) return false;
     } else if (a == "--proxy" && i + 1 < argc) {
       o.Proxy = argv[++i];
     } else if (a == "--follow") {
@@ -104,16 +140,18 @@ private:
   std::chrono::steady_clock::time_point FLast;
 };
 
-// Standard output as a forward-only stream: a pipe cannot seek, and the client only ever
+// A pipe, FIFO or device as a forward-only stream: it cannot seek, and the client only ever
 // asks for the position it is at.
-class TStdoutStream : public core::TStream {
+class TForwardStream : public core::TStream {
 public:
+  explicit TForwardStream(int fd) : FHandle(fd) {}
   std::size_t Read(void*, std::size_t) override { return 0; }
   std::size_t Write(const void* buffer, std::size_t count) override {
     const char* p = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-      ssize_t n = ::write(1, p + done, count - done);
+      ssize_t n = ::write(FHandle, p + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
@@ -121,17 +159,86 @@ public:
     return done;
   }
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override {
-    std::int64_t target = origin == core::TSeekOrigin::soCurrent ? FPosition + offset : offset;
-    if (origin == core::TSeekOrigin::soEnd) target = FPosition + offset;
-    if (target != FPosition) throw core::EStreamError("Standard output cannot seek");
+    std::int64_t target = origin == core::TSeekOrigin::soBeginning ? offset : FPosition + offset;
+    if (target != FPosition) throw core::EStreamError("The output cannot seek");
     return FPosition;
   }
   void SetSize(std::int64_t size) override {
-    if (size != FPosition) throw core::EStreamError("Standard output cannot seek");
+    if (size != FPosition) throw core::EStreamError("The output cannot seek");
   }
 
 private:
+  int FHandle;
   std::int64_t FPosition = 0;
+};
+
+// The temporary file of a download in progress, removed also when the user interrupts.
+char GTempPath[4096];
+
+void RemoveTempAndExit(int sig) {
+  if (GTempPath[0] != '\0') ::unlink(GTempPath);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// Where the body goes: standard output, a FIFO or device written directly, or a temporary
+// file beside the target that Commit renames over it.
+class TOutput {
+public:
+  explicit TOutput(const std::string& path) : FPath(path) {
+    if (path.empty() || path == "-") {
+      FStream = std::make_unique<TForwardStream>(1);
+      return;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+      FHandle = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+      if (FHandle < 0) Fail("Cannot open " + path);
+      FStream = std::make_unique<TForwardStream>(FHandle);
+      return;
+    }
+    std::size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    FTemp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".netget-XXXXXX";
+    if (FTemp.size() >= sizeof GTempPath) Fail("Output path too long");
+    // mkstemp creates a new file (O_EXCL): nothing planted at that name is written through.
+    FHandle = ::mkstemp(FTemp.data());
+    if (FHandle < 0) Fail("Cannot create a file in " + dir);
+    std::memcpy(GTempPath, FTemp.c_str(), FTemp.size() + 1);
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(FHandle, 0666 & ~mask);
+    FStream = std::make_unique<core::THandleStream>(FHandle);
+  }
+  ~TOutput() {
+    if (FHandle >= 0) ::close(FHandle);
+    if (!FTemp.empty()) {
+      ::unlink(FTemp.c_str());
+      GTempPath[0] = '\0';
+    }
+  }
+  core::TStream& Stream() { return *FStream; }
+  // The download is complete: the temporary file takes the target's name.
+  void Commit() {
+    if (FTemp.empty()) return;
+    int fd = FHandle;
+    FHandle = -1;
+    if (::close(fd) != 0) Fail("Cannot write " + FPath);
+    if (::rename(FTemp.c_str(), FPath.c_str()) != 0) Fail("Cannot write " + FPath);
+    FTemp.clear();
+    GTempPath[0] = '\0';
+  }
+
+private:
+  [[noreturn]] static void Fail(const std::string& what) {
+    throw core::Exception(what + ": " + std::strerror(errno));
+  }
+
+  std::string FPath;
+  std::string FTemp;
+  int FHandle = -1;
+  std::unique_ptr<core::TStream> FStream;
 };
 
 }  // namespace
@@ -142,12 +249,17 @@ int main(int argc, char** argv) {
 
   http::TNetHTTP client;
   client.SetHandleRedirects(options.Follow);
+  client.SetConnectTimeout(options.ConnectTimeoutMS);
+  // 0 means no limit to the transport, as to the user.
+  client.SetReadTimeout(options.ReadTimeoutMS);
   if (options.HTTP10) client.SetProtocolVersion(http::pv1_0);
   if (!options.Proxy.empty()) {
     std::size_t colon = options.Proxy.rfind(':');
-    if (colon == std::string::npos) return Usage();
+    long port;
+    if (colon == std::string::npos || colon == 0 || !ParseNumber(options.Proxy.substr(colon + 1), 1, 65535, port))
+      return Usage();
     client.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
-    client.ProxyParams().SetProxyPort(std::atoi(options.Proxy.c_str() + colon + 1));
+    client.ProxyParams().SetProxyPort(static_cast<int>(port));
   }
 
   TProgressBar bar;
@@ -165,26 +277,35 @@ int main(int argc, char** argv) {
   if (options.Verbose) {
     client.OnHeadersAvailable = [](http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, bool&) {
       http::TNetHTTPRequest& request = sender->Request();
-      std::cerr << "> " << request.Method() << " " << request.URL() << " HTTP/"
+      std::cerr << "> " << http::DisplayText(request.Method() + " " + request.URL(), kShownChars) << " HTTP/"
                 << (sender->ProtocolVersion() == http::pv1_0 ? "1.0" : "1.1") << "\n";
-      for (const std::string& line : request.RawHeaders().Lines()) std::cerr << "> " << line << "\n";
-      std::cerr << "< " << sender->ResponseText() << "\n";
-      for (const std::string& line : headers.Lines()) std::cerr << "< " << line << "\n";
+      for (const std::string& line : request.RawHeaders().Lines())
+        std::cerr << "> " << http::DisplayText(line, kShownChars) << "\n";
+      std::cerr << "< " << http::DisplayText(sender->ResponseText(), kShownChars) << "\n";
+      for (const std::string& line : headers.Lines()) std::cerr << "< " << http::DisplayText(line, kShownChars) << "\n";
     };
   }
 
+  std::signal(SIGINT, RemoveTempAndExit);
+  std::signal(SIGTERM, RemoveTempAndExit);
+  std::signal(SIGHUP, RemoveTempAndExit);
+  std::signal(SIGPIPE, SIG_IGN);
   try {
-    std::unique_ptr<core::TStream> out;
-    if (options.Output.empty() || options.Output == "-")
-      out = std::make_unique<TStdoutStream>();
-    else
-      out = std::make_unique<core::TFileStream>(options.Output, core::fmCreate);
-    client.Get(options.URL, *out);
+    TOutput out(options.Output);
+    client.Get(options.URL, out.Stream());
+    // Only a 2xx is a download. What else comes back without an exception is a redirect
+    // chain that ran past the maximum, or a reply the client was told to accept.
+    int code = client.ResponseCode();
+    if (code / 100 == 3 && options.Follow)
+      throw core::Exception("Too many redirects (" + std::to_string(client.RedirectCount()) +
+                            "), the last: " + client.ResponseText());
+    if (code / 100 != 2) throw core::Exception(client.ResponseText());
+    out.Commit();
   } catch (const core::Exception& e) {
-    std::cerr << e.Message() << "\n";
+    std::cerr << http::DisplayText(e.Message(), kShownChars, true) << "\n";
     return 1;
   } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
+    std::cerr << http::DisplayText(e.what(), kShownChars, true) << "\n";
     return 1;
   }
   return 0;
