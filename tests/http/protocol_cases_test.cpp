@@ -7,12 +7,15 @@
 // response, in order) and "--- expect". In request and response sections every line gets
 // CR LF appended, except a line ending in "\c"; escapes \r \n \t \0 \xHH \\ are decoded; a
 // response line "<close>" makes the peer close after that response. "{host}" stands for the
-// server's address and port. Settings and expectations are "key: value" lines.
+// server's address and port, "{port}" for its port alone. Settings and expectations are
+// "key: value" lines; an unknown section, key or option value fails the case.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
+#include <stdexcept>
 #include <sstream>
 
 #include "core/memory_stream.h"
@@ -68,22 +71,46 @@ std::string WireLine(const std::string& line) {
   return Unescape(line) + "\r\n";
 }
 
+const std::set<std::string> kSettingKeys = {
+    "url", "method", "source", "calls", "ignore", "stream-prefill", "split", "loopback", "redirects",
+    "redirect-maximum", "version", "option", "proxy", "header", "user", "password", "basic", "proxy-user",
+    "proxy-password", "proxy-basic", "compressor"};
+const std::set<std::string> kExpectKeys = {"error", "message", "error-message", "code", "text", "body",
+                                           "redirects", "header", "location", "charset", "connected"};
+const std::map<std::string, TNetHTTPOption> kOptions = {
+    {"hoTreat302Like303", hoTreat302Like303},
+    {"hoWaitForUnexpectedData", hoWaitForUnexpectedData},
+    {"hoNoProtocolErrorException", hoNoProtocolErrorException},
+    {"hoKeepOrigProtocol", hoKeepOrigProtocol},
+    {"hoNonSSLProxyUseConnectVerb", hoNonSSLProxyUseConnectVerb}};
+
 TCase LoadCase(const std::filesystem::path& file) {
   TCase c;
   c.Name = file.stem().string();
   std::ifstream in(file, std::ios::binary);
   std::string line, section;
+  auto bad = [&](const std::string& what) {
+    throw std::runtime_error(c.Name + ": " + what + ": " + line);
+  };
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("--- ", 0) == 0) {
       section = line.substr(4);
       if (section == "response") c.Responses.emplace_back();
+      if (section != "settings" && section != "request" && section != "response" && section != "expect")
+        bad("unknown section");
+      continue;
+    }
+    if (section.empty()) {
+      if (!line.empty() && line[0] != '#') bad("text before the first section");
       continue;
     }
     if (section == "settings" || section == "expect") {
       if (line.empty() || line[0] == '#') continue;
       std::size_t colon = line.find(':');
       std::string key = line.substr(0, colon);
+      if (!(section == "settings" ? kSettingKeys : kExpectKeys).count(key)) bad("unknown key");
+      if (key == "option" && !kOptions.count(line.substr(colon + 2))) bad("unknown option");
       std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
       if (!value.empty() && value[0] == ' ') value.erase(0, 1);
       (section == "settings" ? c.Settings : c.Expect).emplace(key, Unescape(value));
@@ -101,8 +128,32 @@ TCase LoadCase(const std::filesystem::path& file) {
 
 std::string Substitute(std::string text, const std::string& host) {
   for (std::size_t at; (at = text.find("{host}")) != std::string::npos;) text.replace(at, 6, host);
+  std::string port = host.substr(host.rfind(':') + 1);
+  for (std::size_t at; (at = text.find("{port}")) != std::string::npos;) text.replace(at, 6, port);
   return text;
 }
+
+// Uppercases instead of inflating, pulling its input in small blocks as a real decoder does,
+// and stops at "!" as a decoder stops at the end of its stream: what follows in the body
+// must still leave the connection.
+class TUpperDecompressor : public INetDecompressor {
+public:
+  bool IsReady() const override { return true; }
+  void DecompressDeflateStream(core::TStream& source, core::TStream& destination) override { Copy(source, destination); }
+  void DecompressGZipStream(core::TStream& source, core::TStream& destination) override { Copy(source, destination); }
+
+private:
+  static void Copy(core::TStream& source, core::TStream& destination) {
+    char block[3];
+    for (std::size_t n; (n = source.Read(block, sizeof block)) > 0;) {
+      std::string text(block, n);
+      std::size_t stop = text.find('!');
+      for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      destination.WriteBuffer(text.data(), std::min(stop, n));
+      if (stop != std::string::npos) return;
+    }
+  }
+};
 
 struct TOutcome {
   std::string Error;    // exception class, empty when none
@@ -112,6 +163,7 @@ struct TOutcome {
   std::string Text;
   std::string Body;
   int Redirects = 0;
+  bool Connected = false;
   TNetHTTP* Client = nullptr;
 };
 
@@ -120,18 +172,23 @@ void Configure(TNetHTTP& http, const TCase& c, const std::string& host) {
     if (key == "redirects") http.SetHandleRedirects(value == "on");
     if (key == "redirect-maximum") http.SetRedirectMaximum(std::stoi(value));
     if (key == "version") http.SetProtocolVersion(value == "1.0" ? pv1_0 : pv1_1);
-    if (key == "option") {
-      if (value == "hoTreat302Like303") http.SetHTTPOptions(http.HTTPOptions() | hoTreat302Like303);
-      if (value == "hoWaitForUnexpectedData") http.SetHTTPOptions(http.HTTPOptions() | hoWaitForUnexpectedData);
-      if (value == "hoNoProtocolErrorException") http.SetHTTPOptions(http.HTTPOptions() | hoNoProtocolErrorException);
-      if (value == "hoKeepOrigProtocol") http.SetHTTPOptions(http.HTTPOptions() | hoKeepOrigProtocol);
-    }
+    if (key == "option") http.SetHTTPOptions(http.HTTPOptions() | kOptions.at(value));
+    if (key == "user") http.Request().SetUsername(value);
+    if (key == "password") http.Request().SetPassword(value);
+    if (key == "basic") http.Request().SetBasicAuthentication(value == "on");
+    if (key == "proxy-user") http.ProxyParams().SetProxyUsername(value);
+    if (key == "proxy-password") http.ProxyParams().SetProxyPassword(value);
+    if (key == "proxy-basic") http.ProxyParams().SetBasicAuthentication(value == "on");
     if (key == "proxy") {
       http.ProxyParams().SetProxyServer(Substitute(value, host).substr(0, Substitute(value, host).rfind(':')));
       std::string p = Substitute(value, host);
       http.ProxyParams().SetProxyPort(std::stoi(p.substr(p.rfind(':') + 1)));
     }
     if (key == "header") http.Request().CustomHeaders().Add(value);
+    if (key == "compressor") {
+      static TUpperDecompressor upper;
+      http.SetCompressor(&upper);
+    }
   }
 }
 
@@ -175,6 +232,9 @@ TOutcome RunCase(TNetHTTP& http, const TCase& c, const std::string& host) {
   out.Text = http.ResponseText();
   out.Body = body.DataString();
   out.Redirects = http.RedirectCount();
+  // Whether the connection is still open to carry a next request (Connected() also counts
+  // unread bytes of a closed one).
+  out.Connected = http.IOHandler() != nullptr && http.IOHandler()->Opened();
   return out;
 }
 
@@ -214,6 +274,9 @@ void Check(const TCase& c, const TOutcome& o, const std::string& sent, const std
     }
     if (key == "charset") {
       EXPECT_EQ(o.Client->Response().CharSet(), value);
+    }
+    if (key == "connected") {
+      EXPECT_EQ(o.Connected ? "yes" : "no", value);
     }
   }
 }
