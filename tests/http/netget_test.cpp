@@ -1,4 +1,5 @@
-// The netget tool against nginx, with curl as the oracle for the downloaded bytes.
+// The netget tool against nginx, with curl as the oracle for the downloaded bytes, and
+// against scripted servers that fail it in the ways a hostile or broken server would.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +8,11 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+
 #include "real_peers.h"
+#include "scripted_peer.h"
 
 using namespace tarvo::http::testing;
 
@@ -61,6 +66,85 @@ TEST(Netget, DownloadsWhatCurlDownloadsAndReportsFailuresExactly) {
   int closed = FreeLoopbackPort();
   EXPECT_EQ(Shell(netget + " http://127.0.0.1:" + std::to_string(closed) + "/x 2>" + err), 1);
   EXPECT_EQ(Slurp(err), "Socket Error # 10061\r\nConnection refused.\n");
+}
+
+// What stays of a download that fails: the output as it was, no temporary file beside it,
+// and one message that is safe to print.
+struct TFailureCase {
+  const char* Name;
+  std::vector<std::string> Responses;  // "{port}" is the server's port
+  const char* Args;                    // after the URL "http://127.0.0.1:{port}/a"
+  const char* Message;                 // stderr, without its line end
+  bool Stall = false;                  // the server keeps the connection open after the last
+};
+
+const TFailureCase kFailures[] = {
+    {"control characters in the status line", {"HTTP/1.1 404 \x1b]0;PWNED\x07\x1b[2J\xe2\x80\xae\r\nContent-Length: 0\r\n\r\n"},
+     "", "HTTP/1.1 404 \xef\xbf\xbd]0;PWNED\xef\xbf\xbd\xef\xbf\xbd[2J\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
+    {"counted body cut short", {"HTTP/1.1 200 OK\r\nContent-Length: 600\r\n\r\nshort"}, "",
+     "Connection Closed Gracefully."},
+    {"redirect chain past the maximum",
+     std::vector<std::string>(15, "HTTP/1.1 302 Found\r\nLocation: /a\r\nContent-Length: 0\r\n\r\n"), "--follow",
+     "Too many redirects (15), the last: HTTP/1.1 302 Found"},
+    {"redirect to another scheme", {"HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1:{port}/a\r\nContent-Length: 0\r\n\r\n"},
+     "--follow", "Unknown Protocol"},
+    {"redirect to a port out of range", {"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:0/a\r\nContent-Length: 0\r\n\r\n"},
+     "--follow", "Invalid port number in the URL"},
+    {"server that stalls", {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab"}, "--read-timeout 1",
+     "Read timed out.", true},
+};
+
+std::string WithPort(std::string text, int port) {
+  for (std::size_t at; (at = text.find("{port}")) != std::string::npos;) text.replace(at, 6, std::to_string(port));
+  return text;
+}
+
+TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
+  const std::string netget = TARVO_NETGET;
+  for (const TFailureCase& c : kFailures) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir;
+    TLoopbackServer server([&](int port) {
+      std::vector<TScriptedResponse> responses;
+      for (const std::string& r : c.Responses) responses.push_back({WithPort(r, port), false});
+      responses.back().CloseAfter = !c.Stall;
+      return responses;
+    });
+    dir.WriteFile("out.bin", "old");
+    const std::string out = dir.Path() + "/out.bin", err = dir.Path() + "/err.txt";
+    std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
+    EXPECT_EQ(Shell(netget + " " + url + " " + c.Args + " -o " + out + " 2>" + err), 1);
+    EXPECT_EQ(Slurp(err), std::string(c.Message) + "\n");
+    EXPECT_EQ(Slurp(out), "old");
+    int files = 0;
+    for (auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2) << "a temporary file was left behind";
+  }
+}
+
+TEST(Netget, ReplacesAPlantedLinkAndWritesIntoAFifo) {
+  const std::string netget = TARVO_NETGET;
+  TTempDir dir;
+  TLoopbackServer server([](int) {
+    return std::vector<TScriptedResponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody", false},
+                                          {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfifo", false}};
+  });
+  std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
+  dir.WriteFile("victim", "precious");
+  const std::string link = dir.Path() + "/out.bin";
+  ASSERT_EQ(::symlink((dir.Path() + "/victim").c_str(), link.c_str()), 0);
+  EXPECT_EQ(Shell(netget + " " + url + " -o " + link), 0);
+  EXPECT_EQ(Slurp(dir.Path() + "/victim"), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Slurp(link), "body");
+
+  const std::string fifo = dir.Path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Shell("timeout 10 cat " + fifo + " > " + dir.Path() + "/got & " + netget + " " + url + " -o " + fifo +
+                  "; wait"),
+            0);
+  EXPECT_EQ(Slurp(dir.Path() + "/got"), "fifo");
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 #endif
