@@ -34,7 +34,11 @@ protected:
     Server = new TNginxPeer(Root->Path(),
                             "    location = /moved { return 301 /tarvo/Files/main.zip; }\n"
                             "    location = /found { return 302 /tarvo/Files/main.zip; }\n"
-                            "    location /text/ { sub_filter 'tail' 'TAIL'; sub_filter_types *; }\n");
+                            "    location /text/ { sub_filter 'tail' 'TAIL'; sub_filter_types *; }\n"
+                            // What reached the origin, as the origin saw it on the wire.
+                            "    location = /echo { return 200 \"auth=[$http_authorization] "
+                            "proxy=[$http_proxy_authorization] $request_method\"; }\n"
+                            "    location = /away { return 302 http://localhost:$server_port/echo; }\n");
   }
   static void TearDownTestSuite() {
     delete Server;
@@ -118,20 +122,26 @@ TEST_F(NginxTest, ChunkedResponse) {
   EXPECT_EQ(out10.DataString(), std::string(20000, 'a') + "TAIL");
 }
 
+// tinyproxy on a free port with the extra configuration lines; 0 when it did not start.
+int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra = "") {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    int p = FreeLoopbackPort();
+    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
+                  "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() + "/tinyproxy.log\"\n"
+                  "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n" + extra);
+    proxy.Stop();
+    if (!proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"))
+      return 0;
+    if (WaitForPort(p, 3000)) return p;
+  }
+  return 0;
+}
+
 TEST_F(NginxTest, ThroughTinyproxy) {
   if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
   TTempDir dir;
   TPeerProcess proxy;
-  int port = 0;
-  for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
-    int p = FreeLoopbackPort();
-    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
-                  "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() + "/tinyproxy.log\"\n"
-                  "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n");
-    proxy.Stop();
-    ASSERT_TRUE(proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"));
-    if (WaitForPort(p, 3000)) port = p;
-  }
+  int port = StartTinyproxy(dir, proxy);
   ASSERT_NE(port, 0) << "tinyproxy did not start";
   TNetHTTP http;
   http.ProxyParams().SetProxyServer("127.0.0.1");
@@ -162,6 +172,43 @@ TEST_F(NginxTest, ThroughTinyproxy) {
   http.Get(Server->Base() + "/tarvo/Files/main.zip", direct);
   EXPECT_EQ(http.Port(), Server->Port());
   EXPECT_TRUE(direct.DataString() == Zip);
+}
+
+// Credentials on the wire: the origin's own credentials reach it and no other origin after a
+// redirect; the proxy's credentials reach the proxy (which lets nothing through without
+// them) and never the origin, neither directly nor through a tunnel, where each request
+// after the first goes into the open tunnel without a second CONNECT.
+TEST_F(NginxTest, CredentialsReachOnlyWhereTheyBelong) {
+  auto configure = [](TNetHTTP& http) {
+    http.Request().SetUsername("u");
+    http.Request().SetPassword("p");
+    http.Request().SetBasicAuthentication(true);
+    http.ProxyParams().SetProxyUsername("pu");
+    http.ProxyParams().SetProxyPassword("pp");
+    http.ProxyParams().SetBasicAuthentication(true);
+  };
+  TNetHTTP direct;
+  configure(direct);
+  EXPECT_EQ(direct.Get(Server->Base() + "/echo"), "auth=[Basic dTpw] proxy=[] GET");
+  TNetHTTP redirected;
+  configure(redirected);
+  redirected.SetHandleRedirects(true);
+  EXPECT_EQ(redirected.Get(Server->Base() + "/away"), "auth=[] proxy=[] GET");
+
+  if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
+  TTempDir dir;
+  TPeerProcess proxy;
+  int port = StartTinyproxy(dir, proxy, "BasicAuth pu pp\n");
+  ASSERT_NE(port, 0) << "tinyproxy did not start";
+  for (bool tunnel : {false, true}) {
+    SCOPED_TRACE(tunnel ? "tunnel" : "proxied");
+    TNetHTTP http;
+    configure(http);
+    http.ProxyParams().SetProxyServer("127.0.0.1");
+    http.ProxyParams().SetProxyPort(port);
+    if (tunnel) http.SetHTTPOptions(http.HTTPOptions() | hoNonSSLProxyUseConnectVerb);
+    for (int call = 0; call < 2; ++call) EXPECT_EQ(http.Get(Server->Base() + "/echo"), "auth=[Basic dTpw] proxy=[] GET");
+  }
 }
 
 // A body without length from an HTTP/1.0 server that closes when done, and a counted body
