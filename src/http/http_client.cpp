@@ -130,8 +130,7 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
       if ((NeedsHTTP11(request.Method()) || NeedsHTTP11(request.MethodOverride())) && FProtocolVersion != pv1_1)
         throw ENetException(core::LoadResString(SMethodRequiresVersion));
       if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetURIToCheck(FURI.URI());
-      OpenRequestConnection();
-      ReadResponseHead(*FHTTPProto);
+      SendAndReadHead();
       TNetHTTPWhatsNext next = FHTTPProto->ProcessResponse(ignoreReplies);
       if (next == wnGoToURL) {
         if (responseStream != nullptr) {
@@ -164,6 +163,34 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
   }
   response.SetContentStream(nullptr);
   if (!response.KeepAlive()) Disconnect();
+}
+
+void TNetCustomHTTP::SendAndReadHead() {
+  for (int attempt = 0;; ++attempt) {
+    FHeadStarted = FReusedConnection = false;
+    try {
+      OpenRequestConnection();
+      ReadResponseHead(*FHTTPProto);
+      return;
+    } catch (const net::ENetConnClosedGracefully&) {
+      if (!MayResend(attempt)) throw;
+    } catch (const net::ENetSocketError&) {
+      if (!MayResend(attempt)) throw;
+    }
+    Disconnect();
+    if (IOHandler() != nullptr) IOHandler()->InputBuffer().Clear();
+  }
+}
+
+bool TNetCustomHTTP::MayResend(int attempt) const {
+  // A server may close a kept-alive connection at any moment between two requests, and the
+  // close can cross our next request on the wire. Such a request never reached the server:
+  // an idempotent one goes again, once, on a new connection. Nothing of a response may have
+  // arrived, and a request that was not sent on a reused connection failed for another cause.
+  const std::string& m = FHTTPProto->Request().Method();
+  bool idempotent = SameText(m, "GET") || SameText(m, "HEAD") || SameText(m, "OPTIONS") || SameText(m, "TRACE") ||
+                    SameText(m, "PUT") || SameText(m, "DELETE");
+  return attempt == 0 && FReusedConnection && !FHeadStarted && idempotent;
 }
 
 void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
@@ -319,6 +346,7 @@ void TNetCustomHTTP::OpenRequestConnection() {
     if (Connected()) Disconnect();
   }
   EnsureConnection(Response());
+  FReusedConnection = !FJustConnected;
   if (tunnel && FTunnelTarget.empty()) {
     ConnectTunnel();
     FTunnelTarget = tunnelTarget;
@@ -331,6 +359,7 @@ void TNetCustomHTTP::EnsureConnection(TNetHTTPResponse& response) {
   if (!response.KeepAlive()) Disconnect();
   if (IOHandler() != nullptr) IOHandler()->InputBuffer().Clear();
   CheckForGracefulDisconnect(false);
+  FJustConnected = !Connected();
   if (!Connected()) {
     SetIPVersion(FURI.IPVersion());
     Connect();
@@ -396,6 +425,7 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
   std::size_t headBytes = 0;
   for (int interim = 0;; ++interim) {
     std::string status = ReadHeaderLine();
+    FHeadStarted = true;
     response.SetResponseText(status);
     if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
     if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));

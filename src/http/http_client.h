@@ -183,6 +183,13 @@ private:
   std::string TunnelAuthority() const;
   // The target the open connection is a proxy tunnel to; empty when it is none.
   std::string FTunnelTarget;
+  // Opens or reuses the connection, sends the request and reads the response head; sends
+  // once more on a new connection when a reused one turns out closed (MayResend).
+  void SendAndReadHead();
+  bool MayResend(int attempt) const;
+  bool FReusedConnection = false;  // the request went out on a connection kept from before
+  bool FJustConnected = false;     // EnsureConnection opened a new connection
+  bool FHeadStarted = false;       // a status line of the response has been read
   std::string FCredentialOrigin;
   void CopyBody(core::TStream* target, std::int64_t count);
   void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);

@@ -287,6 +287,27 @@ TEST(Body, AttachedDecompressorDecodesAndIsAnnounced) {
   http.SetIOHandler(nullptr);
 }
 
+// A progress display sees the body the caller asked for: not the body of a redirect that was
+// followed, not an error page, and a fresh begin for each call.
+TEST(Body, WorkIsReportedForTheCallersBodyOnly) {
+  TScriptedMemoryPeer peer({{"HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 7\r\n\r\nignored", false},
+                            {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nzip!", false},
+                            {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found", false},
+                            {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n", false}});
+  TNetHTTP http;
+  http.SetIOHandler(&peer);
+  http.SetHandleRedirects(true);
+  std::vector<std::string> seen;
+  http.OnWorkBegin = [&](net::TNetComponent*, net::TWorkMode, std::int64_t total) { seen.push_back("begin " + std::to_string(total)); };
+  http.OnWorkEnd = [&](net::TNetComponent*, net::TWorkMode) { seen.push_back("end"); };
+  core::TMemoryStream out;
+  http.Get("http://h/a", out);
+  EXPECT_THROW(http.Get("http://h/c", out), ENetHTTPProtocolException);
+  http.Get("http://h/d", out);
+  EXPECT_EQ(seen, (std::vector<std::string>{"begin 4", "end", "begin 0", "end"}));
+  http.SetIOHandler(nullptr);
+}
+
 TEST(Redirects, AServerThatSendsNoBodyIsGivenFiveSeconds) {
   tarvo::http::testing::TLoopbackServer server([](int) {
     return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n", false}};
