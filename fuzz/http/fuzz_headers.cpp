@@ -1,5 +1,6 @@
 // Header lists and header infos: parsing response heads, reading values and parameters,
-// writing and folding request headers, dates, chunk sizes, META scanning and body text.
+// writing and folding request headers, dates, chunk sizes, META scanning, body text and
+// the text shown to a person.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,5 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   http.Response().RawHeaders().SetText(text);
   http.Response().ProcessMetaHTTPEquiv(text);
   (void)DecodeResponseText(text, response);
+
+  // What is shown to a person holds no control character and stays within its length.
+  std::string shown = DisplayText(text, size % 64, (size & 1) != 0);
+  for (unsigned char c : shown)
+    if ((c < 0x20 && c != '\r' && c != '\n') || c == 0x7F) __builtin_trap();
+  if ((size & 1) == 0 && shown.size() > (size % 64) * 4 + 3) __builtin_trap();
   return 0;
 }
