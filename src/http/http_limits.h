@@ -16,8 +16,8 @@ inline constexpr std::int64_t kMaxErrorPageBytes = 1024 * 1024;
 // The start of an HTML body scanned for META declarations; they belong to the head, which
 // comes first. The body itself streams to its destination.
 inline constexpr std::int64_t kMaxMetaScanBytes = 64 * 1024;
-// Informational (1xx) responses skipped before the final one. A server sends one or two
-// (100 Continue, 103 Early Hints); more is a peer keeping the client from ever finishing.
+// Informational (1xx) responses in one exchange: this many is an error. A server sends one
+// or two (100 Continue, 103 Early Hints); more is a peer keeping the client from finishing.
 inline constexpr int kMaxInterimResponses = 8;
 // A body returned as text (Get and Post returning a string) is held whole in memory.
 inline constexpr std::int64_t kMaxTextBodyBytes = 64 * 1024 * 1024;

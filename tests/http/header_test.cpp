@@ -3,6 +3,7 @@
 #include "http/header_info.h"
 #include "http/header_list.h"
 #include "http/internet_date.h"
+#include "http/response_text.h"
 
 using namespace tarvo::http;
 
@@ -217,6 +218,35 @@ TEST(ProxyInfo, AnotherServerDropsTheAuthentication) {
   EXPECT_NE(p.Authentication(), nullptr);
   p.SetProxyPort(8080);
   EXPECT_EQ(p.Authentication(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Server text shown to a person: nothing that steers a terminal or reverses text survives,
+// and the length is bounded; the text itself is otherwise kept.
+struct TShownCase {
+  const char* In;
+  std::size_t Max;
+  bool Breaks;
+  const char* Out;
+};
+
+const TShownCase kShown[] = {
+    {"HTTP/1.1 404 Not Found", 300, false, "HTTP/1.1 404 Not Found"},
+    {"a\x1b]0;PWNED\x07" "b", 300, false, "a\xEF\xBF\xBD]0;PWNED\xEF\xBF\xBD" "b"},
+    {"x\xE2\x80\xAEtxt.exe\xE2\x81\xA6y", 300, false, "x\xEF\xBF\xBDtxt.exe\xEF\xBF\xBDy"},  // RLO, LRI
+    {"\xC2\x9B" "2J\x7F", 300, false, "\xEF\xBF\xBD" "2J\xEF\xBF\xBD"},                       // C1 CSI, DEL
+    {"caf\xC3\xA9 \xFF", 300, false, "caf\xC3\xA9 \xEF\xBF\xBD"},                            // kept, malformed
+    {"one\r\ntwo\nthree\r", 300, true, "one\r\ntwo\nthree\xEF\xBF\xBD"},
+    {"one\r\ntwo", 300, false, "one\xEF\xBF\xBD\xEF\xBF\xBDtwo"},
+    {"\xC3\xA9\xC3\xA9\xC3\xA9", 2, false, "\xC3\xA9\xC3\xA9..."},
+    {"abc", 3, false, "abc"},
+};
+
+TEST(DisplayText, ControlAndBidiCharactersReplacedAndLengthCut) {
+  for (const TShownCase& c : kShown) EXPECT_EQ(DisplayText(c.In, c.Max, c.Breaks), c.Out) << c.In;
 }
 
 }  // namespace
