@@ -5,7 +5,8 @@
 //
 // File format: sections start with "--- settings", "--- request", "--- response" (one per
 // response, in order) and "--- expect". In request and response sections every line gets
-// CR LF appended, except a line ending in "\c"; escapes \r \n \t \0 \xHH \\ are decoded; a
+// CR LF appended, except a line ending in "\c"; a request line "<get PATH>" stands for the
+// plain GET of a default client to {host} with its empty line; escapes \r \n \t \0 \xHH \\ are decoded; a
 // response line "<close>" makes the peer close after that response. "{host}" stands for the
 // server's address and port, "{port}" for its port alone. Settings and expectations are
 // "key: value" lines; an unknown section, key or option value fails the case.
@@ -115,6 +116,14 @@ TCase LoadCase(const std::filesystem::path& file) {
       if (!value.empty() && value[0] == ' ') value.erase(0, 1);
       (section == "settings" ? c.Settings : c.Expect).emplace(key, Unescape(value));
     } else if (section == "request") {
+      if (line.rfind("<get ", 0) == 0 && line.back() == '>') {
+        // The plain GET of a default client, with its empty line.
+        c.Request += "GET " + line.substr(5, line.size() - 6) + " HTTP/1.1\r\n";
+        for (const char* l : {"Host: {host}", "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8",
+                              "Accept-Encoding: identity", "User-Agent: Mozilla/3.0 (compatible; T.Arvo Setup)", ""})
+          c.Request += WireLine(l);
+        continue;
+      }
       c.Request += WireLine(line);
     } else if (section == "response") {
       if (line == "<close>")
