@@ -228,6 +228,8 @@ void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   } else if (FURI.Port().empty()) {
     throw ENetUnknownProtocol(core::LoadResString(SUnknownProtocol));
   }
+  // Without a host the connect would fail with no message to show.
+  if (FURI.Host().empty()) throw ENetURIException(core::LoadResString(SURIHostEmpty));
   bool options = SameText(request.Method(), "OPTIONS") || SameText(request.MethodOverride(), "OPTIONS");
   request.SetURL(options && target.Document() == "*" ? std::string("*") : FURI.GetPathAndParams());
   request.SetIPVersion(FURI.IPVersion());
