@@ -403,12 +403,13 @@ void TNetCustomHTTP::ConnectTunnel() {
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
+    // The proxy's answer is the outcome of this request: ResponseCode and ResponseText
+    // tell it, not what the previous request got.
+    Response().SetResponseText(tunnel->Response().ResponseText());
     // Anything but a retry with credentials ends here: a proxy that keeps answering
     // something else must not keep us sending CONNECT.
-    if (tunnel->ProcessResponse({}) != wnAuthRequest) {
-      Response().SetResponseText(tunnel->Response().ResponseText());
+    if (tunnel->ProcessResponse({}) != wnAuthRequest)
       throw ENetHTTPProtocolException::CreateError(code, tunnel->Response().ResponseText(), "");
-    }
   }
   if (Request().UseProxy() == ctSSLProxy)
     if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetPassThrough(false);
