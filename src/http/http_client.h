@@ -99,7 +99,9 @@ public:
   static std::string OriginOf(const TNetURI& target);
 
   // The current target merged with a requested URL (scheme, host, port, path, query,
-  // credentials) and the request fields that follow from it. Raises ENetUnknownProtocol.
+  // credentials) and the request fields that follow from it. Raises ENetUnknownProtocol for
+  // a scheme other than http and https, ENetURIException for no host or a port outside
+  // 1-65535.
   void ResolveRequestTarget(const std::string& url);
 
 protected:
@@ -179,24 +181,25 @@ protected:
   INetDecompressor* FCompressor = nullptr;
 
 private:
-  // "host:port" of the current target, as a CONNECT names it.
-  std::string TunnelAuthority() const;
-  // The target the open connection is a proxy tunnel to; empty when it is none.
-  std::string FTunnelTarget;
+  friend class TNetBodySource;
+
   // Opens or reuses the connection, sends the request and reads the response head; sends
   // once more on a new connection when a reused one turns out closed (MayResend).
   void SendAndReadHead();
   bool MayResend(int attempt) const;
-  bool FReusedConnection = false;  // the request went out on a connection kept from before
-  bool FJustConnected = false;     // EnsureConnection opened a new connection
-  bool FHeadStarted = false;       // a status line of the response has been read
-  std::string FCredentialOrigin;
+  // "host:port" of the current target, as a CONNECT names it.
+  std::string TunnelAuthority() const;
   void CopyBody(core::TStream* target, std::int64_t count);
   void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);
   // Trailer lines after the last chunk, added to the raw headers.
   void ReadTrailer(TNetHTTPResponse& response);
-  friend class TNetBodySource;
   void DropCredentialsForNewOrigin(const std::string& location);
+
+  std::string FTunnelTarget;       // what the open connection is a proxy tunnel to; empty: none
+  std::string FCredentialOrigin;   // the origin the current call's credentials belong to
+  bool FReusedConnection = false;  // the request went out on a connection kept from before
+  bool FJustConnected = false;     // EnsureConnection opened a new connection
+  bool FHeadStarted = false;       // a status line of the response has been read
 };
 
 // The published client.
