@@ -4,9 +4,6 @@
 
 namespace tarvo::http {
 
-const TNetDateTime kCookieSessionExpiry = DaysFromCivil(9999, 12, 31) * 86400 + 86399;
-const TNetDateTime kCookieLongExpired = DaysFromCivil(1, 1, 1) * 86400;
-
 namespace {
 
 bool IsIPv4Literal(std::string_view h) {

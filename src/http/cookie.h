@@ -16,10 +16,10 @@ namespace tarvo::http {
   const Type& Name() const { return F##Name; }     \
   void Set##Name(Type value) { F##Name = std::move(value); }
 
-// 9999-12-31 23:59:59: the expiry of a session cookie.
-extern const TNetDateTime kCookieSessionExpiry;
-// 0001-01-01 00:00:00: what a negative Max-Age or Expires stands for (already expired).
-extern const TNetDateTime kCookieLongExpired;
+// 9999-12-31 23:59:59 UTC: the expiry of a session cookie.
+inline constexpr TNetDateTime kCookieSessionExpiry = 253402300799;
+// 0001-01-01 00:00:00 UTC: what a Max-Age of zero or less stands for (long expired).
+inline constexpr TNetDateTime kCookieLongExpired = -62135596800;
 
 class TNetCookie {
 public:
