@@ -1,6 +1,7 @@
-// Digest against a real server: apache2 with mod_auth_digest (MD5, qop auth) on 127.0.0.1.
-// The exchange is not involved: the test speaks HTTP over a plain socket and lets the
-// scheme read apache's challenge and answer it.
+// Cookies and Digest against real servers on 127.0.0.1: nginx setting cookies with
+// add_header and echoing the Cookie header it receives, and apache2 with mod_auth_digest
+// (MD5, qop auth). The exchange is not involved: the tests speak HTTP over a plain socket
+// and let the cookie manager and the scheme do their part.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,6 +13,7 @@
 
 #include "http/auth_digest.h"
 #include "http/auth_registry.h"
+#include "http/cookie_manager.h"
 #include "http/char_encoding.h"
 #include "http/message_digest.h"
 #include "real_peers.h"
@@ -49,10 +51,48 @@ TNetHeaderList Challenges(const std::string& response) {
   return out;
 }
 
-std::string Get(const std::string& path, const std::string& authorization) {
+std::string Get(const std::string& path, const std::string& authorization, const TNetHeaderList& extra = TNetHeaderList()) {
   std::string r = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
   if (!authorization.empty()) r += "Authorization: " + authorization + "\r\n";
-  return r + "\r\n";
+  return r + extra.Text() + "\r\n";
+}
+
+std::string Body(const std::string& response) {
+  std::size_t end = response.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : response.substr(end + 4);
+}
+
+TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
+  if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "nginx is not installed";
+  TTempDir root;
+  TNginxPeer nginx(root.Path(),
+                   "location = /tarvo/Files/main.zip {\n"
+                   "  add_header Set-Cookie \"a=1\";\n"
+                   "  add_header Set-Cookie \"s=2; Path=/; Secure\";\n"
+                   "  add_header Set-Cookie \"d=3; Path=/; Max-Age=60\";\n"
+                   "  add_header Set-Cookie \"gone=1; Path=/\";\n"
+                   "  add_header Set-Cookie \"x=1; Domain=other.example\";\n"
+                   "  return 200 \"ok\"; }\n"
+                   "location = /tarvo/Files/upgrade.zip {\n"
+                   "  add_header Set-Cookie \"gone=; Path=/; Max-Age=0\";\n"
+                   "  return 200 \"$http_cookie\"; }\n"
+                   "location = /echo/ { return 200 \"$http_cookie\"; }\n");
+  ASSERT_TRUE(nginx.Ok());
+  TNetCookieManager manager;
+  auto get = [&](const std::string& path) {
+    const TNetURI uri(nginx.Base() + path);
+    TNetHeaderList cookie;
+    manager.AddCookieHeader(cookie, uri);
+    std::string response = Exchange(nginx.Port(), Get(path, "", cookie));
+    TNetHeaderList head;
+    head.SetText(response.substr(0, response.find("\r\n\r\n")));
+    manager.AddServerCookies(head, uri);
+    return Body(response);
+  };
+  EXPECT_EQ(get("/tarvo/Files/main.zip"), "ok");
+  EXPECT_EQ(manager.CookieCollection().Count(), 4u);  // the foreign domain is refused
+  EXPECT_EQ(get("/tarvo/Files/upgrade.zip"), "a=1; d=3; gone=1");  // not the Secure one
+  EXPECT_EQ(get("/echo/"), "d=3");
 }
 
 class ApacheDigest : public ::testing::Test {
