@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (!text.empty()) {
     std::string_view value = line();
     if (auto c = ParseServerCookie(value, responding, now)) {
-      if (c->CookieName().empty() || c->ClientCookie().find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+      if (c->CookieName().empty() ||
+          c->ClientCookie().find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
         std::abort();
       (void)c->ServerCookie(now);
     }

@@ -58,7 +58,8 @@ bool ParseDigestChallenge(std::string_view challenge, std::vector<TNetChallengeI
         i = comma == std::string_view::npos ? s.size() : comma + 1;
       } else {
         std::size_t comma = s.find(',', i);
-        item.Value = std::string(Trim(s.substr(i, comma == std::string_view::npos ? std::string_view::npos : comma - i)));
+        item.Value =
+            std::string(Trim(s.substr(i, comma == std::string_view::npos ? std::string_view::npos : comma - i)));
         i = comma == std::string_view::npos ? s.size() : comma + 1;
       }
     }
@@ -85,13 +86,20 @@ TNetAuthWhatsNext TNetDigestAuthentication::NextStep() {
   for (const TNetChallengeItem& item : items) {
     // Every item that goes back to the server must not be able to break the request.
     if (HasControl(item.Value)) return wnFail;
-    if (item.Name == "realm") realm = item.Value;
-    else if (item.Name == "nonce") nonce = item.Value;
-    else if (item.Name == "domain") domain = Split(item.Value, ' ');
-    else if (item.Name == "opaque") opaque = item.Value;
-    else if (item.Name == "stale") stale = SameText(item.Value, "true");
-    else if (item.Name == "algorithm") algorithm = item.Value;
-    else if (item.Name == "qop") qop = Split(item.Value, ',');
+    if (item.Name == "realm")
+      realm = item.Value;
+    else if (item.Name == "nonce")
+      nonce = item.Value;
+    else if (item.Name == "domain")
+      domain = Split(item.Value, ' ');
+    else if (item.Name == "opaque")
+      opaque = item.Value;
+    else if (item.Name == "stale")
+      stale = SameText(item.Value, "true");
+    else if (item.Name == "algorithm")
+      algorithm = item.Value;
+    else if (item.Name == "qop")
+      qop = Split(item.Value, ',');
   }
   if (algorithm.empty()) algorithm = "MD5";
   if (!SameText(algorithm, "MD5") && !SameText(algorithm, "MD5-sess")) throw ENetInvalidAlgorithm();

@@ -25,13 +25,13 @@ using TNetAuthorizationEvent = std::function<void(TNetAuthentication* Authentica
 inline constexpr int kMaxAuthorizationAsks = 3;
 
 struct TNetAuthStep {
-  bool Proxy = false;                                   // 407: credentials only via the handler
-  int* Retries = nullptr;                               // AuthRetries / AuthProxyRetries
-  const TNetHeaderList* Challenges = nullptr;           // WWWAuthenticate / ProxyAuthenticate
-  std::unique_ptr<TNetAuthentication>* Authentication;  // the request's / proxy's object
-  std::string* Username = nullptr;                      // credentials, copied back from the
-  std::string* Password = nullptr;                      //   handler's answer
-  bool* BasicAuthentication = nullptr;                  // set when the handler answers (server)
+  bool Proxy = false;                                             // 407: credentials only via the handler
+  int* Retries = nullptr;                                         // AuthRetries / AuthProxyRetries
+  const TNetHeaderList* Challenges = nullptr;                     // WWWAuthenticate / ProxyAuthenticate
+  std::unique_ptr<TNetAuthentication>* Authentication = nullptr;  // the request's / proxy's object
+  std::string* Username = nullptr;                                // credentials, copied back from the
+  std::string* Password = nullptr;                                //   handler's answer
+  bool* BasicAuthentication = nullptr;                            // set when the handler answers (server)
   TNetSelectAuthorizationEvent OnSelectAuthorization;
   TNetAuthorizationEvent OnAuthorization;
 };

@@ -93,7 +93,8 @@ TNetAuthWhatsNext TNetBasicAuthentication::NextStep() {
   // Basic realm="x", charset="UTF-8": items split at ", ", each kept as "name: value".
   std::string challenge = FindChallenge("Basic");
   std::size_t space = challenge.find(' ');
-  std::string_view rest = space == std::string::npos ? std::string_view() : std::string_view(challenge).substr(space + 1);
+  std::string_view rest =
+      space == std::string::npos ? std::string_view() : std::string_view(challenge).substr(space + 1);
   while (!rest.empty()) {
     std::size_t sep = rest.find(", ");
     std::string_view item = rest.substr(0, sep);
@@ -104,8 +105,8 @@ TNetAuthWhatsNext TNetBasicAuthentication::NextStep() {
     std::string value(Trim(item.substr(eq + 1)));
     if (!name.empty()) FParams.SetValue(name, value);
     if (SameText(name, "realm"))
-      FRealm = value.size() >= 2 && value.front() == '"' && value.back() == '"' ? value.substr(1, value.size() - 2)
-                                                                             : value;
+      FRealm =
+          value.size() >= 2 && value.front() == '"' && value.back() == '"' ? value.substr(1, value.size() - 2) : value;
   }
   if (FCurrentStep != 0) return wnFail;
   return FUsername.empty() ? wnAskTheProgram : wnDoRequest;

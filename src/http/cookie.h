@@ -12,8 +12,8 @@
 
 namespace tarvo::http {
 
-#define TARVO_COOKIE_PROPERTY(Type, Name)          \
-  const Type& Name() const { return F##Name; }     \
+#define TARVO_COOKIE_PROPERTY(Type, Name)      \
+  const Type& Name() const { return F##Name; } \
   void Set##Name(Type value) { F##Name = std::move(value); }
 
 // 9999-12-31 23:59:59 UTC: the expiry of a session cookie.

@@ -61,8 +61,10 @@ bool ParseCookieDate(std::string_view text, TNetDateTime& value) {
     }
   }
   if (!haveTime || !haveDay || !haveMonth || !haveYear) return false;
-  if (year <= 69) year += 2000;
-  else if (year <= 99) year += 1900;
+  if (year <= 69)
+    year += 2000;
+  else if (year <= 99)
+    year += 1900;
   if (year < 1601 || hour > 23 || minute > 59 || second > 59 || day < 1 || day > DaysIn(year, month)) return false;
   value = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
   return true;

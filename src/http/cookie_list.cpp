@@ -24,14 +24,18 @@ TNetCookies::TNetCookies() = default;
 TNetCookies::~TNetCookies() = default;
 
 TNetCookieList& TNetCookies::LockCookieList(TNetCookieAccess access) {
-  if (access == caRead) FLock.lock_shared();
-  else FLock.lock();
+  if (access == caRead)
+    FLock.lock_shared();
+  else
+    FLock.lock();
   return FCookies;
 }
 
 void TNetCookies::UnlockCookieList(TNetCookieAccess access) {
-  if (access == caRead) FLock.unlock_shared();
-  else FLock.unlock();
+  if (access == caRead)
+    FLock.unlock_shared();
+  else
+    FLock.unlock();
 }
 
 std::size_t TNetCookies::Count() {
@@ -61,9 +65,8 @@ bool TNetCookies::StoreLocked(std::unique_ptr<TNetCookie> cookie, const TNetURI&
   }
   if (cookie->IsExpired(Now())) return false;
   if (FCookies.size() >= kMaxStoredCookies) {
-    auto stalest = std::min_element(FCookies.begin(), FCookies.end(), [](const auto& a, const auto& b) {
-      return a->LastAccessed() < b->LastAccessed();
-    });
+    auto stalest = std::min_element(FCookies.begin(), FCookies.end(),
+                                    [](const auto& a, const auto& b) { return a->LastAccessed() < b->LastAccessed(); });
     FCookies.erase(stalest);
   }
   FCookies.push_back(std::move(cookie));
@@ -156,7 +159,8 @@ std::string TNetCookies::ClientCookieHeader(const TNetURI& target, bool secureOn
   const bool httpScheme = IsHTTPScheme(target.Protocol());
   std::vector<TNetCookie*> picked;
   for (const auto& c : FCookies) {
-    const bool hostOk = c->HostOnly() ? SameText(c->Domain(), target.Host()) : CookieDomainMatch(target.Host(), c->Domain());
+    const bool hostOk =
+        c->HostOnly() ? SameText(c->Domain(), target.Host()) : CookieDomainMatch(target.Host(), c->Domain());
     if (hostOk && CookiePathMatch(target.Path(), c->Path()) && (!c->Secure() || secureOnly) &&
         (!c->HttpOnly() || httpScheme) && SafeOnTheWire(*c))
       picked.push_back(c.get());

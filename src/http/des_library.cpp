@@ -65,7 +65,9 @@ const TNetDESLibrary& DESLibrary() {
   static std::mutex lock;
   static std::unique_ptr<TNetDESLibrary> library;
   std::lock_guard guard(lock);
-  if (!library) library = std::make_unique<TNetDESLibrary>(std::vector<std::string>{"libcrypto.so.3", "libcrypto.so.1.1", "libcrypto.so"});
+  if (!library)
+    library = std::make_unique<TNetDESLibrary>(
+        std::vector<std::string>{"libcrypto.so.3", "libcrypto.so.1.1", "libcrypto.so"});
   return *library;
 }
 

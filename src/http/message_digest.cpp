@@ -12,8 +12,8 @@ constexpr std::uint32_t Rotl(std::uint32_t x, int n) { return (x << n) | (x >> (
 
 void LoadWords(const std::uint8_t block[64], std::uint32_t x[16]) {
   for (int i = 0; i < 16; ++i)
-    x[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8 |
-           std::uint32_t(block[4 * i + 2]) << 16 | std::uint32_t(block[4 * i + 3]) << 24;
+    x[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8 | std::uint32_t(block[4 * i + 2]) << 16 |
+           std::uint32_t(block[4 * i + 3]) << 24;
 }
 
 }  // namespace
@@ -132,10 +132,18 @@ void TNetHashMessageDigest5::Transform(const std::uint8_t block[64]) {
     std::uint32_t f;
     int k;
     switch (i / 16) {
-      case 0: f = (b & c) | (~b & d), k = i; break;
-      case 1: f = (b & d) | (c & ~d), k = (5 * i + 1) % 16; break;
-      case 2: f = b ^ c ^ d, k = (3 * i + 5) % 16; break;
-      default: f = c ^ (b | ~d), k = (7 * i) % 16; break;
+      case 0:
+        f = (b & c) | (~b & d), k = i;
+        break;
+      case 1:
+        f = (b & d) | (c & ~d), k = (5 * i + 1) % 16;
+        break;
+      case 2:
+        f = b ^ c ^ d, k = (3 * i + 5) % 16;
+        break;
+      default:
+        f = c ^ (b | ~d), k = (7 * i) % 16;
+        break;
     }
     std::uint32_t t = d;
     d = c, c = b;

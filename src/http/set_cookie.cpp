@@ -65,8 +65,10 @@ std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetU
     if (avalue.size() > kMaxCookieAttributeBytes) continue;
     if (SameText(aname, "Expires")) {
       TNetDateTime date;
-      if (std::optional<std::int64_t> n = Integer(avalue)) expires = SecondsFromNow(*n, now);
-      else if (ParseCookieDate(avalue, date)) expires = date;
+      if (std::optional<std::int64_t> n = Integer(avalue))
+        expires = SecondsFromNow(*n, now);
+      else if (ParseCookieDate(avalue, date))
+        expires = date;
     } else if (SameText(aname, "Max-Age")) {
       if (std::optional<std::int64_t> n = Integer(avalue)) maxAge = SecondsFromNow(*n, now);
     } else if (SameText(aname, "Domain")) {

@@ -27,7 +27,9 @@ template <std::size_t N>
 std::string Hex(const std::array<std::uint8_t, N>& a) {
   return Hex(a.data(), a.size());
 }
-std::string Hex(const std::string& bytes) { return Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()); }
+std::string Hex(const std::string& bytes) {
+  return Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
 
 // --- MD4 and MD5 -----------------------------------------------------------------------------
 
@@ -45,7 +47,8 @@ TEST_P(MessageDigest, MatchesTheRFCSuites) {
   EXPECT_EQ(Hex(TNetHashMessageDigest5().HashBytes(in)), GetParam().md5);
   // Fed in uneven pieces, and from a stream, the digest is the same.
   TNetHashMessageDigest5 pieces;
-  for (std::size_t i = 0, step = 1; i < in.size(); i += step, step = step % 7 + 1) pieces.Update(std::string_view(in).substr(i, step));
+  for (std::size_t i = 0, step = 1; i < in.size(); i += step, step = step % 7 + 1)
+    pieces.Update(std::string_view(in).substr(i, step));
   EXPECT_EQ(Hex(pieces.Final()), GetParam().md5);
   tarvo::core::TMemoryStream stream;
   stream.Write(in.data(), in.size());
@@ -72,7 +75,8 @@ TEST(Base64, DecodesStrictly) {
     ASSERT_TRUE(DecodeBase64(s, out)) << s;
     EXPECT_EQ(EncodeBase64(out), s);
   }
-  for (const char* s : {"Zg", "Zg=", "Z===", "Zm9v!A==", "Zg==Zg==", "=AAA", "Zm 9v"}) EXPECT_FALSE(DecodeBase64(s, out)) << s;
+  for (const char* s : {"Zg", "Zg=", "Z===", "Zm9v!A==", "Zg==Zg==", "=AAA", "Zm 9v"})
+    EXPECT_FALSE(DecodeBase64(s, out)) << s;
 }
 
 // --- Digest ----------------------------------------------------------------------------------
@@ -116,18 +120,25 @@ TEST_P(Digest, AnswersWithTheExactHeader) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, Digest,
     ::testing::Values(
-        DigestCase{"Rfc2617", R"(Digest realm="testrealm@host.com", qop="auth", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", opaque="5ccc069c403ebaf9f0171e9517f40e41")",
-                   "Mufasa", "Circle Of Life", "0a4f113b", "",
-                   R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="0a4f113b", response="6629fae49393a05397450978507c4ef1", opaque="5ccc069c403ebaf9f0171e9517f40e41")"},
-        DigestCase{"Rfc7616Md5", R"(Digest realm="http-auth@example.org",qop="auth",algorithm=MD5,nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v")",
-                   "Mufasa", "Circle of Life", "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", "",
-                   R"(Digest username="Mufasa", realm="http-auth@example.org", nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", response="8ca523f5e9506fed4657c9700eebdbec")"},
-        DigestCase{"NoQop", R"(Digest realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")", "Mufasa",
-                   "Circle Of Life", "0a4f113b", "",
-                   R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", response="670fd8c2df070c60b045671b8b24ff02")"},
-        DigestCase{"AuthIntPreferred", R"(Digest realm="testrealm@host.com", qop="auth,auth-int", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")",
-                   "Mufasa", "Circle Of Life", "0a4f113b", "body",
-                   R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth-int", nc=00000001, cnonce="0a4f113b", response="f93d61f87864e6c8c6a46b339ad998de")"}),
+        DigestCase{
+            "Rfc2617",
+            R"(Digest realm="testrealm@host.com", qop="auth", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", opaque="5ccc069c403ebaf9f0171e9517f40e41")",
+            "Mufasa", "Circle Of Life", "0a4f113b", "",
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="0a4f113b", response="6629fae49393a05397450978507c4ef1", opaque="5ccc069c403ebaf9f0171e9517f40e41")"},
+        DigestCase{
+            "Rfc7616Md5",
+            R"(Digest realm="http-auth@example.org",qop="auth",algorithm=MD5,nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v")",
+            "Mufasa", "Circle of Life", "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", "",
+            R"(Digest username="Mufasa", realm="http-auth@example.org", nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", response="8ca523f5e9506fed4657c9700eebdbec")"},
+        DigestCase{
+            "NoQop", R"(Digest realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")", "Mufasa",
+            "Circle Of Life", "0a4f113b", "",
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", response="670fd8c2df070c60b045671b8b24ff02")"},
+        DigestCase{
+            "AuthIntPreferred",
+            R"(Digest realm="testrealm@host.com", qop="auth,auth-int", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")",
+            "Mufasa", "Circle Of Life", "0a4f113b", "body",
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth-int", nc=00000001, cnonce="0a4f113b", response="f93d61f87864e6c8c6a46b339ad998de")"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DigestNonceCount, SameNonceContinuesNewNonceRestarts) {
@@ -231,9 +242,11 @@ TEST(NTLM, VersionOneResponsesMatchThePublishedValues) {
     const char* nt;
   } cases[] = {
       // MS-NLMP 4.2.2 (NTLM v1 authentication, no extended session security).
-      {"Password", "98def7b87f88aa5dafe2df779688a172def11c7d5ccdef13", "67c43011f30298a2ad35ece64f16331c44bdbed927841f94"},
+      {"Password", "98def7b87f88aa5dafe2df779688a172def11c7d5ccdef13",
+       "67c43011f30298a2ad35ece64f16331c44bdbed927841f94"},
       // The Davenport write-up's example.
-      {"SecREt01", "c337cd5cbd44fc9782a667af6d427c6de67c20c2d3e77c56", "25a98c1c31e81847466b29b2df4680f39958fb8c213a9cc6"},
+      {"SecREt01", "c337cd5cbd44fc9782a667af6d427c6de67c20c2d3e77c56",
+       "25a98c1c31e81847466b29b2df4680f39958fb8c213a9cc6"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Hex(NTLMv1LMResponse(c.password, kNonce)), c.lm) << c.password;
@@ -264,10 +277,10 @@ struct Type2 {
       for (int i = 0; i < n && at + i < m.size(); ++i) m[at + i] = static_cast<char>(v >> (8 * i));
     };
     std::memcpy(m.data(), signature, std::min<std::size_t>(8, size));
-    put(8, type, 4);                                             // MessageType
+    put(8, type, 4);                                                               // MessageType
     put(12, targetLength, 2), put(14, targetLength, 2), put(16, targetOffset, 4);  // TargetNameFields
-    put(20, flags, 4);                                           // NegotiateFlags
-    for (int i = 0; i < 8; ++i) put(24 + i, kNonce[i], 1);       // ServerChallenge
+    put(20, flags, 4);                                                             // NegotiateFlags
+    for (int i = 0; i < 8; ++i) put(24 + i, kNonce[i], 1);                         // ServerChallenge
     put(40, infoLength, 2), put(42, infoLength, 2), put(44, infoOffset, 4);        // TargetInfoFields
     return m;
   }
@@ -322,7 +335,10 @@ TEST(NTLM, ThreeStepsOnOneConnection) {
   std::string type1;
   ASSERT_TRUE(DecodeBase64(ntlm.Authentication().substr(5), type1));
   EXPECT_EQ(Hex(reinterpret_cast<const std::uint8_t*>(type1.data()), 32),
-            "4e544c4d5353500001000000" "07b20000" "0600060020000000" "0800080026000000");
+            "4e544c4d5353500001000000"
+            "07b20000"
+            "0600060020000000"
+            "0800080026000000");
   EXPECT_EQ(type1.substr(32), "DOMAINCOMPUTER");
 
   ntlm.AuthParams().Clear();
@@ -336,9 +352,9 @@ TEST(NTLM, ThreeStepsOnOneConnection) {
   EXPECT_EQ(Field(type3, 28), UTF16LEBytes("DOMAIN"));
   EXPECT_EQ(Field(type3, 36), UTF16LEBytes("User"));
   EXPECT_EQ(Field(type3, 44), UTF16LEBytes("COMPUTER"));
-  EXPECT_EQ(Le(type3, 12 + 4, 4), 64u);                 // payload starts at 64
-  EXPECT_EQ(Le(type3, 52, 2), 0u);                      // empty session key ...
-  EXPECT_EQ(Le(type3, 52 + 4, 4), type3.size());        // ... pointing at the end
+  EXPECT_EQ(Le(type3, 12 + 4, 4), 64u);           // payload starts at 64
+  EXPECT_EQ(Le(type3, 52, 2), 0u);                // empty session key ...
+  EXPECT_EQ(Le(type3, 52 + 4, 4), type3.size());  // ... pointing at the end
   EXPECT_EQ(Le(type3, 60, 4), kNTLMType3Flags);
 
   EXPECT_EQ(ntlm.Next(), wnDoRequest);  // 2 -> 3: refused once more
@@ -418,10 +434,17 @@ TEST_P(AuthStep, DecidesWhetherToSendAgain) {
   std::string user = c.user, password = c.password;
   bool basicFlag = false;
   int retries = 0, asked = 0;
-  TNetAuthStep step{.Proxy = c.proxy, .Retries = &retries, .Challenges = &challenges, .Authentication = &auth,
-                    .Username = &user, .Password = &password, .BasicAuthentication = &basicFlag,
-                    .OnSelectAuthorization = {}, .OnAuthorization = {}};
-  if (c.refuseScheme) step.OnSelectAuthorization = [](TNetAuthenticationClass& cls, const TNetHeaderList&) { cls = nullptr; };
+  TNetAuthStep step{.Proxy = c.proxy,
+                    .Retries = &retries,
+                    .Challenges = &challenges,
+                    .Authentication = &auth,
+                    .Username = &user,
+                    .Password = &password,
+                    .BasicAuthentication = &basicFlag,
+                    .OnSelectAuthorization = {},
+                    .OnAuthorization = {}};
+  if (c.refuseScheme)
+    step.OnSelectAuthorization = [](TNetAuthenticationClass& cls, const TNetHeaderList&) { cls = nullptr; };
   if (c.handler != 0)
     step.OnAuthorization = [&](TNetAuthentication* a, bool& handled) {
       ++asked;
@@ -442,8 +465,8 @@ TEST_P(AuthStep, DecidesWhetherToSendAgain) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AuthStep,
-    ::testing::Values(StepCase{"BasicWithCredentials", false, "Basic realm=\"r\"", "Aladdin", "open sesame", 0, false, true,
-                               "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ=="},
+    ::testing::Values(StepCase{"BasicWithCredentials", false, "Basic realm=\"r\"", "Aladdin", "open sesame", 0, false,
+                               true, "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ=="},
                       StepCase{"NoPasswordNoHandler", false, "Basic realm=\"r\"", "Aladdin", "  ", 0, false, false},
                       StepCase{"UnknownScheme", false, "Kerberos", "u", "p", 0, false, false},
                       StepCase{"RefusedBySelectEvent", false, "Basic realm=\"r\"", "u", "p", 0, true, false},

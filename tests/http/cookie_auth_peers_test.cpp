@@ -3,18 +3,17 @@
 // (MD5, qop auth). The exchange is not involved: the tests speak HTTP over a plain socket
 // and let the cookie manager and the scheme do their part.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "http/auth_digest.h"
 #include "http/auth_registry.h"
-#include "http/cookie_manager.h"
 #include "http/char_encoding.h"
+#include "http/cookie_manager.h"
 #include "http/message_digest.h"
 #include "real_peers.h"
 
@@ -36,7 +35,8 @@ std::string Exchange(int port, const std::string& request) {
   if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
       ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
     char buffer[4096];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+      response.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
   return response;
@@ -51,7 +51,8 @@ TNetHeaderList Challenges(const std::string& response) {
   return out;
 }
 
-std::string Get(const std::string& path, const std::string& authorization, const TNetHeaderList& extra = TNetHeaderList()) {
+std::string Get(const std::string& path, const std::string& authorization,
+                const TNetHeaderList& extra = TNetHeaderList()) {
   std::string r = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
   if (!authorization.empty()) r += "Authorization: " + authorization + "\r\n";
   return r + extra.Text() + "\r\n";
@@ -90,7 +91,7 @@ TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
     return Body(response);
   };
   EXPECT_EQ(get("/tarvo/Files/main.zip"), "ok");
-  EXPECT_EQ(manager.CookieCollection().Count(), 4u);  // the foreign domain is refused
+  EXPECT_EQ(manager.CookieCollection().Count(), 4u);               // the foreign domain is refused
   EXPECT_EQ(get("/tarvo/Files/upgrade.zip"), "a=1; d=3; gone=1");  // not the Secure one
   EXPECT_EQ(get("/echo/"), "d=3");
 }
@@ -107,17 +108,17 @@ protected:
     for (int attempt = 0; attempt < 3 && FPort == 0; ++attempt) {
       int port = FreeLoopbackPort();
       std::string modules = "/usr/lib/apache2/modules/";
-      FDir.WriteFile("httpd.conf",
-                     "ServerRoot " + d + "\nListen 127.0.0.1:" + std::to_string(port) + "\nPidFile " + d +
-                         "/httpd.pid\nErrorLog " + d + "/error.log\nServerName localhost\n" +
-                         "LoadModule mpm_event_module " + modules + "mod_mpm_event.so\n" +
-                         "LoadModule authn_core_module " + modules + "mod_authn_core.so\n" +
-                         "LoadModule authn_file_module " + modules + "mod_authn_file.so\n" +
-                         "LoadModule authz_core_module " + modules + "mod_authz_core.so\n" +
-                         "LoadModule authz_user_module " + modules + "mod_authz_user.so\n" +
-                         "LoadModule auth_digest_module " + modules + "mod_auth_digest.so\n" +
-                         "DocumentRoot " + d + "/htdocs\n<Location /secret/>\n AuthType Digest\n AuthName \"arvo\"\n"
-                         " AuthDigestProvider file\n AuthUserFile " + d + "/digest.pw\n Require valid-user\n</Location>\n");
+      FDir.WriteFile(
+          "httpd.conf",
+          "ServerRoot " + d + "\nListen 127.0.0.1:" + std::to_string(port) + "\nPidFile " + d +
+              "/httpd.pid\nErrorLog " + d + "/error.log\nServerName localhost\n" + "LoadModule mpm_event_module " +
+              modules + "mod_mpm_event.so\n" + "LoadModule authn_core_module " + modules + "mod_authn_core.so\n" +
+              "LoadModule authn_file_module " + modules + "mod_authn_file.so\n" + "LoadModule authz_core_module " +
+              modules + "mod_authz_core.so\n" + "LoadModule authz_user_module " + modules + "mod_authz_user.so\n" +
+              "LoadModule auth_digest_module " + modules + "mod_auth_digest.so\n" + "DocumentRoot " + d +
+              "/htdocs\n<Location /secret/>\n AuthType Digest\n AuthName \"arvo\"\n"
+              " AuthDigestProvider file\n AuthUserFile " +
+              d + "/digest.pw\n Require valid-user\n</Location>\n");
       if (FProcess.Start({"/usr/sbin/apache2", "-f", d + "/httpd.conf", "-DFOREGROUND"}, d + "/out.log") &&
           WaitForPort(port, 10000))
         FPort = port;

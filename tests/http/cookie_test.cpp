@@ -43,19 +43,16 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"Sunday, 06-Nov-94 08:49:37 GMT", At(1994, 11, 6, 8, 49, 37)},
                       DateCase{"Sun Nov  6 08:49:37 1994", At(1994, 11, 6, 8, 49, 37)},
                       DateCase{"1:2:3 7 january 2000", At(2000, 1, 7, 1, 2, 3)},
-                      DateCase{"06 11 1994 08:49:37", At(1994, 11, 6, 8, 49, 37)},   // numeric month after the day
+                      DateCase{"06 11 1994 08:49:37", At(1994, 11, 6, 8, 49, 37)},  // numeric month after the day
                       DateCase{"01 Jan 70 00:00:01", At(1970, 1, 1, 0, 0, 1)},
                       DateCase{"01 Jan 69 00:00:00", At(2069, 1, 1, 0, 0, 0)},
                       DateCase{"29 Feb 2024 12:00:00", At(2024, 2, 29, 12, 0, 0)},
                       DateCase{"Wed, 09 Jun 2021 10:18:14 GMTfoo", At(2021, 6, 9, 10, 18, 14)},
-                      DateCase{"29 Feb 2023 12:00:00", 0},  // no such day
-                      DateCase{"31 Apr 2023 12:00:00", 0},
-                      DateCase{"01 Jan 1600 00:00:00", 0},  // before 1601
-                      DateCase{"01 Jan 2021 24:00:00", 0},
-                      DateCase{"01 Jan 2021 23:60:00", 0},
-                      DateCase{"01 Jan 2021 23:00:60", 0},
-                      DateCase{"01 Jan 2021", 0},  // no time
-                      DateCase{"Jan 2021 10:00:00", 0},  // no day
+                      DateCase{"29 Feb 2023 12:00:00", 0},                                       // no such day
+                      DateCase{"31 Apr 2023 12:00:00", 0}, DateCase{"01 Jan 1600 00:00:00", 0},  // before 1601
+                      DateCase{"01 Jan 2021 24:00:00", 0}, DateCase{"01 Jan 2021 23:60:00", 0},
+                      DateCase{"01 Jan 2021 23:00:60", 0}, DateCase{"01 Jan 2021", 0},  // no time
+                      DateCase{"Jan 2021 10:00:00", 0},                                 // no day
                       DateCase{"", 0}, DateCase{"999:1:1 01 Jan 2021", 0}));
 
 // --- one Set-Cookie value ------------------------------------------------------------------
@@ -82,7 +79,8 @@ class SetCookieParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(SetCookieParse, ReadsAgainstTheRespondingURI) {
   const ParseCase& c = GetParam();
-  auto cookie = ParseServerCookie(std::string_view(c.text, std::char_traits<char>::length(c.text)), TNetURI(c.url), kNow);
+  auto cookie =
+      ParseServerCookie(std::string_view(c.text, std::char_traits<char>::length(c.text)), TNetURI(c.url), kNow);
   ASSERT_EQ(cookie != nullptr, c.stored);
   if (!cookie) return;
   EXPECT_EQ(cookie->CookieName(), c.cookieName);
@@ -186,7 +184,9 @@ const StoreCase kStoreCases[] = {
       {"http://b.example/tarvo/Files/upgrade.zip", ""}}},
     {"DomainCookieReachesSiblings",
      {{kMain, "a=1; Domain=.example; Path=/"}, {kMain, "h=2; Path=/"}},
-     {{"http://b.example/", "a=1"}, {"http://A.EXAMPLE/", "a=1; h=2"}, {"http://example/", "a=1"},
+     {{"http://b.example/", "a=1"},
+      {"http://A.EXAMPLE/", "a=1; h=2"},
+      {"http://example/", "a=1"},
       {"http://xexample/", ""}}},
     {"SecureOnlyOverHTTPS",
      {{kMain, "s=1; Secure; Path=/"}},
@@ -274,7 +274,8 @@ TEST(CookieStore, CookiesAddedOutsideTheParserNeverBreakARequest) {
 TEST(CookieStore, AServerCannotGrowTheStoreWithoutEnd) {
   TNetCookies cookies;
   const TNetURI site("http://a.example/");
-  for (std::size_t i = 0; i < kMaxStoredCookies + 10; ++i) cookies.AddServerCookie("c" + std::to_string(i) + "=1", site);
+  for (std::size_t i = 0; i < kMaxStoredCookies + 10; ++i)
+    cookies.AddServerCookie("c" + std::to_string(i) + "=1", site);
   EXPECT_EQ(cookies.Count(), kMaxStoredCookies);
 }
 
@@ -282,8 +283,8 @@ TEST(Cookie, ServerCookieListsWhatItHas) {
   auto c = ParseServerCookie("a=1; Path=/p; Domain=example; Secure; HttpOnly; Max-Age=30", TNetURI("http://a.example/"),
                              kNow);
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(c->ServerCookie(kNow), "a=1; Path=/p; Domain=example; Secure; HttpOnly; Max-Age=30; Expires=" +
-                                       DateTimeToInternetStr(kNow + 30));
+  EXPECT_EQ(c->ServerCookie(kNow),
+            "a=1; Path=/p; Domain=example; Secure; HttpOnly; Max-Age=30; Expires=" + DateTimeToInternetStr(kNow + 30));
   EXPECT_EQ(c->ClientCookie(), "a=1");
 }
 
