@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/cookie_date.h"
@@ -277,6 +278,24 @@ TEST(CookieStore, AServerCannotGrowTheStoreWithoutEnd) {
   for (std::size_t i = 0; i < kMaxStoredCookies + 10; ++i)
     cookies.AddServerCookie("c" + std::to_string(i) + "=1", site);
   EXPECT_EQ(cookies.Count(), kMaxStoredCookies);
+}
+
+TEST(CookieStore, ClientsSharingOneManagerCanAddAndSendAtOnce) {
+  TNetCookieManager manager;
+  std::vector<std::thread> clients;
+  for (int t = 0; t < 4; ++t)
+    clients.emplace_back([&manager, t] {
+      const TNetURI site("http://a.example/p/");
+      for (int i = 0; i < 300; ++i) {
+        manager.AddServerCookie("c" + std::to_string(i % 40) + "=" + std::to_string(t) + "; Max-Age=" +
+                                    std::to_string(i % 3),
+                                site);
+        TNetHeaderList headers;
+        manager.AddCookieHeader(headers, site);
+      }
+    });
+  for (std::thread& c : clients) c.join();
+  EXPECT_LE(manager.CookieCollection().Count(), 40u);
 }
 
 TEST(Cookie, ServerCookieListsWhatItHas) {
