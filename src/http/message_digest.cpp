@@ -81,28 +81,26 @@ void TNetHashMessageDigest4::Transform(const std::uint8_t block[64]) {
   std::uint32_t x[16];
   LoadWords(block, x);
   std::uint32_t a = FState[0], b = FState[1], c = FState[2], d = FState[3];
-  auto F = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & y) | (~x & z); };
-  auto G = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & y) | (x & z) | (y & z); };
-  auto H = [](std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; };
-  static constexpr int kR1[4] = {3, 7, 11, 19}, kR2[4] = {3, 5, 9, 13}, kR3[4] = {3, 9, 11, 15};
-  static constexpr int kOrder2[16] = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
-  static constexpr int kOrder3[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
-  // Each round rotates the roles of a, b, c, d; step i updates the word at position -i mod 4.
-  std::uint32_t* v[4] = {&a, &b, &c, &d};
-  for (int i = 0; i < 16; ++i) {
-    std::uint32_t &w = *v[(4 - i % 4) % 4], &p = *v[(5 - i % 4) % 4], &q = *v[(6 - i % 4) % 4],
-                  &r = *v[(7 - i % 4) % 4];
-    w = Rotl(w + F(p, q, r) + x[i], kR1[i % 4]);
+  // The RFC's three rounds, each step [abcd k s] written out: a = (a + f(b,c,d) + X[k] + t) <<< s.
+  auto r1 = [&](std::uint32_t& w, std::uint32_t p, std::uint32_t q, std::uint32_t r, int k, int sh) {
+    w = Rotl(w + ((p & q) | (~p & r)) + x[k], sh);
+  };
+  auto r2 = [&](std::uint32_t& w, std::uint32_t p, std::uint32_t q, std::uint32_t r, int k, int sh) {
+    w = Rotl(w + ((p & q) | (p & r) | (q & r)) + x[k] + 0x5a827999u, sh);
+  };
+  auto r3 = [&](std::uint32_t& w, std::uint32_t p, std::uint32_t q, std::uint32_t r, int k, int sh) {
+    w = Rotl(w + (p ^ q ^ r) + x[k] + 0x6ed9eba1u, sh);
+  };
+#pragma GCC unroll 4
+  for (int k = 0; k < 16; k += 4) {
+    r1(a, b, c, d, k, 3), r1(d, a, b, c, k + 1, 7), r1(c, d, a, b, k + 2, 11), r1(b, c, d, a, k + 3, 19);
   }
-  for (int i = 0; i < 16; ++i) {
-    std::uint32_t &w = *v[(4 - i % 4) % 4], &p = *v[(5 - i % 4) % 4], &q = *v[(6 - i % 4) % 4],
-                  &r = *v[(7 - i % 4) % 4];
-    w = Rotl(w + G(p, q, r) + x[kOrder2[i]] + 0x5a827999u, kR2[i % 4]);
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    r2(a, b, c, d, k, 3), r2(d, a, b, c, k + 4, 5), r2(c, d, a, b, k + 8, 9), r2(b, c, d, a, k + 12, 13);
   }
-  for (int i = 0; i < 16; ++i) {
-    std::uint32_t &w = *v[(4 - i % 4) % 4], &p = *v[(5 - i % 4) % 4], &q = *v[(6 - i % 4) % 4],
-                  &r = *v[(7 - i % 4) % 4];
-    w = Rotl(w + H(p, q, r) + x[kOrder3[i]] + 0x6ed9eba1u, kR3[i % 4]);
+  for (int k : {0, 2, 1, 3}) {
+    r3(a, b, c, d, k, 3), r3(d, a, b, c, k + 8, 9), r3(c, d, a, b, k + 4, 11), r3(b, c, d, a, k + 12, 15);
   }
   FState[0] += a, FState[1] += b, FState[2] += c, FState[3] += d;
 }
@@ -124,32 +122,44 @@ void TNetHashMessageDigest5::Transform(const std::uint8_t block[64]) {
       0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
       0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
       0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
-  static constexpr int kS[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
   std::uint32_t x[16];
   LoadWords(block, x);
   std::uint32_t a = FState[0], b = FState[1], c = FState[2], d = FState[3];
-  for (int i = 0; i < 64; ++i) {
-    std::uint32_t f;
-    int k;
-    switch (i / 16) {
-      case 0:
-        f = (b & c) | (~b & d), k = i;
-        break;
-      case 1:
-        f = (b & d) | (c & ~d), k = (5 * i + 1) % 16;
-        break;
-      case 2:
-        f = b ^ c ^ d, k = (3 * i + 5) % 16;
-        break;
-      default:
-        f = c ^ (b | ~d), k = (7 * i) % 16;
-        break;
-    }
-    std::uint32_t t = d;
-    d = c, c = b;
-    b = b + Rotl(a + f + kT[i] + x[k], kS[i / 16][i % 4]);
-    a = t;
+  // Step i of round r: a = b + ((a + g(b,c,d) + X[k] + T[i]) <<< s), roles rotating a, d, c, b.
+  auto F = [](std::uint32_t p, std::uint32_t q, std::uint32_t r) { return r ^ (p & (q ^ r)); };
+  auto G = [](std::uint32_t p, std::uint32_t q, std::uint32_t r) { return q ^ (r & (p ^ q)); };
+  auto H = [](std::uint32_t p, std::uint32_t q, std::uint32_t r) { return p ^ q ^ r; };
+  auto I = [](std::uint32_t p, std::uint32_t q, std::uint32_t r) { return q ^ (p | ~r); };
+#define TARVO_MD5_STEP(g, w, p, q, r, k, t, sh) w = p + Rotl(w + g(p, q, r) + x[k] + kT[t], sh)
+#pragma GCC unroll 4
+  for (int i = 0; i < 16; i += 4) {
+    TARVO_MD5_STEP(F, a, b, c, d, i, i, 7);
+    TARVO_MD5_STEP(F, d, a, b, c, i + 1, i + 1, 12);
+    TARVO_MD5_STEP(F, c, d, a, b, i + 2, i + 2, 17);
+    TARVO_MD5_STEP(F, b, c, d, a, i + 3, i + 3, 22);
   }
+#pragma GCC unroll 4
+  for (int i = 16; i < 32; i += 4) {
+    TARVO_MD5_STEP(G, a, b, c, d, (5 * i + 1) % 16, i, 5);
+    TARVO_MD5_STEP(G, d, a, b, c, (5 * i + 6) % 16, i + 1, 9);
+    TARVO_MD5_STEP(G, c, d, a, b, (5 * i + 11) % 16, i + 2, 14);
+    TARVO_MD5_STEP(G, b, c, d, a, (5 * i + 16) % 16, i + 3, 20);
+  }
+#pragma GCC unroll 4
+  for (int i = 32; i < 48; i += 4) {
+    TARVO_MD5_STEP(H, a, b, c, d, (3 * i + 5) % 16, i, 4);
+    TARVO_MD5_STEP(H, d, a, b, c, (3 * i + 8) % 16, i + 1, 11);
+    TARVO_MD5_STEP(H, c, d, a, b, (3 * i + 11) % 16, i + 2, 16);
+    TARVO_MD5_STEP(H, b, c, d, a, (3 * i + 14) % 16, i + 3, 23);
+  }
+#pragma GCC unroll 4
+  for (int i = 48; i < 64; i += 4) {
+    TARVO_MD5_STEP(I, a, b, c, d, (7 * i) % 16, i, 6);
+    TARVO_MD5_STEP(I, d, a, b, c, (7 * i + 7) % 16, i + 1, 10);
+    TARVO_MD5_STEP(I, c, d, a, b, (7 * i + 14) % 16, i + 2, 15);
+    TARVO_MD5_STEP(I, b, c, d, a, (7 * i + 21) % 16, i + 3, 21);
+  }
+#undef TARVO_MD5_STEP
   FState[0] += a, FState[1] += b, FState[2] += c, FState[3] += d;
 }
 
