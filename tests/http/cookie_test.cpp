@@ -298,13 +298,4 @@ TEST(CookieStore, ClientsSharingOneManagerCanAddAndSendAtOnce) {
   EXPECT_LE(manager.CookieCollection().Count(), 40u);
 }
 
-TEST(Cookie, ServerCookieListsWhatItHas) {
-  auto c = ParseServerCookie("a=1; Path=/p; Domain=example; Secure; HttpOnly; Max-Age=30", TNetURI("http://a.example/"),
-                             kNow);
-  ASSERT_NE(c, nullptr);
-  EXPECT_EQ(c->ServerCookie(kNow),
-            "a=1; Path=/p; Domain=example; Secure; HttpOnly; Max-Age=30; Expires=" + DateTimeToInternetStr(kNow + 30));
-  EXPECT_EQ(c->ClientCookie(), "a=1");
-}
-
 }  // namespace
