@@ -1,43 +1,96 @@
-// The seam for authentication schemes: an object that produces the value of an
-// "Authorization" (or "Proxy-Authorization") header for the request being written. The
-// schemes that answer challenges build on this base; Basic is here because a request can
-// ask for it up front.
+// The seam for authentication schemes: an object that reads a server's (or proxy's)
+// challenges, says what to do next, and produces the value of the "Authorization" (or
+// "Proxy-Authorization") header for each request written. The schemes build on this base;
+// Basic is here because a request can ask for it up front, before any challenge.
+//
+// Life of an object: the client creates it for the first 401/407 it can answer, gives it
+// the credentials (AssignUserName/AssignPassword) and the challenge lines (AuthParams), then
+// calls Next until it says wnDoRequest or wnFail; before each request it calls SetRequest
+// and Authentication. A scheme of several steps (NTLM) walks CurrentStep up to Steps.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
+
+#include "http/header_list.h"
 
 namespace tarvo::http {
 
+enum TNetAuthWhatsNext {
+  wnAskTheProgram,  // credentials are missing: ask the program's handler for them
+  wnDoRequest,      // send the request (again) with this object's header
+  wnFail,           // give up
+};
+
 class TNetAuthentication {
 public:
+  TNetAuthentication();
   virtual ~TNetAuthentication() = default;
+  TNetAuthentication(const TNetAuthentication&) = delete;
+  TNetAuthentication& operator=(const TNetAuthentication&) = delete;
+
+  // Back to step 0.
   virtual void Reset() { FCurrentStep = 0; }
   // Told the method and request target before each request is written (Digest needs them).
   virtual void SetRequest(const std::string& /*method*/, const std::string& /*uri*/) {}
+  virtual void AssignUserName(const std::string& name);
+  virtual void AssignPassword(const std::string& password);
   // The header value for the request being written.
   virtual std::string Authentication() = 0;
+  // True when the exchange must keep the connection (the scheme authenticates it).
   virtual bool KeepAlive() const { return false; }
   virtual int Steps() const { return 0; }
-  int CurrentStep() const { return FCurrentStep; }
+
+  TNetAuthWhatsNext Next() { return NextStep(); }
+  // The first challenge line whose scheme word is `scheme` (any case), or empty. The word
+  // must stand alone: "Digest" does not pick a line of a scheme "DigestX".
+  std::string FindChallenge(std::string_view scheme) const;
+
+  // One line per "WWW-Authenticate" / "Proxy-Authenticate" value.
+  TNetHeaderList& AuthParams() { return FAuthParams; }
+  const TNetHeaderList& AuthParams() const { return FAuthParams; }
+  // "Username", "Password" and scheme items ("Authorization", a Basic realm's items, ...);
+  // the authentication manager keeps a copy of these.
+  TNetHeaderList& Params() { return FParams; }
+  const TNetHeaderList& Params() const { return FParams; }
 
   const std::string& Username() const { return FUsername; }
-  void SetUsername(std::string v) { FUsername = std::move(v); }
+  void SetUsername(std::string v) { AssignUserName(v); }
   const std::string& Password() const { return FPassword; }
-  void SetPassword(std::string v) { FPassword = std::move(v); }
+  void SetPassword(std::string v) { AssignPassword(v); }
+  int CurrentStep() const { return FCurrentStep; }
 
 protected:
+  virtual TNetAuthWhatsNext NextStep() = 0;
+
   int FCurrentStep = 0;
+  // Kept apart from FParams so that no header-list folding or trimming touches them.
   std::string FUsername;
   std::string FPassword;
+  TNetHeaderList FAuthParams;
+  TNetHeaderList FParams;
 };
 
-// "Basic " + Base64 of user:password (ASCII).
+// "Basic " + Base64 of user:password (ASCII), one step.
 class TNetBasicAuthentication : public TNetAuthentication {
 public:
   std::string Authentication() override;
   int Steps() const override { return 1; }
+  // The realm of the challenge, without its quotes.
+  const std::string& Realm() const { return FRealm; }
+
+protected:
+  TNetAuthWhatsNext NextStep() override;
+
+private:
+  std::string FRealm;
 };
 
-std::string EncodeBase64(const std::string& bytes);
+// RFC 4648 Base64, standard alphabet with padding.
+std::string EncodeBase64(std::string_view bytes);
+// Strict decoding: false on a character outside the alphabet, a bad length or stray
+// padding. Whitespace is not skipped.
+bool DecodeBase64(std::string_view text, std::string& bytes);
 
 }  // namespace tarvo::http

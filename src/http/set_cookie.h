@@ -1,0 +1,35 @@
+// Reading one "Set-Cookie" value into a TNetCookie, judged against the URI of the response
+// that carried it (RFC 6265 section 5.2, with the choices below):
+//
+//   set-cookie-string = cookie-pair *( ";" cookie-av )     cookie-pair = name "=" value
+//
+// - Name (trimmed) must not be empty; a value in double quotes loses them (and ends at the
+//   next quote). Attribute names ignore case; unknown attributes are ignored.
+// - Max-Age (last one) wins over Expires (last readable one); an integer Expires counts as
+//   seconds from now; zero or fewer seconds mean long expired. No expiry: a session cookie.
+// - Domain: leading "." and any ":port" dropped, lower-cased; the responding host must
+//   domain-match it. Without one the cookie is host-only for the responding host.
+// - Path: one not starting with "/" is replaced by the directory of the responding URI.
+// - A text holding a control character (CR, LF, NUL, ...; tab aside), a name and value
+//   longer than kMaxCookiePairBytes, or an HttpOnly cookie for a scheme other than
+//   http/https is rejected. Attribute values longer than kMaxCookieAttributeBytes are
+//   ignored.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "http/cookie.h"
+
+namespace tarvo::http {
+
+// RFC 6265bis limits: name plus value, and one attribute value. Servers stay far below;
+// the bounds keep one response from planting megabytes that go back with every request.
+inline constexpr std::size_t kMaxCookiePairBytes = 4096;
+inline constexpr std::size_t kMaxCookieAttributeBytes = 1024;
+
+// The cookie, or nullptr when it is rejected. CreatedAt and LastAccessed are `now`.
+std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetURI& uri, TNetDateTime now);
+
+}  // namespace tarvo::http

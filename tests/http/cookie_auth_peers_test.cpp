@@ -1,0 +1,165 @@
+// Cookies and Digest against real servers on 127.0.0.1: nginx setting cookies with
+// add_header and echoing the Cookie header it receives, and apache2 with mod_auth_digest
+// (MD5, qop auth). The exchange is not involved: the tests speak HTTP over a plain socket
+// and let the cookie manager and the scheme do their part.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "http/auth_digest.h"
+#include "http/auth_registry.h"
+#include "http/char_encoding.h"
+#include "http/cookie_manager.h"
+#include "http/message_digest.h"
+#include "real_peers.h"
+
+using namespace tarvo::http;
+using namespace tarvo::http::testing;
+
+namespace {
+
+std::string Md5Hex(const std::string& text) { return LowerCase(TNetHashMessageDigest5().HashStringAsHex(text)); }
+
+// One request on a fresh connection; the whole response as text.
+std::string Exchange(int port, const std::string& request) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string response;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+      response.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return response;
+}
+
+TNetHeaderList Challenges(const std::string& response) {
+  TNetHeaderList head, out;
+  head.SetText(response.substr(0, response.find("\r\n\r\n")));
+  std::vector<std::string> values;
+  head.Extract("WWW-Authenticate", values);
+  for (std::string& v : values) out.Add(std::move(v));
+  return out;
+}
+
+std::string Get(const std::string& path, const std::string& authorization,
+                const TNetHeaderList& extra = TNetHeaderList()) {
+  std::string r = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+  if (!authorization.empty()) r += "Authorization: " + authorization + "\r\n";
+  return r + extra.Text() + "\r\n";
+}
+
+std::string Body(const std::string& response) {
+  std::size_t end = response.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : response.substr(end + 4);
+}
+
+TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
+  if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "nginx is not installed";
+  TTempDir root;
+  TNginxPeer nginx(root.Path(),
+                   "location = /tarvo/Files/main.zip {\n"
+                   "  add_header Set-Cookie \"a=1\";\n"
+                   "  add_header Set-Cookie \"s=2; Path=/; Secure\";\n"
+                   "  add_header Set-Cookie \"d=3; Path=/; Max-Age=60\";\n"
+                   "  add_header Set-Cookie \"gone=1; Path=/\";\n"
+                   "  add_header Set-Cookie \"x=1; Domain=other.example\";\n"
+                   "  return 200 \"ok\"; }\n"
+                   "location = /tarvo/Files/upgrade.zip {\n"
+                   "  add_header Set-Cookie \"gone=; Path=/; Max-Age=0\";\n"
+                   "  return 200 \"$http_cookie\"; }\n"
+                   "location = /echo/ { return 200 \"$http_cookie\"; }\n");
+  ASSERT_TRUE(nginx.Ok());
+  TNetCookieManager manager;
+  auto get = [&](const std::string& path) {
+    const TNetURI uri(nginx.Base() + path);
+    TNetHeaderList cookie;
+    manager.AddCookieHeader(cookie, uri);
+    std::string response = Exchange(nginx.Port(), Get(path, "", cookie));
+    TNetHeaderList head;
+    head.SetText(response.substr(0, response.find("\r\n\r\n")));
+    manager.AddServerCookies(head, uri);
+    return Body(response);
+  };
+  EXPECT_EQ(get("/tarvo/Files/main.zip"), "ok");
+  EXPECT_EQ(manager.CookieCollection().Count(), 4u);               // the foreign domain is refused
+  EXPECT_EQ(get("/tarvo/Files/upgrade.zip"), "a=1; d=3; gone=1");  // not the Secure one
+  EXPECT_EQ(get("/echo/"), "d=3");
+}
+
+class ApacheDigest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!Executable("/usr/sbin/apache2") || !std::filesystem::exists("/usr/lib/apache2/modules/mod_auth_digest.so"))
+      GTEST_SKIP() << "apache2 with mod_auth_digest is not installed";
+    const std::string& d = FDir.Path();
+    FDir.WriteFile("htdocs/secret/x.txt", "granted\n");
+    // htdigest's line: user:realm:MD5(user:realm:password).
+    FDir.WriteFile("digest.pw", "Mufasa:arvo:" + Md5Hex("Mufasa:arvo:Circle Of Life") + "\n");
+    for (int attempt = 0; attempt < 3 && FPort == 0; ++attempt) {
+      int port = FreeLoopbackPort();
+      std::string modules = "/usr/lib/apache2/modules/";
+      FDir.WriteFile(
+          "httpd.conf",
+          "ServerRoot " + d + "\nListen 127.0.0.1:" + std::to_string(port) + "\nPidFile " + d +
+              "/httpd.pid\nErrorLog " + d + "/error.log\nServerName localhost\n" + "LoadModule mpm_event_module " +
+              modules + "mod_mpm_event.so\n" + "LoadModule authn_core_module " + modules + "mod_authn_core.so\n" +
+              "LoadModule authn_file_module " + modules + "mod_authn_file.so\n" + "LoadModule authz_core_module " +
+              modules + "mod_authz_core.so\n" + "LoadModule authz_user_module " + modules + "mod_authz_user.so\n" +
+              "LoadModule auth_digest_module " + modules + "mod_auth_digest.so\n" + "DocumentRoot " + d +
+              "/htdocs\n<Location /secret/>\n AuthType Digest\n AuthName \"arvo\"\n"
+              " AuthDigestProvider file\n AuthUserFile " +
+              d + "/digest.pw\n Require valid-user\n</Location>\n");
+      if (FProcess.Start({"/usr/sbin/apache2", "-f", d + "/httpd.conf", "-DFOREGROUND"}, d + "/out.log") &&
+          WaitForPort(port, 10000))
+        FPort = port;
+      else
+        FProcess.Stop();
+    }
+    ASSERT_NE(FPort, 0) << "apache2 did not start";
+  }
+
+  TTempDir FDir;
+  TPeerProcess FProcess;
+  int FPort = 0;
+};
+
+TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
+  const std::string path = "/secret/x.txt";
+  std::string first = Exchange(FPort, Get(path, ""));
+  ASSERT_EQ(first.compare(0, 12, "HTTP/1.1 401"), 0) << first;
+  TNetHeaderList challenges = Challenges(first);
+  TNetAuthenticationClass cls = FindAuthClassForChallenges(challenges);
+  ASSERT_EQ(cls, FindAuthClass("Digest"));
+  auto auth = cls();
+  auth->AssignUserName("Mufasa");
+  auth->AssignPassword("Circle Of Life");
+  for (std::size_t i = 0; i < challenges.Count(); ++i) auth->AuthParams().Add(challenges[i]);
+  for (const char* nc : {"nc=00000001", "nc=00000002"}) {
+    ASSERT_EQ(auth->Next(), wnDoRequest);
+    auth->SetRequest("GET", path);
+    std::string header = auth->Authentication();
+    EXPECT_NE(header.find(nc), std::string::npos) << header;
+    std::string answer = Exchange(FPort, Get(path, header));
+    EXPECT_EQ(answer.compare(0, 12, "HTTP/1.1 200"), 0) << answer.substr(0, 200);
+    EXPECT_NE(answer.find("granted"), std::string::npos);
+  }
+  TNetDigestAuthentication wrong;
+  wrong.AssignUserName("Mufasa");
+  wrong.AssignPassword("circle of life");
+  for (std::size_t i = 0; i < challenges.Count(); ++i) wrong.AuthParams().Add(challenges[i]);
+  ASSERT_EQ(wrong.Next(), wnDoRequest);
+  wrong.SetRequest("GET", path);
+  EXPECT_EQ(Exchange(FPort, Get(path, wrong.Authentication())).compare(0, 12, "HTTP/1.1 401"), 0);
+}
+
+}  // namespace
