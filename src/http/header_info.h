@@ -96,6 +96,8 @@ public:
   // The active authentication object, owned by the request; may be null.
   TNetAuthentication* Authentication() const { return FAuthentication.get(); }
   void SetAuthentication(std::unique_ptr<TNetAuthentication> auth) { FAuthentication = std::move(auth); }
+  // The owning slot itself, for the authorization step that creates the object.
+  std::unique_ptr<TNetAuthentication>& AuthenticationSlot() { return FAuthentication; }
 
 protected:
   std::string FAccept, FAcceptCharSet, FAcceptEncoding, FAcceptLanguage, FExpect, FFrom;
@@ -142,6 +144,7 @@ public:
   void SetBasicAuthentication(bool v) { FBasicByDefault = v; }
   TNetAuthentication* Authentication() const { return FAuthentication.get(); }
   void SetAuthentication(std::unique_ptr<TNetAuthentication> auth) { FAuthentication = std::move(auth); }
+  std::unique_ptr<TNetAuthentication>& AuthenticationSlot() { return FAuthentication; }
   // Writes "Proxy-Authorization" into the headers when there is something to send.
   void SetHeaders(TNetHeaderList& headers);
 

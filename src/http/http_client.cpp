@@ -1,8 +1,10 @@
 #include "http/http_client.h"
 
+#include "core/file_stream.h"
 #include "core/memory_stream.h"
 #include "core/resource_string.h"
 #include "http/capped_stream.h"
+#include "http/cookie_manager.h"
 #include "http/form_encoding.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
@@ -96,6 +98,22 @@ std::string TNetCustomHTTP::Post(const std::string& url, const std::vector<std::
   if (Request().ContentType().empty()) Request().SetContentType("application/x-www-form-urlencoded");
   Post(url, source, response);
   return DecodeResponseText(response.DataString(), Response());
+}
+
+std::string TNetCustomHTTP::Post(const std::string& url, core::TStream& source) {
+  TNetLimitedMemoryStream response(kMaxTextBodyBytes);
+  Post(url, source, response);
+  return DecodeResponseText(response.DataString(), Response());
+}
+
+void TNetCustomHTTP::Post(const std::string& url, const std::filesystem::path& sourceFile, core::TStream& response) {
+  core::TFileStream source(sourceFile.string(), core::fmOpenRead | core::fmShareDenyWrite);
+  Post(url, source, response);
+}
+
+std::string TNetCustomHTTP::Post(const std::string& url, const std::filesystem::path& sourceFile) {
+  core::TFileStream source(sourceFile.string(), core::fmOpenRead | core::fmShareDenyWrite);
+  return Post(url, source);
 }
 
 void TNetCustomHTTP::Put(const std::string& url, core::TStream& source, core::TStream& response) {
@@ -397,9 +415,10 @@ void TNetCustomHTTP::ConnectTunnel() {
       tunnel->Response().SetResponseText("HTTP/1.0 200 OK");
       tunnel->Response().SetConnection("close");
     } else {
+      // The proxy's own answer: cookies in it are not the target's and are not stored,
+      // or a proxy could plant them for a site it only carries the bytes of.
       tunnel->Response().SetResponseText(line);
       tunnel->RetrieveHeaders(FMaxHeaderLines);
-      if (FAllowCookies) ProcessCookies(tunnel->Response());
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -447,6 +466,7 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
 
 void TNetCustomHTTP::DoOnDisconnected() {
   FTunnelTarget.clear();
+  HandOverAuthentication();
   // A finished proxy authentication cannot serve the next connection.
   if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())
     auth->Reset();

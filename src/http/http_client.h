@@ -8,12 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/stream.h"
+#include "http/auth_registry.h"
 #include "http/header_info.h"
 #include "http/http_protocol.h"
 #include "http/http_types.h"
@@ -24,11 +26,20 @@ namespace tarvo::http {
 
 class TNetCustomHTTP;
 class TNetBodySource;
+class TNetCookieManager;
+class TNetAuthenticationManager;
 
 using TNetHeadersAvailableEvent =
     std::function<void(TNetCustomHTTP* Sender, TNetHeaderList& AHeaders, bool& VContinue)>;
 using TNetRedirectEvent = std::function<void(TNetCustomHTTP* Sender, std::string& dest, int& NumRedirect,
                                              bool& Handled, std::string& VMethod)>;
+// May change the scheme class chosen from the challenges (nullptr refuses).
+using TNetSelectAuthorizationHTTPEvent = std::function<void(
+    TNetCustomHTTP* Sender, TNetAuthenticationClass& AuthenticationClass, const TNetHeaderList& AuthInfo)>;
+// Asked for credentials when a scheme lacks them: set them on Authentication (Username,
+// Password) and Handled to true to go on.
+using TNetAuthorizationHTTPEvent =
+    std::function<void(TNetCustomHTTP* Sender, TNetAuthentication* Authentication, bool& Handled)>;
 
 class TNetCustomHTTP : public net::TNetTCPClientCustom {
 public:
@@ -46,6 +57,11 @@ public:
   // Form fields ("name=value" lines), encoded per HTTPOptions, posted as
   // application/x-www-form-urlencoded.
   std::string Post(const std::string& url, const std::vector<std::string>& fields);
+  // The source stream posted as it is; the answer as text, decoded with its charset.
+  std::string Post(const std::string& url, core::TStream& source);
+  // The file's bytes posted as they are (read as a stream, not loaded whole).
+  void Post(const std::string& url, const std::filesystem::path& sourceFile, core::TStream& response);
+  std::string Post(const std::string& url, const std::filesystem::path& sourceFile);
   void Put(const std::string& url, core::TStream& source, core::TStream& response);
   void Delete(const std::string& url);
   void Options(const std::string& url);
@@ -85,8 +101,20 @@ public:
   INetDecompressor* Compressor() const { return FCompressor; }
   void SetCompressor(INetDecompressor* c) { FCompressor = c; }
 
+  // Cookies are kept in this manager (not owned). Without one, the first response makes
+  // a manager the client owns, freed with the client or when another is assigned.
+  TNetCookieManager* CookieManager() const { return FCookieManager; }
+  void SetCookieManager(TNetCookieManager* manager);
+  // Receives each completed authentication when its connection closes (not owned).
+  TNetAuthenticationManager* AuthenticationManager() const { return FAuthenticationManager; }
+  void SetAuthenticationManager(TNetAuthenticationManager* manager);
+
   TNetHeadersAvailableEvent OnHeadersAvailable;
   TNetRedirectEvent OnRedirect;
+  TNetSelectAuthorizationHTTPEvent OnSelectAuthorization;
+  TNetSelectAuthorizationHTTPEvent OnSelectProxyAuthorization;
+  TNetAuthorizationHTTPEvent OnAuthorization;
+  TNetAuthorizationHTTPEvent OnProxyAuthorization;
 
   // Where credentials may go. Proxy credentials only on a request the proxy itself reads
   // (one sent to it in absolute form, or the CONNECT that opens a tunnel), never on the
@@ -114,22 +142,19 @@ protected:
   // body straight into its destination.
   std::unique_ptr<net::TNetIOHandler> MakeClientIOHandler() override;
 
-  // Seams for cookies and authentication, filled in by the classes that provide them.
-  // Called after the headers of each response are read.
-  virtual void ProcessCookies(TNetHTTPResponse& /*response*/) {}
+  // Cookies and authentication (http_client_auth.cpp). Stores the response's cookies,
+  // judged against the current target: the one that sent them.
+  virtual void ProcessCookies(TNetHTTPResponse& response);
   // Adds a "Cookie" header for the target to the request's headers.
-  virtual void AddCookieHeader(TNetHeaderList& /*headers*/, const TNetURI& /*target*/) {}
+  virtual void AddCookieHeader(TNetHeaderList& headers, const TNetURI& target);
   // 401 / 407: true when the request is to be sent again with credentials.
-  virtual bool DoOnAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& /*response*/) {
-    ++FAuthRetries;
-    return false;
-  }
-  virtual bool DoOnProxyAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& /*response*/) {
-    ++FAuthProxyRetries;
-    return false;
-  }
+  virtual bool DoOnAuthorization(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  virtual bool DoOnProxyAuthorization(TNetHTTPRequest& request, TNetHTTPResponse& response);
+  // A completed authentication goes to the manager when its connection closes.
+  void HandOverAuthentication();
 
   void DoOnDisconnected() override;
+  void Notification(core::TComponent* component, core::TOperation operation) override;
 
   // Endpoint, connection, request line and headers, request body.
   TNetHTTPConnectionType SelectEndpoint();
@@ -179,6 +204,9 @@ protected:
   bool FHandleRedirects = false;
   TNetHTTPOptions FOptions = hoForceEncodeParams;
   INetDecompressor* FCompressor = nullptr;
+  TNetCookieManager* FCookieManager = nullptr;
+  std::unique_ptr<TNetCookieManager> FImplicitCookieManager;  // set when FCookieManager is our own
+  TNetAuthenticationManager* FAuthenticationManager = nullptr;
 
 private:
   friend class TNetBodySource;

@@ -90,7 +90,16 @@ bool TNetHTTPResponse::KeepAlive() {
   if (FHTTP->IOHandler() != nullptr && FHTTP->Connected()) FHTTP->IOHandler()->CheckForDisconnect(false);
   if (!FHTTP->Connected()) return false;
   std::string connection(Trim(FConnection.empty() ? FProxyConnection : FConnection));
-  if (FHTTP->ProtocolVersion() == pv1_0) return SameText(connection, "KEEP-ALIVE");
+  if (FHTTP->ProtocolVersion() == pv1_0) {
+    if (SameText(connection, "KEEP-ALIVE")) return true;
+    // A scheme that authenticates the connection itself (NTLM) runs its steps on one
+    // connection: an HTTP/1.1 server that did not say "close" keeps it for us.
+    TNetAuthentication* server = FHTTP->Request().Authentication();
+    TNetAuthentication* proxy = FHTTP->ProxyParams().Authentication();
+    bool authKeeps = (server != nullptr && server->KeepAlive()) || (proxy != nullptr && proxy->KeepAlive());
+    return authKeeps && FResponseVersion == pv1_1 && !SameText(connection, "CLOSE") &&
+           !SameText(Trim(FProxyConnection), "CLOSE");
+  }
   if (SameText(connection, "CLOSE")) return false;
   if (SameText(Trim(FProxyConnection), "CLOSE")) return false;
   // An HTTP/1.0 server closes after its response unless it said otherwise; reusing the

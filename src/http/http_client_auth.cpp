@@ -1,0 +1,104 @@
+// The client's cookies and credentials: the cookie store it keeps (its own or one it is
+// given), the server and proxy authorization steps run for a 401 or 407, and the hand-over
+// of a completed authentication when its connection closes.
+#include "http/auth_manager.h"
+#include "http/auth_step.h"
+#include "http/cookie_manager.h"
+#include "http/http_client.h"
+
+namespace tarvo::http {
+
+void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager) {
+  if (manager == FCookieManager) return;
+  if (FCookieManager != nullptr && !FImplicitCookieManager) RemoveFreeNotification(FCookieManager);
+  FImplicitCookieManager.reset();
+  FCookieManager = manager;
+  if (manager != nullptr) FreeNotification(manager);
+}
+
+void TNetCustomHTTP::SetAuthenticationManager(TNetAuthenticationManager* manager) {
+  if (manager == FAuthenticationManager) return;
+  if (FAuthenticationManager != nullptr) RemoveFreeNotification(FAuthenticationManager);
+  FAuthenticationManager = manager;
+  if (manager != nullptr) FreeNotification(manager);
+}
+
+void TNetCustomHTTP::Notification(core::TComponent* component, core::TOperation operation) {
+  if (operation == core::opRemove && component != nullptr) {
+    if (component == FCookieManager && !FImplicitCookieManager) FCookieManager = nullptr;
+    if (component == FAuthenticationManager) FAuthenticationManager = nullptr;
+  }
+  net::TNetTCPClientCustom::Notification(component, operation);
+}
+
+void TNetCustomHTTP::ProcessCookies(TNetHTTPResponse& response) {
+  if (FCookieManager == nullptr) {
+    FImplicitCookieManager = std::make_unique<TNetCookieManager>();
+    FCookieManager = FImplicitCookieManager.get();
+  }
+  FCookieManager->AddServerCookies(response.RawHeaders(), FURI);
+}
+
+void TNetCustomHTTP::AddCookieHeader(TNetHeaderList& headers, const TNetURI& target) {
+  if (FCookieManager != nullptr) FCookieManager->AddCookieHeader(headers, target);
+}
+
+bool TNetCustomHTTP::DoOnAuthorization(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+  std::string username = request.Username(), password = request.Password();
+  bool basic = request.BasicAuthentication();
+  bool answered = false;
+  TNetAuthStep step;
+  step.Retries = &FAuthRetries;
+  step.Challenges = &response.WWWAuthenticate();
+  step.Authentication = &request.AuthenticationSlot();
+  step.Username = &username;
+  step.Password = &password;
+  step.BasicAuthentication = &basic;
+  if (OnSelectAuthorization)
+    step.OnSelectAuthorization = [this](TNetAuthenticationClass& cls, const TNetHeaderList& info) {
+      OnSelectAuthorization(this, cls, info);
+    };
+  if (OnAuthorization)
+    step.OnAuthorization = [this, &answered](TNetAuthentication* auth, bool& handled) {
+      OnAuthorization(this, auth, handled);
+      answered = answered || handled;
+    };
+  bool again = RunAuthorizationStep(step);
+  request.SetUsername(username);
+  request.SetPassword(password);
+  request.SetBasicAuthentication(basic);
+  // Credentials the program gave when asked for this target belong to it, also when a
+  // redirect led here from the origin the call began with.
+  if (answered) FCredentialOrigin = OriginOf(FURI);
+  return again;
+}
+
+bool TNetCustomHTTP::DoOnProxyAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& response) {
+  std::string username = FProxyParameters.ProxyUsername(), password = FProxyParameters.ProxyPassword();
+  TNetAuthStep step;
+  step.Proxy = true;
+  step.Retries = &FAuthProxyRetries;
+  step.Challenges = &response.ProxyAuthenticate();
+  step.Authentication = &FProxyParameters.AuthenticationSlot();
+  step.Username = &username;
+  step.Password = &password;
+  if (OnSelectProxyAuthorization)
+    step.OnSelectAuthorization = [this](TNetAuthenticationClass& cls, const TNetHeaderList& info) {
+      OnSelectProxyAuthorization(this, cls, info);
+    };
+  if (OnProxyAuthorization)
+    step.OnAuthorization = [this](TNetAuthentication* auth, bool& handled) { OnProxyAuthorization(this, auth, handled); };
+  bool again = RunAuthorizationStep(step);
+  FProxyParameters.SetProxyUsername(username);
+  FProxyParameters.SetProxyPassword(password);
+  return again;
+}
+
+void TNetCustomHTTP::HandOverAuthentication() {
+  std::unique_ptr<TNetAuthentication>& auth = Request().AuthenticationSlot();
+  if (!auth || auth->CurrentStep() != auth->Steps()) return;
+  if (FAuthenticationManager != nullptr) FAuthenticationManager->AddAuthentication(*auth, FURI);
+  auth.reset();
+}
+
+}  // namespace tarvo::http
