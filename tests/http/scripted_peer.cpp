@@ -87,6 +87,7 @@ void TLoopbackServer::Run() {
     if (::poll(&p, 1, 50) <= 0) continue;
     int fd = ::accept(FListen, nullptr, nullptr);
     if (fd < 0) continue;
+    ++FConnections;
     TRequestCounter counter;
     bool open = true;
     while (open && !FStop) {

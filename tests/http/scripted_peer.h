@@ -53,6 +53,8 @@ public:
   ~TLoopbackServer();
   int Port() const { return FPort; }
   std::string Received();
+  // Connections accepted so far.
+  int Connections() const { return FConnections; }
 
 private:
   void Run();
@@ -61,6 +63,7 @@ private:
   std::vector<TScriptedResponse> FResponses;
   std::thread FThread;
   std::atomic<bool> FStop{false};
+  std::atomic<int> FConnections{0};
   std::string FReceived;
   std::mutex* FMutex;
 };

@@ -2,6 +2,12 @@
 //
 //   netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]
 //              [--connect-timeout SECONDS] [--read-timeout SECONDS]
+//              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]]
+//
+// Credentials answer the server's (or proxy's) challenge: Basic, Digest or NTLM. They may
+// also come from NETGET_USER and NETGET_PROXY_USER; without a password they are asked for
+// on the terminal, so that a password need not show in the process list. Cookies the
+// server sets are sent back on the redirects that follow.
 //
 // A progress bar is drawn on stderr when stderr is a terminal. The body goes to a temporary
 // file beside FILE, which replaces FILE only when the whole download succeeded: a failed
@@ -11,19 +17,22 @@
 // each wait for data are limited (30 and 60 seconds unless changed; 0 means no limit).
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "http/authentication.h"
 #include "http/header_info.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
@@ -43,13 +52,16 @@ struct TOptions {
   bool Follow = false;
   bool HTTP10 = false;
   bool Verbose = false;
+  std::string User;       // USER[:PASSWORD]
+  std::string ProxyUser;
   int ConnectTimeoutMS = 30000;
   int ReadTimeoutMS = 60000;
 };
 
 int Usage() {
   std::cerr << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
-               "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n";
+               "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
+               "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]]\n";
   return 2;
 }
 
@@ -78,6 +90,10 @@ bool ParseArgs(int argc, char** argv, TOptions& o) {
       if (!ParseSeconds(argv[++i], o.ReadTimeoutMS)) return false;
     } else if (a == "--proxy" && i + 1 < argc) {
       o.Proxy = argv[++i];
+    } else if ((a == "--user" || a == "--proxy-user") && i + 1 < argc) {
+      (a == "--user" ? o.User : o.ProxyUser) = argv[++i];
+      // The argument stays readable in /proc for as long as we run: blank the password.
+      if (char* colon = std::strchr(argv[i], ':')) std::memset(colon + 1, '*', std::strlen(colon + 1));
     } else if (a == "--follow") {
       o.Follow = true;
     } else if (a == "--http1.0") {
@@ -91,6 +107,41 @@ bool ParseArgs(int argc, char** argv, TOptions& o) {
     }
   }
   return !o.URL.empty();
+}
+
+// A password read from the terminal without echo; empty when there is no terminal.
+std::string AskPassword(const std::string& prompt) {
+  int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (tty < 0) return {};
+  termios saved{};
+  bool quiet = ::tcgetattr(tty, &saved) == 0;
+  if (quiet) {
+    termios silent = saved;
+    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(tty, TCSAFLUSH, &silent);
+  }
+  [[maybe_unused]] ssize_t w = ::write(tty, prompt.data(), prompt.size());
+  std::string password;
+  for (char c; ::read(tty, &c, 1) == 1 && c != '\n' && c != '\r';) password += c;
+  if (quiet) ::tcsetattr(tty, TCSAFLUSH, &saved);
+  w = ::write(tty, "\n", 1);
+  ::close(tty);
+  return password;
+}
+
+// USER[:PASSWORD] from the option, else from the environment variable; a missing password
+// is asked for. False when neither gives a user.
+bool Credentials(const std::string& option, const char* variable, const char* what, std::string& user,
+                 std::string& password) {
+  std::string text = option;
+  if (text.empty())
+    if (const char* env = std::getenv(variable)) text = env;
+  if (text.empty()) return false;
+  std::size_t colon = text.find(':');
+  user = text.substr(0, colon);
+  password = colon == std::string::npos ? AskPassword(std::string(what) + " password for " + user + ": ")
+                                        : text.substr(colon + 1);
+  return true;
 }
 
 std::string Size(std::int64_t bytes) {
@@ -261,6 +312,25 @@ int main(int argc, char** argv) {
     client.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
     client.ProxyParams().SetProxyPort(static_cast<int>(port));
   }
+
+  std::string user, password;
+  if (Credentials(options.User, "NETGET_USER", "Server", user, password)) {
+    client.Request().SetUsername(user);
+    client.Request().SetPassword(password);
+  }
+  std::string proxyUser, proxyPassword;
+  if (Credentials(options.ProxyUser, "NETGET_PROXY_USER", "Proxy", proxyUser, proxyPassword)) {
+    client.ProxyParams().SetProxyUsername(proxyUser);
+    client.ProxyParams().SetProxyPassword(proxyPassword);
+    // Proxy credentials go out only when the program answers for them.
+    client.OnProxyAuthorization = [&](http::TNetCustomHTTP*, http::TNetAuthentication* auth, bool& handled) {
+      auth->SetUsername(proxyUser);
+      auth->SetPassword(proxyPassword);
+      handled = true;
+    };
+  }
+  // A challenge is answered within the one call; without credentials it ends in the error.
+  client.SetHTTPOptions(client.HTTPOptions() | http::hoInProcessAuth);
 
   TProgressBar bar;
   if (::isatty(2)) {

@@ -1,0 +1,227 @@
+// The exchange answering challenges and keeping cookies, against scripted servers on
+// 127.0.0.1: what goes on the wire, on which connection, for which host, and where it stops.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "core/memory_stream.h"
+#include "http/cookie_manager.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
+#include "real_peers.h"
+#include "scripted_peer.h"
+
+using namespace tarvo;
+using namespace tarvo::http;
+using namespace tarvo::http::testing;
+
+namespace {
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::vector<TScriptedResponse> Repeat(const std::string& response, int times) {
+  return std::vector<TScriptedResponse>(static_cast<std::size_t>(times), TScriptedResponse{response});
+}
+
+// A server or proxy that challenges every request, whatever credentials come.
+struct TEndlessCase {
+  const char* Name;
+  bool Proxy;
+  bool InProcess;
+  int Requests;  // sent in the one call
+  bool Raises;   // else the call returns the challenge with its page
+};
+
+class EndlessChallenge : public ::testing::TestWithParam<TEndlessCase> {};
+
+TEST_P(EndlessChallenge, StopsAfterTheRetryLimitWithTheStatus) {
+  const TEndlessCase& c = GetParam();
+  const std::string status = c.Proxy ? "HTTP/1.1 407 Proxy Authentication Required" : "HTTP/1.1 401 Unauthorized";
+  const std::string challenge = c.Proxy ? "Proxy-Authenticate" : "WWW-Authenticate";
+  TLoopbackServer server([&](int) {
+    return Repeat(status + "\r\n" + challenge + ": Basic realm=\"r\"\r\nContent-Length: 4\r\n\r\npage", 8);
+  });
+  TNetHTTP http;
+  std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/x";
+  if (c.Proxy) {
+    http.ProxyParams().SetProxyServer("127.0.0.1");
+    http.ProxyParams().SetProxyPort(server.Port());
+    http.OnProxyAuthorization = [](TNetCustomHTTP*, TNetAuthentication* auth, bool& handled) {
+      auth->SetUsername("pu");
+      auth->SetPassword("pp");
+      handled = true;
+    };
+    url = "http://origin.invalid/x";
+  } else {
+    http.Request().SetUsername("u");
+    http.Request().SetPassword("p");
+  }
+  if (c.InProcess) http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  core::TMemoryStream out;
+  try {
+    http.Get(url, out);
+    EXPECT_FALSE(c.Raises);
+    EXPECT_EQ(out.DataString(), "page");
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_TRUE(c.Raises);
+    EXPECT_EQ(e.Message(), status);
+    EXPECT_EQ(e.ErrorCode(), c.Proxy ? 407 : 401);
+    EXPECT_EQ(out.Size(), 0);
+  }
+  EXPECT_EQ(c.Proxy ? http.AuthProxyRetries() : http.AuthRetries(), c.Requests == 1 ? 1 : 3);
+  const std::string received = server.Received();
+  EXPECT_EQ(Count(received, "GET "), c.Requests);
+  // Every request after the first answers the challenge.
+  const std::string header = c.Proxy ? "Proxy-Authorization: Basic cHU6cHA=" : "Authorization: Basic dTpw";
+  EXPECT_EQ(Count(received, header), c.Requests - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EndlessChallenge,
+                         ::testing::Values(TEndlessCase{"Server", false, true, 4, true},
+                                           TEndlessCase{"Proxy", true, true, 4, true},
+                                           TEndlessCase{"ServerOneCallOneRound", false, false, 1, false},
+                                           TEndlessCase{"ProxyOneCallOneRound", true, false, 1, false}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// A Type 2 message: signature, type, empty target name, flags, the server nonce.
+std::string NTLMChallengeLine() {
+  std::string m(48, '\0');
+  m.replace(0, 8, std::string("NTLMSSP\0", 8));
+  m[8] = 2;
+  m[16] = 48;
+  m[20] = 0x01, m[21] = 0x02;
+  for (int i = 0; i < 8; ++i) m[24 + i] = static_cast<char>(0x11 * (i + 1));
+  m[44] = 48;
+  return "NTLM " + EncodeBase64(m);
+}
+
+// NTLM authenticates the connection: the Type 1, the challenge and the Type 3 must travel
+// on one, also for an HTTP/1.0 POST, which otherwise closes after each response.
+TEST(NTLMExchange, ThreeStepsOnOneKeptConnection) {
+  for (bool post : {false, true}) {
+    SCOPED_TRACE(post ? "POST" : "GET");
+    auto responses = [](int) {
+      return std::vector<TScriptedResponse>{
+          {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: NTLM\r\nContent-Length: 0\r\n\r\n"},
+          {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: " + NTLMChallengeLine() + "\r\nContent-Length: 0\r\n\r\n"},
+          {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
+    };
+    TLoopbackServer server(responses);
+    TNetHTTP http;
+    http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+    http.Request().SetUsername("DOM\\user");
+    http.Request().SetPassword("SecREt01");
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/ntlm";
+    if (post) {
+      core::TMemoryStream source(std::vector<std::uint8_t>{'a', '=', '1'});
+      EXPECT_EQ(http.Post(url, source), "ok");
+    } else {
+      EXPECT_EQ(http.Get(url), "ok");
+    }
+    EXPECT_EQ(server.Connections(), 1);
+    const std::string received = server.Received();
+    EXPECT_EQ(Count(received, "Authorization: NTLM TlRMTVNTUAABAAAA"), 1);  // Type 1
+    EXPECT_EQ(Count(received, "Authorization: NTLM TlRMTVNTUAADAAAA"), 1);  // Type 3
+    EXPECT_EQ(Count(received, "\r\n\r\na=1"), post ? 3 : 0);  // the body each time
+
+    // curl speaks the same first two steps: the header name, the scheme, the message type.
+    std::string curl = FindProgram("curl");
+    if (!post && !curl.empty()) {
+      // curl starts with its Type 1 unasked.
+      TLoopbackServer peer([&](int port) {
+        std::vector<TScriptedResponse> r = responses(port);
+        r.erase(r.begin());
+        return r;
+      });
+      std::string command = curl + " -s -o /dev/null --ntlm -u 'DOM\\user:SecREt01' http://127.0.0.1:" +
+                            std::to_string(peer.Port()) + "/ntlm";
+      EXPECT_EQ(std::system(command.c_str()), 0);
+      EXPECT_EQ(peer.Connections(), 1);
+      EXPECT_EQ(Count(peer.Received(), "Authorization: NTLM TlRMTVNTUAABAAAA"), 1);
+      EXPECT_EQ(Count(peer.Received(), "Authorization: NTLM TlRMTVNTUAADAAAA"), 1);
+    }
+  }
+}
+
+// A redirect to another host: what the first host set or was given stays with it, and the
+// cookie the second host sets is its own, not the first host's.
+TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
+  TLoopbackServer far([](int) {
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 200 OK\r\nSet-Cookie: far=1\r\nContent-Length: 2\r\n\r\nok"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  TLoopbackServer near([&](int port) {
+    std::string self = "http://127.0.0.1:" + std::to_string(port);
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 302 Found\r\nSet-Cookie: near=1\r\nLocation: http://localhost:" + std::to_string(far.Port()) +
+         "/land\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  TNetHTTP http;
+  http.SetHandleRedirects(true);
+  http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  http.Request().SetUsername("u");
+  http.Request().SetPassword("p");
+  const std::string nearURL = "http://127.0.0.1:" + std::to_string(near.Port());
+  EXPECT_EQ(http.Get(nearURL + "/start"), "ok");
+  ASSERT_NE(http.CookieManager(), nullptr);
+  TNetCookies& cookies = http.CookieManager()->CookieCollection();
+  ASSERT_EQ(cookies.Count(), 2u);
+  EXPECT_NE(cookies.GetCookieByNameAndDomain("far", "localhost"), nullptr);
+  EXPECT_NE(cookies.GetCookieByNameAndDomain("near", "127.0.0.1"), nullptr);
+
+  http.Get(nearURL + "/again");
+  http.Get("http://localhost:" + std::to_string(far.Port()) + "/again");
+  const std::string nearSaw = near.Received(), farSaw = far.Received();
+  EXPECT_EQ(Count(nearSaw, "Authorization: Basic dTpw"), 1);
+  EXPECT_EQ(Count(farSaw, "Authorization"), 0);
+  EXPECT_EQ(Count(nearSaw, "Cookie: near=1\r\n"), 1);
+  EXPECT_EQ(Count(farSaw, "Cookie: far=1\r\n"), 1);
+  EXPECT_EQ(Count(nearSaw, "far=1"), 0);
+  EXPECT_EQ(Count(farSaw, "near=1"), 0);
+}
+
+// A proxy's answer to CONNECT is not the tunnelled site's: cookies in it are not stored.
+TEST(TunnelExchange, CookiesFromTheProxyAnswerAreNotStored) {
+  TLoopbackServer proxy([](int) {
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 200 Connection established\r\nSet-Cookie: planted=1\r\n\r\n"
+         "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  TNetHTTP http;
+  http.ProxyParams().SetProxyServer("127.0.0.1");
+  http.ProxyParams().SetProxyPort(proxy.Port());
+  http.SetHTTPOptions(http.HTTPOptions() | hoNonSSLProxyUseConnectVerb);
+  core::TMemoryStream out;
+  http.Get("http://site.invalid/x", out);
+  EXPECT_EQ(http.ResponseCode(), 200);
+  EXPECT_TRUE(http.CookieManager() == nullptr || http.CookieManager()->CookieCollection().Count() == 0);
+}
+
+// The text and file forms of Post send the same bytes as the stream form.
+TEST(PostForms, TextAndFileSendTheSourceAsItIs) {
+  TTempDir dir;
+  const std::string body(70000, 'x');
+  dir.WriteFile("body.bin", body);
+  TLoopbackServer server([](int) { return Repeat("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone", 2); });
+  TNetHTTP http;
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/p";
+  EXPECT_EQ(http.Post(url, std::filesystem::path(dir.Path() + "/body.bin")), "done");
+  core::TMemoryStream response;
+  http.Post(url, std::filesystem::path(dir.Path() + "/body.bin"), response);
+  EXPECT_EQ(response.DataString(), "done");
+  std::string received = server.Received();
+  EXPECT_EQ(Count(received, "Content-Length: 70000\r\n"), 2) << received.substr(0, 400);
+  EXPECT_EQ(Count(received, "\r\n\r\n" + body), 2);
+  EXPECT_THROW(http.Post(url, std::filesystem::path(dir.Path() + "/missing")), core::Exception);
+}
+
+}  // namespace
