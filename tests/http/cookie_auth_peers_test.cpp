@@ -1,19 +1,26 @@
-// Cookies and Digest against real servers on 127.0.0.1: nginx setting cookies with
-// add_header and echoing the Cookie header it receives, and apache2 with mod_auth_digest
-// (MD5, qop auth). The exchange is not involved: the tests speak HTTP over a plain socket
-// and let the cookie manager and the scheme do their part.
+// Cookies and credentials against real servers on 127.0.0.1: nginx setting cookies with
+// add_header and echoing the Cookie header it receives, nginx with auth_basic, and apache2
+// with mod_auth_digest (MD5, qop auth). First the pieces alone over a plain socket, then
+// the client and netget answering the same servers.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "http/auth_digest.h"
 #include "http/auth_registry.h"
 #include "http/char_encoding.h"
 #include "http/cookie_manager.h"
+#include "http/http_client.h"
+#include "http/http_exception.h"
 #include "http/message_digest.h"
 #include "real_peers.h"
 
@@ -133,6 +140,25 @@ protected:
   int FPort = 0;
 };
 
+TEST_F(ApacheDigest, TheClientAnswersWithinItsCall) {
+  TNetHTTP http;
+  http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  http.Request().SetUsername("Mufasa");
+  http.Request().SetPassword("Circle Of Life");
+  const std::string url = "http://127.0.0.1:" + std::to_string(FPort) + "/secret/x.txt";
+  EXPECT_EQ(http.Get(url), "granted\n");
+  EXPECT_EQ(http.AuthRetries(), 1);
+  EXPECT_EQ(http.Get(url), "granted\n");  // the kept object answers the next call's challenge
+  http.Request().SetPassword("circle of life");
+  try {
+    http.Get(url);
+    ADD_FAILURE() << "a wrong password was accepted";
+  } catch (const ENetHTTPProtocolException& e) {
+    EXPECT_EQ(e.ErrorCode(), 401);
+    EXPECT_EQ(http.AuthRetries(), 3);
+  }
+}
+
 TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
   const std::string path = "/secret/x.txt";
   std::string first = Exchange(FPort, Get(path, ""));
@@ -161,5 +187,66 @@ TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
   wrong.SetRequest("GET", path);
   EXPECT_EQ(Exchange(FPort, Get(path, wrong.Authentication())).compare(0, 12, "HTTP/1.1 401"), 0);
 }
+
+#ifdef TARVO_NETGET
+
+int Shell(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// nginx with auth_basic (a password file made by openssl) and a cookie set on a redirect;
+// the client and netget as a user would run them.
+TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
+  if (!Executable("/usr/sbin/nginx") || FindProgram("openssl").empty()) GTEST_SKIP() << "nginx or openssl missing";
+  TTempDir root;
+  root.WriteFile("www/private/page.txt", "inside");
+  ASSERT_EQ(Shell("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 'se cret:1')\" > " + root.Path() + "/htpasswd"), 0);
+  TNginxPeer nginx(root.Path() + "/www",
+                   "location /private/ { auth_basic \"arvo\"; auth_basic_user_file " + root.Path() +
+                       "/htpasswd; }\n"
+                       "location = /login { add_header Set-Cookie \"s=1; Path=/\"; return 302 /landing; }\n"
+                       "location = /landing { return 200 \"[$http_cookie]\"; }\n");
+  ASSERT_TRUE(nginx.Ok());
+  const std::string url = nginx.Base() + "/private/page.txt";
+
+  struct Case {
+    const char* Name;
+    const char* Password;
+    int Retries;  // 0: the page comes back
+  };
+  for (const Case& c : {Case{"right", "se cret:1", 0}, Case{"wrong", "secret", 3}, Case{"none", "", 1}}) {
+    SCOPED_TRACE(c.Name);
+    TNetHTTP http;
+    http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+    http.Request().SetUsername("arvo");
+    http.Request().SetPassword(c.Password);
+    try {
+      EXPECT_EQ(http.Get(url), "inside");
+      EXPECT_EQ(c.Retries, 0);
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_EQ(e.Message(), "HTTP/1.1 401 Unauthorized");
+      EXPECT_EQ(http.AuthRetries(), c.Retries);
+    }
+  }
+
+  const std::string netget = TARVO_NETGET, out = root.Path() + "/out", err = root.Path() + "/err";
+  // The password from the environment, or after the colon; a wrong one is the status.
+  EXPECT_EQ(Shell("NETGET_USER='arvo:se cret:1' " + netget + " " + url + " -o " + out), 0);
+  EXPECT_EQ(Slurp(out), "inside");
+  EXPECT_EQ(Shell(netget + " " + url + " --user arvo:nope -o " + out + " 2>" + err), 1);
+  EXPECT_EQ(Slurp(err), "HTTP/1.1 401 Unauthorized\n");
+  EXPECT_EQ(Shell(netget + " " + nginx.Base() + "/login --follow -o " + out), 0);
+  EXPECT_EQ(Slurp(out), "[s=1]");
+}
+
+#endif
 
 }  // namespace

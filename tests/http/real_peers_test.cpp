@@ -213,6 +213,49 @@ TEST_F(NginxTest, CredentialsReachOnlyWhereTheyBelong) {
 
 // A body without length from an HTTP/1.0 server that closes when done, and a counted body
 // that the server cuts short.
+// A proxy that wants credentials: its 407 is answered through the proxy authorization
+// handler; without the handler, or with a wrong password, the 407 is the error.
+TEST_F(NginxTest, TinyproxyBasicAuthAnsweredThroughTheHandler) {
+  if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
+  TTempDir dir;
+  TPeerProcess proxy;
+  int port = StartTinyproxy(dir, proxy, "BasicAuth arvo s3cret\n");
+  ASSERT_NE(port, 0) << "tinyproxy did not start";
+  struct Case {
+    const char* Name;
+    bool Handler;
+    const char* Password;
+    int Code;  // 200, or the error's (tinyproxy answers a wrong password with a 401)
+  };
+  for (const Case& c : {Case{"handler", true, "s3cret", 200}, Case{"wrong", true, "nope", 401},
+                        Case{"no handler", false, "s3cret", 407}}) {
+    SCOPED_TRACE(c.Name);
+    TNetHTTP http;
+    http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+    http.ProxyParams().SetProxyServer("127.0.0.1");
+    http.ProxyParams().SetProxyPort(port);
+    if (c.Handler)
+      http.OnProxyAuthorization = [&](TNetCustomHTTP*, TNetAuthentication* auth, bool& handled) {
+        auth->SetUsername("arvo");
+        auth->SetPassword(c.Password);
+        handled = true;
+      };
+    try {
+      EXPECT_EQ(http.Get(Server->Base() + "/echo").substr(0, 8), "auth=[] ");
+      EXPECT_EQ(c.Code, 200);
+      EXPECT_EQ(http.AuthProxyRetries(), 1);
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_EQ(e.ErrorCode(), c.Code) << e.Message();
+    }
+  }
+#ifdef TARVO_NETGET
+  const std::string command = std::string(TARVO_NETGET) + " --proxy 127.0.0.1:" + std::to_string(port) + " " +
+                              Server->Base() + "/echo -o /dev/null 2>/dev/null";
+  EXPECT_EQ(std::system((command + " --proxy-user arvo:s3cret").c_str()), 0);
+  EXPECT_NE(std::system(("NETGET_PROXY_USER=arvo:nope " + command).c_str()), 0);
+#endif
+}
+
 TEST(PythonServer, BodyUntilCloseAndCutShort) {
   std::string python = FindProgram("python3");
   if (python.empty()) GTEST_SKIP() << "python3 is not installed";
