@@ -1,7 +1,7 @@
 // A whole Get against an in-memory peer that answers with the fuzzer's bytes. The first
 // byte picks client options and how the bytes are cut into receives; the second attaches a
 // decoder that pulls the body, sends the request through a proxy tunnel with credentials,
-// and makes a second Get on the same connection.
+// makes a second Get on the same connection, and answers challenges within the call.
 #include <cstdint>
 #include <string>
 
@@ -59,6 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     http.ProxyParams().SetProxyUsername("u");
     http.ProxyParams().SetBasicAuthentication(true);
     options |= hoNonSSLProxyUseConnectVerb;
+  }
+  if (more & 8) {
+    // Challenges are answered within the call, by whichever scheme the reply names.
+    http.Request().SetUsername("DOM\\u");
+    http.Request().SetPassword("p");
+    http.OnProxyAuthorization = [](TNetCustomHTTP*, TNetAuthentication* auth, bool& handled) {
+      auth->SetUsername("pu");
+      auth->SetPassword("pp");
+      handled = true;
+    };
+    options |= hoInProcessAuth;
   }
   http.SetHTTPOptions(options);
   core::TMemoryStream body;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/memory_stream.h"
+#include "http/auth_manager.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
@@ -204,6 +205,58 @@ TEST(TunnelExchange, CookiesFromTheProxyAnswerAreNotStored) {
   http.Get("http://site.invalid/x", out);
   EXPECT_EQ(http.ResponseCode(), 200);
   EXPECT_TRUE(http.CookieManager() == nullptr || http.CookieManager()->CookieCollection().Count() == 0);
+}
+
+// A scheme done in one step, so that its object is complete when the connection closes.
+class TOneStepAuthentication : public TNetAuthentication {
+public:
+  static std::unique_ptr<TNetAuthentication> Create() { return std::make_unique<TOneStepAuthentication>(); }
+  std::string Authentication() override { return "Token t"; }
+  int Steps() const override { return 1; }
+
+protected:
+  TNetAuthWhatsNext NextStep() override {
+    FCurrentStep = 1;
+    return wnDoRequest;
+  }
+};
+
+// The managers a program gives the client: cookies go into its store, a completed
+// authentication reaches its manager when the connection closes, and a manager freed
+// first is forgotten (the client then keeps cookies in one of its own).
+TEST(ClientManagers, GivenManagersAreUsedAndForgottenWhenFreed) {
+  TLoopbackServer server([](int) {
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Token\r\nSet-Cookie: m=1\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n", true},
+        {"HTTP/1.1 200 OK\r\nSet-Cookie: n=1\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  TNetHTTP http;
+  http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  http.Request().SetPassword("p");
+  auto cookies = std::make_unique<TNetCookieManager>();
+  auto auths = std::make_unique<TNetAuthenticationManager>();
+  http.SetCookieManager(cookies.get());
+  http.SetAuthenticationManager(auths.get());
+  http.OnSelectAuthorization = [](TNetCustomHTTP*, TNetAuthenticationClass& cls, const TNetHeaderList&) {
+    cls = &TOneStepAuthentication::Create;
+  };
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/m";
+  http.Get(url);
+  EXPECT_EQ(cookies->CookieCollection().Count(), 1u);
+  ASSERT_EQ(auths->Authentications().size(), 1u);
+  EXPECT_EQ(auths->Authentications()[0].URI.Host(), "127.0.0.1");
+  EXPECT_EQ(auths->Authentications()[0].Params.Values("Authorization"), "Token t");
+  EXPECT_EQ(http.Request().Authentication(), nullptr);
+
+  cookies.reset();
+  auths.reset();
+  EXPECT_EQ(http.CookieManager(), nullptr);
+  EXPECT_EQ(http.AuthenticationManager(), nullptr);
+  http.Get(url);
+  ASSERT_NE(http.CookieManager(), nullptr);
+  EXPECT_EQ(http.CookieManager()->CookieCollection().Count(), 1u);
+  EXPECT_EQ(Count(server.Received(), "Authorization: Token t"), 1);
 }
 
 // The text and file forms of Post send the same bytes as the stream form.
