@@ -313,14 +313,19 @@ bool TShellLink::Parse(const std::uint8_t* data, std::size_t size) {
       return false;
     const std::size_t end = pos + infoSize;
     if (r.U32(pos + 8) & lnk::VolumeIDAndLocalBasePath) {
+      // An offset of 0 (or one the header is too short to have) means the field is absent;
+      // one that points outside the link info makes the file malformed.
+      bool outside = false;
       auto field = [&](std::size_t at) -> std::optional<std::size_t> {
         if (at + 4 > headerSize) return std::nullopt;
         std::size_t offset = r.U32(pos + at);
-        if (offset == 0 || offset >= infoSize) return std::nullopt;
+        if (offset == 0) return std::nullopt;
+        if (offset < headerSize || offset >= infoSize) outside = true;
         return pos + offset;
       };
       std::optional<std::size_t> baseUnicode = field(0x1C), suffixUnicode = field(0x20);
       std::optional<std::size_t> base = field(0x10), suffix = field(0x18);
+      if (outside) return false;
       if (headerSize >= lnk::kLinkInfoHeaderSizeUnicode && baseUnicode) {
         std::optional<std::u16string> b = r.WString(*baseUnicode, end);
         if (!b) return false;
