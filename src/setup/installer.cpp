@@ -170,6 +170,9 @@ void TInstaller::DownloadFile(const std::string& archive, const std::string& fil
   if (OnArchiveBegin) OnArchiveBegin(archive);
   if (OnProgress) OnProgress(0);
   TTempDownload temp(fileName);
+  // A fresh connection per archive: a proxy or server may close an idle kept-alive
+  // connection without saying so, and the archives are few and large.
+  FHTTP->Disconnect();
   {
     core::THandleStream stream(temp.Handle());
     FHTTP->Get(DownloadBaseAddress() + archive, stream);
