@@ -185,20 +185,23 @@ void TInstaller::DownloadFile(const std::string& archive, const std::string& fil
 }
 
 void TInstaller::UnpackArchive(const std::string& fileName) {
-  struct stat opened {};
-  bool known = ::stat(fileName.c_str(), &opened) == 0;
-  // The archive goes in every case; when an entry of the same name took its place, that
-  // entry stays.
-  struct TRemoveArchive {
-    const std::string& Name;
-    const struct stat& Opened;
-    bool Known;
-    ~TRemoveArchive() {
-      struct stat now {};
-      if (Known && ::stat(Name.c_str(), &now) == 0 && now.st_ino == Opened.st_ino && now.st_dev == Opened.st_dev)
-        ::unlink(Name.c_str());
-    }
-  } removeArchive{fileName, opened, known};
+  // The archive is read under a name of its own, so that an entry with the archive's name
+  // neither overwrites it while it is read nor is deleted with it afterwards. It goes in
+  // every case, also when it cannot be opened.
+  // (The extension stays last: the reader goes by it first.)
+  std::string reading = fileName + ".XXXXXX.zip";
+  int fd = ::mkstemps(reading.data(), 4);
+  if (fd < 0) throw core::EFOpenError(fileName, errno);
+  ::close(fd);
+  if (::rename(fileName.c_str(), reading.c_str()) != 0) {
+    int error = errno;
+    ::unlink(reading.c_str());
+    throw core::EFOpenError(fileName, error);
+  }
+  struct TRemove {
+    std::string Name;
+    ~TRemove() { ::unlink(Name.c_str()); }
+  } remove{reading};
 
   std::optional<std::pair<std::string, std::string>> firstFailure;
   bool cancelled = false;
@@ -213,7 +216,7 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   };
   unzipper.SetBaseDirectory(FolderOf(fileName));
   try {
-    unzipper.OpenArchive(fileName);
+    unzipper.OpenArchive(reading);
     unzipper.ExtractFiles("*.*");
   } catch (...) {
     if (cancelled) throw ECancelled();

@@ -55,6 +55,7 @@ TArchiveServer::TArchiveServer() {
   WriteFile(src + "/main/VERSION.TXT", "1.0\n");
   WriteFile(src + "/main/HELP/TARVO.HLP", std::string(200000, 'h'));  // a stored folder: unpacked flat
   WriteFile(src + "/upgrade/VERSION.TXT", "1.1\n");
+  WriteFile(src + "/upgrade/upgrade.zip", "an entry named like its archive\n");
   WriteFile(src + "/upgrade/SETUP.INI", "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=XXX\r\nKASSA=2\r\n");
   WriteFile(src + "/data/WINKEL.DAT", std::string(4096, '\0'));
   WriteFile(src + "/data/KLANTEN.CSV", "klant;naam\n");
@@ -62,7 +63,7 @@ TArchiveServer::TArchiveServer() {
   WriteFile(src + "/damaged/BROKEN.TXT", "BROKENCONTENT\n");
 
   Shell("cd '" + src + "/main' && zip -q -r '" + files("ok") + "main.zip' TARVO.EXE VERSION.TXT HELP");
-  Shell("cd '" + src + "/upgrade' && 7z a -tzip -bd '" + files("ok") + "upgrade.zip' VERSION.TXT SETUP.INI >/dev/null");
+  Shell("cd '" + src + "/upgrade' && 7z a -tzip -bd '" + files("ok") + "upgrade.zip' VERSION.TXT SETUP.INI upgrade.zip >/dev/null");
   Shell("cd '" + src + "/data' && zip -q '" + files("ok") + "data.zip' WINKEL.DAT KLANTEN.CSV");
   Shell("cd '" + src + "/damaged' && zip -q -0 '" + files("damaged") + "main.zip' GOOD.TXT BROKEN.TXT");
   for (const char* f : {"main.zip", "upgrade.zip"}) fs::copy_file(files("ok") + f, files("nodata") + f);

@@ -11,7 +11,7 @@
 namespace tarvo::setup::testing {
 
 // Scenarios below the server's root, each a folder "<name>/tarvo/Files/":
-//   ok        main.zip (zip), upgrade.zip (7z), data.zip (zip)
+//   ok        main.zip (zip), upgrade.zip (7z, holding an entry "upgrade.zip"), data.zip (zip)
 //   missing   nothing (404 for every archive)
 //   truncated main.zip cut in half
 //   damaged   main.zip whose BROKEN.TXT fails its CRC check

@@ -58,10 +58,11 @@ TEST_F(Install, BothStepsThenASecondRunOverTheInstallation) {
     ASSERT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
 
     // upgrade.zip replaced VERSION.TXT; stored folders are not recreated; no archive or
-    // temporary file stays.
-    EXPECT_EQ(Tree(box.Install()),
-              "DATA/\nDATA/FOTO/\nDATA/KLANTEN.CSV\nDATA/WINKEL.DAT\nSETUP.INI\nTARVO.EXE\nTARVO.HLP\nVERSION.TXT\n");
+    // temporary file stays, but an entry named like its archive does.
+    EXPECT_EQ(Tree(box.Install()), "DATA/\nDATA/FOTO/\nDATA/KLANTEN.CSV\nDATA/WINKEL.DAT\nSETUP.INI\nTARVO.EXE\nTARVO.HLP\n"
+                                   "VERSION.TXT\nupgrade.zip\n");
     EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
+    EXPECT_EQ(ReadFile(box.Install() + "upgrade.zip"), "an entry named like its archive\n");
     // The archive brought a SETUP.INI: its other keys stay, ours are replaced or added.
     EXPECT_EQ(ReadFile(box.Install() + "SETUP.INI"), ExpectedIni(dutch ? "NLB" : "FRB", box.Install() + "DATA/"));
     EXPECT_EQ(r.FinishToFront, 1);
