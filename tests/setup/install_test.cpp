@@ -151,17 +151,27 @@ TEST_P(InstallFailure, AbortsWithTheMessageAndLeavesNoArchive) {
 INSTANTIATE_TEST_SUITE_P(Cases, InstallFailure, ::testing::ValuesIn(kFailures),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(Install, CancelStopsAtTheNextProgressNotificationWithoutLeftovers) {
+// Cancel confirmed once the progress reached a point: in the download (0) or in the
+// unpacking (above 80) of main.zip.
+class InstallCancel : public Install, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InstallCancel, StopsAtTheNextProgressNotificationWithoutLeftovers) {
   TSandbox box("ok");
   TRecorder r(box);
-  int polls = 0;
-  r.Installer.OnCancelQuery = [&] { return ++polls >= 2; };
+  bool cancel = false;
+  r.Installer.OnProgress = [&](int p) { cancel = cancel || p >= GetParam(); };
+  r.Installer.OnCancelQuery = [&] { return cancel; };
   const int upgradesBefore = TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip");
   EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srCancelled);
   EXPECT_TRUE(r.Aborts.empty());
-  EXPECT_EQ(Tree(box.Install()), "");
+  EXPECT_EQ(r.Archives, std::vector<std::string>{"main.zip"});
+  EXPECT_GE(r.Progress[0].back(), GetParam());
+  EXPECT_LT(r.Progress[0].back(), 100);
+  EXPECT_EQ(Tree(box.Install()).find(".zip"), std::string::npos) << Tree(box.Install());
   EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip"), upgradesBefore);
 }
+
+INSTANTIATE_TEST_SUITE_P(Points, InstallCancel, ::testing::Values(0, 81));
 
 TEST_F(Install, DataStepChoices) {
   TSandbox box("nodata");
