@@ -159,12 +159,16 @@ TEST_P(InstallCancel, StopsAtTheNextProgressNotificationWithoutLeftovers) {
   TSandbox box("ok");
   TRecorder r(box);
   bool cancel = false;
-  r.Installer.OnProgress = [&](int p) { cancel = cancel || p >= GetParam(); };
+  r.Installer.OnProgress = [&](int p) {
+    r.Progress.back().push_back(p);
+    cancel = cancel || p >= GetParam();
+  };
   r.Installer.OnCancelQuery = [&] { return cancel; };
   const int upgradesBefore = TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip");
   EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srCancelled);
   EXPECT_TRUE(r.Aborts.empty());
   EXPECT_EQ(r.Archives, std::vector<std::string>{"main.zip"});
+  ASSERT_FALSE(r.Progress[0].empty());
   EXPECT_GE(r.Progress[0].back(), GetParam());
   EXPECT_LT(r.Progress[0].back(), 100);
   EXPECT_EQ(Tree(box.Install()).find(".zip"), std::string::npos) << Tree(box.Install());
