@@ -131,6 +131,9 @@ TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
     FBodyTotal = total;
     PollCancel();
   };
+  FHTTP->OnStatus = [this](net::TNetComponent*, net::TNetStatus, const std::string& text) {
+    if (OnStatus) OnStatus(text);
+  };
   FHTTP->OnWork = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
     if (mode != net::wmRead) return;
     if (FCountingBody && FBodyTotal > 0 && done >= 0)
@@ -151,8 +154,14 @@ void TInstaller::Report(int percent) {
   if (OnProgress) OnProgress(percent);
 }
 
+std::string TInstaller::CancelQuestion() { return _("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"); }
+
+bool TInstaller::CancelConfirmed() {
+  return OnCancelQuery && OnCancelQuery() && (!OnConfirm || OnConfirm(CancelQuestion()));
+}
+
 void TInstaller::PollCancel() {
-  if (OnCancelQuery && OnCancelQuery()) throw ECancelled();
+  if (CancelConfirmed()) throw ECancelled();
 }
 
 void TInstaller::ApplyProxy() {
@@ -212,7 +221,7 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   };
   unzipper.OnArchiveProgress = [&](void*, std::uint8_t percent, bool& abort) {
     Report(kDownloadShare + percent * (100 - kDownloadShare) / 100);
-    if (OnCancelQuery && OnCancelQuery()) abort = cancelled = true;
+    if (CancelConfirmed()) abort = cancelled = true;
   };
   unzipper.SetBaseDirectory(FolderOf(fileName));
   try {

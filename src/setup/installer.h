@@ -73,9 +73,13 @@ public:
   // the download fills 0..80 (only a 200 reply counts, never an error page), unpacking
   // 80..100.
   std::function<void(int percent)> OnProgress;
-  // Polled at every progress notification; true stops the step there (srCancelled) and
-  // leaves no partial archive behind.
+  // The connection's state in words ("Resolving hostname %s.", "Connected.", ...).
+  std::function<void(const std::string& text)> OnStatus;
+  // Polled at every progress notification: true means the user asked to cancel. Then
+  // OnConfirm (when bound) is asked with the cancel question; yes stops the step there
+  // (srCancelled) and leaves no partial archive behind.
   std::function<bool()> OnCancelQuery;
+  std::function<bool(const std::string& question)> OnConfirm;
   // The failure transition of a step: show the abort page and an error box with message.
   std::function<void(const std::string& message)> OnAbort;
   // An error box that keeps the wizard on its page.
@@ -111,10 +115,13 @@ public:
   void WriteShortcut();
 
   http::TNetHTTP& HTTP() { return *FHTTP; }
+  // "De installatie is niet voltooid." CR "Bent u zeker ?", translated.
+  static std::string CancelQuestion();
 
 private:
   class ECancelled;
   void Report(int percent);
+  bool CancelConfirmed();
   void PollCancel();
   template <class F>
   TStepResult Guarded(F&& stretch);

@@ -164,9 +164,16 @@ TEST_P(InstallCancel, StopsAtTheNextProgressNotificationWithoutLeftovers) {
     cancel = cancel || p >= GetParam();
   };
   r.Installer.OnCancelQuery = [&] { return cancel; };
+  std::vector<std::string> questions;  // the first question is answered No
+  r.Installer.OnConfirm = [&](const std::string& q) {
+    questions.push_back(q);
+    return questions.size() > 1;
+  };
   const int upgradesBefore = TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip");
   EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srCancelled);
   EXPECT_TRUE(r.Aborts.empty());
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0], "De installatie is niet voltooid.\rBent u zeker ?");
   EXPECT_EQ(r.Archives, std::vector<std::string>{"main.zip"});
   ASSERT_FALSE(r.Progress[0].empty());
   EXPECT_GE(r.Progress[0].back(), GetParam());
