@@ -38,6 +38,8 @@ const TSilentCase kSilent[] = {
     {"NotSilent", "ok", "--language nl", 2, "--silent is required", nullptr},
     {"UnknownArgument", "ok", "--silent --language nl --force", 2, "unknown argument: --force", nullptr},
     {"UnknownDrive", "ok", "--silent --language nl --drive Q", 2, "no fixed drive Q:", nullptr},
+    {"Help", "ok", "--help", 0, "--silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
+     "                   [--data-folder PATH] [--existing-data]", nullptr},
 };
 
 std::string Replace(std::string s, const std::string& with) {
@@ -53,7 +55,7 @@ TEST_P(Silent, ExitStatusTextsAndFiles) {
   TSandbox box(c.Scenario);
   std::filesystem::create_directories(box.Path() + "/d");
   std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c;D=" + box.Path() + "/d' " + TARVO_SILENT + " " +
-                        Replace(c.Arguments, box.Path()) + " 2>&1 >/dev/null";
+                        Replace(c.Arguments, box.Path()) + " 2>&1";
   std::string out;
   FILE* pipe = ::popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -68,20 +70,10 @@ TEST_P(Silent, ExitStatusTextsAndFiles) {
     EXPECT_EQ(ReadFile(drive + "TARVO/SETUP.INI"), Replace(c.Ini, box.Path()));
   else
     EXPECT_FALSE(std::filesystem::exists(drive + "TARVO/SETUP.INI"));
-  EXPECT_EQ(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"), c.Exit == 0);
+  EXPECT_EQ(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"), c.Ini != nullptr && c.Exit == 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Silent, ::testing::ValuesIn(kSilent),
                          [](const auto& info) { return std::string(info.param.Name); });
-
-TEST(SilentHelp, ListsTheOptions) {
-  FILE* pipe = ::popen((std::string(TARVO_SILENT) + " --help").c_str(), "r");
-  std::string out;
-  std::array<char, 4096> buf;
-  while (std::fgets(buf.data(), buf.size(), pipe)) out += buf.data();
-  EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0);
-  for (const char* option : {"--silent", "--language nl|fr", "--drive", "--proxy HOST:PORT", "--data-folder", "--existing-data"})
-    EXPECT_NE(out.find(option), std::string::npos) << option;
-}
 
 }  // namespace
