@@ -83,6 +83,7 @@ cat -A "$dir/c/TARVO/SETUP.INI" 2>/dev/null || echo "(none)"
 echo "== lnkinfo desktop/T.Arvo.lnk"
 if command -v lnkinfo >/dev/null; then
   lnkinfo "$dir/desktop/T.Arvo.lnk" || true
+  echo "(lnkinfo 20181227 prints the file size as \"Show Window value\" and \"Hot Key value\"; the file holds 1 and 0)"
 else
   echo "(lnkinfo is not installed: apt-get install liblnk-utils)"
 fi
