@@ -136,6 +136,12 @@ TEST(ShellLinkHostile, DamagedFilesLeaveThePropertiesAlone) {
     EXPECT_FALSE(l->Parse(bad.data(), bad.size())) << field;
     EXPECT_TRUE(unchanged(*l)) << field;
   }
+  // A text beyond the format's 65535 characters is refused, not cut short.
+  TShellLink tooLong;
+  tooLong.SetLinkFile((std::filesystem::temp_directory_path() / ("tarvo-long-" + std::to_string(::getpid()) + ".lnk")).string());
+  tooLong.SetDescription(std::string(70000, 'd'));
+  EXPECT_FALSE(tooLong.Write());
+  EXPECT_FALSE(std::filesystem::exists(tooLong.LinkFile()));
   // Not a shell link at all.
   std::vector<std::uint8_t> other = bytes;
   other[4] ^= 1;
