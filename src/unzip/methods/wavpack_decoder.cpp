@@ -155,10 +155,12 @@ void DecodeWavPack(core::TStream& input, core::TStream& output) {
     }
     output.WriteBuffer(bytes.data(), static_cast<std::size_t>(out - bytes.data()));
   }
-  // Chunks the audio file carried after its samples are stored at the end of the data;
-  // leaving them out would cut the file short.
-  WavpackSeekTrailingWrapper(wpc.get());
-  if (reader.Failure) std::rethrow_exception(reader.Failure);
+  // Chunks the audio file carried after its samples are stored with the last block;
+  // leaving them out would cut the file short. Unpacking usually collects them already.
+  if (WavpackGetWrapperBytes(wpc.get()) == 0) {
+    WavpackSeekTrailingWrapper(wpc.get());
+    if (reader.Failure) std::rethrow_exception(reader.Failure);
+  }
   WriteWrapper(wpc.get(), output);
 }
 
