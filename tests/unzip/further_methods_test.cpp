@@ -12,6 +12,7 @@
 #include "test_support.h"
 #include "unzip/methods/further_methods.h"
 #include "unzip/methods/lzma_decoder.h"
+#include "unzip/methods/sliding_window_stream.h"
 #include "unzip/unzipper.h"
 
 using namespace tarvo;
@@ -339,4 +340,39 @@ TEST(PeerArchives, LzmaCutShortGivesAPrefix) {
   EXPECT_GT(out.size(), 0u);
   EXPECT_LT(out.size(), text.size());
   EXPECT_EQ(out, text.substr(0, out.size()));
+}
+
+// The window keeps the last four chunks and the one being filled readable, reads at most
+// 32 KiB at a time, refuses older positions and writes away from the end, and hands
+// everything on in order.
+TEST(SlidingWindow, KeepsTheRecentChunksAndRefusesTheRest) {
+  std::string pattern(50000, '\0');
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>(i * 7 + i / 251);
+  core::TMemoryStream sink;
+  TvmSlidingWindowStream window(sink);
+  for (std::size_t at = 0; at < pattern.size(); at += 3000)
+    window.WriteBuffer(pattern.data() + at, std::min<std::size_t>(3000, pattern.size() - at));
+  const std::int64_t oldest = 50000 - (4 * 8192 + 50000 % 8192);
+  EXPECT_EQ(window.Seek(oldest, core::TSeekOrigin::soBeginning), oldest);
+  std::string back(40000, '\0');
+  EXPECT_EQ(window.Read(back.data(), back.size()), 32768u);
+  EXPECT_EQ(back.substr(0, 32768), pattern.substr(static_cast<std::size_t>(oldest), 32768));
+  EXPECT_EQ(window.Read(back.data(), back.size()), static_cast<std::size_t>(50000 - oldest - 32768));
+  EXPECT_EQ(window.Read(back.data(), back.size()), 0u);
+  window.Seek(-10, core::TSeekOrigin::soEnd);
+  auto message = [](auto&& f) {
+    try {
+      f();
+    } catch (const core::Exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("no failure");
+  };
+  EXPECT_EQ(message([&] { window.WriteBuffer("x", 1); }), "TvmSlidingWindowStream.Write: Not at end of stream");
+  EXPECT_EQ(message([&] { window.Seek(oldest - 1, core::TSeekOrigin::soBeginning); }),
+            "TvmSlidingWindowStream.Seek: invalid new position");
+  EXPECT_EQ(message([&] { window.Seek(1, core::TSeekOrigin::soEnd); }), "TvmSlidingWindowStream.Seek: invalid new position");
+  window.Seek(0, core::TSeekOrigin::soEnd);
+  window.Flush();
+  EXPECT_EQ(sink.DataString(), pattern);
 }
