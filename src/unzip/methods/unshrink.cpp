@@ -40,16 +40,15 @@ struct TLzwTable {
 
   // Writes the string of code into Stack ending at its last slot; returns its first index.
   // A chain through a free slot or one longer than the table (a loop) is damage.
-  std::size_t Expand(unsigned code) const {
+  std::size_t Expand(unsigned code) {
     std::size_t at = kCodes;
-    auto* stack = const_cast<std::uint8_t*>(Stack.data());
     while (code >= kFirstStringCode) {
       if (Prefix[code] == kFreeCode || at == 1) throw EVmLegacyDataError("LZW code out of range");
-      stack[--at] = Suffix[code];
+      Stack[--at] = Suffix[code];
       code = Prefix[code];
     }
     if (code == kControlCode) throw EVmLegacyDataError("LZW code out of range");
-    stack[--at] = static_cast<std::uint8_t>(code);
+    Stack[--at] = static_cast<std::uint8_t>(code);
     return at;
   }
 
