@@ -13,7 +13,7 @@ packages=(
   libssl-dev libbz2-dev lzma-dev libwavpack-dev libidn2-dev
   # peers used by tests and benchmarks
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales liblnk-utils
-  zlib1g-dev libdeflate-dev libdeflate-tools
+  zlib1g-dev libdeflate-dev libdeflate-tools wavpack
 )
 
 missing=()
