@@ -12,7 +12,7 @@ using core::TComponent;
 using core::TPersistent;
 
 const core::TClassInfo& TGettextComponentMarker::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TGettextComponentMarker", &TComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TGettextComponentMarker", &core::ClassInfoOf<TComponent>(), {}};
   return info;
 }
 

@@ -87,9 +87,9 @@ struct ComponentTranslation : ::testing::Test {
   void TearDown() override { SetMessageBoxFunc(previousBox); }
   // The rules the wizard registers at start-up.
   void WizardRules() {
-    gt->TP_GlobalIgnoreClassProperty(TNotebook::StaticClassInfo(), "Pages");
-    gt->TP_GlobalIgnoreClassProperty(TControl::StaticClassInfo(), "HelpKeyword");
-    gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TNotebook>(), "Pages");
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TControl>(), "HelpKeyword");
+    gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
   }
 };
 
@@ -133,7 +133,7 @@ TEST_F(ComponentTranslation, PerCallIgnoreRulesApplyToOneCallOnly) {
   gt->TP_Ignore("BTNEXT");
   gt->TP_Ignore(".Caption");
   gt->TP_Ignore("btFINISH.Caption");
-  gt->TP_IgnoreClass(TListView::StaticClassInfo());
+  gt->TP_IgnoreClass(ClassInfoOf<TListView>());
   gt->TranslateProperties(f.form.get());
   EXPECT_EQ(f.form->Caption(), "BVBA T.Arvo - Setup");
   EXPECT_EQ(f.next->Caption(), "Volgende >");
@@ -195,18 +195,18 @@ TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {
   EXPECT_EQ(boxes[0].rfind("Error: ", 0), 0u);
   EXPECT_EQ(f.next->Caption(), "Volgende");  // nothing translated
 
-  gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+  gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
   try {
-    gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+    gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
     FAIL();
   } catch (const EGettextProgrammingError& e) {
     EXPECT_EQ(e.Message(),
               "You cannot add a class to the ignore list that is already on that list: TFont. You should keep all "
               "GlobalIgnore functions in one place in your source code.");
   }
-  gt->TP_GlobalHandleClass(TListView::StaticClassInfo(), [](tarvo::core::TPersistent*) {});
+  gt->TP_GlobalHandleClass(ClassInfoOf<TListView>(), [](tarvo::core::TPersistent*) {});
   try {
-    gt->TP_GlobalIgnoreClassProperty(TListView::StaticClassInfo(), "Hint");
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TListView>(), "Hint");
     FAIL();
   } catch (const EGettextProgrammingError& e) {
     EXPECT_EQ(e.Message(), "You cannot ignore a class property for a class that has a handler set.");
@@ -216,9 +216,9 @@ TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {
 TEST_F(ComponentTranslation, HandlersReplaceTranslationAndRulesReachDescendants) {
   Form f;
   std::vector<std::string> handled;
-  gt->TP_GlobalHandleClass(TListView::StaticClassInfo(),
+  gt->TP_GlobalHandleClass(ClassInfoOf<TListView>(),
                            [&](tarvo::core::TPersistent* obj) { handled.push_back(obj->ClassName()); });
-  gt->TP_GlobalIgnoreClassProperty(TControl::StaticClassInfo(), "Caption");  // TListBox inherits it
+  gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TControl>(), "Caption");  // TListBox inherits it
   gt->UseLanguage("fr");
   gt->TranslateProperties(f.form.get());
   EXPECT_EQ(handled, std::vector<std::string>{"TListView"});

@@ -97,7 +97,7 @@ private:
 
 inline const TClassInfo& TFont::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {TextProperty<&TFont::Name, &TFont::SetName>("Name")};
-  static const TClassInfo info{"TFont", &TPersistent::StaticClassInfo(), props};
+  static const TClassInfo info{"TFont", &ClassInfoOf<TPersistent>(), props};
   return info;
 }
 
@@ -109,25 +109,25 @@ inline const TClassInfo& TControl::StaticClassInfo() noexcept {
       TextProperty<&TControl::Version>("Version"),
       ObjectProperty<&TControl::Font>("Font"),
   };
-  static const TClassInfo info{"TControl", &TComponent::StaticClassInfo(), props};
+  static const TClassInfo info{"TControl", &ClassInfoOf<TComponent>(), props};
   return info;
 }
 
 inline const TClassInfo& TListBox::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {StringsProperty<&TListBox::Items>("Items")};
-  static const TClassInfo info{"TListBox", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TListBox", &ClassInfoOf<TControl>(), props};
   return info;
 }
 
 inline const TClassInfo& TNotebook::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {StringsProperty<&TNotebook::Pages>("Pages")};
-  static const TClassInfo info{"TNotebook", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TNotebook", &ClassInfoOf<TControl>(), props};
   return info;
 }
 
 inline const TClassInfo& TColumn::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {TextProperty<&TColumn::Caption, &TColumn::SetCaption>("Caption")};
-  static const TClassInfo info{"TColumn", &TCollectionItem::StaticClassInfo(), props};
+  static const TClassInfo info{"TColumn", &ClassInfoOf<TCollectionItem>(), props};
   return info;
 }
 
@@ -136,7 +136,7 @@ inline const TClassInfo& TListView::StaticClassInfo() noexcept {
       ObjectProperty<&TListView::Columns>("Columns"),
       ObjectProperty<&TListView::Buddy, &TListView::SetBuddy>("Buddy"),
   };
-  static const TClassInfo info{"TListView", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TListView", &ClassInfoOf<TControl>(), props};
   return info;
 }
 

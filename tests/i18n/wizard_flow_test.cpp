@@ -38,8 +38,8 @@ TEST(WizardFlow, DutchAtStartFrenchAfterTheLanguagePage) {
   TempFolder dir;
   fs::copy(fs::path(TARVO_CATALOG_DIR), dir.path / "locale", fs::copy_options::recursive);
   TTranslationService service(dir.Exe());
-  GlobalIgnoreClassProperty(TNotebook::StaticClassInfo(), "Pages");
-  GlobalIgnoreClass(TFont::StaticClassInfo());
+  GlobalIgnoreClassProperty(ClassInfoOf<TNotebook>(), "Pages");
+  GlobalIgnoreClass(ClassInfoOf<TFont>());
   Window w;
   UseLanguage("nl");
   TranslateComponent(w.form.get());
