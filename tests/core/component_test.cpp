@@ -132,7 +132,12 @@ TEST(Component, NamesAreIdentifiersUniqueWithinTheOwner) {
   } catch (const EComponentError& e) {
     EXPECT_EQ(e.Message(), "A component named BTnext already exists");
   }
-  EXPECT_THROW(other->SetName("1abc"), EComponentError);
+  try {
+    other->SetName("1abc");
+    FAIL();
+  } catch (const EComponentError& e) {
+    EXPECT_EQ(e.Message(), "'1abc' is not a valid component name");  // quoted once
+  }
   EXPECT_THROW(other->SetName("a b"), EComponentError);
   other->SetName("");
   Make(&root, "");  // many may be unnamed
