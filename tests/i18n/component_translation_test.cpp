@@ -166,16 +166,85 @@ TEST_F(ComponentTranslation, RetranslationStartsFromTheRememberedDutchTexts) {
   EXPECT_EQ(f.finish->Caption(), "zelf gezet");
 }
 
-TEST_F(ComponentTranslation, ComponentsFreedAfterTranslationAreForgotten) {
+TEST_F(ComponentTranslation, ObjectsFreedAfterTranslationAreForgotten) {
   Form f;
   auto* extra = new TControl(f.next);  // owned one level down
   extra->SetCaption("Adres");
   gt->TranslateComponent(f.form.get());
   delete extra;
   delete f.list;
+  f.view->Columns()->Delete(0);  // not a component: nobody is told
+  auto* fresh = static_cast<TColumn*>(f.view->Columns()->Add());  // may reuse its memory
+  fresh->SetCaption("eigen");
   gt->UseLanguage("fr");
   gt->RetranslateComponent(f.form.get());  // must not touch the freed objects
   EXPECT_EQ(f.finish->Caption(), "Terminer");
+  EXPECT_EQ(fresh->Caption(), "eigen");
+}
+
+TEST_F(ComponentTranslation, ComponentMovedToAnotherOwnerKeepsItsRememberedTexts) {
+  Form f;
+  gt->TranslateComponent(f.form.get());
+  TControl elsewhere;
+  elsewhere.InsertComponent(f.next);
+  gt->UseLanguage("fr");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(f.next->Caption(), "Suivant >");
+}
+
+TEST_F(ComponentTranslation, HandlerStartingItsOwnWalkLeavesTheOuterWalkIntact) {
+  Form f;
+  f.notebook->SetCaption("Locatie");
+  int calls = 0;
+  // The notebook comes first, so the outer walk still has the rest of the tree to do.
+  gt->TP_GlobalHandleClass(ClassInfoOf<TNotebook>(), [&](tarvo::core::TPersistent* obj) {
+    ++calls;
+    gt->TP_Ignore(".Hint");
+    gt->TranslateProperties(obj);
+  });
+  gt->TP_Ignore("btFINISH.Caption");
+  gt->TP_IgnoreClass(ClassInfoOf<TListBox>());
+  gt->UseLanguage("fr");
+  gt->TranslateComponent(f.form.get());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(f.notebook->Caption(), "Emplacement");
+  EXPECT_EQ(f.finish->Caption(), "Voltooien");           // the outer ignore list
+  EXPECT_EQ(f.list->Items()->Strings(0), "Nederlands");  // the outer class rule
+  EXPECT_EQ(f.next->Caption(), "Suivant >");
+  gt->UseLanguage("nl");
+  gt->RetranslateComponent(f.form.get());  // remembered after the inner walk too
+  EXPECT_EQ(f.next->Caption(), "Volgende");
+  EXPECT_EQ(f.notebook->Caption(), "Locatie");
+}
+
+TEST_F(ComponentTranslation, RetranslationKeepsWhatTheUserChose) {
+  Form f;
+  auto* language = new TComboBox(f.form.get());
+  language->Items()->SetText("Nederlands\nFrançais\n");
+  auto* drives = new TComboBox(f.form.get());
+  drives->Items()->SetText("Locatie\n");
+  auto* folder = new TEdit(f.form.get());
+  folder->SetText("Adres");
+  auto* port = new TEdit(f.form.get());
+  port->SetText("Poort");
+  gt->TranslateComponent(f.form.get());
+  language->ItemIndex = 1;             // picked by the user
+  drives->Items()->SetText("C:\nD:\n");  // refilled by the program
+  drives->ItemIndex = 1;
+  folder->SetText("D:/Gegevens");      // typed by the user
+  gt->UseLanguage("fr");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(language->Items()->Text(), "Néerlandais\nFrançais\n");
+  EXPECT_EQ(language->ItemIndex, 1);
+  EXPECT_EQ(drives->Items()->Text(), "C:\nD:\n");
+  EXPECT_EQ(drives->ItemIndex, 1);
+  EXPECT_EQ(folder->Text(), "D:/Gegevens");
+  EXPECT_EQ(port->Text(), "Port");  // untouched by the user: translated
+  gt->UseLanguage("nl");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(port->Text(), "Poort");
+  EXPECT_EQ(language->Items()->Strings(0), "Nederlands");
+  EXPECT_EQ(language->ItemIndex, 1);
 }
 
 TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {

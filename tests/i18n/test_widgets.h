@@ -95,6 +95,59 @@ private:
   TControl* FBuddy = nullptr;
 };
 
+// A drop-down list: like a real one it loses its selection when its items are cleared or
+// reordered, and keeps it when an item's text changes.
+class TComboBox : public TControl {
+  TARVO_PERSISTENT_CLASS(TComboBox)
+public:
+  using TControl::TControl;
+  TStringList* Items() const { return FItems.get(); }
+  int ItemIndex = -1;
+
+private:
+  struct TItems : TStringList {
+    TComboBox* Combo;
+    explicit TItems(TComboBox* combo) : Combo(combo) {}
+    void Insert(int index, const std::string& s) override {
+      Combo->ItemIndex = -1;
+      TStringList::Insert(index, s);
+    }
+    void Delete(int index) override {
+      Combo->ItemIndex = -1;
+      TStringList::Delete(index);
+    }
+    void Clear() override {
+      Combo->ItemIndex = -1;
+      TStringList::Clear();
+    }
+  };
+  std::unique_ptr<TItems> FItems = std::make_unique<TItems>(this);
+};
+
+// A text field the user types into.
+class TEdit : public TControl {
+  TARVO_PERSISTENT_CLASS(TEdit)
+public:
+  using TControl::TControl;
+  const std::string& Text() const { return FText; }
+  void SetText(const std::string& v) { FText = v; }
+
+private:
+  std::string FText;
+};
+
+inline const TClassInfo& TComboBox::StaticClassInfo() noexcept {
+  static const TPropInfo props[] = {StringsProperty<&TComboBox::Items>("Items")};
+  static const TClassInfo info{"TComboBox", &ClassInfoOf<TControl>(), props};
+  return info;
+}
+
+inline const TClassInfo& TEdit::StaticClassInfo() noexcept {
+  static const TPropInfo props[] = {TextProperty<&TEdit::Text, &TEdit::SetText>("Text")};
+  static const TClassInfo info{"TEdit", &ClassInfoOf<TControl>(), props};
+  return info;
+}
+
 inline const TClassInfo& TFont::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {TextProperty<&TFont::Name, &TFont::SetName>("Name")};
   static const TClassInfo info{"TFont", &ClassInfoOf<TPersistent>(), props};
