@@ -1,7 +1,11 @@
 // Translating component trees: what is translated, what the rules keep untouched, and
 // showing a translated tree again in another language.
+#include <chrono>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalog_helpers.h"
@@ -324,4 +328,27 @@ TEST_F(ComponentTranslation, SeparatelyTranslatedPartsKeepTheirOwnMemory) {
   EXPECT_EQ(f.list->Items()->Strings(0), "Néerlandais");  // not part of the form's memory
   gt->RetranslateComponent(f.list);
   EXPECT_EQ(f.list->Items()->Strings(0), "Nederlands");
+}
+
+TEST_F(ComponentTranslation, CharsetWarningWaitsUntilTheDomainListIsReleased) {
+  Msgfmt(PoHeader("ISO-8859-1") + PoEntries({{"Adres", "Adresse"}}), dir.Catalog("de"));
+  gt->UseLanguage("de");
+  std::optional<std::thread> writer;
+  std::promise<void> added;
+  bool listFree = false;
+  SetMessageBoxFunc([&](const std::string& text, const std::string& caption, unsigned) {
+    boxes.push_back(caption + ": " + text);
+    // A modal box runs an event loop; what that loop runs may need the list.
+    writer.emplace([&] {
+      components.Add("other");
+      added.set_value();
+    });
+    listFree = added.get_future().wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    return 1;
+  });
+  EXPECT_EQ(gt->TranslateForComponents("Adres"), "Adres");
+  if (writer) writer->join();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Localization problem: The translation for the language code de", 0), 0u);
+  EXPECT_TRUE(listFree);
 }
