@@ -188,6 +188,17 @@ void TGettextInstance::TranslateComponent(TComponent* root, const std::string& t
   if (!marker) {
     auto fresh = std::make_unique<TGettextComponentMarker>(*this);
     fresh->SetName(TGettextComponentMarker::kName);
+    // A tree of its own, even when a class handler of another walk translates it here:
+    // that walk gets its recording and its record of handled objects back afterwards.
+    struct TOuterWalk {
+      TGettextInstance& self;
+      TRetranslator* retranslator = self.Retranslator;
+      std::unordered_set<const void*>* done = std::exchange(self.FWalkDone, nullptr);
+      ~TOuterWalk() {
+        self.Retranslator = retranslator;
+        self.FWalkDone = done;
+      }
+    } outer{*this};
     Retranslator = fresh->Retranslator.get();
     TranslateProperties(root, textdomain);
     root->InsertComponent(fresh.get());

@@ -199,10 +199,13 @@ TEST_F(ComponentTranslation, ComponentMovedToAnotherOwnerKeepsItsRememberedTexts
 TEST_F(ComponentTranslation, HandlerStartingItsOwnWalkLeavesTheOuterWalkIntact) {
   Form f;
   f.notebook->SetCaption("Locatie");
+  TControl dialog;  // a window of its own, translated by the handler
+  dialog.SetCaption("Adres");
   int calls = 0;
   // The notebook comes first, so the outer walk still has the rest of the tree to do.
   gt->TP_GlobalHandleClass(ClassInfoOf<TNotebook>(), [&](tarvo::core::TPersistent* obj) {
     ++calls;
+    gt->TranslateComponent(&dialog);
     gt->TP_Ignore(".Hint");
     gt->TranslateProperties(obj);
   });
@@ -219,6 +222,9 @@ TEST_F(ComponentTranslation, HandlerStartingItsOwnWalkLeavesTheOuterWalkIntact) 
   gt->RetranslateComponent(f.form.get());  // remembered after the inner walk too
   EXPECT_EQ(f.next->Caption(), "Volgende");
   EXPECT_EQ(f.notebook->Caption(), "Locatie");
+  EXPECT_EQ(dialog.Caption(), "Adresse");  // its own memory, not the form's
+  gt->RetranslateComponent(&dialog);
+  EXPECT_EQ(dialog.Caption(), "Adres");
 }
 
 TEST_F(ComponentTranslation, RetranslationKeepsWhatTheUserChose) {
