@@ -31,6 +31,7 @@ using TNetRedirectEvent = std::function<void(TNetCustomHTTP* Sender, std::string
                                              bool& Handled, std::string& VMethod)>;
 
 class TNetCustomHTTP : public net::TNetTCPClientCustom {
+  TARVO_PERSISTENT_CLASS(TNetCustomHTTP)
 public:
   TNetCustomHTTP();
   ~TNetCustomHTTP() override;
@@ -203,6 +204,8 @@ private:
 };
 
 // The published client.
-class TNetHTTP : public TNetCustomHTTP {};
+class TNetHTTP : public TNetCustomHTTP {
+  TARVO_PERSISTENT_CLASS(TNetHTTP)
+};
 
 }  // namespace tarvo::http
