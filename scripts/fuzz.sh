@@ -17,7 +17,11 @@ for bin in $(find fuzz-build/fuzz -maxdepth 2 -type f -name 'fuzz_*' -perm -u+x 
   corpus="fuzz/corpus-$name"
   mkdir -p "$corpus"
   seeds=()
-  [ -d "fuzz/$part/seeds" ] && seeds+=("fuzz/$part/seeds")
+  if [ -d "fuzz/$part/seeds-$name" ]; then
+    seeds+=("fuzz/$part/seeds-$name")
+  elif [ -d "fuzz/$part/seeds" ]; then
+    seeds+=("fuzz/$part/seeds")
+  fi
   echo "== $name for ${seconds}s =="
   if ! "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 \
       -artifact_prefix="fuzz-build/$name-" "$corpus" "${seeds[@]}" 2>"fuzz-build/$name.log"; then

@@ -12,8 +12,8 @@ packages=(
   # libraries the product links
   libssl-dev libbz2-dev lzma-dev libwavpack-dev libidn2-dev
   # peers used by tests and benchmarks
-  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales
-  zlib1g-dev libdeflate-dev libdeflate-tools
+  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales liblnk-utils
+  zlib1g-dev libdeflate-dev libdeflate-tools wavpack
 )
 
 missing=()

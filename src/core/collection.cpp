@@ -9,12 +9,12 @@
 namespace tarvo::core {
 
 const TClassInfo& TCollectionItem::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TCollectionItem", &TPersistent::StaticClassInfo(), {}};
+  static const TClassInfo info{"TCollectionItem", &ClassInfoOf<TPersistent>(), {}};
   return info;
 }
 
 const TClassInfo& TCollection::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TCollection", &TPersistent::StaticClassInfo(), {}};
+  static const TClassInfo info{"TCollection", &ClassInfoOf<TPersistent>(), {}};
   return info;
 }
 

@@ -13,7 +13,7 @@ const TClassInfo& TComponent::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {
       TextProperty<&TComponent::Name, &TComponent::SetName>("Name"),
   };
-  static const TClassInfo info{"TComponent", &TPersistent::StaticClassInfo(), props};
+  static const TClassInfo info{"TComponent", &ClassInfoOf<TPersistent>(), props};
   return info;
 }
 

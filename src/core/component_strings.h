@@ -7,7 +7,7 @@ namespace tarvo::core {
 
 TARVO_RESOURCESTRING(SAssignError, 80, "Cannot assign a %s to a %s");
 TARVO_RESOURCESTRING(SDuplicateName, 81, "A component named %s already exists");
-TARVO_RESOURCESTRING(SInvalidName, 82, "''%s'' is not a valid component name");
+TARVO_RESOURCESTRING(SInvalidName, 82, "'%s' is not a valid component name");
 TARVO_RESOURCESTRING(SListIndexError, 83, "List index out of bounds (%d)");
 TARVO_RESOURCESTRING(SUnknownProperty, 84, "Property %s does not exist");
 TARVO_RESOURCESTRING(SPropertyReadOnly, 85, "Property %s is read-only");

@@ -1,5 +1,6 @@
 #include "core/exception.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "core/core_strings.h"
@@ -24,6 +25,24 @@ EInOutError::EInOutError(int errorCode)
       FErrorCode(errorCode) {}
 
 std::string SysErrorMessage(int errorNumber) {
+  switch (errorNumber) {
+    case ENOENT: return LoadResString(SSysENOENT);
+    case EACCES: return LoadResString(SSysEACCES);
+    case EPERM: return LoadResString(SSysEPERM);
+    case ENOSPC: return LoadResString(SSysENOSPC);
+    case EDQUOT: return LoadResString(SSysEDQUOT);
+    case EROFS: return LoadResString(SSysEROFS);
+    case EEXIST: return LoadResString(SSysEEXIST);
+    case EISDIR: return LoadResString(SSysEISDIR);
+    case ENOTDIR: return LoadResString(SSysENOTDIR);
+    case ENAMETOOLONG: return LoadResString(SSysENAMETOOLONG);
+    case EMFILE:
+    case ENFILE: return LoadResString(SSysEMFILE);
+    case EIO: return LoadResString(SSysEIO);
+    case EBUSY: return LoadResString(SSysEBUSY);
+    case ETXTBSY: return LoadResString(SSysETXTBSY);
+    default: break;
+  }
   char buf[256];
   // GNU strerror_r may return a static string instead of filling buf.
   const char* text = strerror_r(errorNumber, buf, sizeof buf);

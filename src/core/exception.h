@@ -71,7 +71,8 @@ private:
   int FErrorCode;
 };
 
-// The operating system's text for an error number (strerror, thread-safe).
+// The operating system's text for an error number: a resource string (translated with
+// the program) for the reasons users meet with files, strerror's text for the others.
 std::string SysErrorMessage(int errorNumber);
 
 }  // namespace tarvo::core

@@ -10,6 +10,11 @@ const TClassInfo& TPersistent::StaticClassInfo() noexcept {
   return info;
 }
 
+std::weak_ptr<const void> TPersistent::Lifetime() const {
+  if (!FLifetime) FLifetime = std::make_shared<const char>('\0');
+  return FLifetime;
+}
+
 void TPersistent::Assign(const TPersistent& source) { source.AssignTo(*this); }
 
 void TPersistent::AssignTo(TPersistent& dest) const {

@@ -6,7 +6,7 @@
 //         TextProperty<&TButton::Caption, &TButton::SetCaption>("Caption"),
 //         StringsProperty<&TButton::Items>("Items"),
 //     };
-//     static const TClassInfo info{"TButton", &TControl::StaticClassInfo(), props};
+//     static const TClassInfo info{"TButton", &ClassInfoOf<TControl>(), props};
 //     return info;
 //   }
 #pragma once

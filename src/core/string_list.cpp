@@ -6,12 +6,12 @@
 namespace tarvo::core {
 
 const TClassInfo& TStrings::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TStrings", &TPersistent::StaticClassInfo(), {}};
+  static const TClassInfo info{"TStrings", &ClassInfoOf<TPersistent>(), {}};
   return info;
 }
 
 const TClassInfo& TStringList::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TStringList", &TStrings::StaticClassInfo(), {}};
+  static const TClassInfo info{"TStringList", &ClassInfoOf<TStrings>(), {}};
   return info;
 }
 

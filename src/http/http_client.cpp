@@ -49,6 +49,16 @@ private:
 
 }  // namespace
 
+const core::TClassInfo& TNetCustomHTTP::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetCustomHTTP", &core::ClassInfoOf<net::TNetTCPClientCustom>(), {}};
+  return info;
+}
+
+const core::TClassInfo& TNetHTTP::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetHTTP", &core::ClassInfoOf<TNetCustomHTTP>(), {}};
+  return info;
+}
+
 TNetCustomHTTP::TNetCustomHTTP() : FHTTPProto(std::make_unique<TNetHTTPProtocol>(this)) {
   FProxyParameters.Clear();
 }

@@ -42,6 +42,7 @@ using TNetAuthorizationHTTPEvent =
     std::function<void(TNetCustomHTTP* Sender, TNetAuthentication* Authentication, bool& Handled)>;
 
 class TNetCustomHTTP : public net::TNetTCPClientCustom {
+  TARVO_PERSISTENT_CLASS(TNetCustomHTTP)
 public:
   TNetCustomHTTP();
   ~TNetCustomHTTP() override;
@@ -231,6 +232,8 @@ private:
 };
 
 // The published client.
-class TNetHTTP : public TNetCustomHTTP {};
+class TNetHTTP : public TNetCustomHTTP {
+  TARVO_PERSISTENT_CLASS(TNetHTTP)
+};
 
 }  // namespace tarvo::http

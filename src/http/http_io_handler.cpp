@@ -4,6 +4,11 @@
 
 namespace tarvo::http {
 
+const core::TClassInfo& TNetHTTPIOHandler::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetHTTPIOHandler", &core::ClassInfoOf<net::TNetIOHandlerStack>(), {}};
+  return info;
+}
+
 int TNetHTTPIOHandler::ReceiveDirect(std::size_t maxBytes) {
   if (Intercept() != nullptr) return -1;
   CheckForDisconnect(false, false);

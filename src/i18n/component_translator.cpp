@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <unordered_set>
+#include <utility>
 
 #include "core/collection.h"
 #include "core/format.h"
@@ -24,9 +25,14 @@ using core::TPropInfo;
 using core::TPropKind;
 
 struct TGettextInstance::TQueued {
-  std::string Name;         // upper-case component name, or empty
+  std::string Name;  // upper-case component name, or empty
   TPersistent* Obj;
-  TComponent* Holder;       // nearest component the object belongs to
+};
+
+// The state of one TranslateProperties call: the per-call rules given before it.
+struct TGettextInstance::TWalkRules {
+  std::vector<std::string> Ignore;
+  std::vector<TClassMode> Classes;
 };
 
 namespace {
@@ -40,17 +46,12 @@ bool HasOwnMarker(const TPersistent* obj) {
   return c && FindMarker(c);
 }
 
-// Clears the per-call rules and ends the recording however the walk ends.
-struct TCallRulesReset {
-  std::vector<std::string>& ignore;
-  std::vector<TClassMode>& classes;
-  TRetranslator*& retranslator;
-  ~TCallRulesReset() {
-    ignore.clear();
-    classes.clear();
-    retranslator = nullptr;
-  }
-};
+std::vector<std::string> Lines(const core::TStrings& list) {
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(list.Count()));
+  for (int i = 0, n = list.Count(); i < n; ++i) lines.push_back(list.Get(i));
+  return lines;
+}
 
 }  // namespace
 
@@ -58,13 +59,31 @@ std::string TGettextInstance::TranslateText(std::string_view text, const std::st
   return textdomain.empty() ? TranslateForComponents(text) : dgettext(textdomain, text);
 }
 
-bool TGettextInstance::ApplyClassRules(TPersistent* obj, std::vector<std::string>& skip) {
+bool TGettextInstance::IsHandling(const TPersistent* obj) const {
+  return std::find(FHandling.begin(), FHandling.end(), obj) != FHandling.end();
+}
+
+bool TGettextInstance::ApplyClassRules(TPersistent* obj, const TWalkRules& rules, std::vector<std::string>& skip) {
   const core::TClassInfo& cls = obj->ClassInfo();
-  for (const std::vector<TClassMode>* rules : {&ClassHandling, &GlobalClassHandling}) {
-    for (const TClassMode& rule : *rules) {
+  // An object whose handler is running is being translated by that handler: its own
+  // class rules would only call the handler again.
+  const bool handling = IsHandling(obj);
+  const std::vector<TClassMode>* lists[] = {&rules.Classes, &GlobalClassHandling};
+  for (const std::vector<TClassMode>* list : lists) {
+    for (const TClassMode& rule : *list) {
       if (!cls.InheritsFrom(*rule.HClass)) continue;
       if (rule.PropertiesToIgnore.empty()) {
-        if (rule.SpecialHandler) rule.SpecialHandler(obj);
+        if (handling) continue;
+        if (rule.SpecialHandler) {
+          FHandling.push_back(obj);
+          try {
+            rule.SpecialHandler(obj);
+          } catch (...) {
+            FHandling.pop_back();
+            throw;
+          }
+          FHandling.pop_back();
+        }
         return true;
       }
       skip.insert(skip.end(), rule.PropertiesToIgnore.begin(), rule.PropertiesToIgnore.end());
@@ -79,13 +98,13 @@ void TGettextInstance::TranslateProperty(const TQueued& item, const TPropInfo& p
     if (prop.Kind == TPropKind::pkText) {
       const std::string old = prop.GetText(*item.Obj);
       if (old.empty() || !prop.Writable()) return;
-      if (Retranslator) Retranslator->Remember(item.Obj, prop.Name, old, item.Holder);
       const std::string translated = TranslateText(old, textdomain);
       if (translated != old) prop.SetText(*item.Obj, translated);
+      if (Retranslator) Retranslator->Remember(item.Obj, prop.Name, old, prop.GetText(*item.Obj));
       return;
     }
     TPersistent* target = prop.GetObject(*item.Obj);
-    if (target && !HasOwnMarker(target)) queue.push_back(TQueued{"", target, item.Holder});
+    if (target && !HasOwnMarker(target)) queue.push_back(TQueued{"", target});
   } catch (const std::exception& e) {
     const std::string reason = dynamic_cast<const core::Exception*>(&e)
                                    ? static_cast<const core::Exception&>(e).Message()
@@ -97,56 +116,67 @@ void TGettextInstance::TranslateProperty(const TQueued& item, const TPropInfo& p
 
 void TGettextInstance::TranslateStringList(core::TStrings* list, const std::string& textdomain) {
   if (!list || list->Count() == 0) return;
-  std::vector<std::string> lines;
-  for (int i = 0, n = list->Count(); i < n; ++i) lines.push_back(list->Get(i));
-  std::vector<std::string> translated = lines;
-  for (auto& line : translated)
+  std::vector<std::string> lines = Lines(*list);
+  for (auto& line : lines)
     if (!line.empty()) line = TranslateText(line, textdomain);
-  list->BeginUpdate();
-  try {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-      if (translated[i] != lines[i]) list->Put(static_cast<int>(i), translated[i]);
-  } catch (...) {
-    list->EndUpdate();
-    throw;
-  }
-  list->EndUpdate();
+  ReplaceLines(*list, lines);
 }
 
 void TGettextInstance::TranslateProperties(TPersistent* root, const std::string& textdomain) {
-  TCallRulesReset reset{IgnoreList, ClassHandling, Retranslator};
-  if (Retranslator) Retranslator->TextDomain = textdomain.empty() ? curmsgdomain : textdomain;
-  std::vector<TQueued> queue{TQueued{"", root, dynamic_cast<TComponent*>(root)}};
-  std::unordered_set<const void*> done;
+  // This call takes the per-call rules given before it. A class handler may start a walk
+  // of its own, with rules of its own; that inner walk shares this one's record of
+  // handled objects and its recording, and ends neither.
+  TWalkRules rules{std::exchange(IgnoreList, {}), std::exchange(ClassHandling, {})};
+  const bool outermost = FWalkDone == nullptr;
+  std::unordered_set<const void*> ownDone;
+  if (outermost) {
+    FWalkDone = &ownDone;
+    if (Retranslator) Retranslator->TextDomain = textdomain.empty() ? curmsgdomain : textdomain;
+  }
+  struct TEnd {
+    TGettextInstance& self;
+    bool outermost;
+    ~TEnd() {
+      self.IgnoreList.clear();
+      self.ClassHandling.clear();
+      if (!outermost) return;
+      self.FWalkDone = nullptr;
+      self.Retranslator = nullptr;
+    }
+  } end{*this, outermost};
+  std::unordered_set<const void*>& done = *FWalkDone;
+
+  std::vector<TQueued> queue{TQueued{"", root}};
   for (std::size_t next = 0; next < queue.size(); ++next) {
     TQueued item = queue[next];
-    if (!item.Obj || !done.insert(item.Obj).second) continue;
-    if (auto* asComponent = dynamic_cast<TComponent*>(item.Obj)) item.Holder = asComponent;
+    if (!item.Obj) continue;
+    // Each object once per outermost walk; only the object a handler was given may be
+    // walked again, by that handler.
+    if (!done.insert(item.Obj).second && !(next == 0 && IsHandling(item.Obj))) continue;
 
     std::vector<std::string> skip;
-    if (ApplyClassRules(item.Obj, skip)) continue;
+    if (ApplyClassRules(item.Obj, rules, skip)) continue;
 
     for (const TPropInfo* prop : core::GetPropList(item.Obj->ClassInfo())) {
       const std::string upper = core::UpperCase(prop->Name);
-      if (Contains(IgnoreList, item.Name + "." + upper) || Contains(skip, upper)) continue;
+      if (Contains(rules.Ignore, item.Name + "." + upper) || Contains(skip, upper)) continue;
       TranslateProperty(item, *prop, textdomain, queue);
     }
 
     if (auto* list = dynamic_cast<core::TStrings*>(item.Obj)) {
       const std::string text = list->Text();
-      if (!text.empty() && Retranslator) Retranslator->Remember(list, "Text", text, item.Holder);
       TranslateStringList(list, textdomain);
+      if (!text.empty() && Retranslator) Retranslator->Remember(list, "Text", text, list->Text());
     }
     if (auto* collection = dynamic_cast<core::TCollection*>(item.Obj)) {
-      for (int i = 0, n = collection->Count(); i < n; ++i)
-        queue.push_back(TQueued{"", collection->Items(i), item.Holder});
+      for (int i = 0, n = collection->Count(); i < n; ++i) queue.push_back(TQueued{"", collection->Items(i)});
     }
     if (auto* component = dynamic_cast<TComponent*>(item.Obj)) {
       for (int i = 0, n = component->ComponentCount(); i < n; ++i) {
         TComponent* owned = component->Components(i);
         std::string name = core::UpperCase(owned->Name());
-        if (Contains(IgnoreList, name) || FindMarker(owned)) continue;
-        queue.push_back(TQueued{std::move(name), owned, owned});
+        if (Contains(rules.Ignore, name) || FindMarker(owned)) continue;
+        queue.push_back(TQueued{std::move(name), owned});
       }
     }
   }
@@ -158,6 +188,17 @@ void TGettextInstance::TranslateComponent(TComponent* root, const std::string& t
   if (!marker) {
     auto fresh = std::make_unique<TGettextComponentMarker>(*this);
     fresh->SetName(TGettextComponentMarker::kName);
+    // A tree of its own, even when a class handler of another walk translates it here:
+    // that walk gets its recording and its record of handled objects back afterwards.
+    struct TOuterWalk {
+      TGettextInstance& self;
+      TRetranslator* retranslator = self.Retranslator;
+      std::unordered_set<const void*>* done = std::exchange(self.FWalkDone, nullptr);
+      ~TOuterWalk() {
+        self.Retranslator = retranslator;
+        self.FWalkDone = done;
+      }
+    } outer{*this};
     Retranslator = fresh->Retranslator.get();
     TranslateProperties(root, textdomain);
     root->InsertComponent(fresh.get());

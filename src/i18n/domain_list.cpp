@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "i18n/gettext_instance.h"
+#include "i18n/message_box.h"
 
 namespace tarvo::i18n {
 
@@ -19,6 +20,9 @@ void TDomainList::Remove(const std::string& domain) {
 
 std::string TDomainList::Translate(TGettextInstance& instance, std::string_view text) const {
   if (text.empty()) return {};
+  // A catalog opened by this lookup may warn the user; the box waits until the lock is
+  // released (declared first, it ends last).
+  TDeferredMessageBoxes boxes;
   std::shared_lock lock(FLock);
   for (const std::string& domain : FDomains) {
     std::string result = instance.dgettext(domain, text);

@@ -96,8 +96,8 @@ TGettextInstance::TGettextInstance(TFileLocator& locator, const std::string& exe
   bindtextdomain("default", DefaultDomainDirectory);
   textdomain("default");
   // Component names and collection property names are identifiers, never texts.
-  TP_GlobalIgnoreClassProperty(core::TComponent::StaticClassInfo(), "Name");
-  TP_GlobalIgnoreClassProperty(core::TCollection::StaticClassInfo(), "PropName");
+  TP_GlobalIgnoreClassProperty(core::ClassInfoOf<core::TComponent>(), "Name");
+  TP_GlobalIgnoreClassProperty(core::ClassInfoOf<core::TCollection>(), "PropName");
 }
 
 TGettextInstance::~TGettextInstance() = default;

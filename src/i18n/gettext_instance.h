@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "core/class_info.h"
@@ -70,10 +71,14 @@ public:
   // original texts in a marker component inserted into root. An empty text domain means
   // the component domains.
   void TranslateComponent(core::TComponent* root, const std::string& textdomain = "");
-  // Shows a translated tree in the current language, from the remembered texts.
+  // Shows a translated tree in the current language, from the remembered texts. What a
+  // user or the program put into a property after it was translated (a typed text, a
+  // chosen drive, refilled items) is left alone; see retranslator.h.
   void RetranslateComponent(core::TComponent* root, const std::string& textdomain = "");
   // Translates one object and everything reachable from it (no marker, no memory unless
-  // called inside TranslateComponent).
+  // called inside TranslateComponent). A class handler may call it for the object it was
+  // given or for others: that inner walk has its own per-call rules, and the outer walk
+  // keeps its rules, its recording and its record of the objects already handled.
   void TranslateProperties(core::TPersistent* obj, const std::string& textdomain = "");
   void TranslateStringList(core::TStrings* list, const std::string& textdomain);
 
@@ -104,12 +109,14 @@ protected:
 private:
   friend class TRetranslator;
   struct TQueued;
+  struct TWalkRules;
   TDomain& FindOrAddDomain(std::string_view domain);
   std::string Lookup(TDomain& domain, std::string_view msgid);
   std::string TranslateText(std::string_view text, const std::string& textdomain);
   void TranslateProperty(const TQueued& item, const core::TPropInfo& prop, const std::string& textdomain,
                          std::vector<TQueued>& queue);
-  bool ApplyClassRules(core::TPersistent* obj, std::vector<std::string>& skip);
+  bool ApplyClassRules(core::TPersistent* obj, const TWalkRules& rules, std::vector<std::string>& skip);
+  bool IsHandling(const core::TPersistent* obj) const;
 
   TFileLocator& FLocator;
   TDomainList* FComponentDomains;
@@ -120,6 +127,8 @@ private:
   std::vector<std::string> IgnoreList;          // upper case
   std::vector<TClassMode> ClassHandling;        // this call only
   std::vector<TClassMode> GlobalClassHandling;  // derived classes before their ancestors
+  std::unordered_set<const void*>* FWalkDone = nullptr;  // objects handled by the running walk
+  std::vector<const core::TPersistent*> FHandling;        // objects whose class handler runs
   std::map<int, std::function<void(const std::string&)>> fWhenNewLanguageListeners;
   int FNextListenerId = 1;
   TGetPluralForm curGetPluralForm = nullptr;

@@ -19,6 +19,19 @@ using TMessageBoxFunc = std::function<int(const std::string& text, const std::st
 
 // Installs a box (empty restores the default) and returns the previous one.
 TMessageBoxFunc SetMessageBoxFunc(TMessageBoxFunc func);
+// Shows the box now, or, while a TDeferredMessageBoxes lives on this thread, holds it back
+// and answers 1 (OK).
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
+// Holds back the boxes this thread shows while it lives; the outermost one shows them, in
+// order, when it ends. A modal box runs a nested event loop, and whatever that loop runs
+// may need a lock the caller holds: declare one of these before taking such a lock.
+class TDeferredMessageBoxes {
+public:
+  TDeferredMessageBoxes() noexcept;
+  ~TDeferredMessageBoxes();
+  TDeferredMessageBoxes(const TDeferredMessageBoxes&) = delete;
+  TDeferredMessageBoxes& operator=(const TDeferredMessageBoxes&) = delete;
+};
 
 }  // namespace tarvo::i18n

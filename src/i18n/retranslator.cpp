@@ -12,38 +12,38 @@ using core::TComponent;
 using core::TPersistent;
 
 const core::TClassInfo& TGettextComponentMarker::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TGettextComponentMarker", &TComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TGettextComponentMarker", &core::ClassInfoOf<TComponent>(), {}};
   return info;
 }
 
 TGettextComponentMarker::TGettextComponentMarker(TGettextInstance& instance)
-    : Retranslator(std::make_unique<TRetranslator>(instance)) {
-  Retranslator->Marker = this;
-}
-
-void TGettextComponentMarker::Watch(TComponent* holder) {
-  if (holder && holder != this) FreeNotification(holder);
-}
-
-void TGettextComponentMarker::Notification(TComponent* component, core::TOperation operation) {
-  // A remembered object must not outlive its component in our list.
-  if (operation == core::opRemove && Retranslator) Retranslator->Forget(component);
-  TComponent::Notification(component, operation);
-}
+    : Retranslator(std::make_unique<TRetranslator>(instance)) {}
 
 TGettextComponentMarker* FindMarker(const TComponent* root) {
   if (!root) return nullptr;
   return dynamic_cast<TGettextComponentMarker*>(root->FindComponent(TGettextComponentMarker::kName));
 }
 
-void TRetranslator::Remember(TPersistent* obj, const std::string& propName, const std::string& oldValue,
-                             TComponent* holder) {
-  if (Marker) Marker->Watch(holder);
-  List.push_back(TRetranslatorItem{obj, propName, oldValue, holder});
+void ReplaceLines(core::TStrings& list, const std::vector<std::string>& lines) {
+  list.BeginUpdate();
+  try {
+    if (list.Count() == static_cast<int>(lines.size())) {
+      for (int i = 0, n = list.Count(); i < n; ++i)
+        if (list.Get(i) != lines[static_cast<std::size_t>(i)]) list.Put(i, lines[static_cast<std::size_t>(i)]);
+    } else {
+      list.Clear();
+      for (const std::string& line : lines) list.Add(line);
+    }
+  } catch (...) {
+    list.EndUpdate();
+    throw;
+  }
+  list.EndUpdate();
 }
 
-void TRetranslator::Forget(const TComponent* holder) {
-  std::erase_if(List, [&](const TRetranslatorItem& item) { return item.Holder == holder || item.obj == holder; });
+void TRetranslator::Remember(TPersistent* obj, const std::string& propName, const std::string& oldValue,
+                             const std::string& shown) {
+  List.push_back(TRetranslatorItem{obj, obj->Lifetime(), propName, oldValue, shown});
 }
 
 void TRetranslator::Execute() {
@@ -51,31 +51,36 @@ void TRetranslator::Execute() {
   auto translate = [&](const std::string& text) {
     return ownDomain ? Instance.dgettext(TextDomain, text) : Instance.TranslateForComponents(text);
   };
+  std::erase_if(List, [](const TRetranslatorItem& item) { return item.Alive.expired(); });
   std::unordered_set<TRetranslator*> ran;
-  // A copy: translating may create or free components, which edits List.
-  const std::vector<TRetranslatorItem> items = List;
-  for (const TRetranslatorItem& item : items) {
+  // By index, and liveness checked at each item: writing a property may free objects
+  // further down the list.
+  for (std::size_t i = 0; i < List.size(); ++i) {
+    TRetranslatorItem& item = List[i];
+    if (item.Alive.expired()) continue;
     auto* component = dynamic_cast<TComponent*>(item.obj);
     if (TGettextComponentMarker* marker = FindMarker(component); marker && marker->Retranslator.get() != this) {
       if (ran.insert(marker->Retranslator.get()).second) marker->Retranslator->Execute();
       continue;
     }
     if (auto* list = dynamic_cast<core::TStrings*>(item.obj)) {
+      if (list->Text() != item.Shown) continue;  // refilled since: not ours any more
       core::TStringList fresh;
       fresh.SetText(item.OldValue);
       Instance.TranslateStringList(&fresh, ownDomain ? TextDomain : std::string());
-      list->BeginUpdate();
-      try {
-        list->Assign(fresh);
-      } catch (...) {
-        list->EndUpdate();
-        throw;
-      }
-      list->EndUpdate();
+      std::vector<std::string> lines;
+      for (int k = 0, n = fresh.Count(); k < n; ++k) lines.push_back(fresh.Get(k));
+      ReplaceLines(*list, lines);
+      List[i].Shown = list->Text();
       continue;
     }
     const core::TPropInfo* prop = core::GetPropInfo(item.obj->ClassInfo(), item.Propname);
-    if (prop && prop->Kind == core::TPropKind::pkText && prop->SetText) prop->SetText(*item.obj, translate(item.OldValue));
+    if (!prop || prop->Kind != core::TPropKind::pkText || !prop->SetText) continue;
+    if (prop->GetText(*item.obj) != item.Shown) continue;  // changed since: someone's data
+    const std::string text = translate(item.OldValue);
+    TPersistent* obj = item.obj;
+    if (text != item.Shown) prop->SetText(*obj, text);
+    List[i].Shown = prop->GetText(*obj);
   }
 }
 

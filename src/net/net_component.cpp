@@ -13,7 +13,7 @@
 namespace tarvo::net {
 
 const core::TClassInfo& TNetComponent::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetComponent", &core::TComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetComponent", &core::ClassInfoOf<core::TComponent>(), {}};
   return info;
 }
 

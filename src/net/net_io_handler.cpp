@@ -26,7 +26,7 @@ std::string_view TrimBlanks(std::string_view s) {
 }  // namespace
 
 const core::TClassInfo& TNetIOHandler::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetIOHandler", &TNetComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetIOHandler", &core::ClassInfoOf<TNetComponent>(), {}};
   return info;
 }
 

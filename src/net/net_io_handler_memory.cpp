@@ -9,7 +9,7 @@
 namespace tarvo::net {
 
 const core::TClassInfo& TNetIOHandlerMemory::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetIOHandlerMemory", &TNetIOHandler::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetIOHandlerMemory", &core::ClassInfoOf<TNetIOHandler>(), {}};
   return info;
 }
 

@@ -13,12 +13,12 @@
 namespace tarvo::net {
 
 const core::TClassInfo& TNetIOHandlerSocket::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetIOHandlerSocket", &TNetIOHandler::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetIOHandlerSocket", &core::ClassInfoOf<TNetIOHandler>(), {}};
   return info;
 }
 
 const core::TClassInfo& TNetIOHandlerStack::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetIOHandlerStack", &TNetIOHandlerSocket::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetIOHandlerStack", &core::ClassInfoOf<TNetIOHandlerSocket>(), {}};
   return info;
 }
 
@@ -161,7 +161,7 @@ TNetIOHandlerFactory gDefaultFactory;
 
 std::vector<TRegisteredClass>& Registry() {
   static std::vector<TRegisteredClass> registry{
-      {&TNetIOHandlerStack::StaticClassInfo(), [] { return std::unique_ptr<TNetIOHandler>(new TNetIOHandlerStack()); }}};
+      {&core::ClassInfoOf<TNetIOHandlerStack>(), [] { return std::unique_ptr<TNetIOHandler>(new TNetIOHandlerStack()); }}};
   return registry;
 }
 

@@ -7,6 +7,16 @@
 
 namespace tarvo::net {
 
+const core::TClassInfo& TNetTCPClientCustom::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetTCPClientCustom", &core::ClassInfoOf<TNetTCPConnection>(), {}};
+  return info;
+}
+
+const core::TClassInfo& TNetTCPClient::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetTCPClient", &core::ClassInfoOf<TNetTCPClientCustom>(), {}};
+  return info;
+}
+
 TNetTCPClientCustom::TNetTCPClientCustom(core::TComponent* owner) : TNetTCPConnection(owner) {}
 
 TNetTCPClientCustom::~TNetTCPClientCustom() = default;

@@ -17,6 +17,7 @@
 namespace tarvo::net {
 
 class TNetTCPClientCustom : public TNetTCPConnection {
+  TARVO_PERSISTENT_CLASS(TNetTCPClientCustom)
 public:
   explicit TNetTCPClientCustom(core::TComponent* owner = nullptr);
   ~TNetTCPClientCustom() override;
@@ -88,6 +89,7 @@ private:
 
 // The public TCP client component.
 class TNetTCPClient : public TNetTCPClientCustom {
+  TARVO_PERSISTENT_CLASS(TNetTCPClient)
 public:
   using TNetTCPClientCustom::TNetTCPClientCustom;
 };

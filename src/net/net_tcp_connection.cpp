@@ -6,6 +6,11 @@
 
 namespace tarvo::net {
 
+const core::TClassInfo& TNetTCPConnection::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TNetTCPConnection", &core::ClassInfoOf<TNetComponent>(), {}};
+  return info;
+}
+
 TNetTCPConnection::TNetTCPConnection(core::TComponent* owner) : TNetComponent(owner) {}
 
 TNetTCPConnection::~TNetTCPConnection() {

@@ -15,6 +15,7 @@ namespace tarvo::net {
 class TNetIOHandlerSocket;
 
 class TNetTCPConnection : public TNetComponent {
+  TARVO_PERSISTENT_CLASS(TNetTCPConnection)
 public:
   explicit TNetTCPConnection(core::TComponent* owner = nullptr);
   ~TNetTCPConnection() override;

@@ -16,6 +16,7 @@
 #include "unzip/decrypt_stream.h"
 #include "unzip/extract_path.h"
 #include "unzip/inflate/inflate.h"
+#include "unzip/methods/further_methods.h"
 #include "unzip/output_stream.h"
 #include "unzip/subset_stream.h"
 #include "unzip/vm_exception.h"
@@ -134,7 +135,8 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
       break;
     }
     default:
-      throw EVmZipInvalidMethod();
+      if (!DecodeFurtherMethod(item.CompressionMethod() & 0x7F, item.GeneralPurposeBitFlag(), input, output, size))
+        throw EVmZipInvalidMethod();
   }
   if (output.CRC32() != item.CRC32()) {
     if (!archive.HasItemFailureHandler()) throw EVmZipBadCRC();

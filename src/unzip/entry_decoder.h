@@ -2,8 +2,9 @@
 // (decryption) → the decoder of its method → CRC-32 and size check. The decoders know
 // nothing about ZIP; this is the thin container around them.
 //
-// Methods: 0 stored; 8 Deflate and 9 Deflate64 through Inflate. Every other method
-// (the legacy and library-backed ones included) raises EVmZipInvalidMethod. No decoder
+// Methods: 0 stored; 8 Deflate and 9 Deflate64 through Inflate; 1-6, 12, 14 and 97
+// through the further methods (unzip/methods). Every other method raises
+// EVmZipInvalidMethod. No decoder
 // can produce more than the declared uncompressed size: the output stream stops it with
 // EVmZipDataOverrun.
 #pragma once

@@ -12,7 +12,7 @@ namespace tarvo::unzip {
 
 #define TARVO_VM_CLASS_INFO(cls, parent)                                  \
   const core::TClassInfo& cls::StaticClassInfo() noexcept {              \
-    static const core::TClassInfo info{#cls, &parent::StaticClassInfo(), {}}; \
+    static const core::TClassInfo info{#cls, &core::ClassInfoOf<parent>(), {}}; \
     return info;                                                          \
   }
 

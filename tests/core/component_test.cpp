@@ -64,14 +64,14 @@ const TClassInfo& TProbe::StaticClassInfo() noexcept {
       StringsProperty<&TProbe::Lines>("Lines"),
       ObjectProperty<&TProbe::Link, &TProbe::SetLink>("Link"),
   };
-  static const TClassInfo info{"TProbe", &TComponent::StaticClassInfo(), props};
+  static const TClassInfo info{"TProbe", &ClassInfoOf<TComponent>(), props};
   return info;
 }
 
 const TClassInfo& TProbeButton::StaticClassInfo() noexcept {
   // Publishes Caption again, now read-only.
   static const TPropInfo props[] = {TextProperty<&TProbeButton::Caption2>("Caption")};
-  static const TClassInfo info{"TProbeButton", &TProbe::StaticClassInfo(), props};
+  static const TClassInfo info{"TProbeButton", &ClassInfoOf<TProbe>(), props};
   return info;
 }
 
@@ -132,7 +132,12 @@ TEST(Component, NamesAreIdentifiersUniqueWithinTheOwner) {
   } catch (const EComponentError& e) {
     EXPECT_EQ(e.Message(), "A component named BTnext already exists");
   }
-  EXPECT_THROW(other->SetName("1abc"), EComponentError);
+  try {
+    other->SetName("1abc");
+    FAIL();
+  } catch (const EComponentError& e) {
+    EXPECT_EQ(e.Message(), "'1abc' is not a valid component name");  // quoted once
+  }
   EXPECT_THROW(other->SetName("a b"), EComponentError);
   other->SetName("");
   Make(&root, "");  // many may be unnamed
@@ -208,9 +213,9 @@ TEST(Collection, ItemsBelongToTheirCollection) {
 TEST(Published, PropertiesByNameAlongTheAncestry) {
   TProbeButton button;
   const TClassInfo& cls = button.ClassInfo();
-  EXPECT_TRUE(button.InheritsFrom(TComponent::StaticClassInfo()));
+  EXPECT_TRUE(button.InheritsFrom(ClassInfoOf<TComponent>()));
   EXPECT_TRUE(button.InheritsFrom("tprobe"));
-  EXPECT_FALSE(TProbe::StaticClassInfo().InheritsFrom(TProbeButton::StaticClassInfo()));
+  EXPECT_FALSE(ClassInfoOf<TProbe>().InheritsFrom(ClassInfoOf<TProbeButton>()));
   EXPECT_EQ(button.ClassName(), "TProbeButton");
 
   std::vector<std::string> names;

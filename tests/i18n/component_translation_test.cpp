@@ -1,7 +1,11 @@
 // Translating component trees: what is translated, what the rules keep untouched, and
 // showing a translated tree again in another language.
+#include <chrono>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalog_helpers.h"
@@ -87,9 +91,9 @@ struct ComponentTranslation : ::testing::Test {
   void TearDown() override { SetMessageBoxFunc(previousBox); }
   // The rules the wizard registers at start-up.
   void WizardRules() {
-    gt->TP_GlobalIgnoreClassProperty(TNotebook::StaticClassInfo(), "Pages");
-    gt->TP_GlobalIgnoreClassProperty(TControl::StaticClassInfo(), "HelpKeyword");
-    gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TNotebook>(), "Pages");
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TControl>(), "HelpKeyword");
+    gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
   }
 };
 
@@ -133,7 +137,7 @@ TEST_F(ComponentTranslation, PerCallIgnoreRulesApplyToOneCallOnly) {
   gt->TP_Ignore("BTNEXT");
   gt->TP_Ignore(".Caption");
   gt->TP_Ignore("btFINISH.Caption");
-  gt->TP_IgnoreClass(TListView::StaticClassInfo());
+  gt->TP_IgnoreClass(ClassInfoOf<TListView>());
   gt->TranslateProperties(f.form.get());
   EXPECT_EQ(f.form->Caption(), "BVBA T.Arvo - Setup");
   EXPECT_EQ(f.next->Caption(), "Volgende >");
@@ -166,16 +170,91 @@ TEST_F(ComponentTranslation, RetranslationStartsFromTheRememberedDutchTexts) {
   EXPECT_EQ(f.finish->Caption(), "zelf gezet");
 }
 
-TEST_F(ComponentTranslation, ComponentsFreedAfterTranslationAreForgotten) {
+TEST_F(ComponentTranslation, ObjectsFreedAfterTranslationAreForgotten) {
   Form f;
   auto* extra = new TControl(f.next);  // owned one level down
   extra->SetCaption("Adres");
   gt->TranslateComponent(f.form.get());
   delete extra;
   delete f.list;
+  f.view->Columns()->Delete(0);  // not a component: nobody is told
+  auto* fresh = static_cast<TColumn*>(f.view->Columns()->Add());  // may reuse its memory
+  fresh->SetCaption("eigen");
   gt->UseLanguage("fr");
   gt->RetranslateComponent(f.form.get());  // must not touch the freed objects
   EXPECT_EQ(f.finish->Caption(), "Terminer");
+  EXPECT_EQ(fresh->Caption(), "eigen");
+}
+
+TEST_F(ComponentTranslation, ComponentMovedToAnotherOwnerKeepsItsRememberedTexts) {
+  Form f;
+  gt->TranslateComponent(f.form.get());
+  TControl elsewhere;
+  elsewhere.InsertComponent(f.next);
+  gt->UseLanguage("fr");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(f.next->Caption(), "Suivant >");
+}
+
+TEST_F(ComponentTranslation, HandlerStartingItsOwnWalkLeavesTheOuterWalkIntact) {
+  Form f;
+  f.notebook->SetCaption("Locatie");
+  TControl dialog;  // a window of its own, translated by the handler
+  dialog.SetCaption("Adres");
+  int calls = 0;
+  // The notebook comes first, so the outer walk still has the rest of the tree to do.
+  gt->TP_GlobalHandleClass(ClassInfoOf<TNotebook>(), [&](tarvo::core::TPersistent* obj) {
+    ++calls;
+    gt->TranslateComponent(&dialog);
+    gt->TP_Ignore(".Hint");
+    gt->TranslateProperties(obj);
+  });
+  gt->TP_Ignore("btFINISH.Caption");
+  gt->TP_IgnoreClass(ClassInfoOf<TListBox>());
+  gt->UseLanguage("fr");
+  gt->TranslateComponent(f.form.get());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(f.notebook->Caption(), "Emplacement");
+  EXPECT_EQ(f.finish->Caption(), "Voltooien");           // the outer ignore list
+  EXPECT_EQ(f.list->Items()->Strings(0), "Nederlands");  // the outer class rule
+  EXPECT_EQ(f.next->Caption(), "Suivant >");
+  gt->UseLanguage("nl");
+  gt->RetranslateComponent(f.form.get());  // remembered after the inner walk too
+  EXPECT_EQ(f.next->Caption(), "Volgende");
+  EXPECT_EQ(f.notebook->Caption(), "Locatie");
+  EXPECT_EQ(dialog.Caption(), "Adresse");  // its own memory, not the form's
+  gt->RetranslateComponent(&dialog);
+  EXPECT_EQ(dialog.Caption(), "Adres");
+}
+
+TEST_F(ComponentTranslation, RetranslationKeepsWhatTheUserChose) {
+  Form f;
+  auto* language = new TComboBox(f.form.get());
+  language->Items()->SetText("Nederlands\nFrançais\n");
+  auto* drives = new TComboBox(f.form.get());
+  drives->Items()->SetText("Locatie\n");
+  auto* folder = new TEdit(f.form.get());
+  folder->SetText("Adres");
+  auto* port = new TEdit(f.form.get());
+  port->SetText("Poort");
+  gt->TranslateComponent(f.form.get());
+  language->ItemIndex = 1;             // picked by the user
+  drives->Items()->SetText("C:\nD:\n");  // refilled by the program
+  drives->ItemIndex = 1;
+  folder->SetText("D:/Gegevens");      // typed by the user
+  gt->UseLanguage("fr");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(language->Items()->Text(), "Néerlandais\nFrançais\n");
+  EXPECT_EQ(language->ItemIndex, 1);
+  EXPECT_EQ(drives->Items()->Text(), "C:\nD:\n");
+  EXPECT_EQ(drives->ItemIndex, 1);
+  EXPECT_EQ(folder->Text(), "D:/Gegevens");
+  EXPECT_EQ(port->Text(), "Port");  // untouched by the user: translated
+  gt->UseLanguage("nl");
+  gt->RetranslateComponent(f.form.get());
+  EXPECT_EQ(port->Text(), "Poort");
+  EXPECT_EQ(language->Items()->Strings(0), "Nederlands");
+  EXPECT_EQ(language->ItemIndex, 1);
 }
 
 TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {
@@ -195,18 +274,18 @@ TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {
   EXPECT_EQ(boxes[0].rfind("Error: ", 0), 0u);
   EXPECT_EQ(f.next->Caption(), "Volgende");  // nothing translated
 
-  gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+  gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
   try {
-    gt->TP_GlobalIgnoreClass(TFont::StaticClassInfo());
+    gt->TP_GlobalIgnoreClass(ClassInfoOf<TFont>());
     FAIL();
   } catch (const EGettextProgrammingError& e) {
     EXPECT_EQ(e.Message(),
               "You cannot add a class to the ignore list that is already on that list: TFont. You should keep all "
               "GlobalIgnore functions in one place in your source code.");
   }
-  gt->TP_GlobalHandleClass(TListView::StaticClassInfo(), [](tarvo::core::TPersistent*) {});
+  gt->TP_GlobalHandleClass(ClassInfoOf<TListView>(), [](tarvo::core::TPersistent*) {});
   try {
-    gt->TP_GlobalIgnoreClassProperty(TListView::StaticClassInfo(), "Hint");
+    gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TListView>(), "Hint");
     FAIL();
   } catch (const EGettextProgrammingError& e) {
     EXPECT_EQ(e.Message(), "You cannot ignore a class property for a class that has a handler set.");
@@ -216,9 +295,9 @@ TEST_F(ComponentTranslation, MisuseIsReportedWithTheExactTexts) {
 TEST_F(ComponentTranslation, HandlersReplaceTranslationAndRulesReachDescendants) {
   Form f;
   std::vector<std::string> handled;
-  gt->TP_GlobalHandleClass(TListView::StaticClassInfo(),
+  gt->TP_GlobalHandleClass(ClassInfoOf<TListView>(),
                            [&](tarvo::core::TPersistent* obj) { handled.push_back(obj->ClassName()); });
-  gt->TP_GlobalIgnoreClassProperty(TControl::StaticClassInfo(), "Caption");  // TListBox inherits it
+  gt->TP_GlobalIgnoreClassProperty(ClassInfoOf<TControl>(), "Caption");  // TListBox inherits it
   gt->UseLanguage("fr");
   gt->TranslateProperties(f.form.get());
   EXPECT_EQ(handled, std::vector<std::string>{"TListView"});
@@ -255,4 +334,27 @@ TEST_F(ComponentTranslation, SeparatelyTranslatedPartsKeepTheirOwnMemory) {
   EXPECT_EQ(f.list->Items()->Strings(0), "Néerlandais");  // not part of the form's memory
   gt->RetranslateComponent(f.list);
   EXPECT_EQ(f.list->Items()->Strings(0), "Nederlands");
+}
+
+TEST_F(ComponentTranslation, CharsetWarningWaitsUntilTheDomainListIsReleased) {
+  Msgfmt(PoHeader("ISO-8859-1") + PoEntries({{"Adres", "Adresse"}}), dir.Catalog("de"));
+  gt->UseLanguage("de");
+  std::optional<std::thread> writer;
+  std::promise<void> added;
+  bool listFree = false;
+  SetMessageBoxFunc([&](const std::string& text, const std::string& caption, unsigned) {
+    boxes.push_back(caption + ": " + text);
+    // A modal box runs an event loop; what that loop runs may need the list.
+    writer.emplace([&] {
+      components.Add("other");
+      added.set_value();
+    });
+    listFree = added.get_future().wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    return 1;
+  });
+  EXPECT_EQ(gt->TranslateForComponents("Adres"), "Adres");
+  if (writer) writer->join();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Localization problem: The translation for the language code de", 0), 0u);
+  EXPECT_TRUE(listFree);
 }

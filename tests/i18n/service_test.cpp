@@ -1,9 +1,12 @@
 // The running service: start-up and shutdown, resource strings through the translation
 // (on the creating thread only), catalogs embedded in the executable, and the program's
 // own catalogs.
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "catalog_helpers.h"
 #include "core/resource_string.h"
@@ -157,4 +160,88 @@ TEST(ProgramCatalogs, FrenchCoversTheWizardAndDutchTheToolkit) {
   EXPECT_EQ(fr.gettext("&Yes", found), "&Oui");
   EXPECT_EQ(nl.gettext("&No", found), "&Nee");
   for (std::uint32_t i = 0; i < fr.Count(); ++i) EXPECT_FALSE(fr.Translation(i).empty()) << fr.MsgId(i);
+}
+
+namespace {
+
+// Every resource string text of the program, read from the src/*/*_strings.h headers as
+// a catalog sees it: escapes decoded, carriage returns gone.
+std::vector<std::string> ProgramMessageTexts() {
+  std::vector<std::string> texts;
+  for (const auto& dir : fs::directory_iterator(TARVO_SOURCE_DIR)) {
+    if (!dir.is_directory()) continue;
+    for (const auto& file : fs::directory_iterator(dir.path())) {
+      const std::string name = file.path().filename().string();
+      if (name.size() < 10 || name.substr(name.size() - 10) != "_strings.h") continue;
+      const std::string src = ReadFile(file.path());
+      for (std::size_t at = src.find("TARVO_RESOURCESTRING("); at != std::string::npos;
+           at = src.find("TARVO_RESOURCESTRING(", at + 1)) {
+        std::size_t i = src.find(',', src.find(',', at) + 1) + 1;  // after name and id
+        std::string text;
+        while (true) {  // adjacent literals
+          while (i < src.size() && std::isspace(static_cast<unsigned char>(src[i]))) ++i;
+          if (i >= src.size() || src[i] != '"') break;
+          for (++i; i < src.size() && src[i] != '"'; ++i) {
+            if (src[i] != '\\') {
+              text += src[i];
+              continue;
+            }
+            const char e = src[++i];
+            if (e == 'n') text += '\n';
+            else if (e != 'r') text += e;
+          }
+          ++i;
+        }
+        if (!text.empty()) texts.push_back(text);
+      }
+    }
+  }
+  return texts;
+}
+
+}  // namespace
+
+TEST(ProgramCatalogs, MessagesReadInOneLanguageNeverHalf) {
+  const std::string root = TARVO_CATALOG_DIR;
+  TMoFile fr(root + "/fr/LC_MESSAGES/default.mo");
+  TMoFile nl(root + "/nl/LC_MESSAGES/default.mo");
+  const std::vector<std::string> texts = ProgramMessageTexts();
+  ASSERT_GT(texts.size(), 100u);
+  for (const std::string& text : texts) {
+    bool inFr = false, inNl = false;
+    fr.gettext(text, inFr);
+    nl.gettext(text, inNl);
+    EXPECT_EQ(inFr, inNl) << "only in one catalog: " << text;
+  }
+  // The ones a failed installation shows, and the reasons a file cannot be made.
+  for (const char* text : {"Socket Error # %d\n%s", "Connection refused.", "Host not found.", "Unhandled Archive Type",
+                           "Cannot create file \"%s\". %s", "Permission denied", "Failed CRC Check",
+                           "Invalid file - not a PKZip file", "Response headers are too long"}) {
+    bool found = false;
+    fr.gettext(text, found);
+    EXPECT_TRUE(found) << text;
+  }
+}
+
+// French typography: a no-break space before ? ! ; : and inside guillemets, which replace
+// straight double quotes.
+TEST(ProgramCatalogs, FrenchKeepsItsPunctuationTogether) {
+  TMoFile fr(std::string(TARVO_CATALOG_DIR) + "/fr/LC_MESSAGES/default.mo");
+  const std::string nbsp = "\u00a0", narrow = "\u202f";
+  auto spacedBefore = [&](const std::string& s, std::size_t at) {
+    return (at >= 2 && s.compare(at - 2, 2, nbsp) == 0) || (at >= 3 && s.compare(at - 3, 3, narrow) == 0);
+  };
+  for (std::uint32_t i = 1; i < fr.Count(); ++i) {  // 0 is the header
+    const std::string t(fr.Translation(i));
+    EXPECT_EQ(t.find('"'), std::string::npos) << t;
+    for (std::size_t at = 0; at < t.size(); ++at) {
+      if (std::string_view("?!;:").find(t[at]) != std::string_view::npos) {
+        EXPECT_TRUE(spacedBefore(t, at)) << "'" << t[at] << "' in: " << t;
+      }
+    }
+    for (std::size_t at = t.find("«"); at != std::string::npos; at = t.find("«", at + 1))
+      EXPECT_EQ(t.compare(at + 2, 2, nbsp), 0) << t;
+    for (std::size_t at = t.find("»"); at != std::string::npos; at = t.find("»", at + 1))
+      EXPECT_TRUE(spacedBefore(t, at)) << t;
+  }
 }

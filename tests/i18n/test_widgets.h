@@ -95,9 +95,62 @@ private:
   TControl* FBuddy = nullptr;
 };
 
+// A drop-down list: like a real one it loses its selection when its items are cleared or
+// reordered, and keeps it when an item's text changes.
+class TComboBox : public TControl {
+  TARVO_PERSISTENT_CLASS(TComboBox)
+public:
+  using TControl::TControl;
+  TStringList* Items() const { return FItems.get(); }
+  int ItemIndex = -1;
+
+private:
+  struct TItems : TStringList {
+    TComboBox* Combo;
+    explicit TItems(TComboBox* combo) : Combo(combo) {}
+    void Insert(int index, const std::string& s) override {
+      Combo->ItemIndex = -1;
+      TStringList::Insert(index, s);
+    }
+    void Delete(int index) override {
+      Combo->ItemIndex = -1;
+      TStringList::Delete(index);
+    }
+    void Clear() override {
+      Combo->ItemIndex = -1;
+      TStringList::Clear();
+    }
+  };
+  std::unique_ptr<TItems> FItems = std::make_unique<TItems>(this);
+};
+
+// A text field the user types into.
+class TEdit : public TControl {
+  TARVO_PERSISTENT_CLASS(TEdit)
+public:
+  using TControl::TControl;
+  const std::string& Text() const { return FText; }
+  void SetText(const std::string& v) { FText = v; }
+
+private:
+  std::string FText;
+};
+
+inline const TClassInfo& TComboBox::StaticClassInfo() noexcept {
+  static const TPropInfo props[] = {StringsProperty<&TComboBox::Items>("Items")};
+  static const TClassInfo info{"TComboBox", &ClassInfoOf<TControl>(), props};
+  return info;
+}
+
+inline const TClassInfo& TEdit::StaticClassInfo() noexcept {
+  static const TPropInfo props[] = {TextProperty<&TEdit::Text, &TEdit::SetText>("Text")};
+  static const TClassInfo info{"TEdit", &ClassInfoOf<TControl>(), props};
+  return info;
+}
+
 inline const TClassInfo& TFont::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {TextProperty<&TFont::Name, &TFont::SetName>("Name")};
-  static const TClassInfo info{"TFont", &TPersistent::StaticClassInfo(), props};
+  static const TClassInfo info{"TFont", &ClassInfoOf<TPersistent>(), props};
   return info;
 }
 
@@ -109,25 +162,25 @@ inline const TClassInfo& TControl::StaticClassInfo() noexcept {
       TextProperty<&TControl::Version>("Version"),
       ObjectProperty<&TControl::Font>("Font"),
   };
-  static const TClassInfo info{"TControl", &TComponent::StaticClassInfo(), props};
+  static const TClassInfo info{"TControl", &ClassInfoOf<TComponent>(), props};
   return info;
 }
 
 inline const TClassInfo& TListBox::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {StringsProperty<&TListBox::Items>("Items")};
-  static const TClassInfo info{"TListBox", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TListBox", &ClassInfoOf<TControl>(), props};
   return info;
 }
 
 inline const TClassInfo& TNotebook::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {StringsProperty<&TNotebook::Pages>("Pages")};
-  static const TClassInfo info{"TNotebook", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TNotebook", &ClassInfoOf<TControl>(), props};
   return info;
 }
 
 inline const TClassInfo& TColumn::StaticClassInfo() noexcept {
   static const TPropInfo props[] = {TextProperty<&TColumn::Caption, &TColumn::SetCaption>("Caption")};
-  static const TClassInfo info{"TColumn", &TCollectionItem::StaticClassInfo(), props};
+  static const TClassInfo info{"TColumn", &ClassInfoOf<TCollectionItem>(), props};
   return info;
 }
 
@@ -136,7 +189,7 @@ inline const TClassInfo& TListView::StaticClassInfo() noexcept {
       ObjectProperty<&TListView::Columns>("Columns"),
       ObjectProperty<&TListView::Buddy, &TListView::SetBuddy>("Buddy"),
   };
-  static const TClassInfo info{"TListView", &TControl::StaticClassInfo(), props};
+  static const TClassInfo info{"TListView", &ClassInfoOf<TControl>(), props};
   return info;
 }
 

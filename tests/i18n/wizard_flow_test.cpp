@@ -38,8 +38,8 @@ TEST(WizardFlow, DutchAtStartFrenchAfterTheLanguagePage) {
   TempFolder dir;
   fs::copy(fs::path(TARVO_CATALOG_DIR), dir.path / "locale", fs::copy_options::recursive);
   TTranslationService service(dir.Exe());
-  GlobalIgnoreClassProperty(TNotebook::StaticClassInfo(), "Pages");
-  GlobalIgnoreClass(TFont::StaticClassInfo());
+  GlobalIgnoreClassProperty(ClassInfoOf<TNotebook>(), "Pages");
+  GlobalIgnoreClass(ClassInfoOf<TFont>());
   Window w;
   UseLanguage("nl");
   TranslateComponent(w.form.get());
@@ -53,7 +53,7 @@ TEST(WizardFlow, DutchAtStartFrenchAfterTheLanguagePage) {
   EXPECT_EQ(w.next->Caption(), "Suivant >");
   EXPECT_EQ(w.pages->Pages()->Strings(2), "Locatie");  // page names are never translated
   EXPECT_EQ(_("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"),
-            "L'installation n'est pas terminée.\rÊtes-vous sûr ?");
+            "L'installation n'est pas terminée.\rÊtes-vous sûr\u00a0?");
   EXPECT_EQ(tarvo::core::LoadResString(SMsgDlgYes), "&Oui");
 }
 

@@ -469,16 +469,16 @@ TEST(TCPClient, CreateIOHandlerByClass) {
   TNetTCPClient client;
   EXPECT_EQ(client.CreateIOHandler()->ClassName(), "TNetIOHandlerStack");
   EXPECT_TRUE(client.ManagedIOHandler());
-  EXPECT_EQ(client.CreateIOHandler(&TNetIOHandlerSocket::StaticClassInfo())->ClassName(), "TNetIOHandlerStack");
+  EXPECT_EQ(client.CreateIOHandler(&core::ClassInfoOf<TNetIOHandlerSocket>())->ClassName(), "TNetIOHandlerStack");
   try {
-    client.CreateIOHandler(&TNetIOHandlerMemory::StaticClassInfo());
+    client.CreateIOHandler(&core::ClassInfoOf<TNetIOHandlerMemory>());
     FAIL();
   } catch (const ENetException& e) {
     EXPECT_EQ(e.Message(), "No IOHandler of type TNetIOHandlerMemory is installed.");
   }
-  RegisterIOHandlerClass(TNetIOHandlerMemory::StaticClassInfo(),
+  RegisterIOHandlerClass(core::ClassInfoOf<TNetIOHandlerMemory>(),
                          [] { return std::unique_ptr<TNetIOHandler>(new TNetIOHandlerMemory()); });
-  auto* io = dynamic_cast<TNetIOHandlerMemory*>(client.CreateIOHandler(&TNetIOHandler::StaticClassInfo()));
+  auto* io = dynamic_cast<TNetIOHandlerMemory*>(client.CreateIOHandler(&core::ClassInfoOf<TNetIOHandler>()));
   ASSERT_NE(io, nullptr);  // the most recently installed class that fits
   io->QueueInput("x\n");
   client.Connect("127.0.0.1", 1);

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The installer end to end on this machine, with nothing leaving it:
+#   scripts/demo.sh [DIR]
+# builds the silent installer if needed, makes sample main.zip, upgrade.zip and data.zip,
+# serves them from a private nginx on 127.0.0.1, installs into a sandboxed drive C under
+# DIR (default: a new temporary folder) with the desktop in DIR/desktop, and shows what it
+# installed: the tree, SETUP.INI and lnkinfo's reading of the shortcut.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=${1:-$(mktemp -d /tmp/tarvo-demo-XXXXXX)}
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+build=${TARVO_BUILD:-$root/build}
+silent=$build/bin/tarvo-setup-silent
+
+if [ ! -x "$silent" ]; then
+  echo "== building $silent"
+  export CCACHE_BASEDIR=/work
+  if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+  fi
+  [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" --target tarvo-setup-silent
+fi
+
+echo "== sample archives in $dir/www/tarvo/Files"
+src=$dir/src
+files=$dir/www/tarvo/Files
+rm -rf "$src" "$dir/c" "$dir/desktop"
+mkdir -p "$src/main" "$src/upgrade" "$src/data" "$files" "$dir/c" "$dir/desktop"
+printf 'MZ T.Arvo demo program\n' >"$src/main/TARVO.EXE"
+printf 'T.Arvo 1.0\n' >"$src/main/VERSION.TXT"
+seq 1 20000 >"$src/main/TARVO.HLP"
+printf 'T.Arvo 1.1\n' >"$src/upgrade/VERSION.TXT"
+printf 'upgrade notes\n' >"$src/upgrade/LEESMIJ.TXT"
+head -c 65536 /dev/zero >"$src/data/WINKEL.DAT"
+printf 'klant;naam\n' >"$src/data/KLANTEN.CSV"
+rm -f "$files"/*.zip
+(cd "$src/main" && zip -q -9 "$files/main.zip" ./*)
+(cd "$src/upgrade" && zip -q "$files/upgrade.zip" ./*)
+(cd "$src/data" && zip -q "$files/data.zip" ./*)
+
+echo "== nginx on 127.0.0.1"
+conf=$dir/nginx
+mkdir -p "$conf"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat >"$conf/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+error_log $conf/error.log;
+pid $conf/nginx.pid;
+events { worker_connections 64; }
+http {
+  access_log $conf/access.log;
+  default_type application/octet-stream;
+  client_body_temp_path $conf/body;
+  proxy_temp_path $conf/proxy;
+  fastcgi_temp_path $conf/fastcgi;
+  uwsgi_temp_path $conf/uwsgi;
+  scgi_temp_path $conf/scgi;
+  server { listen 127.0.0.1:$port; root $dir/www; }
+}
+CONF
+/usr/sbin/nginx -p "$conf" -c "$conf/nginx.conf" 2>"$conf/out.log" &
+nginx_pid=$!
+trap 'kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.05
+done
+
+echo "== silent installation (Dutch, drive C = $dir/c)"
+status=0
+TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/" TARVO_DRIVES="C=$dir/c" XDG_DESKTOP_DIR="$dir/desktop" \
+  "$silent" --silent --language nl --drive C || status=$?
+echo "exit status: $status"
+
+echo "== installed tree"
+(cd "$dir" && find c desktop | sort)
+echo "== c/TARVO/SETUP.INI"
+cat -A "$dir/c/TARVO/SETUP.INI" 2>/dev/null || echo "(none)"
+echo "== lnkinfo desktop/T.Arvo.lnk"
+if command -v lnkinfo >/dev/null; then
+  lnkinfo "$dir/desktop/T.Arvo.lnk" || true
+  echo "(lnkinfo 20181227 prints the file size as \"Show Window value\" and \"Hot Key value\"; the file holds 1 and 0)"
+else
+  echo "(lnkinfo is not installed: apt-get install liblnk-utils)"
+fi
+echo "== requests nginx served"
+cat "$conf/access.log"
+exit "$status"

@@ -1,0 +1,215 @@
+#include "platform/private_profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace tarvo::platform {
+
+namespace {
+
+// One physical line: its text and the line end it had ("\r\n", "\n", or none for a last
+// line without one). Only LF ends a line; a lone CR stays part of the text.
+struct TLine {
+  std::string_view Text;
+  std::string_view End;
+};
+
+std::vector<TLine> SplitLines(std::string_view content) {
+  std::vector<TLine> lines;
+  std::size_t start = 0;
+  while (start < content.size()) {
+    std::size_t lf = content.find('\n', start);
+    if (lf == std::string_view::npos) {
+      lines.push_back({content.substr(start), {}});
+      break;
+    }
+    std::size_t textEnd = lf > start && content[lf - 1] == '\r' ? lf - 1 : lf;
+    lines.push_back({content.substr(start, textEnd - start), content.substr(textEnd, lf + 1 - textEnd)});
+    start = lf + 1;
+  }
+  return lines;
+}
+
+std::string_view Trim(std::string_view s) {
+  const char* blanks = " \t";
+  std::size_t first = s.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The section name of a header line "[name]" (blanks around allowed), or nothing.
+std::optional<std::string_view> SectionName(std::string_view line) {
+  std::string_view t = Trim(line);
+  if (t.size() < 2 || t.front() != '[') return std::nullopt;
+  std::size_t close = t.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(t.substr(1, close - 1));
+}
+
+// For a "key=value" line, the position of its '=' when the key matches; else npos.
+std::size_t MatchKey(std::string_view line, std::string_view key) {
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return std::string_view::npos;
+  std::string_view name = Trim(line.substr(0, eq));
+  if (!name.empty() && (name.front() == ';' || name.front() == '#')) return std::string_view::npos;
+  return SameName(name, key) ? eq : std::string_view::npos;
+}
+
+// Where a section lies: the index of its header and one past its last non-blank line.
+struct TSectionSpan {
+  std::size_t Header = 0;
+  std::size_t LastContent = 0;
+};
+
+std::optional<TSectionSpan> FindSection(const std::vector<TLine>& lines, std::string_view section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::optional<std::string_view> name = SectionName(lines[i].Text);
+    if (!name || !SameName(*name, section)) continue;
+    TSectionSpan span{i, i + 1};
+    for (std::size_t j = i + 1; j < lines.size() && !SectionName(lines[j].Text); ++j)
+      if (!Trim(lines[j].Text).empty()) span.LastContent = j + 1;
+    return span;
+  }
+  return std::nullopt;
+}
+
+constexpr std::string_view kNewLine = "\r\n";
+
+void AppendLine(std::string& out, const TLine& line) {
+  out.append(line.Text);
+  out.append(line.End);
+}
+
+}  // namespace
+
+std::string SetProfileString(std::string_view content, std::string_view section, std::string_view key,
+                             std::string_view value) {
+  std::vector<TLine> lines = SplitLines(content);
+  std::string out;
+  out.reserve(content.size() + section.size() + key.size() + value.size() + 8);
+  std::string newKeyLine = std::string(key) + "=" + std::string(value);
+
+  std::optional<TSectionSpan> span = FindSection(lines, section);
+  if (!span) {
+    out.assign(content);
+    if (!out.empty() && out.back() != '\n') out.append(kNewLine);
+    out.append("[").append(section).append("]").append(kNewLine);
+    out.append(newKeyLine).append(kNewLine);
+    return out;
+  }
+  for (std::size_t i = span->Header + 1; i < span->LastContent; ++i) {
+    std::size_t eq = MatchKey(lines[i].Text, key);
+    if (eq == std::string_view::npos) continue;
+    for (std::size_t j = 0; j < lines.size(); ++j) {
+      if (j != i) {
+        AppendLine(out, lines[j]);
+        continue;
+      }
+      out.append(lines[j].Text.substr(0, eq + 1)).append(value).append(lines[j].End);
+    }
+    return out;
+  }
+  // Missing key: after the section's last non-blank line.
+  for (std::size_t j = 0; j < lines.size(); ++j) {
+    AppendLine(out, lines[j]);
+    if (j + 1 == span->LastContent) {
+      if (lines[j].End.empty()) out.append(kNewLine);
+      out.append(newKeyLine).append(kNewLine);
+    }
+  }
+  return out;
+}
+
+std::string GetProfileString(std::string_view content, std::string_view section, std::string_view key,
+                             std::string_view fallback) {
+  std::vector<TLine> lines = SplitLines(content);
+  std::optional<TSectionSpan> span = FindSection(lines, section);
+  if (span) {
+    for (std::size_t i = span->Header + 1; i < span->LastContent; ++i) {
+      std::size_t eq = MatchKey(lines[i].Text, key);
+      if (eq != std::string_view::npos) return std::string(Trim(lines[i].Text.substr(eq + 1)));
+    }
+  }
+  return std::string(fallback);
+}
+
+namespace {
+
+bool ReadWhole(const std::string& fileName, std::string& content, mode_t& mode) {
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (ok && static_cast<std::uint64_t>(st.st_size) > kMaxProfileFileSize) {
+    errno = EFBIG;
+    ok = false;
+  }
+  if (ok) mode = st.st_mode & 07777;
+  char buffer[16384];
+  while (ok) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+    if (content.size() > kMaxProfileFileSize) {
+      errno = EFBIG;
+      ok = false;
+    }
+  }
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& fileName) {
+  std::string content;
+  mode_t mode = 0644;
+  if (!ReadWhole(fileName, content, mode)) return false;
+  std::string updated = SetProfileString(content, section, key, value);
+
+  std::string temp = fileName + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, updated) && ::fsync(fd) == 0;
+  int saved = errno;
+  ok = ::close(fd) == 0 && ok;
+  if (ok && ::rename(temp.c_str(), fileName.c_str()) == 0) return true;
+  saved = ok ? errno : saved;
+  ::unlink(temp.c_str());
+  errno = saved;
+  return false;
+}
+
+}  // namespace tarvo::platform

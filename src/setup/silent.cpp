@@ -1,0 +1,251 @@
+#include "setup/silent.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <iostream>
+#include <string_view>
+
+#include "i18n/translations.h"
+#include "setup/installer.h"
+
+namespace tarvo::setup {
+
+using i18n::_;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvo-setup --silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
+    "                   [--data-folder PATH] [--existing-data]\n"
+    "\n"
+    "Installs T.Arvo without the window: downloads and unpacks main.zip and upgrade.zip\n"
+    "into TARVO on the drive, then data.zip into the data folder (default TARVO/DATA), or\n"
+    "with --existing-data checks that the data folder holds WINKEL.DAT; writes SETUP.INI\n"
+    "and the desktop shortcut.\n"
+    "\n"
+    "  --language nl|fr     language of the installation and of its messages\n"
+    "  --drive C            drive letter (TARVO_DRIVES=\"C=/path;D=/path\" maps letters)\n"
+    "  --proxy HOST:PORT    HTTP proxy\n"
+    "  --data-folder PATH   data folder\n"
+    "  --existing-data      use the data already in the data folder\n"
+    "\n"
+    "Environment: TARVO_DOWNLOAD_BASE overrides the download address.\n"
+    "Exit status: 0 installed, 1 not installed, 2 wrong command line.\n";
+
+struct TSilentOptions {
+  bool Help = false;
+  std::string Language;
+  char Drive = 'C';
+  bool ProxyUse = false;
+  std::string ProxyServer, ProxyPort;
+  std::string DataFolder;
+  bool ExistingData = false;
+};
+
+// Why the command line was refused, or nothing.
+std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
+  bool silent = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      o.Help = true;
+    } else if (a == "--silent") {
+      silent = true;
+    } else if (a == "--existing-data") {
+      o.ExistingData = true;
+    } else if (a == "--language") {
+      if (!value(o.Language)) return "--language needs nl or fr";
+    } else if (a == "--drive") {
+      if (!value(v)) return "--drive needs a letter";
+      if (v.size() == 2 && v[1] == ':') v.pop_back();
+      if (v.size() != 1 || !std::isalpha(static_cast<unsigned char>(v[0]))) return "not a drive letter: " + v;
+      o.Drive = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
+    } else if (a == "--proxy") {
+      if (!value(v)) return "--proxy needs HOST:PORT";
+      std::size_t colon = v.rfind(':');
+      if (colon == std::string::npos || colon == 0) return "--proxy needs HOST:PORT, not " + v;
+      o.ProxyUse = true;
+      o.ProxyServer = v.substr(0, colon);
+      if (o.ProxyServer.size() > 2 && o.ProxyServer.front() == '[' && o.ProxyServer.back() == ']')
+        o.ProxyServer = o.ProxyServer.substr(1, o.ProxyServer.size() - 2);
+      o.ProxyPort = v.substr(colon + 1);
+    } else if (a == "--data-folder") {
+      if (!value(o.DataFolder) || o.DataFolder.empty()) return "--data-folder needs a folder";
+    } else {
+      return "unknown argument: " + std::string(a);
+    }
+  }
+  if (o.Help) return std::nullopt;
+  if (!silent) return "--silent is required";
+  if (o.Language != "nl" && o.Language != "fr") return "--language must be nl or fr";
+  return std::nullopt;
+}
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+
+// The texts of a wizard page, translated, one per line.
+void ShowPage(std::initializer_list<const char*> texts) {
+  for (const char* t : texts) std::cerr << _(t) << "\n";
+}
+
+void ShowAbortPage() {
+  ShowPage({"Installatie is niet voltooid",
+            "Het programma is niet succesvol geïnstalleerd op uw PC. Het progamma zal mogelijk niet correct werken.",
+            "Voer de installatie later opnieuw uit.",
+            "Neem contact op met Morvel BVBA indien het probleem zich blijft voordoen."});
+}
+
+// The progress of one archive: a bar on a terminal, the archive's name otherwise.
+class TProgressLine {
+public:
+  explicit TProgressLine(bool terminal) : FTerminal(terminal) {}
+  void Begin(const std::string& archive) {
+    End();
+    FArchive = archive;
+    FOpen = true;
+    if (!FTerminal) std::cerr << archive << "\n";
+  }
+  void Percent(int percent) {
+    if (!FTerminal || !FOpen) return;
+    constexpr int kWidth = 40;
+    int filled = percent * kWidth / 100;
+    std::fprintf(stderr, "\r%-12s [%s%s] %3d%%", FArchive.c_str(), std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
+    std::fflush(stderr);
+  }
+  void End() {
+    if (FTerminal && FOpen) std::fputc('\n', stderr);
+    FOpen = false;
+  }
+
+private:
+  bool FTerminal;
+  bool FOpen = false;
+  std::string FArchive;
+};
+
+}  // namespace
+
+bool WantsSilentSetup(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a == "--silent" || a == "--help" || a == "-h") return true;
+  }
+  return false;
+}
+
+std::optional<std::string> SilentDriveRoot(char letter) {
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  const char* env = std::getenv("TARVO_DRIVES");
+  if (env == nullptr || *env == '\0') {
+    if (letter == 'C') return std::string("/");
+    return std::nullopt;
+  }
+  std::string_view list = env;
+  while (!list.empty()) {
+    std::size_t semi = list.find(';');
+    std::string_view item = list.substr(0, semi);
+    list = semi == std::string_view::npos ? std::string_view() : list.substr(semi + 1);
+    std::size_t eq = item.find('=');
+    if (eq != 1 || item.size() < 3) continue;
+    if (std::toupper(static_cast<unsigned char>(item[0])) == letter) return std::string(item.substr(2));
+  }
+  return std::nullopt;
+}
+
+int RunSilentSetup(int argc, char** argv) {
+  TSilentOptions options;
+  if (std::optional<std::string> error = Parse(argc, argv, options)) {
+    std::cerr << "tarvo-setup: " << *error << "\n" << kUsage;
+    return 2;
+  }
+  if (options.Help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  std::optional<std::string> root = SilentDriveRoot(options.Drive);
+  if (!root) {
+    std::cerr << "tarvo-setup: no fixed drive " << options.Drive << ":\n";
+    return 2;
+  }
+
+  i18n::TTranslationService translations;
+  i18n::UseLanguage(options.Language);
+
+  TInstaller installer;
+  installer.Options.Dutch = options.Language == "nl";
+  installer.Options.DriveRoot = *root;
+  installer.Options.ProxyUse = options.ProxyUse;
+  installer.Options.ProxyServer = options.ProxyServer;
+  installer.Options.ProxyPort = options.ProxyPort;
+  installer.Options.DataChoice = options.ExistingData ? TDataChoice::dcWorkstation : TDataChoice::dcServer;
+
+  TProgressLine progress(::isatty(2) == 1);
+  installer.OnArchiveBegin = [&](const std::string& archive) { progress.Begin(archive); };
+  installer.OnProgress = [&](int percent) { progress.Percent(percent); };
+  installer.OnCancelQuery = [] { return gInterrupted != 0; };
+  installer.OnAbort = [&](const std::string& message) {
+    progress.End();
+    std::cerr << message << "\n";
+  };
+  installer.OnErrorBox = installer.OnAbort;
+
+  // The first Ctrl-C cancels at the next progress notification; a second one ends the
+  // program at once.
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+
+  ShowPage({"Vooruitgang", "Even geduld aub.", "De componenten worden gedownload en geïnstalleerd"});
+  TStepResult result = installer.RunComponentStep();
+  progress.End();
+  if (result != TStepResult::srCompleted) {
+    ShowAbortPage();
+    return 1;
+  }
+
+  if (!options.DataFolder.empty()) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::absolute(options.DataFolder, ec);
+    installer.Options.DataFolder = ec ? options.DataFolder : folder.string();
+  }
+  ShowPage({"Gegevens Installeren", "Even geduld aub", "De gegevens worden geïnstalleerd"});
+  try {
+    result = installer.RunDataStep();
+  } catch (const std::exception& e) {
+    progress.End();
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+  progress.End();
+  switch (result) {
+    case TStepResult::srCompleted:
+      ShowPage({"Installatie voltooid",
+                "Deze routine heeft met succes T.Arvo op uw computer geïnstalleerd. Klik op Voltooien om af te sluiten."});
+      return 0;
+    case TStepResult::srRejected:
+      return 1;
+    default:
+      ShowAbortPage();
+      return 1;
+  }
+}
+
+}  // namespace tarvo::setup

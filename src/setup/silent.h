@@ -1,0 +1,27 @@
+// The silent installation: the wizard's steps without a window, for administrators who
+// deploy to many machines.
+//
+//   tarvo-setup --silent --language nl|fr [--drive C] [--proxy HOST:PORT]
+//               [--data-folder PATH] [--existing-data]
+//
+// The texts the wizard would show go to standard error (with a progress bar when that is
+// a terminal). The exit status is 0 when the wizard would reach its done page, 1 when it
+// would end on its abort page or the existing data folder holds no data, 2 for a wrong
+// command line. Ctrl-C stops at the next progress notification, as Cancel does.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarvo::setup {
+
+// True when the command line asks for the silent mode or its help (--silent, --help, -h).
+bool WantsSilentSetup(int argc, char** argv);
+
+int RunSilentSetup(int argc, char** argv);
+
+// The root folder of a drive letter: from TARVO_DRIVES ("C=/srv/c;D=/srv/d") when set,
+// else C is the root file system. Nothing for a letter that is not there.
+std::optional<std::string> SilentDriveRoot(char letter);
+
+}  // namespace tarvo::setup

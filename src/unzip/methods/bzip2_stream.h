@@ -1,0 +1,43 @@
+// A read-only stream that decompresses a bzip2 stream read from another stream, through
+// libbz2's stream decompressor (normal, not small-memory, mode). It ends at the bzip2
+// stream's end mark or where its source ends, whichever comes first.
+#pragma once
+
+#include <bzlib.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "core/stream.h"
+
+namespace tarvo::unzip {
+
+class TBZDecompressionStream final : public core::TStream {
+public:
+  // Raises EBZDecompressionError ("error <code>") when libbz2 cannot start.
+  explicit TBZDecompressionStream(core::TStream& source);
+  ~TBZDecompressionStream() override;
+
+  // Fills the request unless the bzip2 stream or its source ends first; a damaged stream
+  // raises EBZDecompressionError with libbz2's (negative) code.
+  std::size_t Read(void* buffer, std::size_t count) override;
+  // Both raise EBZDecompressionError "Invalid stream operation".
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
+
+private:
+  // The source is read in blocks of this size.
+  static constexpr std::size_t kInBlock = 64 * 1024;
+
+  core::TStream& FSource;
+  bz_stream FBZRec{};
+  std::unique_ptr<std::uint8_t[]> FBuffer;
+  bool FSourceEnded = false;
+  bool FStreamEnded = false;
+};
+
+// Copies exactly size decompressed bytes from a bzip2 stream to output; a stream that
+// ends early raises the stream read error.
+void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size);
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,106 @@
+#include "install_sandbox.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace tarvo::setup::testing {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string Tree(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    names.insert(fs::relative(it->path(), folder).string() + (it->is_directory() ? "/" : ""));
+  std::string out;
+  for (const std::string& n : names) out += n + "\n";
+  return out;
+}
+
+namespace {
+
+void Shell(const std::string& command) {
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+}  // namespace
+
+TArchiveServer& TArchiveServer::Get() {
+  static TArchiveServer server;
+  return server;
+}
+
+TArchiveServer::TArchiveServer() {
+  const std::string root = FRoot.Path();
+  const std::string src = root + "/src";
+  auto files = [&](const std::string& scenario) { return root + "/" + scenario + "/tarvo/Files/"; };
+  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent"}) fs::create_directories(files(s));
+
+  WriteFile(src + "/main/TARVO.EXE", "MZ T.Arvo\n");
+  WriteFile(src + "/main/VERSION.TXT", "1.0\n");
+  WriteFile(src + "/main/HELP/TARVO.HLP", std::string(200000, 'h'));  // a stored folder: unpacked flat
+  WriteFile(src + "/upgrade/VERSION.TXT", "1.1\n");
+  WriteFile(src + "/upgrade/upgrade.zip", "an entry named like its archive\n");
+  WriteFile(src + "/upgrade/SETUP.INI", "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=XXX\r\nKASSA=2\r\n");
+  WriteFile(src + "/data/WINKEL.DAT", std::string(4096, '\0'));
+  WriteFile(src + "/data/KLANTEN.CSV", "klant;naam\n");
+  WriteFile(src + "/damaged/GOOD.TXT", "good\n");
+  WriteFile(src + "/damaged/BROKEN.TXT", "BROKENCONTENT\n");
+
+  Shell("cd '" + src + "/main' && zip -q -r '" + files("ok") + "main.zip' TARVO.EXE VERSION.TXT HELP");
+  Shell("cd '" + src + "/upgrade' && 7z a -tzip -bd '" + files("ok") + "upgrade.zip' VERSION.TXT SETUP.INI upgrade.zip >/dev/null");
+  Shell("cd '" + src + "/data' && zip -q '" + files("ok") + "data.zip' WINKEL.DAT KLANTEN.CSV");
+  Shell("cd '" + src + "/damaged' && zip -q -0 '" + files("damaged") + "main.zip' GOOD.TXT BROKEN.TXT");
+  for (const char* f : {"main.zip", "upgrade.zip"}) fs::copy_file(files("ok") + f, files("nodata") + f);
+
+  std::string main = ReadFile(files("ok") + "main.zip");
+  WriteFile(files("truncated") + "main.zip", main.substr(0, main.size() / 2));
+  std::string damaged = ReadFile(files("damaged") + "main.zip");
+  damaged[damaged.find("BROKENCONTENT")] = 'b';
+  WriteFile(files("damaged") + "main.zip", damaged);
+
+  FNginx = std::make_unique<http::testing::TNginxPeer>(
+      root, "    access_log " + root + "/access.log;\n"
+            "    location = /nocontent/tarvo/Files/main.zip { return 204; }\n");
+}
+
+std::string TArchiveServer::Base(const std::string& scenario) const {
+  return FNginx->Base() + "/" + scenario + "/tarvo/Files/";
+}
+
+int TArchiveServer::Requests(const std::string& text) const {
+  std::istringstream log(ReadFile(FRoot.Path() + "/access.log"));
+  int count = 0;
+  for (std::string line; std::getline(log, line);) count += line.find(text) != std::string::npos;
+  return count;
+}
+
+TSandbox::TSandbox(const std::string& scenario) {
+  fs::create_directories(Drive());
+  fs::create_directories(Desktop());
+  ::setenv("XDG_DESKTOP_DIR", Desktop().c_str(), 1);
+  std::string base = scenario.find("://") != std::string::npos ? scenario : TArchiveServer::Get().Base(scenario);
+  ::setenv("TARVO_DOWNLOAD_BASE", base.c_str(), 1);
+}
+
+TSandbox::~TSandbox() {
+  ::unsetenv("XDG_DESKTOP_DIR");
+  ::unsetenv("TARVO_DOWNLOAD_BASE");
+}
+
+}  // namespace tarvo::setup::testing

@@ -1,0 +1,55 @@
+// What the installation tests share: one nginx serving every scenario's archives (made by
+// zip and 7z), with an access log, and a sandbox per test (drive C, desktop) that the
+// environment points at.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "real_peers.h"
+
+namespace tarvo::setup::testing {
+
+// Scenarios below the server's root, each a folder "<name>/tarvo/Files/":
+//   ok        main.zip (zip), upgrade.zip (7z, holding an entry "upgrade.zip"), data.zip (zip)
+//   missing   nothing (404 for every archive)
+//   truncated main.zip cut in half
+//   damaged   main.zip whose BROKEN.TXT fails its CRC check
+//   nodata    main.zip and upgrade.zip, no data.zip
+//   nocontent main.zip answered with 204 No Content
+class TArchiveServer {
+public:
+  static TArchiveServer& Get();
+  bool Ok() const { return FNginx && FNginx->Ok(); }
+  std::string Base(const std::string& scenario) const;
+  // How many requests the server saw whose line contains text.
+  int Requests(const std::string& text) const;
+  const std::string& Root() const { return FRoot.Path(); }
+
+private:
+  TArchiveServer();
+  http::testing::TTempDir FRoot;
+  std::unique_ptr<http::testing::TNginxPeer> FNginx;
+};
+
+// A fresh folder with a drive "c" and a "desktop", removed afterwards; sets
+// XDG_DESKTOP_DIR and TARVO_DOWNLOAD_BASE (to the scenario) for the test.
+class TSandbox {
+public:
+  explicit TSandbox(const std::string& scenario);
+  ~TSandbox();
+  std::string Drive() const { return FDir.Path() + "/c/"; }
+  std::string Install() const { return Drive() + "TARVO/"; }
+  std::string Desktop() const { return FDir.Path() + "/desktop/"; }
+  const std::string& Path() const { return FDir.Path(); }
+
+private:
+  http::testing::TTempDir FDir;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+// Files (relative names) below folder, sorted, one per line.
+std::string Tree(const std::string& folder);
+
+}  // namespace tarvo::setup::testing

@@ -1,0 +1,294 @@
+// The installer's steps against a real nginx (and tinyproxy for the proxy path): what ends
+// up on disk, SETUP.INI byte for byte, the shortcut, the progress seen, and every failure
+// ending on the abort page with its message and without leftovers.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "install_sandbox.h"
+#include "platform/shell_link.h"
+#include "setup/installer.h"
+
+using namespace tarvo;
+using namespace tarvo::setup;
+using namespace tarvo::setup::testing;
+
+namespace {
+
+// An installer with its seams recorded.
+struct TRecorder {
+  TInstaller Installer;
+  std::vector<std::string> Aborts, ErrorBoxes, Archives;
+  std::vector<std::vector<int>> Progress;  // per archive
+  int FinishToFront = 0;
+
+  explicit TRecorder(const TSandbox& box, bool dutch = true) {
+    Installer.Options.DriveRoot = box.Drive();
+    Installer.Options.Dutch = dutch;
+    Installer.OnAbort = [this](const std::string& m) { Aborts.push_back(m); };
+    Installer.OnErrorBox = [this](const std::string& m) { ErrorBoxes.push_back(m); };
+    Installer.OnArchiveBegin = [this](const std::string& a) {
+      Archives.push_back(a);
+      Progress.emplace_back();
+    };
+    Installer.OnProgress = [this](int p) { Progress.back().push_back(p); };
+    Installer.OnFinishToFront = [this] { ++FinishToFront; };
+  }
+};
+
+class Install : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
+  }
+};
+
+std::string ExpectedIni(const std::string& taal, const std::string& data) {
+  return "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=" + taal + "\r\nKASSA=2\r\nDATA_DIRECTORY=" + data + "\r\n";
+}
+
+TEST_F(Install, BothStepsThenASecondRunOverTheInstallation) {
+  TSandbox box("ok");
+  for (bool dutch : {true, false}) {
+    TRecorder r(box, dutch);
+    ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted) << (r.Aborts.empty() ? "" : r.Aborts[0]);
+    EXPECT_EQ(r.Installer.Options.DataFolder, box.Install() + "DATA");
+    ASSERT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
+
+    // upgrade.zip replaced VERSION.TXT; stored folders are not recreated; no archive or
+    // temporary file stays, but an entry named like its archive does.
+    EXPECT_EQ(Tree(box.Install()), "DATA/\nDATA/FOTO/\nDATA/KLANTEN.CSV\nDATA/WINKEL.DAT\nSETUP.INI\nTARVO.EXE\nTARVO.HLP\n"
+                                   "VERSION.TXT\nupgrade.zip\n");
+    EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
+    EXPECT_EQ(ReadFile(box.Install() + "upgrade.zip"), "an entry named like its archive\n");
+    // The archive brought a SETUP.INI: its other keys stay, ours are replaced or added.
+    EXPECT_EQ(ReadFile(box.Install() + "SETUP.INI"), ExpectedIni(dutch ? "NLB" : "FRB", box.Install() + "DATA/"));
+    EXPECT_EQ(r.FinishToFront, 1);
+
+    platform::TShellLink link;
+    link.SetLinkFile(box.Desktop() + "T.Arvo.lnk");
+    ASSERT_TRUE(link.Read());
+    EXPECT_EQ(link.ProgramFile(), box.Install() + "TARVO.EXE");
+    EXPECT_EQ(link.Description(), "TArvo");
+    EXPECT_EQ(link.WorkingDirectory(), box.Install());
+
+    // Each archive's progress starts at 0, never goes back, and ends at 100.
+    EXPECT_EQ(r.Archives, (std::vector<std::string>{"main.zip", "upgrade.zip", "data.zip"}));
+    for (const std::vector<int>& p : r.Progress) {
+      ASSERT_FALSE(p.empty());
+      EXPECT_EQ(p.front(), 0);
+      EXPECT_EQ(p.back(), 100);
+      EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+    }
+    EXPECT_TRUE(r.Aborts.empty());
+  }
+}
+
+struct TFailureCase {
+  const char* Name;
+  const char* Scenario;     // "refused" and "unwritable" are set up by the test
+  const char* ProxyPort;    // non-null: the proxy box is ticked with 127.0.0.1 and this port
+  const char* Message;      // expected message, "*" at the end: a prefix
+};
+
+const TFailureCase kFailures[] = {
+    {"NotFound", "missing", nullptr, "HTTP/1.1 404 Not Found"},
+    {"NoContent", "nocontent", nullptr, "HTTP Error:204: HTTP/1.1 204 No Content"},
+    {"Truncated", "truncated", nullptr, "*"},
+    {"DamagedEntry", "damaged", nullptr, "Kan \"BROKEN.TXT\" niet uitpakken: *"},
+    {"Refused", "refused", nullptr, "Socket Error # 10061*"},
+    {"UnwritableDrive", "unwritable", nullptr, "Cannot create file \"*"},
+    {"EmptyProxyPort", "ok", "", "Ongeldige poort \"\" voor de proxyserver: geef een getal van 1 tot 65535 op."},
+    {"ProxyPortOutOfRange", "ok", "65536", "Ongeldige poort \"65536\" voor de proxyserver*"},
+};
+
+class InstallFailure : public Install, public ::testing::WithParamInterface<TFailureCase> {};
+
+TEST_P(InstallFailure, AbortsWithTheMessageAndLeavesNoArchive) {
+  const TFailureCase& c = GetParam();
+  std::string scenario = c.Scenario;
+  if (scenario == "refused")
+    scenario = "http://127.0.0.1:" + std::to_string(http::testing::FreeLoopbackPort()) + "/tarvo/Files/";
+  TSandbox box(scenario == "unwritable" ? "ok" : scenario);
+  TRecorder r(box);
+  if (scenario == "unwritable") {
+    // A drive whose root is a file: nothing can be created on it, whoever runs the test.
+    WriteFile(box.Path() + "/file-drive", "");
+    r.Installer.Options.DriveRoot = box.Path() + "/file-drive";
+  }
+  if (c.ProxyPort != nullptr) {
+    r.Installer.Options.ProxyUse = true;
+    r.Installer.Options.ProxyServer = "127.0.0.1";
+    r.Installer.Options.ProxyPort = c.ProxyPort;
+  }
+  const int upgradesBefore = TArchiveServer::Get().Requests("/upgrade.zip");
+  EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srAborted);
+  ASSERT_EQ(r.Aborts.size(), 1u);
+  std::string expected = c.Message;
+  if (!expected.empty() && expected.back() == '*') {
+    expected.pop_back();
+    EXPECT_EQ(r.Aborts[0].substr(0, expected.size()), expected);
+    EXPECT_GT(r.Aborts[0].size(), expected.size());
+  } else {
+    EXPECT_EQ(r.Aborts[0], expected);
+  }
+  if (scenario == "unwritable") {
+    EXPECT_EQ(r.Aborts[0].substr(0, r.Aborts[0].find("\". ")),
+              "Cannot create file \"" + r.Installer.InstallFolder() + "main.zip");
+  }
+  // main.zip failed: upgrade.zip is never asked for, nothing of main.zip stays behind, and
+  // the 404 page (which has a body) never moved the progress.
+  EXPECT_EQ(TArchiveServer::Get().Requests("/upgrade.zip"), upgradesBefore);
+  std::string tree = Tree(box.Install());
+  EXPECT_EQ(tree.find("main.zip"), std::string::npos) << tree;
+  if (scenario == "missing") {
+    for (const std::vector<int>& p : r.Progress) EXPECT_EQ(p, std::vector<int>{0});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InstallFailure, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Cancel confirmed once the progress reached a point: in the download (0) or in the
+// unpacking (above 80) of main.zip.
+class InstallCancel : public Install, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InstallCancel, StopsAtTheNextProgressNotificationWithoutLeftovers) {
+  TSandbox box("ok");
+  TRecorder r(box);
+  bool cancel = false;
+  r.Installer.OnProgress = [&](int p) {
+    r.Progress.back().push_back(p);
+    cancel = cancel || p >= GetParam();
+  };
+  r.Installer.OnCancelQuery = [&] { return cancel; };
+  std::vector<std::string> questions;  // the first question is answered No
+  r.Installer.OnConfirm = [&](const std::string& q) {
+    questions.push_back(q);
+    return questions.size() > 1;
+  };
+  const int upgradesBefore = TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip");
+  EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srCancelled);
+  EXPECT_TRUE(r.Aborts.empty());
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0], "De installatie is niet voltooid.\rBent u zeker ?");
+  EXPECT_EQ(r.Archives, std::vector<std::string>{"main.zip"});
+  ASSERT_FALSE(r.Progress[0].empty());
+  EXPECT_GE(r.Progress[0].back(), GetParam());
+  EXPECT_LT(r.Progress[0].back(), 100);
+  EXPECT_EQ(Tree(box.Install()).find(".zip"), std::string::npos) << Tree(box.Install());
+  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/upgrade.zip"), upgradesBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, InstallCancel, ::testing::Values(0, 81));
+
+TEST_F(Install, DataStepChoices) {
+  TSandbox box("nodata");
+  TRecorder r(box);
+  ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted);
+  const std::string ini = box.Install() + "SETUP.INI";
+  const std::string before = ReadFile(ini);
+
+  // Existing data without WINKEL.DAT: an error box, nothing written, the page stays.
+  const std::string existing = box.Path() + "/share/winkel";
+  std::filesystem::create_directories(existing);
+  r.Installer.Options.DataChoice = TDataChoice::dcWorkstation;
+  r.Installer.Options.DataFolder = existing;
+  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srRejected);
+  EXPECT_EQ(r.ErrorBoxes, std::vector<std::string>{"De opgegeven locatie bevat geen geldige gegevens."});
+  EXPECT_EQ(ReadFile(ini), before);
+  EXPECT_FALSE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
+
+  // With the data file (as a Windows copy may spell it) and a trailing '/', which makes no
+  // difference to the value written; nothing is downloaded.
+  WriteFile(existing + "/Winkel.dat", "");
+  r.Installer.Options.DataFolder = existing + "/";
+  const int dataRequests = TArchiveServer::Get().Requests("data.zip");
+  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
+  EXPECT_EQ(ReadFile(ini), ExpectedIni("NLB", existing + "/"));
+  EXPECT_EQ(TArchiveServer::Get().Requests("data.zip"), dataRequests);
+  EXPECT_TRUE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
+
+  // data.zip missing: the abort page, but SETUP.INI and the shortcut are still written, and
+  // FOTO exists in the new data folder.
+  std::filesystem::remove(box.Desktop() + "T.Arvo.lnk");
+  r.Installer.Options.DataChoice = TDataChoice::dcServer;
+  r.Installer.Options.DataFolder = box.Path() + "/newdata";
+  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srAborted);
+  EXPECT_EQ(r.Aborts, std::vector<std::string>{"HTTP/1.1 404 Not Found"});
+  EXPECT_EQ(Tree(box.Path() + "/newdata"), "FOTO/\n");
+  EXPECT_EQ(ReadFile(ini), ExpectedIni("NLB", box.Path() + "/newdata/"));
+  EXPECT_TRUE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
+}
+
+TEST_F(Install, NoDesktopNoShortcut) {
+  TSandbox box("ok");
+  std::filesystem::remove(box.Desktop());
+  const char* home = std::getenv("HOME");
+  std::string savedHome = home ? home : "";
+  ::setenv("HOME", box.Path().c_str(), 1);  // no ~/Desktop, no user-dirs.dirs
+  TRecorder r(box);
+  r.Installer.Options.DataChoice = TDataChoice::dcWorkstation;
+  r.Installer.Options.DataFolder = box.Path();
+  WriteFile(box.Path() + "/WINKEL.DAT", "");
+  std::filesystem::create_directories(box.Install());
+  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
+  ::setenv("HOME", savedHome.c_str(), 1);
+  EXPECT_EQ(Tree(box.Path()), "WINKEL.DAT\nc/\nc/TARVO/\nc/TARVO/SETUP.INI\n");
+}
+
+TEST_F(Install, SettingsFileThatCannotBeWrittenRaises) {
+  TSandbox box("ok");
+  TRecorder r(box);
+  r.Installer.Options.DataChoice = TDataChoice::dcWorkstation;
+  r.Installer.Options.DataFolder = box.Path();
+  WriteFile(box.Path() + "/WINKEL.DAT", "");
+  std::filesystem::create_directories(box.Install() + "SETUP.INI");  // a folder in its place
+  try {
+    r.Installer.RunDataStep();
+    FAIL() << "no exception";
+  } catch (const core::Exception& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + box.Install() + "SETUP.INI");
+  }
+  EXPECT_EQ(r.FinishToFront, 0);
+  EXPECT_FALSE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
+}
+
+TEST_F(Install, ThroughTinyproxy) {
+  if (!http::testing::Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "tinyproxy is not installed";
+  http::testing::TTempDir dir;
+  http::testing::TPeerProcess proxy;
+  int port = 0;
+  for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
+    int p = http::testing::FreeLoopbackPort();
+    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n" +
+                                        "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() +
+                                        "/tinyproxy.log\"\nLogLevel Info\nMaxClients 10\n");
+    proxy.Stop();
+    ASSERT_TRUE(proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"));
+    if (http::testing::WaitForPort(p, 3000)) port = p;
+  }
+  ASSERT_NE(port, 0) << "tinyproxy did not start";
+  TSandbox box("ok");
+  TRecorder r(box);
+  r.Installer.Options.ProxyUse = true;
+  r.Installer.Options.ProxyServer = "127.0.0.1";
+  r.Installer.Options.ProxyPort = " " + std::to_string(port) + " ";
+  ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted)
+      << (r.Aborts.empty() ? "" : r.Aborts[0]) << " at " << r.Archives.back() << "\n"
+      << ReadFile(dir.Path() + "/tinyproxy.log");
+  EXPECT_EQ(r.Installer.HTTP().Port(), port);
+  EXPECT_NE(ReadFile(dir.Path() + "/tinyproxy.log").find("/ok/tarvo/Files/upgrade.zip"), std::string::npos);
+  EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
+}
+
+TEST(ProxyPort, OnlyWholeNumbersFromOneTo65535) {
+  const std::pair<const char*, int> cases[] = {{"8080", 8080}, {" 3128 ", 3128}, {"1", 1},     {"65535", 65535},
+                                               {"", 0},        {"0", 0},         {"65536", 0}, {"-1", 0},
+                                               {"+80", 0},     {"80a", 0},       {"8 0", 0},   {"99999999999", 0}};
+  for (const auto& [text, port] : cases) EXPECT_EQ(ParseProxyPort(text), port) << text;
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The silent installer as administrators run it: exit status, the texts on standard error
+// and what it installs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "install_sandbox.h"
+
+using namespace tarvo::setup::testing;
+
+namespace {
+
+struct TSilentCase {
+  const char* Name;
+  const char* Scenario;
+  const char* Arguments;  // "@" stands for the sandbox folder
+  int Exit;
+  const char* Says;       // a text standard error must hold
+  const char* Ini;        // expected SETUP.INI ("@" the sandbox), or null when there is none
+};
+
+const TSilentCase kSilent[] = {
+    {"Dutch", "ok", "--silent --language nl", 0, "Installatie voltooid\n",
+     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=NLB\r\nKASSA=2\r\nDATA_DIRECTORY=@/c/TARVO/DATA/\r\n"},
+    {"FrenchOnDriveDWithDataFolder", "ok", "--silent --language fr --drive d: --data-folder @/d/gegevens", 0,
+     "Installation terminée\n",
+     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=FRB\r\nKASSA=2\r\nDATA_DIRECTORY=@/d/gegevens/\r\n"},
+    {"NotFound", "missing", "--silent --language nl", 1, "HTTP/1.1 404 Not Found\nInstallatie is niet voltooid\n",
+     nullptr},
+    {"ExistingDataMissing", "ok", "--silent --language fr --existing-data --data-folder @", 1,
+     "L'emplacement indiqué ne contient pas de données valides.\n",
+     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=XXX\r\nKASSA=2\r\n"},  // as upgrade.zip brought it
+    {"BadProxyPort", "ok", "--silent --language nl --proxy 127.0.0.1:x", 1, "Ongeldige poort \"x\"", nullptr},
+    {"NoLanguage", "ok", "--silent", 2, "--language must be nl or fr", nullptr},
+    {"NotSilent", "ok", "--language nl", 2, "--silent is required", nullptr},
+    {"UnknownArgument", "ok", "--silent --language nl --force", 2, "unknown argument: --force", nullptr},
+    {"UnknownDrive", "ok", "--silent --language nl --drive Q", 2, "no fixed drive Q:", nullptr},
+    {"Help", "ok", "--help", 0, "--silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
+     "                   [--data-folder PATH] [--existing-data]", nullptr},
+};
+
+std::string Replace(std::string s, const std::string& with) {
+  for (std::size_t at = s.find('@'); at != std::string::npos; at = s.find('@', at + with.size())) s.replace(at, 1, with);
+  return s;
+}
+
+class Silent : public ::testing::TestWithParam<TSilentCase> {};
+
+TEST_P(Silent, ExitStatusTextsAndFiles) {
+  if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
+  const TSilentCase& c = GetParam();
+  TSandbox box(c.Scenario);
+  std::filesystem::create_directories(box.Path() + "/d");
+  std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c;D=" + box.Path() + "/d' " + TARVO_SILENT + " " +
+                        Replace(c.Arguments, box.Path()) + " 2>&1";
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::array<char, 4096> buf;
+  while (std::fgets(buf.data(), buf.size(), pipe)) out += buf.data();
+  int status = ::pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), c.Exit) << out;
+  EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+  std::string drive = box.Path() + (std::string(c.Arguments).find("--drive d") != std::string::npos ? "/d/" : "/c/");
+  if (c.Ini != nullptr)
+    EXPECT_EQ(ReadFile(drive + "TARVO/SETUP.INI"), Replace(c.Ini, box.Path()));
+  else
+    EXPECT_FALSE(std::filesystem::exists(drive + "TARVO/SETUP.INI"));
+  EXPECT_EQ(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"), c.Ini != nullptr && c.Exit == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Silent, ::testing::ValuesIn(kSilent),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
