@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "core/memory_stream.h"
 #include "http/auth_manager.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
+#include "http/message_digest.h"
 #include "real_peers.h"
 #include "scripted_peer.h"
 
@@ -148,6 +150,62 @@ TEST(NTLMExchange, ThreeStepsOnOneKeptConnection) {
       EXPECT_EQ(Count(peer.Received(), "Authorization: NTLM TlRMTVNTUAADAAAA"), 1);
     }
   }
+}
+
+// The items of the "Authorization: Digest ..." line in what a server received, unquoted.
+std::map<std::string, std::string> DigestItems(const std::string& received) {
+  std::map<std::string, std::string> items;
+  std::size_t at = received.find("Authorization: Digest ");
+  if (at == std::string::npos) return items;
+  std::string line = received.substr(at + 22, received.find("\r\n", at) - at - 22);
+  for (std::size_t i = 0; i < line.size();) {
+    std::size_t eq = line.find('=', i);
+    if (eq == std::string::npos) break;
+    std::string name(Trim(std::string_view(line).substr(i, eq - i)));
+    std::size_t end = line[eq + 1] == '"' ? line.find('"', eq + 2) + 1 : line.find(',', eq);
+    if (end == std::string::npos || end == 0) end = line.size();
+    std::string value = line.substr(eq + 1, end - eq - 1);
+    if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+    items[name] = value;
+    i = line.find(',', end);
+    i = i == std::string::npos ? line.size() : i + 1;
+  }
+  return items;
+}
+
+// curl as the oracle for Digest: both answer the same challenge with the same items, and
+// curl's response value is the one our hash of its inputs gives.
+TEST(DigestExchange, SameItemsAsCurlAndTheSameResponseFunction) {
+  std::string curl = FindProgram("curl");
+  if (curl.empty()) GTEST_SKIP() << "curl is not installed";
+  auto responses = [](int) {
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"arvo\", qop=\"auth\", "
+         "nonce=\"dcd98b7102dd2f0e\", opaque=\"5ccc069c\", algorithm=MD5\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
+  };
+  TLoopbackServer ours(responses), theirs(responses);
+  TNetHTTP http;
+  http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  http.Request().SetUsername("Mufasa");
+  http.Request().SetPassword("Circle Of Life");
+  EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(ours.Port()) + "/dir/index.html"), "ok");
+  ASSERT_EQ(std::system((curl + " -s -o /dev/null --digest -u 'Mufasa:Circle Of Life' http://127.0.0.1:" +
+                         std::to_string(theirs.Port()) + "/dir/index.html")
+                            .c_str()),
+            0);
+  std::map<std::string, std::string> a = DigestItems(ours.Received()), b = DigestItems(theirs.Received());
+  ASSERT_FALSE(b.empty());
+  std::vector<std::string> namesA, namesB;
+  for (const auto& [name, value] : a) namesA.push_back(name);
+  for (const auto& [name, value] : b) namesB.push_back(name);
+  EXPECT_EQ(namesA, namesB);
+  for (const char* same : {"username", "realm", "nonce", "uri", "qop", "nc", "opaque", "algorithm"})
+    EXPECT_EQ(a[same], b[same]) << same;
+  auto h = [](const std::string& text) { return LowerCase(TNetHashMessageDigest5().HashStringAsHex(text)); };
+  EXPECT_EQ(h(h("Mufasa:arvo:Circle Of Life") + ":" + b["nonce"] + ":" + b["nc"] + ":" + b["cnonce"] + ":auth:" +
+              h("GET:" + b["uri"])),
+            b["response"]);
 }
 
 // A redirect to another host: what the first host set or was given stays with it, and the

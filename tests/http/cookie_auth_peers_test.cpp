@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "http/auth_digest.h"
@@ -101,6 +102,29 @@ TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
   EXPECT_EQ(manager.CookieCollection().Count(), 4u);               // the foreign domain is refused
   EXPECT_EQ(get("/tarvo/Files/upgrade.zip"), "a=1; d=3; gone=1");  // not the Secure one
   EXPECT_EQ(get("/echo/"), "d=3");
+
+  // curl's cookie jar after the same two responses: the same cookies, paths and flags.
+  std::string curl = FindProgram("curl");
+  if (curl.empty()) return;
+  const std::string jar = root.Path() + "/jar";
+  for (const char* path : {"/tarvo/Files/main.zip", "/tarvo/Files/upgrade.zip"})
+    ASSERT_EQ(std::system((curl + " -s -o /dev/null -b " + jar + " -c " + jar + " " + nginx.Base() + path).c_str()), 0);
+  std::set<std::string> theirs, ours;
+  std::ifstream in(jar);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || (line[0] == '#' && line.rfind("#HttpOnly_", 0) != 0)) continue;
+    std::vector<std::string> f;  // domain, subdomains, path, secure, expiry, name, value
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+    if (f.size() != 7) continue;
+    // curl writes a default path with its trailing "/" ("/tarvo/Files/"); it matches the same.
+    if (f[2].size() > 1 && f[2].back() == '/') f[2].pop_back();
+    theirs.insert(f[5] + "=" + f[6] + " " + f[2] + (f[3] == "TRUE" ? " secure" : ""));
+  }
+  TNetCookieListLock lock(manager.CookieCollection(), caRead);
+  for (const auto& c : lock.List())
+    ours.insert(c->CookieName() + "=" + c->Value() + " " + c->Path() + (c->Secure() ? " secure" : ""));
+  EXPECT_EQ(ours, theirs);
 }
 
 class ApacheDigest : public ::testing::Test {
