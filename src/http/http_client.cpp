@@ -167,7 +167,9 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
         }
         FAuthRetries = FAuthProxyRetries = 0;
       } else if (next == wnAuthRequest) {
-        request.SetURL(url);
+        // The answer goes to the target that asked: after a redirect that is not the URL
+        // the call began with, which would only redirect again and never see it.
+        request.SetURL(FRedirectCount > 0 ? FURI.URI() : url);
       } else {
         break;
       }

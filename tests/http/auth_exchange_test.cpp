@@ -248,6 +248,37 @@ TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
   EXPECT_EQ(Count(farSaw, "near=1"), 0);
 }
 
+// Credentials the program gives when the host a redirect led to asks for them are that
+// host's: they reach it, within the call.
+TEST(RedirectedExchange, TheProgramAnswersForTheNewHost) {
+  TLoopbackServer far([](int) {
+    return std::vector<TScriptedResponse>{
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"far\"\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
+  });
+  TLoopbackServer near([&](int) {
+    return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: http://localhost:" +
+                                           std::to_string(far.Port()) + "/land\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  TNetHTTP http;
+  http.SetReadTimeout(10000);  // a retry sent to the wrong host would wait for ever
+  http.SetHandleRedirects(true);
+  http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+  http.Request().SetUsername("u");
+  http.Request().SetPassword("p");
+  int asked = 0;
+  http.OnAuthorization = [&](TNetCustomHTTP*, TNetAuthentication* auth, bool& handled) {
+    ++asked;
+    auth->SetUsername("far");
+    auth->SetPassword("fp");
+    handled = true;
+  };
+  EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(near.Port()) + "/start"), "ok");
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(Count(far.Received(), "Authorization: Basic ZmFyOmZw\r\n"), 1);
+  EXPECT_EQ(Count(near.Received(), "Authorization"), 0);
+}
+
 // A proxy's answer to CONNECT is not the tunnelled site's: cookies in it are not stored.
 TEST(TunnelExchange, CookiesFromTheProxyAnswerAreNotStored) {
   TLoopbackServer proxy([](int) {
