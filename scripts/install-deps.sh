@@ -14,6 +14,8 @@ packages=(
   # peers used by tests and benchmarks
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales
   zlib1g-dev libdeflate-dev libdeflate-tools
+  # the window toolkit and the fonts the wizard asks for where Tahoma is absent
+  qt6-base-dev fonts-noto-core fonts-dejavu-core
 )
 
 missing=()
