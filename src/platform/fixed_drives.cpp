@@ -164,6 +164,7 @@ std::vector<TDriveInfo> ParseMounts(std::string_view mountinfo, TRemovableProbe 
       seen.insert({major, minor});
       continue;
     }
+    if (!point.starts_with('/') || point.find('\0') != std::string::npos) continue;
     if (f[3] != "/" || !IsDiskFileSystem(dash[1]) || !source.starts_with("/dev/") || IsBootMount(point)) continue;
     if (removable && removable(major, minor)) continue;
     if (!seen.insert({major, minor}).second) continue;

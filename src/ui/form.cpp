@@ -4,6 +4,7 @@
 #include <map>
 
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QScreen>
 #include <QWidget>
 
@@ -68,6 +69,10 @@ void TForm::Close() {
 }
 
 bool TForm::Showing() const { return Widget() && Widget()->isVisible(); }
+
+bool TForm::SaveImage(const std::string& path) const {
+  return Widget() && Widget()->grab().save(ToQ(path), "PNG");
+}
 
 void TForm::ApplyTabOrder() {
   std::map<const TControl*, std::vector<TControl*>> byParent;

@@ -22,6 +22,8 @@ public:
   void Show();
   void Close();
   bool Showing() const;
+  // Writes a picture of the window's client area as it looks now (PNG); false on failure.
+  bool SaveImage(const std::string& path) const;
 
   // Tab order of each parent's controls by their TabOrder.
   void ApplyTabOrder();

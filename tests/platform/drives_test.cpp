@@ -53,7 +53,7 @@ const MountCase kMountCases[] = {
      "C=/;D=/mnt/my disk;"},
     {"malformed_lines_are_skipped",
      "garbage\n20 1 8:2 / / rw - ext4 /dev/sda2 rw\n21 20 x / /a rw - ext4 /dev/sda3 rw\n22 20 8:6 / /b rw ext4\n"
-     "23 20 8:7 / /c rw -\n",
+     "23 20 8:7 / /c rw -\n24 20 8:8 / relative rw - ext4 /dev/sdc rw\n",
      "C=/;"},
 };
 

@@ -4,9 +4,6 @@
 #include <cstdlib>
 #include <string>
 
-#include <QApplication>
-#include <QPixmap>
-
 #include "i18n/translations.h"
 #include "setup/frm_main.h"
 #include "setup/startup.h"
@@ -20,7 +17,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  if (argc > 2) qputenv("QT_SCALE_FACTOR", argv[2]);
+  if (argc > 2) ::setenv("QT_SCALE_FACTOR", argv[2], 1);
   i18n::TTranslationService translations;
   ui::TApplication application(argc, argv);
   application.SetTitle("Setup");
@@ -38,7 +35,7 @@ int main(int argc, char** argv) {
       if (page == setup::pgAbort) form.btCANCEL->Hide();
       application.ProcessMessages();
       const std::string file = dir + "/" + language + "-" + std::to_string(page) + ".png";
-      if (!form.Widget()->grab().save(QString::fromStdString(file))) {
+      if (!form.SaveImage(file)) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
         ++failures;
       }
