@@ -158,6 +158,7 @@ void TfrmMain::FormCreate(TComponent*) {
   InstallDrive->SetDrive('C');
   i18n::UseLanguage("nl");
   i18n::TranslateComponent(this);
+  ToolkitTextsChanged();  // the drive names were made in the language found at start-up
 }
 
 void TfrmMain::Advance() { Notebook1->SetPageIndex(Notebook1->PageIndex() + 1); }

@@ -234,6 +234,17 @@ TEST_F(Wizard, FrenchWithoutItsCatalogStaysDutch) {
   EXPECT_EQ(Caption("btNEXT"), "Volgende >");
 }
 
+TEST_F(Wizard, StartsInDutchWhateverTheUsersLocale) {
+  const char* previous = std::getenv("LANG");
+  const std::string saved = previous ? previous : "";
+  ::setenv("LANG", "fr_BE.UTF-8", 1);
+  Start();
+  if (previous) ::setenv("LANG", saved.c_str(), 1);
+  else ::unsetenv("LANG");
+  EXPECT_EQ(Caption("btNEXT"), "Volgende >");
+  EXPECT_EQ(w->InstallDrive->DisplayNames()[0], "Lokale schijf (C:)  " + (dir / "c").string());
+}
+
 TEST_F(Wizard, EveryWindowTextHasItsFrenchTranslation) {
   Start();
   i18n::UseLanguage("fr");
