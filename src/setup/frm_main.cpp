@@ -180,6 +180,9 @@ void TfrmMain::BusyFrame(Step step) {
 }
 
 void TfrmMain::btNEXTClick(TComponent*) {
+  // Finish covers Next once the work is done; a covered Next reached by the keyboard must
+  // not take a finished installation to the abort page.
+  if (btFINISH->IsInFrontOf(*btNEXT)) return;
   switch (Notebook1->PageIndex()) {
     case pgSelectTaal:
       i18n::UseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");

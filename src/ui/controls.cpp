@@ -101,6 +101,14 @@ void TControl::BringToFront() {
 void TControl::SendToBack() {
   if (FWidget) FWidget->lower();
 }
+bool TControl::IsInFrontOf(const TControl& sibling) const {
+  if (!FWidget || !sibling.FWidget || FWidget->parentWidget() != sibling.FWidget->parentWidget() ||
+      !FWidget->parentWidget())
+    return false;
+  const QObjectList& order = FWidget->parentWidget()->children();  // the last one is on top
+  return order.indexOf(FWidget.data()) > order.indexOf(sibling.FWidget.data());
+}
+
 std::string TControl::Hint() const { return FWidget ? FromQ(FWidget->toolTip()) : std::string(); }
 void TControl::SetHint(const std::string& hint) {
   if (FWidget) FWidget->setToolTip(ToQ(hint));

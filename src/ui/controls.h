@@ -72,6 +72,8 @@ public:
   // Raises the control above its siblings: a control in front hides those it covers.
   void BringToFront();
   void SendToBack();
+  // Whether this control lies above a sibling in the z-order.
+  bool IsInFrontOf(const TControl& sibling) const;
   int TabOrder() const noexcept { return FTabOrder; }
   void SetTabOrder(int order) noexcept { FTabOrder = order; }
 
