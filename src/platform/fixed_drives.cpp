@@ -115,12 +115,12 @@ std::vector<TDriveInfo> ParseMounts(std::string_view mountinfo, TRemovableProbe 
 
 }  // namespace
 
-std::vector<TDriveInfo> ParseDriveOverride(std::string_view spec) {
+std::vector<TDriveInfo> ParseDriveOverride(std::string_view list) {
   std::vector<TDriveInfo> drives;
-  while (!spec.empty()) {
-    const std::size_t semi = std::min(spec.find(';'), spec.size());
-    const std::string_view entry = spec.substr(0, semi);
-    spec.remove_prefix(std::min(semi + 1, spec.size()));
+  while (!list.empty()) {
+    const std::size_t semi = std::min(list.find(';'), list.size());
+    const std::string_view entry = list.substr(0, semi);
+    list.remove_prefix(std::min(semi + 1, list.size()));
     if (entry.size() < 3 || entry[1] != '=' || entry[2] != '/') continue;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(entry[0])));
     if (letter < 'A' || letter > kLastLetter) continue;
@@ -183,8 +183,8 @@ std::vector<TDriveInfo> ParseMounts(std::string_view mountinfo, TRemovableProbe 
 }  // namespace
 
 std::vector<TDriveInfo> FixedDrives() {
-  if (const char* spec = std::getenv("TARVO_DRIVES")) {
-    std::vector<TDriveInfo> drives = ParseDriveOverride(spec);
+  if (const char* list = std::getenv("TARVO_DRIVES")) {
+    std::vector<TDriveInfo> drives = ParseDriveOverride(list);
     if (!drives.empty()) return drives;
   }
   std::ifstream in("/proc/self/mountinfo");

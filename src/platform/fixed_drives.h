@@ -23,7 +23,7 @@ std::vector<TDriveInfo> FixedDrives();
 // The parts behind FixedDrives, for those who hold the text themselves.
 // Entries are LETTER=ABSOLUTE_PATH separated by ';'; malformed entries and repeated letters
 // are skipped (the first one wins).
-std::vector<TDriveInfo> ParseDriveOverride(std::string_view spec);
+std::vector<TDriveInfo> ParseDriveOverride(std::string_view list);
 // Lines of /proc/self/mountinfo. A file system counts as a fixed drive when it is a whole
 // mount (not a bind of a subfolder) of a block device with a disk file system type, the
 // device is not removable, and it is not the boot partition; each device once. The root

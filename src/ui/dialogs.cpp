@@ -27,22 +27,22 @@ QString BoxText(const std::string& text) {
   return s;
 }
 
-struct TButtonSpec {
+struct TButtonKind {
   TMsgDlgBtn Button;
   int Result;
   const core::TResourceString* Text;
   QMessageBox::ButtonRole Role;
 };
 
-constexpr TButtonSpec kButtons[] = {
+constexpr TButtonKind kButtons[] = {
     {mbYes, mrYes, &SMsgDlgYes, QMessageBox::YesRole},
     {mbNo, mrNo, &SMsgDlgNo, QMessageBox::NoRole},
     {mbOK, mrOk, &SMsgDlgOK, QMessageBox::AcceptRole},
     {mbCancel, mrCancel, &SMsgDlgCancel, QMessageBox::RejectRole},
 };
 
-const TButtonSpec& Spec(TMsgDlgBtn button) {
-  for (const TButtonSpec& s : kButtons)
+const TButtonKind& KindOf(TMsgDlgBtn button) {
+  for (const TButtonKind& s : kButtons)
     if (s.Button == button) return s;
   return kButtons[2];
 }
@@ -65,9 +65,9 @@ int Show(const TDialogRequest& request, const std::vector<TMsgDlgBtn>& buttons) 
   box.setWindowModality(Qt::ApplicationModal);
   std::vector<std::pair<QAbstractButton*, int>> results;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    const TButtonSpec& spec = Spec(buttons[i]);
-    QPushButton* b = box.addButton(ToQ(request.Buttons[i]), spec.Role);
-    results.emplace_back(b, spec.Result);
+    const TButtonKind& kind = KindOf(buttons[i]);
+    QPushButton* b = box.addButton(ToQ(request.Buttons[i]), kind.Role);
+    results.emplace_back(b, kind.Result);
     if (i == 0) box.setDefaultButton(b);
   }
   box.exec();
@@ -90,7 +90,7 @@ TMessageDialog::TMessageDialog(std::string text, TMsgDlgType type, std::vector<T
 
 int TMessageDialog::ShowModal() {
   TDialogRequest request{FType, FCaption, FText, {}};
-  for (TMsgDlgBtn b : FButtons) request.Buttons.push_back(LoadResString(*Spec(b).Text));
+  for (TMsgDlgBtn b : FButtons) request.Buttons.push_back(LoadResString(*KindOf(b).Text));
   return Show(request, FButtons);
 }
 

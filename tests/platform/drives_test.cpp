@@ -83,7 +83,7 @@ TEST(DriveOverride, ParsesLettersAndSkipsWhatIsNotADrive) {
       {"E=/x/;F=/", "E=/x;F=/;"},                      // no trailing separator but the root's
       {"X=relative;1=/a;=/a;C=;;Q", ""},               // nothing valid
   };
-  for (const auto& [spec, expected] : cases) EXPECT_EQ(Letters(ParseDriveOverride(spec)), expected) << spec;
+  for (const auto& [list, expected] : cases) EXPECT_EQ(Letters(ParseDriveOverride(list)), expected) << list;
 }
 
 TEST(DriveOverride, ReplacesTheMountTableAndFindsTheDriveOfAPath) {

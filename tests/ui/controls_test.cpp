@@ -97,8 +97,8 @@ protected:
     ::unsetenv("TARVO_DRIVES");
     fs::remove_all(base);
   }
-  void UseDrives(const std::string& spec, const fs::path& cwd) {
-    ::setenv("TARVO_DRIVES", spec.c_str(), 1);
+  void UseDrives(const std::string& drives, const fs::path& cwd) {
+    ::setenv("TARVO_DRIVES", drives.c_str(), 1);
     fs::current_path(cwd);
   }
   std::string Path(const char* sub) const { return (base / sub).string(); }
@@ -107,7 +107,7 @@ protected:
 
 TEST_F(Drives, TheDefaultIsTheCurrentFoldersDriveElseTheFirst) {
   const struct {
-    std::string spec;
+    std::string drives;
     const char* cwd;
     char expected;
   } cases[] = {
@@ -116,10 +116,10 @@ TEST_F(Drives, TheDefaultIsTheCurrentFoldersDriveElseTheFirst) {
       {"D=" + Path("d"), "c", 'D'},                      // the only fixed disk is D:
   };
   for (const auto& c : cases) {
-    UseDrives(c.spec, base / c.cwd);
+    UseDrives(c.drives, base / c.cwd);
     TForm form;
     auto* combo = new TDriveCombo(&form);
-    EXPECT_EQ(combo->Drive(), c.expected) << c.spec << " in " << c.cwd;
+    EXPECT_EQ(combo->Drive(), c.expected) << c.drives << " in " << c.cwd;
   }
 }
 
