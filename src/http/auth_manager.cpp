@@ -3,7 +3,7 @@
 namespace tarvo::http {
 
 const core::TClassInfo& TNetAuthenticationManager::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetAuthenticationManager", &core::TComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetAuthenticationManager", &::tarvo::core::ClassInfoOf<core::TComponent>(), {}};
   return info;
 }
 

@@ -6,7 +6,7 @@
 namespace tarvo::http {
 
 const core::TClassInfo& TNetCookieManager::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetCookieManager", &core::TComponent::StaticClassInfo(), {}};
+  static const core::TClassInfo info{"TNetCookieManager", &::tarvo::core::ClassInfoOf<core::TComponent>(), {}};
   return info;
 }
 
