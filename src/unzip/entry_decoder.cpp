@@ -10,12 +10,11 @@
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/resource_string.h"
-#include "platform/file_attributes.h"
-#include "platform/file_time.h"
 #include "unzip/byte_order.h"
 #include "unzip/decrypt_stream.h"
 #include "unzip/extract_path.h"
 #include "unzip/inflate/inflate.h"
+#include "unzip/output_file.h"
 #include "unzip/output_stream.h"
 #include "unzip/subset_stream.h"
 #include "unzip/vm_exception.h"
@@ -75,25 +74,6 @@ std::unique_ptr<core::TStream> DecryptInput(TVmZipArchive& archive, std::unique_
   }
 }
 
-// Creates the output file, replacing an existing one: a symbolic link in its place is
-// removed first (never followed), and a read-only file is refused as Windows would.
-std::unique_ptr<core::TFileStream> CreateOutputFile(const std::string& name) {
-  struct stat st {};
-  if (::lstat(name.c_str(), &st) == 0) {
-    if (S_ISLNK(st.st_mode)) {
-      if (::unlink(name.c_str()) != 0) throw core::EFCreateError(name, errno);
-    } else if (S_ISREG(st.st_mode) && platform::IsReadOnlyFile(name)) {
-      throw core::EFCreateError(name, EACCES);
-    }
-  }
-  return std::make_unique<core::TFileStream>(name, core::fmCreate | core::fmShareDenyWrite);
-}
-
-void ApplyDateAndAttributes(const TVmZipItem& item, const std::string& name) {
-  platform::SetFileLastWriteTime(name, item.LastModFileDate(), item.LastModFileTime());
-  platform::SetFileAttributes(name, item.NativeFileAttributes(), item.UnixMode());
-}
-
 }  // namespace
 
 std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipItem& item) {
@@ -136,36 +116,33 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
     default:
       throw EVmZipInvalidMethod();
   }
-  if (output.CRC32() != item.CRC32()) {
-    if (!archive.HasItemFailureHandler()) throw EVmZipBadCRC();
-    archive.ReportItemFailure(&item, TVmProcessType::ptExtract, TVmErrorClass::ecVellmora, 19,
-                              core::LoadResString(SVmZipBadCRC));
-  }
+  // A mismatch fails the entry like any other damage: a file whose content is known to
+  // be wrong is not installed.
+  if (output.CRC32() != item.CRC32()) throw EVmZipBadCRC();
 }
 
 void ExtractEntryToFile(TVmZipArchive& archive, TVmZipItem& item, const std::string& outputName) {
+  const std::int64_t when = DosDateTimeToEpoch(item.LastModFileDate(), item.LastModFileTime());
   if (item.IsDirectory()) {
-    CreateFolderPath(outputName);
-    ApplyDateAndAttributes(item, outputName);
+    // A folder keeps the mode it was made with (the umask's); only its time follows.
+    int folder = archive.OutputFolders().Open(outputName, true);
+    if (when >= 0) {
+      struct timespec times[2] = {{static_cast<std::time_t>(when), 0}, {static_cast<std::time_t>(when), 0}};
+      ::futimens(folder, times);
+    }
     return;
   }
   std::unique_ptr<core::TStream> input = PrepareEntryInput(archive, item);
-  {
-    std::unique_ptr<core::TFileStream> file = CreateOutputFile(outputName);
-    try {
-      DecodeEntry(archive, item, *input, *file);
-    } catch (const EVmUserAbort&) {
-      file.reset();
-      ::unlink(outputName.c_str());
-      archive.SetStatus(TVmArchiveStatus::asInvalid);
-      throw;
-    } catch (...) {
-      file.reset();
-      ::unlink(outputName.c_str());
-      throw;
-    }
+  int folder = archive.OutputFolders().Open(ExtractFileDir(outputName), archive.ExtractOptions() & eoCreateDirs);
+  TVmOutputFile file(folder, ExtractFileName(outputName), outputName,
+                     OutputFileMode(item.NativeFileAttributes(), item.UnixMode()), archive.SourceIdentity());
+  try {
+    DecodeEntry(archive, item, *input, file);
+  } catch (const EVmUserAbort&) {
+    archive.SetStatus(TVmArchiveStatus::asInvalid);
+    throw;
   }
-  ApplyDateAndAttributes(item, outputName);
+  file.Commit(when);
 }
 
 void ExtractEntryToStream(TVmZipArchive& archive, TVmZipItem& item, core::TStream* destination) {

@@ -85,7 +85,7 @@ TEST(Vmunzip, ExtractReportsEachFailedEntryAndExitsWithOne) {
             "bad.txt: Failed CRC Check\n"
             "bwt.bin: Cannot extract file - unsupported compression method\n");
   EXPECT_EQ(ReadText(dir / "out/readme.txt"), "read me");  // file name alone by default
-  EXPECT_TRUE(fs::exists(dir.Path() / "out/bad.txt"));    // a CRC mismatch keeps the file
+  EXPECT_FALSE(fs::exists(dir.Path() / "out/bad.txt"));   // a CRC mismatch fails the entry
   EXPECT_FALSE(fs::exists(dir.Path() / "out/bwt.bin"));
 }
 
