@@ -163,15 +163,20 @@ void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   // directory. Those fields are only compared when the local header claims to hold them, so a
   // sound streamed archive does not fail its test.
   const bool streamed = (local.FGeneralPurposeBitFlag & 0x08) != 0;
-  bool same = local.FVersionNeededToExtract == central.FVersionNeededToExtract &&
-              local.FGeneralPurposeBitFlag == central.FGeneralPurposeBitFlag &&
+  const std::uint8_t* zip64 = nullptr;
+  std::uint16_t zip64Size = 0;
+  const bool localZip64 = local.FExtraField.Find(zipfmt::kZip64ExtraId, zip64, zip64Size);
+  // A writer that gives every local header a ZIP64 field (zip -fz) raises its version
+  // needed to 4.5 for that field alone, while the central entry of a small or empty entry
+  // says what the data needs: that is no disagreement.
+  const bool sameVersion = local.FVersionNeededToExtract == central.FVersionNeededToExtract ||
+                           (localZip64 && (local.FVersionNeededToExtract & 0xFF) >= 45);
+  bool same = sameVersion && local.FGeneralPurposeBitFlag == central.FGeneralPurposeBitFlag &&
               local.FLastModFileTime == central.FLastModFileTime &&
               local.FLastModFileDate == central.FLastModFileDate &&
               (streamed || local.FCRC32 == central.FCRC32) && local.FFileName == central.FFileName;
   if (same && !streamed) {
-    const std::uint8_t* zip64;
-    std::uint16_t zip64Size;
-    if (local.FExtraField.Find(zipfmt::kZip64ExtraId, zip64, zip64Size)) {
+    if (localZip64) {
       same = zip64Size >= 16 && GetLE64(zip64 + 8) == item.CompressedSize() &&
              GetLE64(zip64) == item.UncompressedSize();
     } else {

@@ -66,6 +66,8 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
   if (storedName.find('\0') != std::string::npos) throw EVmUnsafePath();
   std::vector<std::string> parts = SplitStoredName(storedName);
   if (isDirectory && parts.size() > 1 && parts.back().empty()) parts.pop_back();
+  // The file name alone of "C:x" is "x": the drive is a delimiter like the separators.
+  if (!restorePath && IsDrive(parts.back())) parts.back().erase(0, 2);
   if (IsDotName(parts.back())) throw EVmUnsafePath();
 
   std::string relative;

@@ -1,7 +1,8 @@
 // Where an entry may be written on this Linux build, and making the folders for it.
 //
 // Stored names are split on "/" and "\" alike (archives made on Windows use either).
-// With the file name alone, only the last component is used. With the stored path kept,
+// With the file name alone, only the last component is used, without a drive prefix
+// ("C:x" gives "x"). With the stored path kept,
 // every component must stay below the base directory: an absolute name (leading
 // separator, a drive such as "C:", a UNC "\\server"), any ".." component, an empty, "."
 // or ".." last component, or a NUL anywhere raises EVmUnsafePath, never a path outside

@@ -111,6 +111,10 @@ TEST(ZipSlip, drive_letter_name) {
   EXPECT_EQ(box.Extract(One("C:\\evil.txt"), kPaths), std::vector<std::string>{"C:\\evil.txt" + kUnsafe});
   EXPECT_EQ(box.Extract(One("c:evil.txt"), kPaths), std::vector<std::string>{"c:evil.txt" + kUnsafe});
   EXPECT_TRUE(box.Escapes().empty());
+  // The file name alone drops the drive, as the separators are dropped.
+  EXPECT_TRUE(box.Extract(One("C:x"), eoCreateDirs).empty());
+  EXPECT_EQ(box.Extract(One("C:"), eoCreateDirs), std::vector<std::string>{"C:" + kUnsafe});
+  EXPECT_EQ(box.Files(), std::vector<std::string>{"x"});
 }
 
 TEST(ZipSlip, unc_name) {
