@@ -86,6 +86,13 @@ std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipI
   std::uint32_t checkValue = (local.FGeneralPurposeBitFlag & zipfmt::kFlagDataDescriptor)
                                  ? static_cast<std::uint32_t>(local.FLastModFileTime) << 16
                                  : item.CRC32();
+  // The data must lie between its own local header and the next one (or the directory).
+  std::uint64_t dataEnd = item.FRelativeOffset;
+  if (item.FSharesLocalHeader ||
+      __builtin_add_overflow(dataEnd, zipfmt::kLocalFileHeaderSize + local.FFileName.size() + local.FExtraField.Size(),
+                             &dataEnd) ||
+      __builtin_add_overflow(dataEnd, item.CompressedSize(), &dataEnd) || dataEnd > item.FDataLimit)
+    throw EVmZipOverlap();
   auto subset = std::make_unique<TVmUnzipSubsetStream>(stream, item.CompressedSize());
   if (!(item.GeneralPurposeBitFlag() & zipfmt::kFlagEncrypted)) return subset;
   return DecryptInput(archive, std::move(subset), checkValue);

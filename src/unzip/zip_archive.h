@@ -40,6 +40,7 @@ protected:
 
 private:
   void ReadDirectory();
+  void NoteDataLimits();
   void SeekTo(core::TStream& stream, std::uint32_t disk, std::uint64_t offset);
   std::uint64_t FindZip64Locator(std::uint64_t endRecordOffset);
   void AskForLastDisk();

@@ -296,7 +296,40 @@ TEST(LyingFields, compressed_size_far_beyond_the_file) {
                           .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFFFull) + LE64(0x7FFFFFFFFFFFFFFFull))});
   layout.Entries[0].UncompressedSize = 0xFFFFFFFF;
   layout.Entries[0].CompressedSize = 0xFFFFFFFF;
-  EXPECT_EQ(ExtractMessage(BuildZip(layout)), "Stream read error");
+  EXPECT_EQ(ExtractMessage(BuildZip(layout)), "Cannot extract file - data overlaps another entry");
+}
+
+TEST(LyingFields, entries_whose_data_overlaps) {
+  const std::string kOverlap = ": Cannot extract file - data overlaps another entry";
+  struct Case {
+    const char* What;
+    std::vector<TZipEntryLayout> Entries;
+    std::vector<std::string> Failures;
+    std::vector<std::string> Files;
+  };
+  const std::string ten(10, 'z');
+  const Case cases[] = {
+      {"central entries sharing one local entry (the overlap bomb)",
+       {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten, .LocalOffset = 0}, {.Name = "c", .Data = ten, .LocalOffset = 0}},
+       {"a" + kOverlap, "b" + kOverlap, "c" + kOverlap},
+       {}},
+      {"data running into the next local header",
+       {{.Name = "a", .Data = ten, .CompressedSize = 11}, {.Name = "b", .Data = ten}},
+       {"a" + kOverlap},
+       {"b"}},
+      {"data running into the central directory",
+       {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten, .CompressedSize = 11}},
+       {"b" + kOverlap},
+       {"a"}},
+      {"entries back to back", {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten}}, {}, {"a", "b"}},
+  };
+  for (const Case& c : cases) {
+    Box box;
+    TZipLayout layout;
+    layout.Entries = c.Entries;
+    EXPECT_EQ(box.Extract(layout, eoCreateDirs), c.Failures) << c.What;
+    EXPECT_EQ(box.Files(), c.Files) << c.What;
+  }
 }
 
 TEST(LyingFields, local_name_length_past_the_end) {
