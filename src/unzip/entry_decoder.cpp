@@ -78,8 +78,7 @@ std::unique_ptr<core::TStream> DecryptInput(TVmZipArchive& archive, std::unique_
 
 std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipItem& item) {
   CheckVersion(item);
-  archive.SeekToLocalHeader(item);
-  core::TStream& stream = archive.DataStream();
+  core::TStream& stream = archive.SeekToLocalHeader(item);
   TVmZipLocalFileHeader local;
   local.LoadFromStream(stream);
 
@@ -160,9 +159,8 @@ void ExtractEntryToStream(TVmZipArchive& archive, TVmZipItem& item, core::TStrea
 
 void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   CheckVersion(item);
-  archive.SeekToLocalHeader(item);
   TVmZipLocalFileHeader local;
-  local.LoadFromStream(archive.DataStream());
+  local.LoadFromStream(archive.SeekToLocalHeader(item));
 
   const TVmZipDirectoryFileHeader& central = item.ItemInfo();
   // A writer that streams (flag bit 3) cannot know the CRC and sizes when it writes the local

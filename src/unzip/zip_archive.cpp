@@ -25,8 +25,21 @@ void TVmZipArchive::SeekTo(core::TStream& stream, std::uint32_t disk, std::uint6
   stream.SetPosition(static_cast<std::int64_t>(offset));
 }
 
-void TVmZipArchive::SeekToLocalHeader(const TVmZipItem& item) {
-  SeekTo(DataStream(), item.FDiskNumberStart, item.FRelativeOffset);
+core::TStream& TVmZipArchive::EntryStream() {
+  if (!FEntryReader) FEntryReader = std::make_unique<TVmReadAheadStream>(DataStream());
+  return *FEntryReader;
+}
+
+core::TStream& TVmZipArchive::SeekToLocalHeader(const TVmZipItem& item) {
+  core::TStream& reader = EntryStream();
+  if (FSpanStream) {
+    // The disk is chosen on the split set's stream; the reader follows its position.
+    FSpanStream->SeekDisk(item.FDiskNumberStart, item.FRelativeOffset);
+    reader.SetPosition(FSpanStream->Position());
+  } else {
+    SeekTo(reader, item.FDiskNumberStart, item.FRelativeOffset);
+  }
+  return reader;
 }
 
 void TVmZipArchive::AskForLastDisk() {
@@ -66,6 +79,7 @@ std::uint64_t TVmZipArchive::FindZip64Locator(std::uint64_t endRecordOffset) {
 }
 
 void TVmZipArchive::ReadArchiveDirectory() {
+  FEntryReader.reset();
   FItemList.Clear();
   FSpanStream.reset();
   FSpanned = false;
