@@ -142,6 +142,11 @@ public:
 
 protected:
   void BindArchive(TVmArchive& archive) override;
+
+private:
+  // The archive asks for overwrite confirmation (and so looks for an existing file at each
+  // output name) only while OnConfirmOverwrite is bound: unbound, the answer is always yes.
+  void PassOverwriteConfirmation();
 };
 
 class TVmUnZipper : public TVmCustomUnZipper {
