@@ -3,9 +3,11 @@
 // itself) never being written through.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 
 #include "test_support.h"
@@ -51,6 +53,7 @@ TEST(OutputPath, AFailedEntryLeavesThePreviousFileAndNothingElse) {
   struct Case {
     TZipEntryLayout Entry;
     std::string Failure;  // "" for success
+    rlim_t FileSizeLimit = RLIM_INFINITY;  // a full disk, as far as this process can tell
   };
   const Case cases[] = {
       {{.Name = "t.txt", .Data = "new"}, ""},
@@ -60,7 +63,9 @@ TEST(OutputPath, AFailedEntryLeavesThePreviousFileAndNothingElse) {
        "t.txt: Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: starting new block, "
        "but invalid block type [Inflate]) (0)"},
       {{.Name = "t.txt", .Data = "new", .Method = 14}, "t.txt: Cannot extract file - unsupported compression method (2)"},
+      {{.Name = "t.txt", .Data = std::string(10000, 'n')}, "t.txt: I/O error 27: File too large (27)", 4096},
   };
+  ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the process
   for (const Case& c : cases) {
     TTempDir dir;
     const fs::path out = dir.Path() / "out";
@@ -70,7 +75,13 @@ TEST(OutputPath, AFailedEntryLeavesThePreviousFileAndNothingElse) {
     layout.Entries.push_back(c.Entry);
     WriteFile(dir / "a.zip", BuildZip(layout));
     TRun run;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = c.FileSizeLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     run.Extract(dir / "a.zip", out.string());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
     if (c.Failure.empty()) {
       EXPECT_TRUE(run.Failures.empty());
       EXPECT_EQ(ReadText((out / "t.txt").string()), "new");
