@@ -62,7 +62,7 @@ TEST(OutputPath, AFailedEntryLeavesThePreviousFileAndNothingElse) {
       {{.Name = "t.txt", .Data = "\xFF\xFF\xFF", .Method = 8, .UncompressedSize = 3},
        "t.txt: Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: starting new block, "
        "but invalid block type [Inflate]) (0)"},
-      {{.Name = "t.txt", .Data = "new", .Method = 14}, "t.txt: Cannot extract file - unsupported compression method (2)"},
+      {{.Name = "t.txt", .Data = "new", .Method = 96}, "t.txt: Cannot extract file - unsupported compression method (2)"},
       {{.Name = "t.txt", .Data = std::string(10000, 'n')}, "t.txt: I/O error 27: File too large (27)", 4096},
   };
   ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the process
