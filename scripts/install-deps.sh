@@ -12,8 +12,10 @@ packages=(
   # libraries the product links
   libssl-dev libbz2-dev lzma-dev libwavpack-dev libidn2-dev
   # peers used by tests and benchmarks
-  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy gettext locales liblnk-utils
+  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack
+  # the window toolkit and the fonts the wizard asks for where Tahoma is absent
+  qt6-base-dev fonts-noto-core fonts-dejavu-core
 )
 
 missing=()
@@ -31,9 +33,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# nginx and tinyproxy are started by the tests with private configurations;
+# nginx, tinyproxy and apache2 are started by the tests with private configurations;
 # the packaged system services must not hold ports or pid files.
-for svc in nginx tinyproxy; do
+for svc in nginx tinyproxy apache2; do
   if command -v systemctl >/dev/null 2>&1; then
     systemctl disable --now "$svc" >/dev/null 2>&1 || true
   fi

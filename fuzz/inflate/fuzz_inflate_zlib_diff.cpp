@@ -3,7 +3,7 @@
 //   - zlib runs out of input (truncated stream): ours fails as well;
 //   - zlib produces the output cap without an error: ours produces the same first bytes.
 // Where zlib reports a data error ours may still succeed: it accepts code sets that are
-// incomplete or over-full and literal/length codes without an end-of-block symbol, as long
+// incomplete and literal/length codes without an end-of-block symbol, as long
 // as the stream never reaches a pattern no code owns. Bytes after the final block are
 // ignored by both.
 #include <zlib.h>

@@ -3,7 +3,7 @@
 namespace tarvo::http {
 
 const core::TClassInfo& TNetAuthenticationManager::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetAuthenticationManager", &core::ClassInfoOf<core::TComponent>(), {}};
+  static const core::TClassInfo info{"TNetAuthenticationManager", &::tarvo::core::ClassInfoOf<core::TComponent>(), {}};
   return info;
 }
 

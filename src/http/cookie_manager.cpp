@@ -6,7 +6,7 @@
 namespace tarvo::http {
 
 const core::TClassInfo& TNetCookieManager::StaticClassInfo() noexcept {
-  static const core::TClassInfo info{"TNetCookieManager", &core::ClassInfoOf<core::TComponent>(), {}};
+  static const core::TClassInfo info{"TNetCookieManager", &::tarvo::core::ClassInfoOf<core::TComponent>(), {}};
   return info;
 }
 

@@ -25,7 +25,7 @@ const core::TClassInfo& TShellLink::StaticClassInfo() noexcept {
       core::TextProperty<&TShellLink::ProgramFile, &TShellLink::SetProgramFile>("ProgramFile"),
       core::TextProperty<&TShellLink::WorkingDirectory, &TShellLink::SetWorkingDirectory>("WorkingDirectory"),
   };
-  static const core::TClassInfo info{"TShellLink", &core::ClassInfoOf<core::TComponent>(), props};
+  static const core::TClassInfo info{"TShellLink", &::tarvo::core::ClassInfoOf<core::TComponent>(), props};
   return info;
 }
 

@@ -1,5 +1,8 @@
 #include "unzip/archive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "platform/drives.h"
@@ -35,11 +38,22 @@ TVmArchive::TVmArchive(const std::string& fileName, std::uint32_t mode)
   FBaseDirectory = platform::ProgramFolder();
   FOwnedStream = std::make_unique<core::TFileStream>(fileName, mode);
   FStream = FOwnedStream.get();
+  FOutputFolders.Reset(FBaseDirectory);
+  NoteSourceIdentity();
 }
 
 TVmArchive::TVmArchive(core::TStream* stream, const std::string& archiveName)
     : FStream(stream), FOwnsStream(false), FArchiveName(archiveName) {
   FBaseDirectory = platform::ProgramFolder();
+  FOutputFolders.Reset(FBaseDirectory);
+  NoteSourceIdentity();
+}
+
+void TVmArchive::NoteSourceIdentity() {
+  auto* file = dynamic_cast<core::THandleStream*>(FStream);
+  struct stat st {};
+  if (file && ::fstat(file->Handle(), &st) == 0 && S_ISREG(st.st_mode))
+    FSourceIdentity = {st.st_dev, st.st_ino, true};
 }
 
 TVmArchive::~TVmArchive() = default;
@@ -55,7 +69,10 @@ void TVmArchive::Load() {
   if (FOnLoad) FOnLoad(this);
 }
 
-void TVmArchive::SetBaseDirectory(const std::string& directory) { FBaseDirectory = NormalizeBaseDirectory(directory); }
+void TVmArchive::SetBaseDirectory(const std::string& directory) {
+  FBaseDirectory = NormalizeBaseDirectory(directory);
+  FOutputFolders.Reset(FBaseDirectory);
+}
 
 void TVmArchive::RequireLoadedArchive() const {
   if (FStatus == TVmArchiveStatus::asInvalid) throw EVmNoArchive();
@@ -115,17 +132,17 @@ bool TVmArchive::ConfirmExtractPath(TVmArchiveItem* item, std::string& newName) 
   std::string path = newName.empty()
                          ? BuildEntryPath(FBaseDirectory, item->FileName(), isDirectory, FExtractOptions & eoRestorePath)
                          : ClassifyPath(FBaseDirectory, newName);
-  CheckNoLinkedFolders(FBaseDirectory, path);
 
-  std::string folder = ExtractFileDir(path);
-  if (!folder.empty() && !DirectoryExists(folder)) {
-    if (!(FExtractOptions & eoCreateDirs)) throw EVmNoSuchDirectory();
-    CreateFolderPath(folder);
-  }
-  if (!isDirectory && FileExists(path)) {
-    bool confirm = true;
-    if (FOnConfirmOverwrite) FOnConfirmOverwrite(path, confirm);
-    if (!confirm) return false;
+  // Opening the folder creates what is missing (with eoCreateDirs) and refuses links.
+  int folder = FOutputFolders.Open(ExtractFileDir(path), FExtractOptions & eoCreateDirs);
+  if (!isDirectory && FOnConfirmOverwrite) {
+    // Without a handler the answer is yes: the existence test is only needed to ask.
+    struct stat st {};
+    if (::fstatat(folder, ExtractFileName(path).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+      bool confirm = true;
+      FOnConfirmOverwrite(path, confirm);
+      if (!confirm) return false;
+    }
   }
   newName = path;
   return true;

@@ -14,6 +14,8 @@
 #include "core/stream.h"
 #include "unzip/archive_list.h"
 #include "unzip/archive_types.h"
+#include "unzip/output_file.h"
+#include "unzip/output_folders.h"
 
 namespace tarvo::unzip {
 
@@ -65,6 +67,11 @@ public:
   const std::string& ArchiveName() const noexcept { return FArchiveName; }
   TVmArchiveItem* CurrentItem() const noexcept { return FCurrentItem; }
 
+  // The folders entries are written into (below the base directory, links never
+  // followed), and the archive file's own identity, which no entry may replace.
+  TVmOutputFolders& OutputFolders() noexcept { return FOutputFolders; }
+  const TVmFileIdentity& SourceIdentity() const noexcept { return FSourceIdentity; }
+
   // Reports the failure of an item: to the item-failure callback when installed.
   // ReportItemFailure(item, type, exception) classifies the exception first.
   void ReportItemFailure(TVmArchiveItem* item, TVmProcessType processType, TVmErrorClass errorClass, int errorCode,
@@ -98,8 +105,9 @@ protected:
   virtual void ReadArchiveDirectory() = 0;
   // Raises EVmNoArchive unless the archive loaded.
   void RequireLoadedArchive() const;
-  // The output path of an item, or false to skip it. May raise EVmUnsafePath (reported
-  // as the item's failure by the caller) or EVmNoSuchDirectory (propagates).
+  // The output path of an item, or false to skip it; its folder exists afterwards. May
+  // raise EVmUnsafePath (reported as the item's failure by the caller) or
+  // EVmNoSuchDirectory (propagates).
   bool ConfirmExtractPath(TVmArchiveItem* item, std::string& newName);
   void ExtractItemByIndex(std::size_t index, const std::string& newName);
 
@@ -114,6 +122,11 @@ protected:
   TVmExtractOptions FExtractOptions = kDefaultExtractOptions;
   bool FIsDirty = false;
   TVmArchiveItem* FCurrentItem = nullptr;
+  TVmOutputFolders FOutputFolders;
+  TVmFileIdentity FSourceIdentity;
+
+private:
+  void NoteSourceIdentity();
 };
 
 // How an item failure is classified: the library's exceptions with their code, the

@@ -82,6 +82,11 @@ public:
   std::uint32_t FDiskNumberStart = 0;
   std::uint64_t FRelativeOffset = 0;
   TVmExtraField FLFHExtraField;
+  // Where the entry's data must end: the next local header on its disk, or the central
+  // directory. An entry whose local header another entry also claims gets
+  // FSharesLocalHeader. Both are set when the directory is read (see TVmZipArchive).
+  std::uint64_t FDataLimit = ~std::uint64_t{0};
+  bool FSharesLocalHeader = false;
 
 private:
   TVmZipDirectoryFileHeader FItemInfo;

@@ -10,13 +10,12 @@
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/resource_string.h"
-#include "platform/file_attributes.h"
-#include "platform/file_time.h"
 #include "unzip/byte_order.h"
 #include "unzip/decrypt_stream.h"
 #include "unzip/extract_path.h"
 #include "unzip/inflate/inflate.h"
 #include "unzip/methods/further_methods.h"
+#include "unzip/output_file.h"
 #include "unzip/output_stream.h"
 #include "unzip/subset_stream.h"
 #include "unzip/vm_exception.h"
@@ -76,37 +75,24 @@ std::unique_ptr<core::TStream> DecryptInput(TVmZipArchive& archive, std::unique_
   }
 }
 
-// Creates the output file, replacing an existing one: a symbolic link in its place is
-// removed first (never followed), and a read-only file is refused as Windows would.
-std::unique_ptr<core::TFileStream> CreateOutputFile(const std::string& name) {
-  struct stat st {};
-  if (::lstat(name.c_str(), &st) == 0) {
-    if (S_ISLNK(st.st_mode)) {
-      if (::unlink(name.c_str()) != 0) throw core::EFCreateError(name, errno);
-    } else if (S_ISREG(st.st_mode) && platform::IsReadOnlyFile(name)) {
-      throw core::EFCreateError(name, EACCES);
-    }
-  }
-  return std::make_unique<core::TFileStream>(name, core::fmCreate | core::fmShareDenyWrite);
-}
-
-void ApplyDateAndAttributes(const TVmZipItem& item, const std::string& name) {
-  platform::SetFileLastWriteTime(name, item.LastModFileDate(), item.LastModFileTime());
-  platform::SetFileAttributes(name, item.NativeFileAttributes(), item.UnixMode());
-}
-
 }  // namespace
 
 std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipItem& item) {
   CheckVersion(item);
-  archive.SeekToLocalHeader(item);
-  core::TStream& stream = archive.DataStream();
+  core::TStream& stream = archive.SeekToLocalHeader(item);
   TVmZipLocalFileHeader local;
   local.LoadFromStream(stream);
 
   std::uint32_t checkValue = (local.FGeneralPurposeBitFlag & zipfmt::kFlagDataDescriptor)
                                  ? static_cast<std::uint32_t>(local.FLastModFileTime) << 16
                                  : item.CRC32();
+  // The data must lie between its own local header and the next one (or the directory).
+  std::uint64_t dataEnd = item.FRelativeOffset;
+  if (item.FSharesLocalHeader ||
+      __builtin_add_overflow(dataEnd, zipfmt::kLocalFileHeaderSize + local.FFileName.size() + local.FExtraField.Size(),
+                             &dataEnd) ||
+      __builtin_add_overflow(dataEnd, item.CompressedSize(), &dataEnd) || dataEnd > item.FDataLimit)
+    throw EVmZipOverlap();
   auto subset = std::make_unique<TVmUnzipSubsetStream>(stream, item.CompressedSize());
   if (!(item.GeneralPurposeBitFlag() & zipfmt::kFlagEncrypted)) return subset;
   return DecryptInput(archive, std::move(subset), checkValue);
@@ -138,36 +124,33 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
       if (!DecodeFurtherMethod(item.CompressionMethod() & 0x7F, item.GeneralPurposeBitFlag(), input, output, size))
         throw EVmZipInvalidMethod();
   }
-  if (output.CRC32() != item.CRC32()) {
-    if (!archive.HasItemFailureHandler()) throw EVmZipBadCRC();
-    archive.ReportItemFailure(&item, TVmProcessType::ptExtract, TVmErrorClass::ecVellmora, 19,
-                              core::LoadResString(SVmZipBadCRC));
-  }
+  // A mismatch fails the entry like any other damage: a file whose content is known to
+  // be wrong is not installed.
+  if (output.CRC32() != item.CRC32()) throw EVmZipBadCRC();
 }
 
 void ExtractEntryToFile(TVmZipArchive& archive, TVmZipItem& item, const std::string& outputName) {
+  const std::int64_t when = DosDateTimeToEpoch(item.LastModFileDate(), item.LastModFileTime());
   if (item.IsDirectory()) {
-    CreateFolderPath(outputName);
-    ApplyDateAndAttributes(item, outputName);
+    // A folder keeps the mode it was made with (the umask's); only its time follows.
+    int folder = archive.OutputFolders().Open(outputName, true);
+    if (when >= 0) {
+      struct timespec times[2] = {{static_cast<std::time_t>(when), 0}, {static_cast<std::time_t>(when), 0}};
+      ::futimens(folder, times);
+    }
     return;
   }
   std::unique_ptr<core::TStream> input = PrepareEntryInput(archive, item);
-  {
-    std::unique_ptr<core::TFileStream> file = CreateOutputFile(outputName);
-    try {
-      DecodeEntry(archive, item, *input, *file);
-    } catch (const EVmUserAbort&) {
-      file.reset();
-      ::unlink(outputName.c_str());
-      archive.SetStatus(TVmArchiveStatus::asInvalid);
-      throw;
-    } catch (...) {
-      file.reset();
-      ::unlink(outputName.c_str());
-      throw;
-    }
+  int folder = archive.OutputFolders().Open(ExtractFileDir(outputName), archive.ExtractOptions() & eoCreateDirs);
+  TVmOutputFile file(folder, ExtractFileName(outputName), outputName,
+                     OutputFileMode(item.NativeFileAttributes(), item.UnixMode()), archive.SourceIdentity());
+  try {
+    DecodeEntry(archive, item, *input, file);
+  } catch (const EVmUserAbort&) {
+    archive.SetStatus(TVmArchiveStatus::asInvalid);
+    throw;
   }
-  ApplyDateAndAttributes(item, outputName);
+  file.Commit(when);
 }
 
 void ExtractEntryToStream(TVmZipArchive& archive, TVmZipItem& item, core::TStream* destination) {
@@ -178,9 +161,8 @@ void ExtractEntryToStream(TVmZipArchive& archive, TVmZipItem& item, core::TStrea
 
 void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   CheckVersion(item);
-  archive.SeekToLocalHeader(item);
   TVmZipLocalFileHeader local;
-  local.LoadFromStream(archive.DataStream());
+  local.LoadFromStream(archive.SeekToLocalHeader(item));
 
   const TVmZipDirectoryFileHeader& central = item.ItemInfo();
   // A writer that streams (flag bit 3) cannot know the CRC and sizes when it writes the local
@@ -188,15 +170,20 @@ void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   // directory. Those fields are only compared when the local header claims to hold them, so a
   // sound streamed archive does not fail its test.
   const bool streamed = (local.FGeneralPurposeBitFlag & 0x08) != 0;
-  bool same = local.FVersionNeededToExtract == central.FVersionNeededToExtract &&
-              local.FGeneralPurposeBitFlag == central.FGeneralPurposeBitFlag &&
+  const std::uint8_t* zip64 = nullptr;
+  std::uint16_t zip64Size = 0;
+  const bool localZip64 = local.FExtraField.Find(zipfmt::kZip64ExtraId, zip64, zip64Size);
+  // A writer that gives every local header a ZIP64 field (zip -fz) raises its version
+  // needed to 4.5 for that field alone, while the central entry of a small or empty entry
+  // says what the data needs: that is no disagreement.
+  const bool sameVersion = local.FVersionNeededToExtract == central.FVersionNeededToExtract ||
+                           (localZip64 && (local.FVersionNeededToExtract & 0xFF) >= 45);
+  bool same = sameVersion && local.FGeneralPurposeBitFlag == central.FGeneralPurposeBitFlag &&
               local.FLastModFileTime == central.FLastModFileTime &&
               local.FLastModFileDate == central.FLastModFileDate &&
               (streamed || local.FCRC32 == central.FCRC32) && local.FFileName == central.FFileName;
   if (same && !streamed) {
-    const std::uint8_t* zip64;
-    std::uint16_t zip64Size;
-    if (local.FExtraField.Find(zipfmt::kZip64ExtraId, zip64, zip64Size)) {
+    if (localZip64) {
       same = zip64Size >= 16 && GetLE64(zip64 + 8) == item.CompressedSize() &&
              GetLE64(zip64) == item.UncompressedSize();
     } else {

@@ -26,15 +26,14 @@ namespace tarvo::unzip {
 std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipItem& item);
 
 // Decodes the entry into destination and checks the CRC. Nothing happens for an entry of
-// uncompressed size 0. A CRC mismatch goes to the archive's item-failure callback when one
-// is installed (the entry counts as extracted), else raises EVmZipBadCRC.
+// uncompressed size 0. A CRC mismatch raises EVmZipBadCRC.
 void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input, core::TStream& destination);
 
-// Extracts an item to a file (or creates the folder of a directory item), then sets its
-// date and attributes. A failed extraction deletes the output file and re-raises; a user
-// abort also leaves the archive asInvalid. An existing file is replaced (a symbolic link
-// there is replaced, never written through); a read-only one is not, and fails with the
-// file creation error.
+// Extracts an item to a file through TVmOutputFile (or creates the folder of a directory
+// item), with its date and attributes. A failed extraction (CRC mismatch included) leaves
+// no file and any previous file at the name untouched, and re-raises; a user abort also
+// leaves the archive asInvalid. A read-only existing file is not replaced: the file
+// creation error.
 void ExtractEntryToFile(TVmZipArchive& archive, TVmZipItem& item, const std::string& outputName);
 
 // Extracts an item into a stream (EVmBadStream for a missing stream).

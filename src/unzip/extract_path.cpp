@@ -54,11 +54,6 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 std::string NormalizeBaseDirectory(const std::string& directory) {
   std::string result = directory;
   if (result.size() > 1 && result.back() == '/') result.pop_back();
@@ -71,6 +66,8 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
   if (storedName.find('\0') != std::string::npos) throw EVmUnsafePath();
   std::vector<std::string> parts = SplitStoredName(storedName);
   if (isDirectory && parts.size() > 1 && parts.back().empty()) parts.pop_back();
+  // The file name alone of "C:x" is "x": the drive is a delimiter like the separators.
+  if (!restorePath && IsDrive(parts.back())) parts.back().erase(0, 2);
   if (IsDotName(parts.back())) throw EVmUnsafePath();
 
   std::string relative;
@@ -103,20 +100,9 @@ std::string ExtractFileDir(const std::string& path) {
   return path.substr(0, slash);
 }
 
-void CheckNoLinkedFolders(const std::string& baseDirectory, const std::string& path) {
-  fs::path base = fs::path(baseDirectory.empty() ? "." : baseDirectory).lexically_normal();
-  if (path.empty()) return;
-  fs::path full = fs::path(baseDirectory.empty() && path.front() != '/' ? "./" + path : path).lexically_normal();
-  fs::path rel = full.lexically_relative(base);
-  if (rel.empty() || *rel.begin() == "..") return;  // not below the base: an explicit name
-  fs::path current = base;
-  auto last = std::prev(rel.end());
-  for (auto it = rel.begin(); it != last; ++it) {
-    current /= *it;
-    struct stat st {};
-    if (::lstat(current.c_str(), &st) != 0) return;  // missing from here on: nothing to follow
-    if (S_ISLNK(st.st_mode)) throw EVmUnsafePath();
-  }
+std::string ExtractFileName(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void CreateFolderPath(const std::string& folder) {

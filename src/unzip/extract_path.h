@@ -1,7 +1,8 @@
 // Where an entry may be written on this Linux build, and making the folders for it.
 //
 // Stored names are split on "/" and "\" alike (archives made on Windows use either).
-// With the file name alone, only the last component is used. With the stored path kept,
+// With the file name alone, only the last component is used, without a drive prefix
+// ("C:x" gives "x"). With the stored path kept,
 // every component must stay below the base directory: an absolute name (leading
 // separator, a drive such as "C:", a UNC "\\server"), any ".." component, an empty, "."
 // or ".." last component, or a NUL anywhere raises EVmUnsafePath, never a path outside
@@ -26,19 +27,14 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
 // base directory.
 std::string ClassifyPath(const std::string& baseDirectory, const std::string& path);
 
-// The folder part of a path ("" when it has none).
+// The folder part of a path ("" when it has none) and the part after it.
 std::string ExtractFileDir(const std::string& path);
-
-// Raises EVmUnsafePath when any existing component of path below baseDirectory is a
-// symbolic link, so that nothing is written through one. The last component is left to
-// the caller, which replaces a link there rather than following it.
-void CheckNoLinkedFolders(const std::string& baseDirectory, const std::string& path);
+std::string ExtractFileName(const std::string& path);
 
 // Creates a folder with every missing level; a failing creation raises EInOutError with
 // the system's error code.
 void CreateFolderPath(const std::string& folder);
 
 bool DirectoryExists(const std::string& path);
-bool FileExists(const std::string& path);  // anything that is not a folder, links included
 
 }  // namespace tarvo::unzip

@@ -160,9 +160,6 @@ void TVmCustomUnZipper::BindArchive(TVmArchive& archive) {
   auto* zip = dynamic_cast<TVmZipArchive*>(&archive);
   if (!zip) return;
   zip->SetExtractOptions(FExtractOptions);
-  zip->FOnConfirmOverwrite = [this](std::string& name, bool& confirm) {
-    if (OnConfirmOverwrite) OnConfirmOverwrite(name, confirm);
-  };
   zip->FPasswordRetries = FPasswordRetries;
   zip->FOnNeedPassword = [this](void*, std::string& password) {
     if (OnNeedPassword) OnNeedPassword(this, password);
@@ -176,18 +173,30 @@ void TVmCustomUnZipper::BindArchive(TVmArchive& archive) {
   zip->FTestHelper = [zip](void*, TVmArchiveItem* item) { TestEntry(*zip, *static_cast<TVmZipItem*>(item)); };
 }
 
+void TVmCustomUnZipper::PassOverwriteConfirmation() {
+  if (!OnConfirmOverwrite)
+    FArchive->FOnConfirmOverwrite = nullptr;
+  else if (!FArchive->FOnConfirmOverwrite)
+    FArchive->FOnConfirmOverwrite = [this](std::string& name, bool& confirm) {
+      if (OnConfirmOverwrite) OnConfirmOverwrite(name, confirm);
+    };
+}
+
 void TVmCustomUnZipper::ExtractFiles(const std::string& fileMask) {
   RequireArchive();
+  PassOverwriteConfirmation();
   FArchive->ExtractFilesEx(fileMask, std::string());
 }
 
 void TVmCustomUnZipper::ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask) {
   RequireArchive();
+  PassOverwriteConfirmation();
   FArchive->ExtractFilesEx(fileMask, exclusionMask);
 }
 
 void TVmCustomUnZipper::ExtractAt(std::size_t index, const std::string& newName) {
   RequireArchive();
+  PassOverwriteConfirmation();
   FArchive->ExtractAt(index, newName);
 }
 
@@ -198,6 +207,7 @@ void TVmCustomUnZipper::ExtractToStream(const std::string& fileName, core::TStre
 
 void TVmCustomUnZipper::ExtractTaggedItems() {
   RequireArchive();
+  PassOverwriteConfirmation();
   FArchive->ExtractTaggedItems();
 }
 

@@ -7,6 +7,13 @@
 //   unzipper.ExtractFiles("*.*");                  // entry failures go to OnProcessItemFailure only
 //   unzipper.CloseArchive();
 //
+// OnProcessItemFailure hears of every entry that was not written, with the item, the
+// failure's class and code and its message: a CRC mismatch (code 19), a decoding error, an
+// unsafe name or an entry overlapping another (codes 30, 32), a file that cannot be
+// created (ecFileCreateError with the system's error), a failed write such as a full disk
+// (ecInOutError, ENOSPC). A failed entry leaves no file of its own and the previous file at
+// its name unchanged.
+//
 // The chain TVmBaseBrowser → TVmCustomZipBrowser → TVmCustomUnZipper → TVmUnZipper adds,
 // level by level, the archive and its events, the ZIP settings, and extraction. The
 // component owns the archive it opens; property values survive archive changes and are
@@ -142,6 +149,11 @@ public:
 
 protected:
   void BindArchive(TVmArchive& archive) override;
+
+private:
+  // The archive asks for overwrite confirmation (and so looks for an existing file at each
+  // output name) only while OnConfirmOverwrite is bound: unbound, the answer is always yes.
+  void PassOverwriteConfirmation();
 };
 
 class TVmUnZipper : public TVmCustomUnZipper {

@@ -36,6 +36,8 @@ EVmUnsafePath::EVmUnsafePath() : EVmException(LoadResString(SVmUnsafePath), 30) 
 
 EVmZipDataOverrun::EVmZipDataOverrun() : EVmException(LoadResString(SVmZipDataOverrun), 31) {}
 
+EVmZipOverlap::EVmZipOverlap() : EVmException(LoadResString(SVmZipOverlap), 32) {}
+
 EVmBadStream::EVmBadStream() : EVmException(LoadResString(SVmBadStream), 17) {}
 
 EVmBadStream::EVmBadStream(const std::string& innerMessage)

@@ -61,6 +61,13 @@ public:
   EVmZipDataOverrun();
 };
 
+// An entry whose data overlaps another entry's data or the central directory (the
+// overlapping-entries zip bomb): the entry fails.
+class EVmZipOverlap : public EVmException {
+public:
+  EVmZipOverlap();
+};
+
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:

@@ -29,6 +29,7 @@ TARVO_RESOURCESTRING(SVmInflateError, 3030,
                      "Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: %s)");
 TARVO_RESOURCESTRING(SVmUnsafePath, 3031, "Cannot extract file - unsafe file name");
 TARVO_RESOURCESTRING(SVmZipDataOverrun, 3032, "Cannot extract file - data longer than its declared size");
+TARVO_RESOURCESTRING(SVmZipOverlap, 3033, "Cannot extract file - data overlaps another entry");
 TARVO_RESOURCESTRING(SVmSubsetWrite, 3033, "TVmUnzipSubsetStream.Write not supported");
 TARVO_RESOURCESTRING(SVmOutputRead, 3034, "TVmUnzipOutputStream.Read not supported");
 TARVO_RESOURCESTRING(SVmDecryptWrite, 3035, "TVmDfDecryptStream.Write: the stream is read-only");

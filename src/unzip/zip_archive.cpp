@@ -1,6 +1,8 @@
 #include "unzip/zip_archive.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <limits>
 
 #include "core/exception.h"
@@ -23,8 +25,21 @@ void TVmZipArchive::SeekTo(core::TStream& stream, std::uint32_t disk, std::uint6
   stream.SetPosition(static_cast<std::int64_t>(offset));
 }
 
-void TVmZipArchive::SeekToLocalHeader(const TVmZipItem& item) {
-  SeekTo(DataStream(), item.FDiskNumberStart, item.FRelativeOffset);
+core::TStream& TVmZipArchive::EntryStream() {
+  if (!FEntryReader) FEntryReader = std::make_unique<TVmReadAheadStream>(DataStream());
+  return *FEntryReader;
+}
+
+core::TStream& TVmZipArchive::SeekToLocalHeader(const TVmZipItem& item) {
+  core::TStream& reader = EntryStream();
+  if (FSpanStream) {
+    // The disk is chosen on the split set's stream; the reader follows its position.
+    FSpanStream->SeekDisk(item.FDiskNumberStart, item.FRelativeOffset);
+    reader.SetPosition(FSpanStream->Position());
+  } else {
+    SeekTo(reader, item.FDiskNumberStart, item.FRelativeOffset);
+  }
+  return reader;
 }
 
 void TVmZipArchive::AskForLastDisk() {
@@ -64,6 +79,7 @@ std::uint64_t TVmZipArchive::FindZip64Locator(std::uint64_t endRecordOffset) {
 }
 
 void TVmZipArchive::ReadArchiveDirectory() {
+  FEntryReader.reset();
   FItemList.Clear();
   FSpanStream.reset();
   FSpanned = false;
@@ -167,9 +183,43 @@ void TVmZipArchive::ReadDirectory() {
       throw EVmUserAbort();
     }
   }
+  NoteDataLimits();
   bool abort = false;
   if (FOnArchiveProgress) FOnArchiveProgress(this, 100, abort);
   FIsDirty = false;
+}
+
+void TVmZipArchive::NoteDataLimits() {
+  // Entries laid out one after the other: each may run up to the next local header on its
+  // disk (or the central directory). Overlapping entries (many central entries sharing one
+  // local entry's data) are the zip bomb that multiplies a small archive's output.
+  struct TSpan {
+    std::uint32_t Disk;
+    std::uint64_t Offset;
+    TVmZipItem* Item;
+  };
+  std::vector<TSpan> spans;
+  spans.reserve(Count());
+  for (std::size_t i = 0; i < Count(); ++i) {
+    TVmZipItem* item = ZipItems(i);
+    spans.push_back({item->FDiskNumberStart, item->FRelativeOffset, item});
+  }
+  std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) {
+    return a.Disk != b.Disk ? a.Disk < b.Disk : a.Offset < b.Offset;
+  });
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    TSpan& s = spans[i];
+    std::size_t next = i + 1;
+    while (next < spans.size() && spans[next].Disk == s.Disk && spans[next].Offset == s.Offset) {
+      s.Item->FSharesLocalHeader = spans[next].Item->FSharesLocalHeader = true;
+      ++next;
+    }
+    std::uint64_t limit = ~std::uint64_t{0};
+    if (next < spans.size() && spans[next].Disk == s.Disk) limit = spans[next].Offset;
+    if (s.Disk == FInfo.FStartDiskNumber && FInfo.FDirectoryOffset > s.Offset)
+      limit = std::min(limit, FInfo.FDirectoryOffset);
+    s.Item->FDataLimit = limit;
+  }
 }
 
 }  // namespace tarvo::unzip

@@ -1,12 +1,13 @@
 // The lookup tables against the plain reading of canonical codes: one flat table of
-// 2^maxlen entries filled symbol by symbol (later symbols win on over-full sets, patterns
-// no code reaches decode as nothing). Every bit pattern must give the same symbol and
-// code length, for complete, incomplete and over-full sets of lengths.
+// 2^maxlen entries filled symbol by symbol (patterns no code reaches decode as nothing).
+// Every bit pattern must give the same symbol and code length, for complete and
+// incomplete sets of lengths; over-subscribed sets must be refused.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "unzip/inflate/decode_huffman_tree.h"
+#include "unzip/inflate/inflate_error.h"
 
 namespace tarvo::unzip {
 namespace {
@@ -15,6 +16,13 @@ struct Reference {
   int Symbol = -1;  // -1: no code reaches the pattern
   int Length = 0;
 };
+
+bool OverSubscribed(const std::vector<std::uint8_t>& lengths) {
+  long room = 1L << 15;
+  for (auto l : lengths)
+    if (l) room -= 1L << (15 - l);
+  return room < 0;
+}
 
 std::vector<Reference> FlatReference(const std::vector<std::uint8_t>& lengths, int& maxLen) {
   int count[16] = {};
@@ -43,6 +51,10 @@ std::vector<Reference> FlatReference(const std::vector<std::uint8_t>& lengths, i
 // symbol and length are in the entry itself).
 void Check(const std::vector<std::uint8_t>& lengths) {
   TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daCodeLength, 19, false);
+  if (OverSubscribed(lengths)) {
+    EXPECT_THROW(tree.Build(lengths.data(), static_cast<int>(lengths.size())), EVmInternalInflateError);
+    return;
+  }
   int maxLen = 0;
   const auto ref = FlatReference(lengths, maxLen);
   tree.Build(lengths.data(), static_cast<int>(lengths.size()));
@@ -64,6 +76,10 @@ void Check(const std::vector<std::uint8_t>& lengths) {
 // Literal/length alphabet: literals carry their byte, so patterns map back to symbols.
 void CheckLiterals(const std::vector<std::uint8_t>& lengths) {
   TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daLitLen, 286, false);
+  if (OverSubscribed(lengths)) {
+    EXPECT_THROW(tree.Build(lengths.data(), static_cast<int>(lengths.size())), EVmInternalInflateError);
+    return;
+  }
   int maxLen = 0;
   const auto ref = FlatReference(lengths, maxLen);
   tree.Build(lengths.data(), static_cast<int>(lengths.size()));

@@ -187,14 +187,36 @@ TEST(HostileStreams, UnreachedCodePatternsAreRefused) {
   EXPECT_EQ(InflateFailure(nd.Take()), "decoded an invalid distance symbol: greater than 29 [DecodeData]");
 }
 
-TEST(HostileStreams, OverfullCodeDecodesDeterministically) {
-  // Three one-bit codes: the last symbol takes the pattern of the first.
-  BitWriter w;
-  DynamicHeader(w, true, 257, 1);
-  PutLengths(w, LitLenLengths(257, {{'A', 1}, {'B', 1}, {256, 1}}));
-  PutLengths(w, {0});
-  w.Code(1, 1).Code(0, 1);  // 'B', then the end of block (which took 'A''s pattern)
-  EXPECT_EQ(RunInflate(w.Take()).Output, (Bytes{'B'}));
+TEST(HostileStreams, OverSubscribedCodesAreRefusedIncompleteOnesDecode) {
+  const std::string refused = "more codes than their lengths allow (over-subscribed) [TVmDfDecodeHuffmanTree.Build]";
+  struct Case {
+    const char* What;
+    std::vector<int> LitLen, Dist;
+    bool Refused;
+  };
+  const Case cases[] = {
+      {"three one-bit literal/length codes", LitLenLengths(257, {{'A', 1}, {'B', 1}, {256, 1}}), {0}, true},
+      {"three one-bit distance codes", LitLenLengths(257, {{'A', 1}, {256, 1}}), {1, 1, 1}, true},
+      {"one distance code (incomplete)", LitLenLengths(257, {{'A', 1}, {256, 1}}), {1}, false},
+      {"no distance code", LitLenLengths(257, {{'A', 1}, {256, 1}}), {0}, false},
+      {"incomplete literal/length code", LitLenLengths(257, {{'A', 1}, {256, 2}}), {0}, false},
+  };
+  for (const Case& c : cases) {
+    BitWriter w;
+    DynamicHeader(w, true, 257, static_cast<int>(c.Dist.size()));
+    PutLengths(w, c.LitLen);
+    PutLengths(w, c.Dist);
+    w.Code(0, 1).Code(c.LitLen[256] == 1 ? 1 : 2, c.LitLen[256]);  // 'A', end of block
+    if (c.Refused)
+      EXPECT_EQ(InflateFailure(w.Take()), refused) << c.What;
+    else
+      EXPECT_EQ(RunInflate(w.Take()).Output, (Bytes{'A'})) << c.What;
+  }
+  // The code-length code: 19 symbols of 4 bits do not fit in 16 patterns.
+  BitWriter cl;
+  cl.Header(true, 2).Bits(0, 5).Bits(0, 5).Bits(19 - 4, 4);
+  for (int i = 0; i < 19; ++i) cl.Bits(4, 3);
+  EXPECT_EQ(InflateFailure(cl.Take()), refused);
 }
 
 TEST(HostileStreams, CodeLengthAboveFifteenCannotBeWritten) {

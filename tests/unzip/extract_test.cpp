@@ -30,9 +30,9 @@ struct TFailure {
 // An unzipper that records its failures, over an archive written into a temp folder.
 class Extraction {
 public:
-  explicit Extraction(const TZipSpec& spec, const std::string& archiveName = "a.zip") {
+  explicit Extraction(const TZipLayout& layout, const std::string& archiveName = "a.zip") {
     FArchive = FDir / archiveName;
-    WriteFile(FArchive, BuildZip(spec));
+    WriteFile(FArchive, BuildZip(layout));
     Init();
   }
   explicit Extraction(std::string existingArchive) : FArchive(std::move(existingArchive)) { Init(); }
@@ -76,10 +76,10 @@ private:
   std::vector<TFailure> FFailures;
 };
 
-TZipSpec Stored(std::initializer_list<std::pair<std::string, std::string>> files) {
-  TZipSpec spec;
-  for (auto& [name, data] : files) spec.Entries.push_back({.Name = name, .Data = data});
-  return spec;
+TZipLayout Stored(std::initializer_list<std::pair<std::string, std::string>> files) {
+  TZipLayout layout;
+  for (auto& [name, data] : files) layout.Entries.push_back({.Name = name, .Data = data});
+  return layout;
 }
 
 std::string RawDeflate(const std::string& data, int level = 6) {
@@ -198,13 +198,13 @@ TEST(Overwrite, ReadOnlyTargetIsAFailureAndTheNextEntryStillComes) {
 }
 
 TEST(Entries, DateAndAttributesAreApplied) {
-  TZipSpec spec;
+  TZipLayout layout;
   // 2021-04-25 14:44:50 local time, read-only DOS attribute
-  spec.Entries.push_back({.Name = "dated.txt", .Data = "d", .Time = (14 << 11) | (44 << 5) | 25,
+  layout.Entries.push_back({.Name = "dated.txt", .Data = "d", .Time = (14 << 11) | (44 << 5) | 25,
                           .Date = ((2021 - 1980) << 9) | (4 << 5) | 25, .ExternalAttributes = 0x21});
-  spec.Entries.push_back({.Name = "script.sh", .Data = "#!/bin/sh", .VersionMadeBy = 0x031E,
+  layout.Entries.push_back({.Name = "script.sh", .Data = "#!/bin/sh", .VersionMadeBy = 0x031E,
                           .ExternalAttributes = (0104755u) << 16});  // setuid is dropped
-  Extraction x(spec);
+  Extraction x(layout);
   x.ExtractAll();
   struct stat st {};
   ASSERT_EQ(::stat(x.Out("dated.txt").c_str(), &st), 0);
@@ -220,19 +220,19 @@ TEST(Entries, DateAndAttributesAreApplied) {
 }
 
 TEST(Entries, SizeZeroGivesAnEmptyFileWhateverTheMethod) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "empty.lzma", .Data = "garbage", .Method = 14, .UncompressedSize = 0});
-  Extraction x(spec);
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "empty.lzma", .Data = "garbage", .Method = 14, .UncompressedSize = 0});
+  Extraction x(layout);
   x.ExtractAll();
   EXPECT_TRUE(x.Failures().empty());
   EXPECT_EQ(ReadFile(x.Out("empty.lzma")).size(), 0u);
 }
 
 TEST(Entries, UnsupportedMethodAndNewerVersionFailWithoutAFile) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "bwt.txt", .Data = "abc", .Method = 18});
-  spec.Entries.push_back({.Name = "new.txt", .Data = "abc", .VersionNeeded = 0x3F + 1});
-  Extraction x(spec);
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "bwt.txt", .Data = "abc", .Method = 18});
+  layout.Entries.push_back({.Name = "new.txt", .Data = "abc", .VersionNeeded = 0x3F + 1});
+  Extraction x(layout);
   x.ExtractAll();
   ASSERT_EQ(x.Failures().size(), 2u);
   EXPECT_EQ(x.Failures()[0].Message, "Cannot extract file - unsupported compression method");
@@ -242,22 +242,22 @@ TEST(Entries, UnsupportedMethodAndNewerVersionFailWithoutAFile) {
   EXPECT_TRUE(x.Files().empty());
 }
 
-TEST(Entries, CrcMismatchIsReportedAndTheFileStays) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
-  Extraction x(spec);
+TEST(Entries, CrcMismatchFailsTheEntryAndLeavesNoFile) {
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
+  Extraction x(layout);
   x.ExtractAll();
   ASSERT_EQ(x.Failures().size(), 1u);
   EXPECT_EQ(x.Failures()[0].Class, TVmErrorClass::ecVellmora);
   EXPECT_EQ(x.Failures()[0].Code, 19);
   EXPECT_EQ(x.Failures()[0].Message, "Failed CRC Check");
-  EXPECT_EQ(ReadText(x.Out("bad.txt")), "content");
+  EXPECT_TRUE(x.Files().empty());
 }
 
 TEST(Entries, CrcMismatchWithoutAHandlerRaises) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
-  core::TMemoryStream archiveBytes(BuildZip(spec));
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
+  core::TMemoryStream archiveBytes(BuildZip(layout));
   TVmZipArchive archive(&archiveBytes, "m.zip");
   archive.Load();
   core::TMemoryStream out;
@@ -265,9 +265,9 @@ TEST(Entries, CrcMismatchWithoutAHandlerRaises) {
 }
 
 TEST(Entries, StoredEntryShorterThanDeclaredFailsAndLeavesNoFile) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "short.txt", .Data = "abc", .UncompressedSize = 10});
-  Extraction x(spec);
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "short.txt", .Data = "abc", .UncompressedSize = 10});
+  Extraction x(layout);
   x.ExtractAll();
   ASSERT_EQ(x.Failures().size(), 1u);
   EXPECT_EQ(x.Failures()[0].Message, "Stream read error");
@@ -276,9 +276,9 @@ TEST(Entries, StoredEntryShorterThanDeclaredFailsAndLeavesNoFile) {
 }
 
 TEST(Entries, WrongLocalSignatureIsNotAPKZipFile) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalSignature = 0x04034B51});
-  Extraction x(spec);
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalSignature = 0x04034B51});
+  Extraction x(layout);
   x.ExtractAll();
   ASSERT_EQ(x.Failures().size(), 1u);
   EXPECT_EQ(x.Failures()[0].Message, "Invalid file - not a PKZip file");
@@ -296,10 +296,10 @@ TEST(Entries, StreamExtractionNeedsAStream) {
 }
 
 TEST(Entries, TestComparesLocalAndCentralHeaders) {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "good.txt", .Data = "abc"});
-  spec.Entries.push_back({.Name = "other.txt", .Data = "abc", .LocalName = "OTHER.txt"});
-  Extraction x(spec);
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "good.txt", .Data = "abc"});
+  layout.Entries.push_back({.Name = "other.txt", .Data = "abc", .LocalName = "OTHER.txt"});
+  Extraction x(layout);
   x.Open();
   x.Unzipper().Archive()->TagAll();
   x.Unzipper().TestTaggedItems();
@@ -330,18 +330,17 @@ TEST(Entries, ProgressReportsWholePercentAndCanAbort) {
 }
 
 TEST(Deflate, MethodsEightNineAndOneHundredThirtySix) {
-  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
   if (!HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
   std::string text;
   for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i % 97) + " of the deflated text\n";
   std::string packed = RawDeflate(text);
   ASSERT_FALSE(packed.empty());
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "m8.txt", .Data = packed, .Method = 8, .Crc = Crc(text),
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "m8.txt", .Data = packed, .Method = 8, .Crc = Crc(text),
                           .UncompressedSize = static_cast<std::uint32_t>(text.size())});
-  spec.Entries.push_back({.Name = "m136.txt", .Data = packed, .Method = 136, .Crc = Crc(text),
+  layout.Entries.push_back({.Name = "m136.txt", .Data = packed, .Method = 136, .Crc = Crc(text),
                           .UncompressedSize = static_cast<std::uint32_t>(text.size())});
-  Extraction x(spec);
+  Extraction x(layout);
   x.ExtractAll();
   EXPECT_TRUE(x.Failures().empty()) << x.Failures()[0].Message;
   EXPECT_EQ(ReadText(x.Out("m8.txt")), text);
@@ -349,7 +348,6 @@ TEST(Deflate, MethodsEightNineAndOneHundredThirtySix) {
 }
 
 TEST(Deflate, FixturesDecodeToTheirCrc) {
-  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
   for (const char* f : {"commons-compress/lorem-ipsum-deflate64.zip", "sharpcompress/Zip.deflate64.zip",
                         "sharpcompress/Zip.zip64.zip", "zip2/chinese.zip", "zip2/data_descriptor.zip",
                         "commons-compress/COMPRESS-380-dd.zip", "zipdetails/winzip-sfx.exe"}) {
@@ -373,7 +371,8 @@ TEST(Deflate, FixturesDecodeToTheirCrc) {
   } catch (const EVmException& e) {
     std::string message = e.what();
     EXPECT_TRUE(message.rfind("Vellmora inflate error", 0) == 0 ||
-                message == "Cannot extract file - data longer than its declared size")
+                message == "Cannot extract file - data longer than its declared size" ||
+                message == "Cannot extract file - data overlaps another entry")
         << message;
   }
 }
@@ -459,7 +458,6 @@ TEST(Decryption, PasswordsFromThePropertyTheHandlerAndRetries) {
 }
 
 TEST(Decryption, CheckByteFromTheLocalTimeWithDataDescriptors) {
-  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
   Extraction x(FixturesDir() + "/zipdetails/iz-linux-encrypt.zip");
   x.Unzipper().SetPassword("password");
   x.ExtractAll();
@@ -494,7 +492,7 @@ TEST(Peers, InfoZipAnd7ZipArchivesRoundTrip) {
   EXPECT_TRUE(x.Failures().empty());
   EXPECT_EQ(ReadText(x.Out("a/b/big.txt")), big);
   std::string sz = SevenZip();
-  if (sz.empty() || !InflateAvailable()) return;
+  if (sz.empty()) return;
   ASSERT_EQ(Shell("cd " + Quote(dir / "src") + " && " + sz + " a -tzip -mm=Deflate64 ../d64.zip a >/dev/null"), 0);
   Extraction y(dir / "d64.zip");
   y.ExtractAll();
@@ -514,7 +512,6 @@ TEST(Component, LivesInItsOwnersTree) {
 }
 
 TEST(Decryption, PublicTraditionallyEncryptedArchivesWithTheirPasswords) {
-  if (!InflateAvailable()) GTEST_SKIP() << "the Deflate decoder is not in yet";
   struct {
     const char* File;
     const char* Password;

@@ -207,18 +207,18 @@ info = b'LIST' + struct.pack('<I', 12) + b'INFOISFT' + struct.pack('<I', 4) + b'
 open('trailer.wav', 'wb').write(d[:4] + struct.pack('<I', len(d) - 8 + len(info)) + d[8:] + info))") +
                   " && for f in *.wav; do wavpack -q \"$f\" -o \"${f%.wav}.wv\" || exit 1; done"),
             0);
-  TZipSpec spec;
+  TZipLayout layout;
   std::map<std::string, std::string> originals;
   for (const char* name : {"stereo16", "mono8", "stereo24", "trailer"}) {
     std::string wav = ReadText(dir / (std::string(name) + ".wav"));
     originals[std::string(name) + ".wav"] = wav;
-    spec.Entries.push_back({.Name = std::string(name) + ".wav",
+    layout.Entries.push_back({.Name = std::string(name) + ".wav",
                             .Data = ReadText(dir / (std::string(name) + ".wv")),
                             .Method = 97,
                             .Crc = Crc(wav),
                             .UncompressedSize = static_cast<std::uint32_t>(wav.size())});
   }
-  WriteFile(dir / "audio.zip", BuildZip(spec));
+  WriteFile(dir / "audio.zip", BuildZip(layout));
   std::map<std::string, std::string> files;
   EXPECT_EQ(ExtractAll(dir / "audio.zip", "", &files), std::vector<std::string>{});
   EXPECT_EQ(Digest(files), Digest(originals));

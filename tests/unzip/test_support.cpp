@@ -106,23 +106,6 @@ std::string FixturesDir() { return std::string(TARVO_FIXTURES_DIR) + "/zip-publi
 
 std::uint32_t Crc(const std::string& text) { return core::ComputeCRC32(0, text.data(), text.size()); }
 
-bool InflateAvailable() {
-  static const bool available = [] {
-    // A final fixed block holding the literal "a" and the end-of-block code.
-    core::TMemoryStream in(std::vector<std::uint8_t>{0x4B, 0x04, 0x00});
-    core::TMemoryStream out;
-    try {
-      Inflate(in, out);
-    } catch (const EVmZipInvalidMethod&) {
-      return false;
-    } catch (...) {
-      return true;
-    }
-    return out.DataString() == "a";
-  }();
-  return available;
-}
-
 std::string LE16(std::uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
 std::string LE32(std::uint32_t v) { return LE16(static_cast<std::uint16_t>(v)) + LE16(static_cast<std::uint16_t>(v >> 16)); }
 std::string LE64(std::uint64_t v) { return LE32(static_cast<std::uint32_t>(v)) + LE32(static_cast<std::uint32_t>(v >> 32)); }
@@ -130,10 +113,10 @@ std::string ExtraField(std::uint16_t id, const std::string& data) {
   return LE16(id) + LE16(static_cast<std::uint16_t>(data.size())) + data;
 }
 
-std::vector<std::uint8_t> BuildZip(const TZipSpec& spec) {
-  std::string out = spec.Prefix;
+std::vector<std::uint8_t> BuildZip(const TZipLayout& layout) {
+  std::string out = layout.Prefix;
   std::vector<std::uint32_t> offsets;
-  for (const TZipEntrySpec& e : spec.Entries) {
+  for (const TZipEntryLayout& e : layout.Entries) {
     offsets.push_back(static_cast<std::uint32_t>(out.size()));
     std::string name = e.LocalName.value_or(e.Name);
     out += LE32(e.LocalSignature.value_or(0x04034B50));                              // local file header signature
@@ -152,8 +135,8 @@ std::vector<std::uint8_t> BuildZip(const TZipSpec& spec) {
     out += e.Data;
   }
   std::uint32_t directoryOffset = static_cast<std::uint32_t>(out.size());
-  for (std::size_t i = 0; i < spec.Entries.size(); ++i) {
-    const TZipEntrySpec& e = spec.Entries[i];
+  for (std::size_t i = 0; i < layout.Entries.size(); ++i) {
+    const TZipEntryLayout& e = layout.Entries[i];
     out += LE32(0x02014B50);                                                         // central file header signature
     out += LE16(e.VersionMadeBy);                                                    // version made by
     out += LE16(e.VersionNeeded);                                                    // version needed to extract
@@ -175,17 +158,17 @@ std::vector<std::uint8_t> BuildZip(const TZipSpec& spec) {
     out += e.CentralExtra;
   }
   std::uint32_t directorySize = static_cast<std::uint32_t>(out.size()) - directoryOffset;
-  std::uint16_t total = spec.TotalEntries.value_or(static_cast<std::uint16_t>(spec.Entries.size()));
+  std::uint16_t total = layout.TotalEntries.value_or(static_cast<std::uint16_t>(layout.Entries.size()));
   out += LE32(0x06054B50);                                           // end of central dir signature
-  out += LE16(spec.DiskNumber);                                      // number of this disk
-  out += LE16(spec.DiskNumber);                                      // disk with the start of the central directory
+  out += LE16(layout.DiskNumber);                                      // number of this disk
+  out += LE16(layout.DiskNumber);                                      // disk with the start of the central directory
   out += LE16(total);                                                // entries on this disk
   out += LE16(total);                                                // total entries
-  out += LE32(spec.DirectorySize.value_or(directorySize));           // size of the central directory
-  out += LE32(spec.DirectoryOffset.value_or(directoryOffset));       // offset of the central directory
-  out += LE16(static_cast<std::uint16_t>(spec.Comment.size()));      // comment length
-  out += spec.Comment;
-  out += spec.Trailer;
+  out += LE32(layout.DirectorySize.value_or(directorySize));           // size of the central directory
+  out += LE32(layout.DirectoryOffset.value_or(directoryOffset));       // offset of the central directory
+  out += LE16(static_cast<std::uint16_t>(layout.Comment.size()));      // comment length
+  out += layout.Comment;
+  out += layout.Trailer;
   return std::vector<std::uint8_t>(out.begin(), out.end());
 }
 

@@ -44,12 +44,8 @@ void WriteText(const std::string& path, const std::string& text);
 std::string FixturesDir();  // .../fixtures/zip-public
 std::uint32_t Crc(const std::string& text);
 
-// True when the Deflate decoder is in: a one-literal fixed block decodes. While the
-// decoder is the placeholder it refuses every stream, and tests that need it skip.
-bool InflateAvailable();
-
 // Writes ZIP files field by field, so that every field can lie.
-struct TZipEntrySpec {
+struct TZipEntryLayout {
   std::string Name;                  // raw name bytes, written to both headers
   std::string Data;                  // the bytes stored as the entry's data (already compressed)
   std::uint16_t Method = 0;
@@ -70,8 +66,8 @@ struct TZipEntrySpec {
   std::string CentralExtra;
 };
 
-struct TZipSpec {
-  std::vector<TZipEntrySpec> Entries;
+struct TZipLayout {
+  std::vector<TZipEntryLayout> Entries;
   std::string Prefix;                            // bytes before the first local header
   std::string Comment;
   std::optional<std::uint16_t> TotalEntries;     // default: the number of entries
@@ -81,7 +77,7 @@ struct TZipSpec {
   std::string Trailer;                           // bytes after the end record
 };
 
-std::vector<std::uint8_t> BuildZip(const TZipSpec& spec);
+std::vector<std::uint8_t> BuildZip(const TZipLayout& layout);
 
 // Little-endian field writers for hand-built extra fields.
 std::string LE16(std::uint16_t v);

@@ -20,13 +20,13 @@ TResult Vmunzip(const std::string& args) {
   return r;
 }
 
-TZipSpec Sample() {
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "docs/readme.txt", .Data = "read me", .Time = (14 << 11) | (44 << 5) | 25,
+TZipLayout Sample() {
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "docs/readme.txt", .Data = "read me", .Time = (14 << 11) | (44 << 5) | 25,
                           .Date = ((2021 - 1980) << 9) | (4 << 5) | 25});
-  spec.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
-  spec.Entries.push_back({.Name = "bwt.bin", .Data = "xyz", .Method = 18});
-  return spec;
+  layout.Entries.push_back({.Name = "bad.txt", .Data = "content", .Crc = 0x12345678});
+  layout.Entries.push_back({.Name = "bwt.bin", .Data = "xyz", .Method = 18});
+  return layout;
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ TEST(Vmunzip, ExtractReportsEachFailedEntryAndExitsWithOne) {
             "bad.txt: Failed CRC Check\n"
             "bwt.bin: Cannot extract file - unsupported compression method\n");
   EXPECT_EQ(ReadText(dir / "out/readme.txt"), "read me");  // file name alone by default
-  EXPECT_TRUE(fs::exists(dir.Path() / "out/bad.txt"));    // a CRC mismatch keeps the file
+  EXPECT_FALSE(fs::exists(dir.Path() / "out/bad.txt"));   // a CRC mismatch fails the entry
   EXPECT_FALSE(fs::exists(dir.Path() / "out/bwt.bin"));
 }
 
@@ -129,7 +129,7 @@ TEST(Vmunzip, TestChecksEveryEntry) {
   EXPECT_EQ(r.Err,
             "bad.txt: Failed CRC Check\n"
             "bwt.bin: Cannot extract file - unsupported compression method\n");
-  TZipSpec good;
+  TZipLayout good;
   good.Entries.push_back({.Name = "a.txt", .Data = "fine"});
   WriteFile(dir / "good.zip", BuildZip(good));
   TResult ok = Vmunzip("test " + Quote(dir / "good.zip"));
@@ -139,10 +139,10 @@ TEST(Vmunzip, TestChecksEveryEntry) {
 
 TEST(Vmunzip, UnsafeNamesAreEntryFailures) {
   TTempDir dir;
-  TZipSpec spec;
-  spec.Entries.push_back({.Name = "../escape.txt", .Data = "x"});
-  spec.Entries.push_back({.Name = "ok.txt", .Data = "y"});
-  WriteFile(dir / "slip.zip", BuildZip(spec));
+  TZipLayout layout;
+  layout.Entries.push_back({.Name = "../escape.txt", .Data = "x"});
+  layout.Entries.push_back({.Name = "ok.txt", .Data = "y"});
+  WriteFile(dir / "slip.zip", BuildZip(layout));
   fs::create_directories(dir.Path() / "out");
   TResult r = Vmunzip("extract --paths -d " + Quote(dir / "out") + " " + Quote(dir / "slip.zip"));
   EXPECT_EQ(r.Status, 1);

@@ -89,8 +89,8 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
       FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
       FUsage(usage),
       FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 10 : 7) {
-  // Room for the flat table of an over-full code (2^15) plus the primary table: the
-  // subtables of a code that is not over-full cover disjoint parts of the 2^15 space.
+  // Room for the primary table plus every subtable: the subtables of a code that is not
+  // over-subscribed cover disjoint parts of the 2^15 space.
   FDecodes = std::make_unique_for_overwrite<std::uint32_t[]>((std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits));
   FDecodes[0] = dfentry::kInvalid;
   const int mode = deflate64 ? 1 : 0;
@@ -119,40 +119,15 @@ void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
   lengthCount[0] = 0;
   FMaxCodeLen = maxLen;
 
-  // An over-full set has no prefix-free reading; it keeps the flat table's "last symbol
-  // wins" result so that every build gives one well-defined decoding.
+  // More codes of some length than the shorter codes leave room for: no prefix-free
+  // reading exists, so no encoder wrote it. Incomplete sets (room left over) are legal
+  // (a single distance code, for one) and decode their unreached patterns as kInvalid.
   int left = 1;
-  bool overFull = false;
-  for (int len = 1; len <= kMaxBits && !overFull; ++len) {
-    left = (left << 1) - lengthCount[len];
-    overFull = left < 0;
-  }
-  if (overFull)
-    BuildFlat(lengths, count, lengthCount);
-  else
-    BuildTwoLevel(lengths, count, lengthCount, left == 0);
-}
-
-void TVmDfDecodeHuffmanTree::BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount) {
-  // Never narrower than the primary table, so that the decode loop's usual width holds.
-  FTableBits = std::max(FPrimaryBits, static_cast<unsigned>(FMaxCodeLen));
-  const std::uint32_t size = 1u << FTableBits;
-  std::uint32_t* t = FDecodes.get();
-  std::fill(t, t + size, dfentry::kInvalid);
-  std::uint32_t next[kMaxBits + 1] = {};
-  std::uint32_t code = 0;
   for (int len = 1; len <= kMaxBits; ++len) {
-    code = (code + static_cast<std::uint32_t>(lengthCount[len - 1])) << 1;
-    next[len] = code;
+    left = (left << 1) - lengthCount[len];
+    if (left < 0) throw EVmInternalInflateError(core::LoadResString(SInfOverSubscribed));
   }
-  for (int s = 0; s < count; ++s) {
-    const unsigned n = lengths[s];
-    if (n == 0) continue;
-    // Codes of an over-full set outgrow their length; only their low n bits are read.
-    const std::uint32_t rev = Reverse(next[n]++ & ((1u << n) - 1), n);
-    const std::uint32_t entry = EntryFor(s, n);
-    for (std::uint32_t idx = rev; idx < size; idx += 1u << n) t[idx] = entry;
-  }
+  BuildTwoLevel(lengths, count, lengthCount, left == 0);
 }
 
 void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount,

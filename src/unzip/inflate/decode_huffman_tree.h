@@ -35,17 +35,16 @@ public:
                          TVmDfHuffmanUsage usage = TVmDfHuffmanUsage::huDecoding);
 
   // Builds the table from count code lengths (0 = symbol unused). A length above the
-  // allowed maximum raises the internal decoder error. Sets of lengths that are not a
-  // complete code are accepted: unreached bit patterns decode as kInvalid, and an
-  // over-full set lets later symbols take the patterns of earlier ones (one flat table of
-  // 2^MaxCodeLen entries, filled in symbol order).
+  // allowed maximum, or more codes than the lengths leave room for (over-subscribed),
+  // raises the internal decoder error. Incomplete sets are accepted: unreached bit
+  // patterns decode as kInvalid.
   void Build(const std::uint8_t* lengths, int count);
 
   // The longest code length present (0 when no symbol has a code).
   int MaxCodeLen() const noexcept { return FMaxCodeLen; }
   unsigned TableBits() const noexcept { return FTableBits; }
   // The primary table width of this alphabet (11 literal/length, 10 distance, 7 code
-  // length): TableBits() equals it except for over-full codes longer than that.
+  // length), which TableBits() always equals once built.
   unsigned PrimaryBits() const noexcept { return FPrimaryBits; }
   TVmDfHuffmanUsage Usage() const noexcept { return FUsage; }
   const std::uint32_t* Table() const noexcept { return FDecodes.get(); }
@@ -65,7 +64,6 @@ public:
 
 private:
   std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
-  void BuildFlat(const std::uint8_t* lengths, int count, const int* lengthCount);
   void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount, bool complete);
 
   int FAlphaSize;

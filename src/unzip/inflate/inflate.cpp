@@ -255,23 +255,20 @@ private:
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
     static const bool bmi2 = __builtin_cpu_supports("bmi2");
-    // Tables of the usual widths get a loop with the widths as constants; only over-full
-    // codes longer than the primary width take the general one.
-    if (lit.TableBits() != kLitPrimary || dist.TableBits() != kDistPrimary)
-      return FastLoopBody<kDeflate64, false>(lit, dist);
-    return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64, true>(lit, dist);
+    return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64>(lit, dist);
   }
 
   template <bool kDeflate64>
   __attribute__((target("bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
                                                               const TVmDfDecodeHuffmanTree& dist) {
-    return FastLoopBody<kDeflate64, true>(lit, dist);
+    return FastLoopBody<kDeflate64>(lit, dist);
   }
 
+  // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 10;
 
-  template <bool kDeflate64, bool kUsualWidths>
+  template <bool kDeflate64>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -282,10 +279,10 @@ private:
     std::uint8_t* const outStop = FOut.FStop;
     std::uint8_t* const outBase = FOut.FBuffer.get();
     const std::uint32_t* const litTable = lit.Table();
-    const unsigned litBits = kUsualWidths ? kLitPrimary : lit.TableBits();
+    const unsigned litBits = kLitPrimary;
     const std::uint64_t litMask = (std::uint64_t{1} << litBits) - 1;
     const std::uint32_t* const distTable = dist.Table();
-    const unsigned distBits = kUsualWidths ? kDistPrimary : dist.TableBits();
+    const unsigned distBits = kDistPrimary;
     const std::uint64_t distMask = (std::uint64_t{1} << distBits) - 1;
     bool endOfBlock = false;
     const core::TResourceString* fault = nullptr;

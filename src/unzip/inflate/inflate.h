@@ -12,8 +12,8 @@
 // with nothing to repeat or running past the declared lengths, a bit pattern that no code
 // owns, a length/distance symbol the mode does not have, a distance reaching before the
 // first byte produced, and input that ends before the final block does (any bit consumed
-// beyond the last input byte). Code sets that are incomplete or over-full are decoded as
-// they stand (an over-full set: later symbols take the patterns of earlier ones). Bytes
+// beyond the last input byte), and a code with more codes than its lengths allow (over-
+// subscribed). Incomplete codes are decoded as they stand. Bytes
 // after the final block are left unread except for the read-ahead below.
 //
 // Input is read in 16 KiB blocks; FSizeCompressed counts every byte taken from the source,

@@ -35,6 +35,8 @@ TARVO_RESOURCESTRING(SInfDistanceTooFar, 3118,
 TARVO_RESOURCESTRING(SInfRepeatFirst, 3119, "repeat code 16 with no previous code length {ReadLitDistCodeLengths}");
 TARVO_RESOURCESTRING(SInfRepeatPastEnd, 3120,
                      "a repeat runs past the end of the code lengths {ReadLitDistCodeLengths}");
+TARVO_RESOURCESTRING(SInfOverSubscribed, 3121,
+                     "more codes than their lengths allow (over-subscribed) [TVmDfDecodeHuffmanTree.Build]");
 // Log lines.
 TARVO_RESOURCESTRING(SInfLogStart, 3130, "INFLATING STREAM...");
 TARVO_RESOURCESTRING(SInfLogNoLogging, 3131, "Need to recompile the app with UseLogging turned on");

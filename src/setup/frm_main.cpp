@@ -1,0 +1,243 @@
+#include "setup/frm_main.h"
+
+#include "core/published.h"
+#include "i18n/message_box.h"
+#include "i18n/translations.h"
+#include "setup/window_texts.h"
+#include "ui/application.h"
+#include "ui/dialogs.h"
+
+namespace tarvo::setup {
+
+using i18n::_;
+
+namespace {
+
+// Window and button bar.
+constexpr int kClientWidth = 535, kClientHeight = 392;
+constexpr int kStripWidth = 129;
+constexpr int kBarHeight = 40;
+constexpr int kButtonWidth = 75, kButtonHeight = 25;
+// Page contents: a margin on the left and right, the heading on top.
+constexpr int kPageWidth = kClientWidth - kStripWidth;
+constexpr int kMargin = 16;
+constexpr int kTextWidth = kPageWidth - 2 * kMargin;
+constexpr int kHeadingHeight = 13;
+constexpr int kBodyTop = 64;
+constexpr int kLine = 15;  // one line of 11-pixel text
+
+template <class T>
+T* Make(TComponent* owner, TControl* parent, const char* name, int left, int top, int width, int height) {
+  auto* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  c->SetBounds(left, top, width, height);
+  return c;
+}
+
+TLabel* Text(TComponent* owner, TControl* page, const char* name, int top, int lines, int indent = 0) {
+  auto* label = Make<TLabel>(owner, page, name, kMargin + indent, top, kTextWidth - indent, lines * kLine + 2);
+  label->SetWordWrap(lines > 1);
+  return label;
+}
+
+TLabel* Heading(TComponent* owner, TControl* page, const char* name) {
+  TLabel* label = Make<TLabel>(owner, page, name, kMargin, kMargin, kTextWidth, 2 * (kHeadingHeight + 5));
+  label->SetWordWrap(true);
+  label->Font()->SetHeight(kHeadingHeight);
+  label->Font()->SetBold(true);
+  return label;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+  BuildWindow();
+  FormCreate(this);
+}
+
+void TfrmMain::BuildWindow() {
+  SetName("frmMain");
+  SetClientSize(kClientWidth, kClientHeight);
+
+  Image1 = Make<TImage>(this, this, "Image1", 0, 0, kStripWidth, kClientHeight - kBarHeight);
+  Notebook1 = Make<TNotebook>(this, this, "Notebook1", kStripWidth, 0, kPageWidth, kClientHeight - kBarHeight);
+  SpeedBar1 = Make<TSpeedBar>(this, this, "SpeedBar1", 0, kClientHeight - kBarHeight, kClientWidth, kBarHeight);
+  const int right = kClientWidth - kButtonWidth - 4;
+  btCANCEL = Make<TButton>(this, SpeedBar1, "btCANCEL", 8, 8, kButtonWidth, kButtonHeight);
+  btFINISH = Make<TButton>(this, SpeedBar1, "btFINISH", right, 8, kButtonWidth, kButtonHeight);
+  btNEXT = Make<TButton>(this, SpeedBar1, "btNEXT", right, 8, kButtonWidth, kButtonHeight);  // in front
+  btCANCEL->SetTabOrder(0);
+  btNEXT->SetTabOrder(1);
+  btFINISH->SetTabOrder(2);
+  btCANCEL->OnClick = [this](TComponent* s) { btCANCELClick(s); };
+  btNEXT->OnClick = [this](TComponent* s) { btNEXTClick(s); };
+  btFINISH->OnClick = [this](TComponent* s) { btFINISHClick(s); };
+
+  TPage* p = Notebook1->AddPage("SelectTaal");
+  Heading(this, p, "lbTitleTaal");
+  Text(this, p, "lbKiesTaal", kBodyTop, 1);
+  rbNEDERLANDS = Make<TRadioButton>(this, p, "rbNEDERLANDS", kMargin + 16, kBodyTop + 26, 240, 20);
+  rbFRANS = Make<TRadioButton>(this, p, "rbFRANS", kMargin + 16, kBodyTop + 50, 240, 20);
+  rbNEDERLANDS->SetChecked(true);
+
+  p = Notebook1->AddPage("Start");
+  Heading(this, p, "lbTitleStart");
+  Text(this, p, "lbStart", kBodyTop, 3);
+  Text(this, p, "lbStartBottom", kClientHeight - kBarHeight - 40, 1);
+
+  p = Notebook1->AddPage("Locatie");
+  Heading(this, p, "lbTitleLocatie");
+  Text(this, p, "lbLocatie", kBodyTop, 2);
+  InstallDrive = Make<TDriveCombo>(this, p, "InstallDrive", kMargin, kBodyTop + 42, kTextWidth, 24);
+
+  p = Notebook1->AddPage("ProxySettings");
+  Heading(this, p, "lbTitleProxy");
+  Text(this, p, "lbProxy1", kBodyTop, 2);
+  Text(this, p, "lbProxy2", kBodyTop + 40, 2);
+  Text(this, p, "lbProxy3", kBodyTop + 80, 2);
+  PROXY_USE = Make<TCheckBox>(this, p, "PROXY_USE", kMargin, kBodyTop + 124, kTextWidth, 20);
+  constexpr int kFieldLeft = kMargin + 90;
+  Text(this, p, "lbProxyAdres", kBodyTop + 158, 1, 16)->SetBounds(kMargin + 16, kBodyTop + 158, 70, 17);
+  PROXY_SERVER = Make<TEdit>(this, p, "PROXY_SERVER", kFieldLeft, kBodyTop + 154, 230, 22);
+  Text(this, p, "lbProxyPoort", kBodyTop + 188, 1, 16)->SetBounds(kMargin + 16, kBodyTop + 188, 70, 17);
+  PROXY_POORT = Make<TValidateEdit>(this, p, "PROXY_POORT", kFieldLeft, kBodyTop + 184, 70, 22);
+  PROXY_USE->SetTabOrder(0);
+  PROXY_SERVER->SetTabOrder(1);
+  PROXY_POORT->SetTabOrder(2);
+
+  p = Notebook1->AddPage("InstallMain");
+  Heading(this, p, "lbTitleInstallMain");
+  Text(this, p, "lbInstallMain1", kBodyTop, 1);
+  Text(this, p, "lbInstallMain2", kBodyTop + 22, 2);
+  ProgressBar = Make<TProgressBar>(this, p, "ProgressBar", kMargin, kBodyTop + 64, kTextWidth, 18);
+
+  p = Notebook1->AddPage("Data");
+  Heading(this, p, "lbTitleData");
+  rbSERVER = Make<TRadioButton>(this, p, "rbSERVER", kMargin, kBodyTop, kTextWidth, 20);
+  Text(this, p, "lbServer", kBodyTop + 22, 2, 20);
+  rbWORKSTATION = Make<TRadioButton>(this, p, "rbWORKSTATION", kMargin, kBodyTop + 60, kTextWidth, 20);
+  Text(this, p, "lbWorkstation", kBodyTop + 82, 2, 20);
+  Text(this, p, "lbGegevensLocatie", kBodyTop + 126, 1);
+  GegevensLocatie = Make<TDirectoryEdit>(this, p, "GegevensLocatie", kMargin, kBodyTop + 146, kTextWidth, 22);
+  rbSERVER->SetChecked(true);
+  rbSERVER->SetTabOrder(0);
+  rbWORKSTATION->SetTabOrder(1);
+  GegevensLocatie->SetTabOrder(2);
+
+  p = Notebook1->AddPage("InstallData");
+  Heading(this, p, "lbTitleInstallData");
+  Text(this, p, "lbInstallData1", kBodyTop, 1);
+  Text(this, p, "lbInstallData2", kBodyTop + 22, 2);
+
+  p = Notebook1->AddPage("Einde");
+  Heading(this, p, "lbTitleEinde");
+  Text(this, p, "lbEinde", kBodyTop, 3);
+
+  p = Notebook1->AddPage("Abort");
+  Heading(this, p, "lbTitleAbort");
+  Text(this, p, "lbAbort1", kBodyTop, 3);
+  Text(this, p, "lbAbort2", kBodyTop + 54, 2);
+  Text(this, p, "lbAbort3", kBodyTop + 92, 2);
+
+  for (const TWindowText& t : WindowTexts()) {
+    if (!*t.Component) continue;
+    TComponent* c = std::string_view(t.Component) == Name() ? this : FindComponent(t.Component);
+    core::SetStrProp(*c, "Caption", t.Text);
+  }
+
+  NetHTTP1 = new http::TNetHTTP;
+  NetHTTP1->SetName("NetHTTP1");
+  InsertComponent(NetHTTP1);
+  VmUnZipper1 = new unzip::TVmUnZipper(this);
+  VmUnZipper1->SetName("VmUnZipper1");
+}
+
+void TfrmMain::FormCreate(TComponent*) {
+  Notebook1->SetPageIndex(pgSelectTaal);
+  InstallDrive->SetDrive('C');
+  i18n::UseLanguage("nl");
+  i18n::TranslateComponent(this);
+  ToolkitTextsChanged();  // the drive names were made in the language found at start-up
+}
+
+void TfrmMain::Advance() { Notebook1->SetPageIndex(Notebook1->PageIndex() + 1); }
+
+template <class Step>
+void TfrmMain::BusyFrame(Step step) {
+  btNEXT->SetEnabled(false);
+  struct TRestore {
+    TButton* next;
+    ~TRestore() {
+      Screen().SetCursor(crDefault);
+      next->SetEnabled(true);
+    }
+  } restore{btNEXT};
+  Advance();
+  Screen().SetCursor(crHourGlass);
+  if (TApplication* app = Application()) app->ProcessMessages();
+  step();
+}
+
+void TfrmMain::btNEXTClick(TComponent*) {
+  // Finish covers Next once the work is done; a covered Next reached by the keyboard must
+  // not take a finished installation to the abort page.
+  if (btFINISH->IsInFrontOf(*btNEXT)) return;
+  switch (Notebook1->PageIndex()) {
+    case pgSelectTaal:
+      i18n::UseLanguage(rbNEDERLANDS->Checked() ? "nl" : "fr");
+      i18n::RetranslateComponent(this);
+      ToolkitTextsChanged();
+      break;
+    case pgProxySettings:
+      BusyFrame([this] { RunComponentStep(); });
+      break;
+    case pgData: {
+      bool accepted = true;
+      BusyFrame([&] { accepted = RunDataStep(); });
+      if (!accepted) {
+        Notebook1->SetPageIndex(pgData);
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  Advance();
+}
+
+bool TfrmMain::ConfirmDialog(const std::string& text) {
+  TMessageDialog dialog(text, mtConfirmation, {mbYes, mbNo});
+  dialog.SetCaption(_("WAARSCHUWING"));
+  return dialog.ShowModal() == mrYes;
+}
+
+void TfrmMain::ErrorBox(const std::string& text) {
+  const TApplication* app = Application();
+  ui::MessageBox(text, app ? app->Title() : std::string(), i18n::MB_ICONERROR | i18n::MB_SYSTEMMODAL);
+}
+
+void TfrmMain::GotoAbortPage(const std::exception& e) {
+  Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
+  btFINISH->BringToFront();
+  btCANCEL->Hide();
+  const auto* own = dynamic_cast<const core::Exception*>(&e);
+  ErrorBox(own ? own->Message() : std::string(e.what()));
+}
+
+void TfrmMain::btCANCELClick(TComponent*) {
+  if (!ConfirmDialog(_("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"))) return;
+  Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
+  btCANCEL->Hide();
+  btFINISH->BringToFront();
+}
+
+void TfrmMain::btFINISHClick(TComponent*) { Close(); }
+
+const core::TClassInfo& TfrmMain::StaticClassInfo() noexcept {
+  static const core::TClassInfo info{"TfrmMain", &::tarvo::core::ClassInfoOf<TForm>(), {}};
+  return info;
+}
+
+}  // namespace tarvo::setup

@@ -1,0 +1,81 @@
+// The wizard window: nine pages in a notebook, a picture strip on the left and a button bar
+// with Cancel, Next and Finish. Next performs the current page's work and advances; Cancel
+// asks and ends on the abort page; Finish closes the window. The state is the controls'.
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "http/http_client.h"
+#include "ui/controls.h"
+#include "ui/directory_edit.h"
+#include "ui/drive_combo.h"
+#include "ui/form.h"
+#include "ui/validate_edit.h"
+#include "unzip/unzipper.h"
+
+namespace tarvo::setup {
+
+using namespace tarvo::ui;
+
+// Page indices of the notebook.
+enum TWizardPage : int {
+  pgSelectTaal, pgStart, pgLocatie, pgProxySettings, pgInstallMain, pgData, pgInstallData, pgEinde, pgAbort
+};
+
+class TfrmMain : public TForm {
+  TARVO_PERSISTENT_CLASS(TfrmMain)
+public:
+  // Builds the window and runs FormCreate.
+  explicit TfrmMain(TComponent* owner = nullptr);
+
+  void FormCreate(TComponent* sender);
+  void btNEXTClick(TComponent* sender);
+  void btCANCELClick(TComponent* sender);
+  void btFINISHClick(TComponent* sender);
+
+  // Shows the standard confirmation dialog with Yes and No; true for Yes.
+  bool ConfirmDialog(const std::string& text);
+  // The error box, captioned with the application title.
+  void ErrorBox(const std::string& text);
+  // The failure of a download or unpacking: abort page, Finish in front, no Cancel, and
+  // the failure's message in an error box.
+  void GotoAbortPage(const std::exception& e);
+
+  TImage* Image1;
+  TNotebook* Notebook1;
+  TSpeedBar* SpeedBar1;
+  TButton* btCANCEL;
+  TButton* btNEXT;
+  TButton* btFINISH;
+  TRadioButton* rbNEDERLANDS;
+  TRadioButton* rbFRANS;
+  TDriveCombo* InstallDrive;
+  TCheckBox* PROXY_USE;
+  TEdit* PROXY_SERVER;
+  TValidateEdit* PROXY_POORT;
+  TProgressBar* ProgressBar;
+  TRadioButton* rbSERVER;
+  TRadioButton* rbWORKSTATION;
+  TDirectoryEdit* GegevensLocatie;
+  http::TNetHTTP* NetHTTP1;
+  unzip::TVmUnZipper* VmUnZipper1;
+
+protected:
+  // The work of the proxy page: download and unpack the components. Failures of a download
+  // or an unpacking go to GotoAbortPage; the window then shows the abort page.
+  virtual void RunComponentStep() {}
+  // The work of the data page: install or locate the data, write the settings and the
+  // shortcut. False when the data location was rejected: the data page shows again.
+  virtual bool RunDataStep() { return true; }
+
+private:
+  void BuildWindow();
+  void Advance();
+  // Next disabled, the waiting page, the hourglass and one pass of the messages around the
+  // step; the cursor and Next come back however the step ends.
+  template <class Step>
+  void BusyFrame(Step step);
+};
+
+}  // namespace tarvo::setup

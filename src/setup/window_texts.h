@@ -1,0 +1,17 @@
+// Every text of the wizard window, Dutch, in one list: the window sets its captions from
+// it, and the catalog test checks each one has its French translation. Entries with a
+// component name are that component's caption; the others are messages the wizard builds.
+#pragma once
+
+#include <span>
+
+namespace tarvo::setup {
+
+struct TWindowText {
+  const char* Component;  // empty for a message text
+  const char* Text;
+};
+
+std::span<const TWindowText> WindowTexts();
+
+}  // namespace tarvo::setup

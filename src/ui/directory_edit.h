@@ -1,0 +1,33 @@
+// A text field for a folder: a browse button opens the folder browser, and typing offers
+// the matching folders of the file system.
+#pragma once
+
+#include <string>
+
+#include "ui/controls.h"
+
+namespace tarvo::ui {
+
+enum TDirDialogKind { dkVCL, dkWin32 };
+
+class TDirectoryEdit : public TEdit {
+  TARVO_PERSISTENT_CLASS(TDirectoryEdit)
+public:
+  explicit TDirectoryEdit(TComponent* owner);
+
+  TDirDialogKind DialogKind() const noexcept { return FDialogKind; }
+  void SetDialogKind(TDirDialogKind kind) noexcept { FDialogKind = kind; }
+  // Opens the folder browser (the browse button does); a confirmed choice replaces the text
+  // and is where the next browse starts when the field is empty.
+  void Browse();
+  // The folders offered for the text typed so far.
+  std::vector<std::string> Completions() const;
+
+  void ToolkitTextsChanged() override;
+
+private:
+  TDirDialogKind FDialogKind = dkWin32;
+  std::string FLastChosen;
+};
+
+}  // namespace tarvo::ui

@@ -1,0 +1,99 @@
+#include "ui/form.h"
+
+#include <algorithm>
+#include <map>
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+#include "core/published.h"
+#include "ui/application.h"
+#include "ui/qt_text.h"
+
+namespace tarvo::ui {
+
+namespace {
+
+QWidget* NewFormWidget() {
+  auto* w = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                     Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  w->setAutoFillBackground(true);
+  QPalette palette = w->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  w->setPalette(palette);
+  return w;
+}
+
+template <class F>
+void ForEachControl(TComponent* root, F f) {
+  for (int i = 0; i < root->ComponentCount(); ++i) {
+    TComponent* c = root->Components(i);
+    if (auto* control = dynamic_cast<TControl*>(c)) f(control);
+    ForEachControl(c, f);
+  }
+}
+
+}  // namespace
+
+TForm::TForm(TComponent* owner) : TControl(owner, NewFormWidget()) {
+  QFont font = Widget()->font();
+  font.setFamilies(UiFontFamilies(Font()->Name()));
+  font.setPixelSize(Font()->Height());
+  Widget()->setFont(font);
+}
+
+std::string TForm::Caption() const { return Widget() ? FromQ(Widget()->windowTitle()) : std::string(); }
+void TForm::SetCaption(const std::string& caption) {
+  if (Widget()) Widget()->setWindowTitle(ToQ(caption));
+}
+
+void TForm::SetClientSize(int width, int height) {
+  if (Widget()) Widget()->setFixedSize(width, height);
+}
+
+void TForm::Show() {
+  QWidget* w = Widget();
+  if (!w) return;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+  }
+  ApplyTabOrder();
+  w->show();
+}
+
+void TForm::Close() {
+  if (Widget()) Widget()->close();
+}
+
+bool TForm::Showing() const { return Widget() && Widget()->isVisible(); }
+
+bool TForm::SaveImage(const std::string& path) const {
+  return Widget() && Widget()->grab().save(ToQ(path), "PNG");
+}
+
+void TForm::ApplyTabOrder() {
+  std::map<const TControl*, std::vector<TControl*>> byParent;
+  ForEachControl(this, [&](TControl* c) { byParent[c->Parent()].push_back(c); });
+  for (auto& [parent, controls] : byParent) {
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const TControl* a, const TControl* b) { return a->TabOrder() < b->TabOrder(); });
+    for (std::size_t i = 1; i < controls.size(); ++i)
+      if (controls[i - 1]->Widget() && controls[i]->Widget())
+        QWidget::setTabOrder(controls[i - 1]->Widget(), controls[i]->Widget());
+  }
+}
+
+void TForm::ToolkitTextsChanged() {
+  ForEachControl(this, [](TControl* c) { c->ToolkitTextsChanged(); });
+}
+
+const core::TClassInfo& TForm::StaticClassInfo() noexcept {
+  static const core::TPropInfo props[] = {core::TextProperty<&TForm::Caption, &TForm::SetCaption>("Caption")};
+  static const core::TClassInfo info{"TForm", &::tarvo::core::ClassInfoOf<TControl>(), props};
+  return info;
+}
+
+}  // namespace tarvo::ui

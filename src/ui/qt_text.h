@@ -1,0 +1,13 @@
+// Text crosses into Qt here: UTF-8 std::string outside, QString inside.
+#pragma once
+
+#include <string>
+
+#include <QString>
+
+namespace tarvo::ui {
+
+inline QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+inline std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
+
+}  // namespace tarvo::ui

@@ -1,0 +1,175 @@
+#include "unzip/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string_view>
+
+#include "core/exception.h"
+#include "platform/file_attributes.h"
+#include "platform/file_time.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+
+int CreateAt(int folder, const char* name, mode_t mode) {
+  int fd;
+  do fd = ::openat(folder, name, kCreateFlags, mode);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// A name no archive entry is likely to have and that fits whatever the entry's name length.
+std::string TemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  static const long pid = static_cast<long>(::getpid());
+  char text[48];
+  std::snprintf(text, sizeof text, ".tarvo-%ld-%u.part", pid, counter.fetch_add(1));
+  return text;
+}
+
+}  // namespace
+
+mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
+  mode_t mode = 0666;
+  if (attributes & platform::faReadOnly) mode &= ~static_cast<mode_t>(0222);
+  if (unixMode >= 0) mode |= static_cast<mode_t>(unixMode) & 0111;
+  return mode;
+}
+
+std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
+  platform::TDosDateTime t = platform::SplitDosDateTime(date, time);
+  std::tm tm{};
+  tm.tm_year = static_cast<int>(t.Year) - 1900;
+  tm.tm_mon = static_cast<int>(std::clamp(t.Month, 1u, 12u)) - 1;
+  tm.tm_mday = static_cast<int>(std::max(t.Day, 1u));
+  tm.tm_hour = static_cast<int>(t.Hour);
+  tm.tm_min = static_cast<int>(t.Minute);
+  tm.tm_sec = static_cast<int>(t.Second);
+  // The fields read as UTC, then moved by the local offset in force at that moment; a
+  // second look settles times close to a daylight-saving change.
+  std::time_t asUtc = ::timegm(&tm);
+  if (asUtc == static_cast<std::time_t>(-1)) return -1;
+  std::tm local{};
+  if (!::localtime_r(&asUtc, &local)) return -1;
+  std::time_t guess = asUtc - local.tm_gmtoff;
+  std::tm again{};
+  if (!::localtime_r(&guess, &again)) return -1;
+  if (again.tm_gmtoff != local.tm_gmtoff) guess = asUtc - again.tm_gmtoff;
+  return guess;
+}
+
+TVmOutputFile::TVmOutputFile(int folderFd, const std::string& name, const std::string& displayPath, mode_t mode,
+                             const TVmFileIdentity& protectedFile)
+    : FFolder(folderFd), FName(name), FDisplayPath(displayPath) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    FHandle = CreateAt(FFolder, FName.c_str(), mode);
+    if (FHandle >= 0) return;
+    if (errno != EEXIST) throw core::EFCreateError(FDisplayPath, errno);
+
+    struct stat st {};
+    if (::fstatat(FFolder, FName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;  // removed meanwhile: create it after all
+      throw core::EFCreateError(FDisplayPath, errno);
+    }
+    if (S_ISDIR(st.st_mode)) throw core::EFCreateError(FDisplayPath, EISDIR);
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) throw EVmUnsafePath();
+    if (protectedFile.Known && st.st_dev == protectedFile.Device && st.st_ino == protectedFile.Inode)
+      throw EVmUnsafePath();
+    // Read-only files are not replaced, as on the systems the archives come from. A link
+    // is replaced by the file (the rename takes the link's place), never written through.
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) throw core::EFCreateError(FDisplayPath, EACCES);
+
+    for (int tries = 0; tries < 100; ++tries) {
+      std::string temp = TemporaryName();
+      FHandle = CreateAt(FFolder, temp.c_str(), mode);
+      if (FHandle >= 0) {
+        FTempName = std::move(temp);
+        return;
+      }
+      if (errno != EEXIST) break;
+    }
+    throw core::EFCreateError(FDisplayPath, errno);
+  }
+  throw core::EFCreateError(FDisplayPath, EEXIST);
+}
+
+TVmOutputFile::~TVmOutputFile() { Discard(); }
+
+std::size_t TVmOutputFile::Read(void*, std::size_t) { throw core::EStreamError("TVmOutputFile.Read not supported"); }
+
+std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(FHandle, p + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw core::EInOutError(errno);
+    }
+    if (n == 0) throw core::EInOutError(ENOSPC);
+    done += static_cast<std::size_t>(n);
+  }
+  FWritten += done;
+  return done;
+}
+
+std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
+  if (offset == 0 && origin != core::TSeekOrigin::soBeginning) return static_cast<std::int64_t>(FWritten);
+  if (origin == core::TSeekOrigin::soBeginning && offset == static_cast<std::int64_t>(FWritten)) return offset;
+  throw core::EStreamError("TVmOutputFile.Seek not supported");
+}
+
+void TVmOutputFile::Commit(std::int64_t modificationTime) {
+  if (modificationTime >= 0) {
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<std::time_t>(modificationTime);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    ::futimens(FHandle, times);  // a file system without times still gets the content
+  }
+  int handle = FHandle;
+  FHandle = -1;
+  if (::close(handle) != 0 && errno != EINTR) {
+    int err = errno;
+    FHandle = -2;  // closed: Discard only removes the name
+    Discard();
+    throw core::EInOutError(err);
+  }
+  if (!FTempName.empty()) {
+    // Swapping the two names and then removing the old file keeps a complete file at the
+    // name throughout, like a rename over it, without the rename's forced write-back of
+    // the new data (ext4 starts it for every replaced file, which makes thousands of
+    // replacements crawl). File systems without the swap get the plain rename.
+    if (::renameat2(FFolder, FTempName.c_str(), FFolder, FName.c_str(), RENAME_EXCHANGE) == 0) {
+      ::unlinkat(FFolder, FTempName.c_str(), 0);
+    } else if (::renameat(FFolder, FTempName.c_str(), FFolder, FName.c_str()) != 0) {
+      int err = errno;
+      FHandle = -2;
+      Discard();
+      throw core::EInOutError(err);
+    }
+    FTempName.clear();
+  }
+  FFolder = -1;
+}
+
+void TVmOutputFile::Discard() noexcept {
+  if (FFolder < 0) return;
+  if (FHandle >= 0) ::close(FHandle);
+  FHandle = -1;
+  ::unlinkat(FFolder, FTempName.empty() ? FName.c_str() : FTempName.c_str(), 0);
+  FFolder = -1;
+}
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,82 @@
+// One extracted file on its way to the disk: the output path every archive kind writes
+// its entries through.
+//
+// The file is opened relative to its folder's descriptor (see TVmOutputFolders) and never
+// through a symbolic link. A new name is created directly (exclusively, so nothing that
+// appears at the name meanwhile is written into). An existing regular file is not touched
+// while the entry is decoded: the content goes to a temporary name in the same folder and
+// replaces the old file only on Commit, so a failed entry leaves the previous version
+// intact. Whatever the object created and did not commit is removed when it goes; a
+// failed entry never leaves a partial file.
+//
+// Refused before anything is written: a read-only existing file (EFCreateError, EACCES),
+// a folder at the name (EFCreateError, EISDIR), a FIFO, device or socket at the name
+// (EVmUnsafePath), and the file the archive itself is read from (EVmUnsafePath).
+//
+// Permissions: the creation mode is the usual 0666 less the umask; the read-only
+// attribute takes the write bits away; of a Unix mode stored in the archive only the
+// execute bits are kept (so no setuid, setgid, sticky bit, nor any write permission the
+// umask would not give). Mode and the modification time are set on the open descriptor.
+//
+// Writes go straight to the descriptor (no buffering: decoders hand over large blocks);
+// a failing write raises EInOutError with the system's error (disk full: ENOSPC).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include "core/stream.h"
+
+namespace tarvo::unzip {
+
+// The device and inode of a file that must never be replaced (the archive being read).
+struct TVmFileIdentity {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  bool Known = false;
+};
+
+// The creation mode of an extracted file (before the umask): see above. unixMode < 0
+// means the archive holds no Unix mode.
+mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept;
+
+class TVmOutputFile final : public core::TStream {
+public:
+  // Opens name (one component) in the folder folderFd for writing. displayPath is the full
+  // path, used in messages.
+  TVmOutputFile(int folderFd, const std::string& name, const std::string& displayPath, mode_t mode,
+                const TVmFileIdentity& protectedFile);
+  ~TVmOutputFile() override;
+  TVmOutputFile(const TVmOutputFile&) = delete;
+  TVmOutputFile& operator=(const TVmOutputFile&) = delete;
+
+  // Raises EStreamError: the file is write-only.
+  std::size_t Read(void* buffer, std::size_t count) override;
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  // Only reports the position: the file is written front to back.
+  std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
+
+  // Sets the modification time (seconds since the epoch; -1 leaves it), closes the file
+  // and moves it to its name. Raises EInOutError when closing or renaming fails (then the
+  // file is removed as on any failure).
+  void Commit(std::int64_t modificationTime);
+  // Removes what was written; the previous file (if any) stays. Never raises.
+  void Discard() noexcept;
+
+private:
+  int FFolder;
+  int FHandle = -1;
+  std::string FName;      // the final name in the folder
+  std::string FTempName;  // the name written to while an existing file waits ("" for none)
+  std::string FDisplayPath;
+  std::uint64_t FWritten = 0;
+};
+
+// Modification time of a DOS date and time taken as local time, in seconds since the epoch
+// (-1 when the value cannot be represented). Unlike mktime it does not consult the time
+// zone files again for every call.
+std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept;
+
+}  // namespace tarvo::unzip

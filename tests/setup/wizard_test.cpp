@@ -1,0 +1,351 @@
+// The real wizard window without a display: the page walk in both languages, Cancel,
+// Finish, the close box, the busy frame around the steps, and the window's texts. Every
+// dialog is answered by the test; an unexpected one fails it instead of waiting.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "core/published.h"
+#include "i18n/translations.h"
+#include "setup/frm_main.h"
+#include "setup/startup.h"
+#include "setup/window_texts.h"
+#include "ui/application.h"
+#include "ui/dialogs.h"
+
+using namespace tarvo;
+using namespace tarvo::setup;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window with steps the test decides; records what the user sees while a step runs.
+class TTestWindow : public TfrmMain {
+public:
+  using TfrmMain::TfrmMain;
+  std::function<void()> ComponentStep;
+  bool DataAccepted = true;
+  struct TSeen {
+    int Page;
+    ui::TCursor Cursor;
+    bool NextEnabled;
+  };
+  std::vector<TSeen> Seen;
+
+protected:
+  void RunComponentStep() override {
+    Seen.push_back({Notebook1->PageIndex(), ui::Screen().Cursor(), btNEXT->Enabled()});
+    if (ComponentStep) ComponentStep();
+  }
+  bool RunDataStep() override {
+    Seen.push_back({Notebook1->PageIndex(), ui::Screen().Cursor(), btNEXT->Enabled()});
+    return DataAccepted;
+  }
+};
+
+class Wizard : public ::testing::Test {
+protected:
+  // A program folder with the catalogs (or without the French one) and two sandbox drives.
+  void Start(bool withFrench = true) {
+    dir = fs::temp_directory_path() / ("tarvo_wizard_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy(fs::path(TARVO_CATALOG_DIR), dir / "locale", fs::copy_options::recursive);
+    if (!withFrench) fs::remove_all(dir / "locale" / "fr");
+    fs::create_directories(dir / "c");
+    fs::create_directories(dir / "d");
+    ::setenv("TARVO_DRIVES", ("C=" + (dir / "c").string() + ";D=" + (dir / "d").string()).c_str(), 1);
+    service = std::make_unique<i18n::TTranslationService>((dir / "tarvo-setup").string());
+    RegisterTranslationExclusions();
+    previousHook = ui::SetDialogHook([this](const ui::TDialogRequest& r) {
+      shown.push_back(r);
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected dialog: " << r.Text;
+        return ui::mrCancel;
+      }
+      const int answer = answers.front();
+      answers.pop_front();
+      return answer;
+    });
+    w = std::make_unique<TTestWindow>();
+    w->Show();
+  }
+  void TearDown() override {
+    w.reset();
+    ui::SetDialogHook(previousHook);
+    service.reset();
+    ::unsetenv("TARVO_DRIVES");
+    fs::remove_all(dir);
+    EXPECT_TRUE(answers.empty()) << "a dialog the test answered did not appear";
+  }
+
+  void ChooseLanguage(bool french) {
+    (french ? w->rbFRANS : w->rbNEDERLANDS)->SetChecked(true);
+    w->btNEXT->Click();
+  }
+  int Page() const { return w->Notebook1->PageIndex(); }
+  std::string Caption(const char* name) const {
+    return core::GetStrProp(*w->FindComponent(name), "Caption");
+  }
+  bool FinishInFront() const { return w->btFINISH->IsInFrontOf(*w->btNEXT); }
+
+  fs::path dir;
+  std::unique_ptr<i18n::TTranslationService> service;
+  std::unique_ptr<TTestWindow> w;
+  std::deque<int> answers;
+  std::vector<ui::TDialogRequest> shown;
+  ui::TDialogHook previousHook;
+};
+
+struct WalkCase {
+  const char* language;
+  const char* headings[6];  // pages 0, 1, 2, 3, 5, 7
+  const char* next;
+};
+
+const WalkCase kWalks[] = {
+    {"nl",
+     {"BVBA T.Arvo", "Welkom bij het installatie programma voor T.Arvo", "Locatie", "Proxy Instellingen",
+      "Gegevens installeren", "Installatie voltooid"},
+     "Volgende >"},
+    {"fr",
+     {"BVBA T.Arvo", "Bienvenue dans le programme d'installation de T.Arvo", "Emplacement", "Paramètres du proxy",
+      "Installation des données", "Installation terminée"},
+     "Suivant >"},
+};
+
+const char* const kHeadings[] = {"lbTitleTaal", "lbTitleStart", "lbTitleLocatie", "lbTitleProxy", "lbTitleData",
+                                 "lbTitleEinde"};
+
+class PageWalk : public Wizard, public ::testing::WithParamInterface<WalkCase> {};
+
+TEST_P(PageWalk, NextVisitsThePagesAndTheStepsRunOnTheWaitingPages) {
+  Start();
+  const WalkCase& c = GetParam();
+  const int visited[] = {pgSelectTaal, pgStart, pgLocatie, pgProxySettings, pgData, pgEinde};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(Page(), visited[i]);
+    EXPECT_EQ(Caption(kHeadings[i]), c.headings[i]) << i;
+    if (i == 0) ChooseLanguage(std::string(c.language) == "fr");
+    else if (i < 5) w->btNEXT->Click();
+  }
+  EXPECT_EQ(Caption("btNEXT"), c.next);
+  // Each step ran on its waiting page, with the hourglass and Next disabled; both are back.
+  ASSERT_EQ(w->Seen.size(), 2u);
+  EXPECT_EQ(w->Seen[0].Page, pgInstallMain);
+  EXPECT_EQ(w->Seen[1].Page, pgInstallData);
+  for (const auto& seen : w->Seen) {
+    EXPECT_EQ(seen.Cursor, ui::crHourGlass);
+    EXPECT_FALSE(seen.NextEnabled);
+  }
+  EXPECT_EQ(ui::Screen().Cursor(), ui::crDefault);
+  EXPECT_TRUE(w->btNEXT->Enabled());
+  EXPECT_TRUE(w->btCANCEL->Visible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PageWalk, ::testing::ValuesIn(kWalks),
+                         [](const auto& info) { return std::string(info.param.language); });
+
+struct CancelCase {
+  const char* name;
+  int page;
+  int answer;
+  int pageAfter;
+};
+
+const CancelCase kCancels[] = {
+    {"no_on_the_drive_page", pgLocatie, ui::mrNo, pgLocatie},
+    {"yes_on_the_drive_page", pgLocatie, ui::mrYes, pgAbort},
+    {"yes_on_the_done_page", pgEinde, ui::mrYes, pgAbort},
+    {"dialog_closed_is_no", pgStart, ui::mrCancel, pgStart},
+};
+
+class Cancel : public Wizard, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(Cancel, AsksAndOnYesEndsOnTheAbortPage) {
+  Start();
+  const CancelCase& c = GetParam();
+  w->Notebook1->SetPageIndex(c.page);
+  w->PROXY_SERVER->SetText("proxy.local");
+  answers.push_back(c.answer);
+  w->btCANCEL->Click();
+  const bool aborted = c.pageAfter == pgAbort;
+  EXPECT_EQ(Page(), c.pageAfter);
+  EXPECT_EQ(w->btCANCEL->Visible(), !aborted);
+  EXPECT_EQ(FinishInFront(), aborted);
+  EXPECT_TRUE(w->btNEXT->Visible() && w->btNEXT->Enabled());  // only the z-order changes
+  EXPECT_EQ(w->PROXY_SERVER->Text(), "proxy.local");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Type, ui::mtConfirmation);
+  EXPECT_EQ(shown[0].Caption, "WAARSCHUWING");
+  EXPECT_EQ(shown[0].Text, "De installatie is niet voltooid.\rBent u zeker ?");
+  EXPECT_EQ(shown[0].Buttons, (std::vector<std::string>{"&Ja", "&Nee"}));
+
+  w->btNEXT->Click();  // Next on the abort page changes nothing
+  if (aborted) {
+    EXPECT_EQ(Page(), pgAbort);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wizard, Cancel, ::testing::ValuesIn(kCancels),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Wizard, FrenchReachesTheMessagesAndTheToolkitAndKeepsTheUsersChoices) {
+  Start();
+  w->InstallDrive->SetDrive('D');
+  w->GegevensLocatie->SetText("/srv/gegevens");
+  ChooseLanguage(true);
+  EXPECT_EQ(w->InstallDrive->Drive(), 'D');
+  EXPECT_EQ(w->InstallDrive->DisplayNames()[1], "Disque local (D:)  " + (dir / "d").string());
+  EXPECT_EQ(w->GegevensLocatie->Text(), "/srv/gegevens");
+  EXPECT_EQ(w->Notebook1->Pages()->Strings(2), "Locatie");  // page names stay
+  answers.push_back(ui::mrNo);
+  w->btCANCEL->Click();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Caption, "AVERTISSEMENT");
+  EXPECT_EQ(shown[0].Text, i18n::_("De installatie is niet voltooid.") + "\r" + i18n::_("Bent u zeker ?"));
+  EXPECT_NE(shown[0].Text, "De installatie is niet voltooid.\rBent u zeker ?");
+  EXPECT_EQ(shown[0].Buttons, (std::vector<std::string>{"&Oui", "&Non"}));
+}
+
+TEST_F(Wizard, FrenchWithoutItsCatalogStaysDutch) {
+  Start(/*withFrench=*/false);
+  ChooseLanguage(true);
+  EXPECT_EQ(Page(), pgStart);
+  EXPECT_EQ(Caption("lbTitleStart"), "Welkom bij het installatie programma voor T.Arvo");
+  EXPECT_EQ(Caption("btNEXT"), "Volgende >");
+}
+
+TEST_F(Wizard, StartsInDutchWhateverTheUsersLocale) {
+  const char* previous = std::getenv("LANG");
+  const std::string saved = previous ? previous : "";
+  ::setenv("LANG", "fr_BE.UTF-8", 1);
+  Start();
+  if (previous) ::setenv("LANG", saved.c_str(), 1);
+  else ::unsetenv("LANG");
+  EXPECT_EQ(Caption("btNEXT"), "Volgende >");
+  EXPECT_EQ(w->InstallDrive->DisplayNames()[0], "Lokale schijf (C:)  " + (dir / "c").string());
+}
+
+TEST_F(Wizard, EveryWindowTextHasItsFrenchTranslation) {
+  Start();
+  i18n::UseLanguage("fr");
+  for (const TWindowText& t : WindowTexts()) {
+    if (std::string(t.Text) == "Français") continue;  // the same word in both languages
+    EXPECT_NE(i18n::_(t.Text), t.Text) << t.Text;
+  }
+}
+
+struct StepCase {
+  const char* name;
+  std::function<void(TTestWindow&)> step;
+  int page;
+  const char* box;
+};
+
+const StepCase kSteps[] = {
+    {"succeeds", [](TTestWindow&) {}, pgData, nullptr},
+    {"download_fails",
+     [](TTestWindow& w) { w.GotoAbortPage(std::runtime_error("Socket Error # 10061\r\nConnection refused.")); },
+     pgAbort, "Socket Error # 10061\r\nConnection refused."},
+    // Outside the guarded stretches: the default exception box, and the waiting page stays.
+    {"escapes", [](TTestWindow&) { throw std::runtime_error("Cannot create file"); }, pgInstallMain,
+     "Cannot create file"},
+};
+
+class ComponentStep : public Wizard, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(ComponentStep, EndsOnItsPageWithTheCursorAndNextRestored) {
+  Start();
+  const StepCase& c = GetParam();
+  w->Notebook1->SetPageIndex(pgProxySettings);
+  w->ComponentStep = [&] { c.step(*w); };
+  if (c.box) answers.push_back(ui::mrOk);
+  w->btNEXT->Click();
+  EXPECT_EQ(Page(), c.page);
+  EXPECT_EQ(ui::Screen().Cursor(), ui::crDefault);
+  EXPECT_TRUE(w->btNEXT->Enabled());
+  EXPECT_EQ(FinishInFront(), c.page == pgAbort);
+  EXPECT_EQ(w->btCANCEL->Visible(), c.page != pgAbort);
+  ASSERT_EQ(shown.size(), c.box ? 1u : 0u);
+  if (c.box) {
+    EXPECT_EQ(shown[0].Type, ui::mtError);
+    EXPECT_EQ(shown[0].Caption, "Setup");
+    EXPECT_EQ(shown[0].Text, c.box);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wizard, ComponentStep, ::testing::ValuesIn(kSteps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Wizard, ACoveredNextDoesNotLeaveTheDonePage) {
+  Start();
+  w->Notebook1->SetPageIndex(pgEinde);
+  w->btFINISH->BringToFront();
+  w->btNEXT->Click();  // as the keyboard can reach it
+  EXPECT_EQ(Page(), pgEinde);
+}
+
+TEST_F(Wizard, ARejectedDataLocationReturnsToTheDataPage) {
+  Start();
+  w->Notebook1->SetPageIndex(pgData);
+  w->DataAccepted = false;
+  w->btNEXT->Click();
+  EXPECT_EQ(Page(), pgData);
+  EXPECT_TRUE(w->btNEXT->Enabled());
+}
+
+// Finish and the close box end the message loop, on any page, without a question.
+TEST_F(Wizard, FinishAndTheCloseBoxEndTheProgram) {
+  for (bool closeBox : {false, true}) {
+    Start();
+    w->Notebook1->SetPageIndex(closeBox ? pgProxySettings : pgEinde);
+    bool ended = false;
+    QTimer::singleShot(0, [&] {
+      if (closeBox) w->Widget()->close();
+      else w->btFINISH->Click();
+      ended = !w->Showing();
+    });
+    QTimer::singleShot(10000, [] { QApplication::exit(1); });  // a safety net, never a verdict on time
+    EXPECT_EQ(ui::Application()->Run(w.get()), 0);
+    EXPECT_TRUE(ended);
+    TearDown();
+  }
+}
+
+// Nothing clipped in either language: each text fits its box.
+TEST_F(Wizard, EveryTextFitsItsBox) {
+  for (bool french : {false, true}) {
+    Start();
+    ChooseLanguage(french);
+    for (QWidget* widget : w->Widget()->findChildren<QWidget*>()) {
+      const QString text = widget->property("text").toString();
+      if (text.isEmpty()) continue;
+      const auto* label = qobject_cast<QLabel*>(widget);
+      // A push button asks for more than its text needs; its text with a margin must fit.
+      const int wanted = qobject_cast<QPushButton*>(widget)
+                             ? widget->fontMetrics().horizontalAdvance(QString(text).remove('&')) + 12
+                             : widget->sizeHint().width();
+      const bool fits = label && label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                                   : wanted <= widget->width();
+      EXPECT_TRUE(fits) << (french ? "fr: " : "nl: ") << text.toStdString();
+    }
+    TearDown();
+  }
+}
+
+}  // namespace
