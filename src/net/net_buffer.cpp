@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_span.h"
 #include "net/net_exception.h"
 #include "net/net_stack.h"
 #include "net/net_strings.h"
@@ -48,12 +49,10 @@ void TNetBuffer::Write(const std::uint8_t* data, int length) {
 }
 
 void TNetBuffer::Write(const TNetBytes& bytes, int length, int sourceOffset) {
-  if (sourceOffset < 0) sourceOffset = 0;
-  long long after = static_cast<long long>(bytes.size()) - sourceOffset;
-  long long count = length < 0 ? after : std::min<long long>(length, after);
-  if (count < 1) return;
-  if (count > kMaxBufferSize) throw ENetTooMuchDataInBuffer();
-  Write(bytes.data() + sourceOffset, static_cast<int>(count));
+  const core::TByteSpan span = core::ClampSpan(bytes.size(), length, sourceOffset);
+  if (span.Count == 0) return;
+  if (span.Count > static_cast<std::size_t>(kMaxBufferSize)) throw ENetTooMuchDataInBuffer();
+  Write(bytes.data() + span.Offset, static_cast<int>(span.Count));
 }
 
 void TNetBuffer::Write(std::string_view text, const INetTextEncoding* encoding) {

@@ -6,6 +6,8 @@
 #include "net/net_component.h"
 #include "net/net_exception.h"
 #include "net/net_socket_errors.h"
+#include "net/net_host_name.h"
+#include "net/net_socket_list.h"
 #include "net/net_stack.h"
 
 namespace tarvo::net {
