@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/byte_span.h"
+#include "core/scope_guard.h"
 #include "net/net_exception.h"
 #include "net/net_stack.h"
 #include "net/net_strings.h"
@@ -77,12 +78,9 @@ void TNetBuffer::Write(core::TStream& stream, std::int64_t count) {
   CompactHead(true);
   std::size_t old = static_cast<std::size_t>(FSize);
   FBytes.resize(old + static_cast<std::size_t>(amount));
-  try {
-    stream.ReadBuffer(FBytes.data() + old, static_cast<std::size_t>(amount));
-  } catch (...) {
-    FBytes.resize(old);
-    throw;
-  }
+  core::TScopeGuard rollBack([this, old] { FBytes.resize(old); });
+  stream.ReadBuffer(FBytes.data() + old, static_cast<std::size_t>(amount));
+  rollBack.Dismiss();
   FSize += static_cast<int>(amount);
 }
 
