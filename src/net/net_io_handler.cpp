@@ -286,23 +286,29 @@ std::uint8_t TNetIOHandler::ReadByte() {
 
 char TNetIOHandler::ReadChar() { return static_cast<char>(ReadByte()); }
 
+namespace {
+
+// Sets the size a counted read will reach at once: it saves a file system from growing the
+// file piece by piece. A memory stream would have to allocate whatever the peer declared
+// before a byte of it arrived, so it grows with the data instead; a file that cannot take
+// the size just grows as it goes.
+void Presize(core::TStream& stream, std::int64_t count) {
+  std::int64_t position = stream.Position();
+  if (position > std::numeric_limits<std::int64_t>::max() - count) throw ENetIOHandlerStreamDataTooLarge();
+  if (dynamic_cast<core::TMemoryStream*>(&stream) != nullptr || count == 0) return;
+  try {
+    stream.SetSize(position + count);
+    stream.SetPosition(position);
+  } catch (const core::Exception&) {
+    stream.SetPosition(position);
+  }
+}
+
+}  // namespace
+
 void TNetIOHandler::ReadStream(core::TStream& stream, std::int64_t count, bool readUntilDisconnect) {
   if (count == -1 && !readUntilDisconnect) count = FLargeStream ? ReadInt64() : ReadInt32();
-  if (count >= 0) {
-    std::int64_t position = stream.Position();
-    if (position > std::numeric_limits<std::int64_t>::max() - count) throw ENetIOHandlerStreamDataTooLarge();
-    // Pre-sizing saves a file system from growing the file piece by piece. A memory stream
-    // would have to allocate whatever the peer declared before a byte of it arrived, so it
-    // grows with the data instead; a file that cannot take the size just grows as it goes.
-    if (dynamic_cast<core::TMemoryStream*>(&stream) == nullptr && count > 0) {
-      try {
-        stream.SetSize(position + count);
-        stream.SetPosition(position);
-      } catch (const core::Exception&) {
-        stream.SetPosition(position);
-      }
-    }
-  }
+  if (count >= 0) Presize(stream, count);
   if (count < 0) readUntilDisconnect = true;
 
   BeginWork(wmRead, readUntilDisconnect ? 0 : count);
@@ -310,51 +316,53 @@ void TNetIOHandler::ReadStream(core::TStream& stream, std::int64_t count, bool r
     EndWork(wmRead);
     if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
   });
-  {
-    int buffered = FInputBuffer->Size();
-    if (!readUntilDisconnect) buffered = static_cast<int>(std::min<std::int64_t>(buffered, count));
-    if (buffered > 0) {
-      FInputBuffer->ExtractToStream(stream, buffered);
-      if (!readUntilDisconnect) count -= buffered;
-    }
-    TNetBytes chunkBytes(static_cast<std::size_t>(FRecvBufferSize));
-    for (;;) {
-      int chunk = readUntilDisconnect ? static_cast<int>(chunkBytes.size())
-                                      : static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBytes.size()), count));
-      if (chunk <= 0) break;
-      if (FIntercept == nullptr && FInputBuffer->Size() == 0) {
-        // Nothing buffered: receive straight into the block (one copy less per block).
-        if (static_cast<int>(chunkBytes.size()) != chunk) chunkBytes.resize(static_cast<std::size_t>(chunk));
-        int got;
-        try {
-          got = ReceiveDirect(chunkBytes);
-        } catch (const ENetConnClosedGracefully&) {
-          if (readUntilDisconnect) break;
-          throw;
-        }
-        TNetAntiFreezeBase::DoProcess();
-        stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
-        if (!readUntilDisconnect) count -= got;
-        continue;
-      }
+  int buffered = FInputBuffer->Size();
+  if (!readUntilDisconnect) buffered = static_cast<int>(std::min<std::int64_t>(buffered, count));
+  if (buffered > 0) {
+    FInputBuffer->ExtractToStream(stream, buffered);
+    if (!readUntilDisconnect) count -= buffered;
+  }
+  ReadStreamBlocks(stream, count, readUntilDisconnect);
+  finish.Run();
+}
+
+void TNetIOHandler::ReadStreamBlocks(core::TStream& stream, std::int64_t count, bool readUntilDisconnect) {
+  TNetBytes chunkBytes(static_cast<std::size_t>(FRecvBufferSize));
+  for (;;) {
+    int chunk = readUntilDisconnect ? static_cast<int>(chunkBytes.size())
+                                    : static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBytes.size()), count));
+    if (chunk <= 0) return;
+    if (FIntercept == nullptr && FInputBuffer->Size() == 0) {
+      // Nothing buffered: receive straight into the block (one copy less per block).
+      if (static_cast<int>(chunkBytes.size()) != chunk) chunkBytes.resize(static_cast<std::size_t>(chunk));
+      int got;
       try {
-        ReadBytes(chunkBytes, chunk, false);
-      } catch (const std::exception& e) {
-        // What did arrive belongs in the stream even when the read failed.
-        int got = std::min(FInputBuffer->Size(), chunk);
-        if (got > 0) {
-          FInputBuffer->ExtractToBytes(chunkBytes, got, false);
-          stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
-        }
-        if (readUntilDisconnect && dynamic_cast<const ENetConnClosedGracefully*>(&e) != nullptr) break;
+        got = ReceiveDirect(chunkBytes);
+      } catch (const ENetConnClosedGracefully&) {
+        if (readUntilDisconnect) return;
         throw;
       }
       TNetAntiFreezeBase::DoProcess();
-      stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(chunk));
-      if (!readUntilDisconnect) count -= chunk;
+      stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
+      if (!readUntilDisconnect) count -= got;
+      continue;
     }
+    try {
+      ReadBytes(chunkBytes, chunk, false);
+    } catch (const std::exception& e) {
+      // What did arrive belongs in the stream even when the read failed.
+      int got = std::min(FInputBuffer->Size(), chunk);
+      if (got > 0) {
+        FInputBuffer->ExtractToBytes(chunkBytes, got, false);
+        stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
+      }
+      if (readUntilDisconnect && dynamic_cast<const ENetConnClosedGracefully*>(&e) != nullptr) return;
+      throw;
+    }
+    TNetAntiFreezeBase::DoProcess();
+    stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(chunk));
+    if (!readUntilDisconnect) count -= chunk;
   }
-  finish.Run();
 }
 
 void TNetIOHandler::Discard(std::int64_t count) {
