@@ -39,6 +39,28 @@ std::string GroupsText(const std::uint16_t groups[8]) {
   return out;
 }
 
+// Only hexadecimal digits and colons, with an optional dotted IPv4 tail after the last
+// colon, in counts an IPv6 literal can have. dots is set to the number of dots.
+bool HasIPv6Shape(std::string_view s, int& dots) {
+  int colons = 0;
+  dots = 0;
+  bool afterDot = false;
+  for (char c : s) {
+    if (c == ':') {
+      ++colons;
+      if (afterDot) return false;  // the IPv4 tail must follow the last colon
+    } else if (c == '.') {
+      ++dots;
+      afterDot = true;
+    } else if (!IsHex(c) || (afterDot && !std::isdigit(static_cast<unsigned char>(c)))) {
+      return false;
+    }
+  }
+  if (colons > 7 || (dots != 0 && dots != 3)) return false;
+  if (dots == 0) return colons >= 2;
+  return colons >= 2 && colons <= 6;
+}
+
 }  // namespace
 
 bool NetIPv4Bytes(std::string_view text, std::uint8_t bytes[4]) {
@@ -58,24 +80,8 @@ bool NetIPv6Groups(std::string_view input, std::uint16_t out[8]) {
   if (s.empty()) return false;
   if (s.front() == ':') s.insert(s.begin(), '0');
   if (s.back() == ':') s.push_back('0');
-  int colons = 0, dots = 0;
-  bool afterDot = false;
-  for (char c : s) {
-    if (c == ':') {
-      ++colons;
-      if (afterDot) return false;  // the IPv4 tail must follow the last colon
-    } else if (c == '.') {
-      ++dots;
-      afterDot = true;
-    } else if (!IsHex(c)) {
-      return false;
-    } else if (afterDot && !std::isdigit(static_cast<unsigned char>(c))) {
-      return false;
-    }
-  }
-  if (colons > 7 || (dots != 0 && dots != 3)) return false;
-  if (dots == 0 && colons < 2) return false;
-  if (dots == 3 && (colons < 2 || colons > 6)) return false;
+  int dots = 0;
+  if (!HasIPv6Shape(s, dots)) return false;
 
   std::vector<std::string_view> parts;
   std::string_view rest = s;
