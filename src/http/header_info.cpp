@@ -157,18 +157,25 @@ void TNetRequestHeaderInfo::Clear() {
   FAuthentication.reset();
 }
 
+const std::vector<TNetRequestHeaderInfo::TTextField>& TNetRequestHeaderInfo::TextFields() {
+  static const std::vector<TTextField> fields = {
+      {"Proxy-Connection", &TNetRequestHeaderInfo::FProxyConnection},
+      {"Host", &TNetRequestHeaderInfo::FHost},
+      {"Accept", &TNetRequestHeaderInfo::FAccept},
+      {"Accept-Charset", &TNetRequestHeaderInfo::FAcceptCharSet},
+      {"Accept-Encoding", &TNetRequestHeaderInfo::FAcceptEncoding},
+      {"Accept-Language", &TNetRequestHeaderInfo::FAcceptLanguage},
+      {"From", &TNetRequestHeaderInfo::FFrom},
+      {"Referer", &TNetRequestHeaderInfo::FReferer},
+      {"User-Agent", &TNetRequestHeaderInfo::FUserAgent},
+  };
+  return fields;
+}
+
 void TNetRequestHeaderInfo::ParseHeaderFields() {
   TNetEntityHeaderInfo::ParseHeaderFields();
   const TNetHeaderList& h = FRawHeaders;
-  FAccept = h.Values("Accept");
-  FAcceptCharSet = h.Values("Accept-Charset");
-  FAcceptEncoding = h.Values("Accept-Encoding");
-  FAcceptLanguage = h.Values("Accept-Language");
-  FHost = h.Values("Host");
-  FFrom = h.Values("From");
-  FReferer = h.Values("Referer");
-  FUserAgent = h.Values("User-Agent");
-  FProxyConnection = h.Values("Proxy-Connection");
+  for (const auto& [name, field] : TextFields()) this->*field = h.Values(name);
   FMethodOverride = h.Values("X-HTTP-Method-Override");
   FExpect = h.Values("Expect");
 }
@@ -176,15 +183,7 @@ void TNetRequestHeaderInfo::ParseHeaderFields() {
 void TNetRequestHeaderInfo::SetHeaders() {
   SetEntityHeaders();
   TNetHeaderList& h = FRawHeaders;
-  h.SetValue("Proxy-Connection", FProxyConnection);
-  h.SetValue("Host", FHost);
-  h.SetValue("Accept", FAccept);
-  h.SetValue("Accept-Charset", FAcceptCharSet);
-  h.SetValue("Accept-Encoding", FAcceptEncoding);
-  h.SetValue("Accept-Language", FAcceptLanguage);
-  h.SetValue("From", FFrom);
-  h.SetValue("Referer", FReferer);
-  h.SetValue("User-Agent", FUserAgent);
+  for (const auto& [name, field] : TextFields()) h.SetValue(name, this->*field);
   h.SetValue("Range", FRanges.Text());
   if (FLastModified > 0) h.SetValue("If-Modified-Since", DateTimeToInternetStr(FLastModified));
   if (!FAuthentication && FBasicByDefault) {
