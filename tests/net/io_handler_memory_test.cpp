@@ -9,6 +9,7 @@
 #include "core/memory_stream.h"
 #include "net/net_exception.h"
 #include "net/net_io_handler_memory.h"
+#include "net/net_poll.h"
 
 namespace tarvo::net {
 namespace {
@@ -149,6 +150,36 @@ TEST(IOHandlerMemory, ReadLnTimeOutGivesEmptyLineReadLnWaitRaises) {
     FAIL();
   } catch (const ENetReadLnWaitMaxAttemptsExceeded& e) {
     EXPECT_EQ(e.Message(), "Max line read attempts exceeded.");
+  }
+}
+
+// A peer that trickles a line in pieces, each taking 400 ms on a test clock.
+class TTricklingPeer : public TNetIOHandlerMemory {
+public:
+  static inline std::int64_t Now = 0;
+  static std::int64_t Clock() { return Now; }
+  bool Readable(int timeoutMS) override {
+    Now += 400;
+    return TNetIOHandlerMemory::Readable(timeoutMS);
+  }
+};
+
+// A line read's time limit covers the whole line: bytes that keep coming do not extend it.
+TEST(IOHandlerMemory, TricklingPeerCannotHoldALineReadPastItsLimit) {
+  struct TCase {
+    int TimeoutMS;
+    const char* Line;  // what ReadLn returns
+    bool TimedOut;
+  };
+  for (const TCase& c : std::vector<TCase>{{1000, "", true}, {5000, "abcd", false}, {-1, "abcd", false}}) {
+    TNetClock previous = SetNetClock(&TTricklingPeer::Clock);
+    TTricklingPeer io;
+    io.SetCloseWhenDrained(false);
+    for (const char* piece : {"a", "b", "c", "d", "\n"}) io.QueueInput(piece);
+    io.Open();
+    EXPECT_EQ(io.ReadLn("\n", c.TimeoutMS), c.Line) << c.TimeoutMS;
+    EXPECT_EQ(io.ReadLnTimedOut(), c.TimedOut) << c.TimeoutMS;
+    SetNetClock(previous);
   }
 }
 
