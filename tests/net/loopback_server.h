@@ -19,6 +19,24 @@
 
 namespace tarvo::net::testing {
 
+// A port on 127.0.0.1 that nobody listens on: bound by us, then released (or, with
+// keepOpen, left bound to the socket returned there).
+inline std::uint16_t UnusedPort(int* keepOpen = nullptr) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  if (keepOpen != nullptr) {
+    *keepOpen = fd;
+  } else {
+    ::close(fd);
+  }
+  return ntohs(a.sin_port);
+}
+
 // One accepted connection as the script sees it.
 class TPeer {
 public:

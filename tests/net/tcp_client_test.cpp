@@ -25,25 +25,9 @@ namespace {
 
 using testing::TLoopbackServer;
 using testing::TPeer;
+using testing::UnusedPort;
 
 std::string Str(const TNetBytes& b) { return std::string(b.begin(), b.end()); }
-
-// A port nobody listens on: bound once by us, then released.
-std::uint16_t UnusedPort(int* keepOpen = nullptr) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  if (keepOpen != nullptr) {
-    *keepOpen = fd;
-  } else {
-    ::close(fd);
-  }
-  return ntohs(a.sin_port);
-}
 
 bool PortFree(std::uint16_t port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
