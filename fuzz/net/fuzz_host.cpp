@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/exception.h"
+#include "net/net_host_name.h"
 #include "net/net_stack.h"
 
 using namespace tarvo::net;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text_case.h"
+#include "core/text_trim.h"
 #include "core/utf8.h"
 #include "http/net_types.h"
 
@@ -25,14 +27,11 @@ std::string DecodeBytes(std::string_view bytes, const INetTextEncoding* encoding
 // "us-ascii"), or nullptr when it is not one this layer decodes.
 const INetTextEncoding* CharEncodingFromName(std::string_view name);
 
-// Plain ASCII case-insensitive comparisons and folds used for header names, schemes and
-// tokens.
-bool SameText(std::string_view a, std::string_view b);
-std::string LowerCase(std::string_view s);
-std::string UpperCase(std::string_view s);
-// Blanks (space and control characters up to 32) removed on both ends, as the header
-// code trims.
-std::string_view Trim(std::string_view s);
+// ASCII case rules and blank trimming for header names, schemes and tokens.
+using core::LowerCase;
+using core::SameText;
+using core::Trim;
+using core::UpperCase;
 bool ContainsText(std::string_view haystack, std::string_view needle);  // case-insensitive
 
 }  // namespace tarvo::http

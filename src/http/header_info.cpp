@@ -26,6 +26,54 @@ TNetDateTime ParseDateOr(std::string_view text, TNetDateTime fallback) {
   return InternetStrToDateTime(text, v) ? v : fallback;
 }
 
+// The charset a text type has when it names none: us-ascii for XML, ISO-8859-1 for other
+// text, none for the rest.
+std::string DefaultCharSet(std::string_view contentType) {
+  std::string media = LowerCase(Trim(contentType.substr(0, contentType.find(';'))));
+  if (media.rfind("text/", 0) != 0) return {};
+  std::string sub = media.substr(5);
+  bool xml = sub == "xml" || sub == "xml-external-parsed-entity" ||
+             (sub.size() >= 4 && sub.compare(sub.size() - 4, 4, "+xml") == 0);
+  return xml ? "us-ascii" : "ISO-8859-1";
+}
+
+std::int64_t NumberOr(std::string_view text, std::int64_t fallback) {
+  std::int64_t v;
+  return ParseInt64(Trim(text), v) ? v : fallback;
+}
+
+struct TContentRange {
+  std::string Units;
+  std::int64_t Start = -1, End = -1, InstanceLength = -1;
+};
+
+// "units start-end/length"; a part that is missing or not a number is -1.
+TContentRange ParseContentRange(std::string_view range) {
+  TContentRange r;
+  if (range.empty()) return r;
+  std::size_t space = range.find(' ');
+  r.Units = std::string(range.substr(0, space));
+  std::string_view rest = space == std::string_view::npos ? std::string_view() : range.substr(space + 1);
+  std::size_t slash = rest.find('/');
+  std::string_view span = rest.substr(0, slash);
+  std::size_t dash = span.find('-');
+  if (dash != std::string_view::npos) {
+    r.Start = NumberOr(span.substr(0, dash), -1);
+    r.End = NumberOr(span.substr(dash + 1), -1);
+  }
+  if (slash != std::string_view::npos) r.InstanceLength = NumberOr(rest.substr(slash + 1), -1);
+  return r;
+}
+
+// Expires as seconds from now (negative: already expired) or as a date; a date that does
+// not parse means already expired.
+TNetDateTime ParseExpires(std::string_view expires) {
+  if (expires.empty()) return 0;
+  std::int64_t seconds;
+  if (!ParseSigned(expires, seconds)) return ParseDateOr(expires, NetNow() - 1);
+  return seconds < 0 ? 0 : NetNow() + std::min<std::int64_t>(seconds, std::numeric_limits<std::int32_t>::max());
+}
+
 }  // namespace
 
 bool ParseInt64(std::string_view text, std::int64_t& value) {
@@ -60,61 +108,22 @@ void TNetEntityHeaderInfo::ParseHeaderFields() {
   FContentLanguage = h.Values("Content-Language");
 
   std::string type = h.Values("Content-Type");
-  if (type.empty()) {
-    FContentType.clear();
-    FCharSet.clear();
-  } else {
-    std::string charset;
-    FContentType = RemoveHeaderSubItem(type, "charset", charset);
-    if (charset.empty()) {
-      std::string media = LowerCase(Trim(std::string_view(FContentType).substr(0, FContentType.find(';'))));
-      if (media.rfind("text/", 0) == 0) {
-        std::string sub = media.substr(5);
-        bool xml = sub == "xml" || sub == "xml-external-parsed-entity" ||
-                   (sub.size() >= 4 && sub.compare(sub.size() - 4, 4, "+xml") == 0);
-        charset = xml ? "us-ascii" : "ISO-8859-1";
-      }
-    }
-    FCharSet = charset;
-  }
+  FCharSet.clear();
+  FContentType = type.empty() ? std::string() : RemoveHeaderSubItem(type, "charset", FCharSet);
+  if (!type.empty() && FCharSet.empty()) FCharSet = DefaultCharSet(FContentType);
 
-  std::int64_t length;
-  FContentLength = ParseInt64(Trim(h.Values("Content-Length")), length) ? length : -1;
-
-  // units start-end/length
-  std::string range = h.Values("Content-Range");
-  FContentRangeStart = FContentRangeEnd = FContentRangeInstanceLength = -1;
-  FContentRangeUnits.clear();
-  if (!range.empty()) {
-    std::size_t space = range.find(' ');
-    FContentRangeUnits = range.substr(0, space);
-    std::string rest = space == std::string::npos ? std::string() : range.substr(space + 1);
-    std::size_t slash = rest.find('/');
-    std::string span = rest.substr(0, slash);
-    std::size_t dash = span.find('-');
-    std::int64_t v;
-    if (dash != std::string::npos) {
-      FContentRangeStart = ParseInt64(Trim(span.substr(0, dash)), v) ? v : -1;
-      FContentRangeEnd = ParseInt64(Trim(span.substr(dash + 1)), v) ? v : -1;
-    }
-    if (slash != std::string::npos) FContentRangeInstanceLength = ParseInt64(Trim(rest.substr(slash + 1)), v) ? v : -1;
-  }
+  FContentLength = NumberOr(h.Values("Content-Length"), -1);
+  TContentRange range = ParseContentRange(h.Values("Content-Range"));
+  FContentRangeUnits = std::move(range.Units);
+  FContentRangeStart = range.Start;
+  FContentRangeEnd = range.End;
+  FContentRangeInstanceLength = range.InstanceLength;
 
   std::string date = h.Values("Date");
   FDate = date.empty() ? NetNow() : ParseDateOr(date, NetNow());
   std::string lastModified = h.Values("Last-Modified");
   FLastModified = lastModified.empty() ? 0 : ParseDateOr(lastModified, 0);
-
-  std::string expires = h.Values("Expires");
-  FExpires = 0;
-  if (!expires.empty()) {
-    std::int64_t seconds;
-    if (ParseSigned(expires, seconds)) {
-      FExpires = seconds < 0 ? 0 : NetNow() + std::min<std::int64_t>(seconds, std::numeric_limits<std::int32_t>::max());
-    } else {
-      FExpires = ParseDateOr(expires, NetNow() - 1);
-    }
-  }
+  FExpires = ParseExpires(h.Values("Expires"));
 
   FETag = h.Values("ETag");
   FPragma = h.Values("Pragma");
@@ -157,18 +166,25 @@ void TNetRequestHeaderInfo::Clear() {
   FAuthentication.reset();
 }
 
+const std::vector<TNetRequestHeaderInfo::TTextField>& TNetRequestHeaderInfo::TextFields() {
+  static const std::vector<TTextField> fields = {
+      {"Proxy-Connection", &TNetRequestHeaderInfo::FProxyConnection},
+      {"Host", &TNetRequestHeaderInfo::FHost},
+      {"Accept", &TNetRequestHeaderInfo::FAccept},
+      {"Accept-Charset", &TNetRequestHeaderInfo::FAcceptCharSet},
+      {"Accept-Encoding", &TNetRequestHeaderInfo::FAcceptEncoding},
+      {"Accept-Language", &TNetRequestHeaderInfo::FAcceptLanguage},
+      {"From", &TNetRequestHeaderInfo::FFrom},
+      {"Referer", &TNetRequestHeaderInfo::FReferer},
+      {"User-Agent", &TNetRequestHeaderInfo::FUserAgent},
+  };
+  return fields;
+}
+
 void TNetRequestHeaderInfo::ParseHeaderFields() {
   TNetEntityHeaderInfo::ParseHeaderFields();
   const TNetHeaderList& h = FRawHeaders;
-  FAccept = h.Values("Accept");
-  FAcceptCharSet = h.Values("Accept-Charset");
-  FAcceptEncoding = h.Values("Accept-Encoding");
-  FAcceptLanguage = h.Values("Accept-Language");
-  FHost = h.Values("Host");
-  FFrom = h.Values("From");
-  FReferer = h.Values("Referer");
-  FUserAgent = h.Values("User-Agent");
-  FProxyConnection = h.Values("Proxy-Connection");
+  for (const auto& [name, field] : TextFields()) this->*field = h.Values(name);
   FMethodOverride = h.Values("X-HTTP-Method-Override");
   FExpect = h.Values("Expect");
 }
@@ -176,15 +192,7 @@ void TNetRequestHeaderInfo::ParseHeaderFields() {
 void TNetRequestHeaderInfo::SetHeaders() {
   SetEntityHeaders();
   TNetHeaderList& h = FRawHeaders;
-  h.SetValue("Proxy-Connection", FProxyConnection);
-  h.SetValue("Host", FHost);
-  h.SetValue("Accept", FAccept);
-  h.SetValue("Accept-Charset", FAcceptCharSet);
-  h.SetValue("Accept-Encoding", FAcceptEncoding);
-  h.SetValue("Accept-Language", FAcceptLanguage);
-  h.SetValue("From", FFrom);
-  h.SetValue("Referer", FReferer);
-  h.SetValue("User-Agent", FUserAgent);
+  for (const auto& [name, field] : TextFields()) h.SetValue(name, this->*field);
   h.SetValue("Range", FRanges.Text());
   if (FLastModified > 0) h.SetValue("If-Modified-Since", DateTimeToInternetStr(FLastModified));
   if (!FAuthentication && FBasicByDefault) {

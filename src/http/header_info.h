@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "http/authentication.h"
 #include "http/entity_ranges.h"
@@ -100,6 +102,9 @@ public:
   std::unique_ptr<TNetAuthentication>& AuthenticationSlot() { return FAuthentication; }
 
 protected:
+  // Name and member of each field kept as plain text, in the order they are written.
+  using TTextField = std::pair<const char*, std::string TNetRequestHeaderInfo::*>;
+  static const std::vector<TTextField>& TextFields();
   std::string FAccept, FAcceptCharSet, FAcceptEncoding, FAcceptLanguage, FExpect, FFrom;
   std::string FPassword, FReferer, FUserAgent, FUsername, FHost, FProxyConnection, FMethodOverride;
   TNetEntityRanges FRanges;

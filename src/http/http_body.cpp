@@ -6,12 +6,12 @@
 
 #include "core/memory_stream.h"
 #include "core/resource_string.h"
+#include "core/scope_guard.h"
 #include "http/capped_stream.h"
 #include "http/chunked.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
-#include "http/http_limits.h"
 #include "http/http_strings.h"
 #include "net/net_exception.h"
 
@@ -26,29 +26,15 @@ bool IsHTMLType(std::string_view type) {
   return t == "text/html" || t == "text/html-sandboxed" || t == "application/xhtml+xml";
 }
 
-// Pairs BeginWork/EndWork on a component, also when the work fails. A disabled scope
-// reports nothing, and the byte counts reported inside it fall outside any pair.
-class TWorkScope {
-public:
-  TWorkScope(net::TNetComponent& c, std::int64_t total, bool enabled = true) : FComponent(enabled ? &c : nullptr) {
-    if (enabled) c.BeginWork(net::wmRead, total);
-  }
-  ~TWorkScope() noexcept(false) {
-    if (FComponent == nullptr) return;
-    if (std::uncaught_exceptions() > FUncaught) {
-      try {
-        FComponent->EndWork(net::wmRead);
-      } catch (...) {
-      }
-    } else {
-      FComponent->EndWork(net::wmRead);
-    }
-  }
-
-private:
-  net::TNetComponent* FComponent;
-  int FUncaught = std::uncaught_exceptions();
-};
+// Begins read work on a component and returns the guard that ends it. Disabled, it reports
+// nothing, and the byte counts reported meanwhile fall outside any pair.
+auto ReadWork(net::TNetComponent& c, std::int64_t total, bool enabled) {
+  if (enabled) c.BeginWork(net::wmRead, total);
+  net::TNetComponent* target = enabled ? &c : nullptr;
+  return core::TScopeGuard([target] {
+    if (target != nullptr) target->EndWork(net::wmRead);
+  });
+}
 
 }  // namespace
 
@@ -138,10 +124,10 @@ bool TNetCustomHTTP::BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& re
   if (!head && code / 100 != 1 && code != 204 && code != 304) {
     // A redirect may or may not come with a body; a server that sends none and keeps the
     // connection open gets a few seconds.
-    if (code / 100 == 3) return dataPending(5000);
+    if (code / 100 == 3) return dataPending(FLimits.RedirectBodyWaitMS);
     return true;
   }
-  return HasOption(hoWaitForUnexpectedData) && dataPending(100);
+  return HasOption(hoWaitForUnexpectedData) && dataPending(FLimits.UnexpectedDataWaitMS);
 }
 
 void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
@@ -150,13 +136,19 @@ void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
     if (count < 0) return;
     throw net::ENetConnClosedGracefully();
   }
-  TWorkScope work(*io, count < 0 ? 0 : count, FReportBodyWork);
+  auto work = ReadWork(*io, count < 0 ? 0 : count, FReportBodyWork);
+  CopyBodyBytes(*io, target, count);
+  work.Run();
+}
+
+void TNetCustomHTTP::CopyBodyBytes(net::TNetIOHandler& ioHandler, core::TStream* target, std::int64_t count) {
+  net::TNetIOHandler* io = &ioHandler;
   std::int64_t remaining = count;
   net::TNetBuffer& buffer = io->InputBuffer();
   auto* direct = dynamic_cast<TNetHTTPIOHandler*>(io);
   while (count < 0 || remaining > 0) {
     if (buffer.Size() == 0 && direct != nullptr) {
-      std::size_t want = kBodyReceiveSize;
+      auto want = static_cast<std::size_t>(FLimits.BodyReceiveSize);
       if (count >= 0 && remaining < static_cast<std::int64_t>(want)) want = static_cast<std::size_t>(remaining);
       int received = direct->ReceiveDirect(want);
       if (received > 0) {
@@ -193,7 +185,7 @@ void TNetCustomHTTP::CopyBody(core::TStream* target, std::int64_t count) {
 
 void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target) {
   ReportStatus(net::hsStatusText, {core::LoadResString(SChunkStarted)});
-  TWorkScope work(*this, 0, FReportBodyWork);
+  auto work = ReadWork(*this, 0, FReportBodyWork);
   auto nextSize = [&] {
     std::optional<std::int64_t> size = ParseChunkSizeLine(ReadHeaderLine());
     if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
@@ -205,14 +197,15 @@ void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* 
     if (!ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
   }
   ReadTrailer(response);
+  work.Run();
 }
 
 void TNetCustomHTTP::ReadTrailer(TNetHTTPResponse& response) {
   std::size_t lines = 0, bytes = 0;
   for (std::string line = ReadHeaderLine(); !line.empty(); line = ReadHeaderLine()) {
     bytes += line.size();
-    if (++lines > kMaxResponseHeaderLines) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
-    if (bytes > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+    if (++lines > HeaderLineLimit()) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
+    if (bytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
     response.RawHeaders().Add(std::move(line));
   }
 }
@@ -225,7 +218,7 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse
   // to its destination.
   std::unique_ptr<TNetTeeStream> tee;
   if (content != nullptr && !HasOption(hoNoParseMetaHTTPEquiv) && IsHTMLType(response.ContentType())) {
-    tee = std::make_unique<TNetTeeStream>(*content, kMaxMetaScanBytes);
+    tee = std::make_unique<TNetTeeStream>(*content, FLimits.MetaScanBytes);
     content = tee.get();
   }
 
@@ -240,13 +233,14 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse
     // to the destination as it goes.
     bool chunked = IsChunked(response);
     std::int64_t length = chunked || response.HasContentLength() ? response.ContentLength() : -1;
-    TWorkScope work(*IOHandler(), length < 0 ? 0 : length, FReportBodyWork);
+    auto work = ReadWork(*IOHandler(), length < 0 ? 0 : length, FReportBodyWork);
     TNetBodySource source(*this, response, chunked, length);
     if (decoding == 1)
       FCompressor->DecompressDeflateStream(source, *content);
     else
       FCompressor->DecompressGZipStream(source, *content);
     source.Drain();
+    work.Run();
   } else if (!IsChunked(response)) {
     if (response.ContentLength() > 0)
       CopyBody(content, response.ContentLength());
@@ -260,16 +254,11 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse
 }
 
 void TNetCustomHTTP::DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {
-  core::TStream* saved = response.ContentStream();
+  core::TScopeGuard restore([&response, saved = response.ContentStream()] { response.SetContentStream(saved); });
   response.SetContentStream(nullptr);
   TBodyWorkSilencer quiet(*this);
-  try {
-    ReadResponseBody(request, response);
-  } catch (...) {
-    response.SetContentStream(saved);
-    throw;
-  }
-  response.SetContentStream(saved);
+  ReadResponseBody(request, response);
+  restore.Run();
 }
 
 }  // namespace tarvo::http

@@ -70,6 +70,10 @@ TNetCustomHTTP::~TNetCustomHTTP() {
   }
 }
 
+std::size_t TNetCustomHTTP::HeaderLineLimit() const {
+  return FMaxHeaderLines > 0 ? static_cast<std::size_t>(FMaxHeaderLines) : FLimits.ResponseHeaderLines;
+}
+
 std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
 
 std::unique_ptr<net::TNetIOHandler> TNetCustomHTTP::MakeClientIOHandler() { return std::make_unique<TNetHTTPIOHandler>(); }
@@ -83,7 +87,7 @@ void TNetCustomHTTP::Get(const std::string& url, core::TStream& stream, const st
 }
 
 std::string TNetCustomHTTP::Get(const std::string& url) {
-  TNetLimitedMemoryStream body(kMaxTextBodyBytes);
+  TNetLimitedMemoryStream body(FLimits.TextBodyBytes);
   DoRequest("GET", url, nullptr, &body, {});
   return DecodeResponseText(body.DataString(), Response());
 }
@@ -104,14 +108,14 @@ void TNetCustomHTTP::Post(const std::string& url, core::TStream& source, core::T
 std::string TNetCustomHTTP::Post(const std::string& url, const std::vector<std::string>& fields) {
   std::string body = EncodeFormFields(fields, HasOption(hoForceEncodeParams), nullptr);
   core::TMemoryStream source(std::vector<std::uint8_t>(body.begin(), body.end()));
-  TNetLimitedMemoryStream response(kMaxTextBodyBytes);
+  TNetLimitedMemoryStream response(FLimits.TextBodyBytes);
   if (Request().ContentType().empty()) Request().SetContentType("application/x-www-form-urlencoded");
   Post(url, source, response);
   return DecodeResponseText(response.DataString(), Response());
 }
 
 std::string TNetCustomHTTP::Post(const std::string& url, core::TStream& source) {
-  TNetLimitedMemoryStream response(kMaxTextBodyBytes);
+  TNetLimitedMemoryStream response(FLimits.TextBodyBytes);
   Post(url, source, response);
   return DecodeResponseText(response.DataString(), Response());
 }
@@ -397,8 +401,8 @@ void TNetCustomHTTP::EnsureConnection(TNetHTTPResponse& response) {
     Connect();
     // Large receives on a socket cut the system calls of a big download.
     net::TNetIOHandler* io = IOHandler();
-    if (dynamic_cast<net::TNetIOHandlerSocket*>(io) != nullptr && io->RecvBufferSize() < kBodyReceiveSize)
-      io->SetRecvBufferSize(kBodyReceiveSize);
+    if (dynamic_cast<net::TNetIOHandlerSocket*>(io) != nullptr && io->RecvBufferSize() < FLimits.BodyReceiveSize)
+      io->SetRecvBufferSize(FLimits.BodyReceiveSize);
   }
 }
 
@@ -430,7 +434,7 @@ void TNetCustomHTTP::ConnectTunnel() {
       // The proxy's own answer: cookies in it are not the target's and are not stored,
       // or a proxy could plant them for a site it only carries the bytes of.
       tunnel->Response().SetResponseText(line);
-      tunnel->RetrieveHeaders(FMaxHeaderLines);
+      tunnel->RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -463,7 +467,7 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
     response.SetResponseText(status);
     if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
     if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-    proto.RetrieveHeaders(FMaxHeaderLines);
+    proto.RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
     if (FAllowCookies) ProcessCookies(response);
     // Informational replies are skipped with their headers, all but 101: a switch of
     // protocols that was never asked for ends the exchange.
@@ -471,8 +475,8 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
     if (code < 100 || code > 199 || code == 101) break;
     headBytes += status.size();
     for (const std::string& line : response.RawHeaders().Lines()) headBytes += line.size();
-    if (interim + 1 >= kMaxInterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
-    if (headBytes > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+    if (interim + 1 >= FLimits.InterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
+    if (headBytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
   }
 }
 

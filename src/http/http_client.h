@@ -17,6 +17,7 @@
 #include "core/stream.h"
 #include "http/auth_registry.h"
 #include "http/header_info.h"
+#include "http/http_limits.h"
 #include "http/http_protocol.h"
 #include "http/http_types.h"
 #include "http/uri.h"
@@ -91,8 +92,15 @@ public:
   void SetRedirectMaximum(int v) { FRedirectMax = v; }
   int MaxAuthRetries() const { return FMaxAuthRetries; }
   void SetMaxAuthRetries(int v) { FMaxAuthRetries = v; }
+  // Header lines one response head (or chunked trailer) may have; more is an error. 0 or
+  // less leaves the bound to Limits().ResponseHeaderLines.
   int MaxHeaderLines() const { return FMaxHeaderLines; }
   void SetMaxHeaderLines(int v) { FMaxHeaderLines = v; }
+  // The bounds this client holds a peer to; each client may have its own.
+  const THTTPLimits& Limits() const { return FLimits; }
+  void SetLimits(const THTTPLimits& v) { FLimits = v; }
+  // The header-line bound in effect: MaxHeaderLines when positive, else the limit's.
+  std::size_t HeaderLineLimit() const;
   bool AllowCookies() const { return FAllowCookies; }
   void SetAllowCookies(bool v) { FAllowCookies = v; }
   TNetHTTPOptions HTTPOptions() const { return FOptions; }
@@ -198,6 +206,7 @@ protected:
   int FAuthProxyRetries = 0;
   int FMaxAuthRetries = 3;
   int FMaxHeaderLines = 255;
+  THTTPLimits FLimits;
   bool FAllowCookies = true;
   TNetHTTPProtocolVersion FProtocolVersion = pv1_1;
   int FRedirectCount = 0;
@@ -219,6 +228,7 @@ private:
   // "host:port" of the current target, as a CONNECT names it.
   std::string TunnelAuthority() const;
   void CopyBody(core::TStream* target, std::int64_t count);
+  void CopyBodyBytes(net::TNetIOHandler& io, core::TStream* target, std::int64_t count);
   void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);
   // Trailer lines after the last chunk, added to the raw headers.
   void ReadTrailer(TNetHTTPResponse& response);

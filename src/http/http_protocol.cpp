@@ -4,9 +4,9 @@
 #include <charconv>
 
 #include "core/resource_string.h"
+#include "core/scope_guard.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
-#include "http/http_limits.h"
 #include "http/http_strings.h"
 #include "http/response_text.h"
 #include "http/capped_stream.h"
@@ -139,19 +139,21 @@ void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) {
   if (io == nullptr) throw net::ENetNotConnected();
   bool opened = !io->WriteBufferingActive();
   if (opened) io->WriteBufferOpen();
-  try {
-    for (const std::string& line : lines) io->WriteLn(line);
-    io->WriteLn();
-    if (opened) io->WriteBufferClose();
-  } catch (...) {
-    if (opened && io->WriteBufferingActive()) io->WriteBufferCancel();
-    throw;
-  }
+  core::TScopeGuard cancel([io] {
+    if (io->WriteBufferingActive()) io->WriteBufferCancel();
+  });
+  if (!opened) cancel.Dismiss();
+  for (const std::string& line : lines) io->WriteLn(line);
+  io->WriteLn();
+  cancel.Dismiss();
+  if (opened) io->WriteBufferClose();
 }
 
-void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
-  // Every header line up to the empty line is read; the named limits keep a peer from
-  // making us hold an unbounded head.
+void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderCount) {
+  // Every header line up to the empty line is read; more than maxHeaderCount lines (when
+  // positive) or more bytes than the client's limit is an error, so that a peer cannot make
+  // us hold an unbounded head.
+  const THTTPLimits& limits = FHTTP->Limits();
   FResponse->Clear();
   std::size_t total = 0;
   try {
@@ -159,9 +161,9 @@ void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
     while (!line.empty()) {
       total += line.size();
       if (HasNul(line)) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-      if (FResponse->RawHeaders().Count() >= kMaxResponseHeaderLines)
+      if (maxHeaderCount > 0 && FResponse->RawHeaders().Count() >= static_cast<std::size_t>(maxHeaderCount))
         throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
-      if (total > kMaxResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+      if (total > limits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
       FResponse->RawHeaders().Add(std::move(line));
       line = FHTTP->ReadHeaderLine();
     }
@@ -176,17 +178,12 @@ void TNetHTTPProtocol::RetrieveHeaders(int /*maxHeaderCount*/) {
 }
 
 void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
-  TNetCappedMemoryStream page(kMaxErrorPageBytes);
+  TNetCappedMemoryStream page(FHTTP->Limits().ErrorPageBytes);
   TNetCustomHTTP::TBodyWorkSilencer quiet(*FHTTP);
-  core::TStream* saved = FResponse->ContentStream();
+  core::TScopeGuard restore([this, saved = FResponse->ContentStream()] { FResponse->SetContentStream(saved); });
   FResponse->SetContentStream(&page);
-  try {
-    FHTTP->ReadResponseBody(*FRequest, *FResponse);
-  } catch (...) {
-    FResponse->SetContentStream(saved);
-    throw;
-  }
-  FResponse->SetContentStream(saved);
+  FHTTP->ReadResponseBody(*FRequest, *FResponse);
+  restore.Run();
   if (FHTTP->HasOption(hoNoProtocolErrorException) || Contains(ignoreReplies, code)) return;
   throw ENetHTTPProtocolException::CreateError(code, FResponse->ResponseText(),
                                                DecodeResponseText(page.DataString(), *FResponse));

@@ -78,6 +78,24 @@ public:
 
 }  // namespace
 
+namespace {
+
+// The header line a META element declares: "<http-equiv>: <content>", or a Content-Type for
+// a charset declaration; empty for any other META.
+std::string MetaHeaderLine(const std::vector<TAttribute>& attributes) {
+  if (attributes.empty()) return {};
+  const TAttribute& first = attributes.front();
+  if (first.Value.empty()) return {};
+  if (SameText(first.Name, "charset")) return "Content-Type: text/html; charset=\"" + first.Value + "\"";
+  if (!SameText(first.Name, "HTTP-EQUIV")) return {};
+  std::string content;
+  for (std::size_t i = 1; i < attributes.size(); ++i)
+    if (SameText(attributes[i].Name, "CONTENT")) content = attributes[i].Value;
+  return first.Value + ": " + content;
+}
+
+}  // namespace
+
 void TNetHTTPResponse::ProcessMetaHTTPEquiv(std::string_view html) {
   TNetHeaderList& found = FMetaHTTPEquiv.RawHeaders();
   found.Clear();
@@ -115,16 +133,9 @@ void TNetHTTPResponse::ProcessMetaHTTPEquiv(std::string_view html) {
       pos = scan.SkipElement(pos, name);
     } else if (SameText(name, "BODY")) {
       state = sDone;
-    } else if (SameText(name, "META") && !attributes.empty()) {
-      const TAttribute& first = attributes.front();
-      if (SameText(first.Name, "HTTP-EQUIV") && !first.Value.empty()) {
-        std::string content;
-        for (std::size_t i = 1; i < attributes.size(); ++i)
-          if (SameText(attributes[i].Name, "CONTENT")) content = attributes[i].Value;
-        found.Add(first.Value + ": " + content);
-      } else if (SameText(first.Name, "charset") && !first.Value.empty()) {
-        found.Add("Content-Type: text/html; charset=\"" + first.Value + "\"");
-      }
+    } else if (SameText(name, "META")) {
+      std::string line = MetaHeaderLine(attributes);
+      if (!line.empty()) found.Add(std::move(line));
     }
   }
   if (found.Count() == 0) return;

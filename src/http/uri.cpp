@@ -50,6 +50,28 @@ void TNetURI::NormalizePath(std::string& path) {
   }
 }
 
+namespace {
+
+// "user:password"; the user ends at the first colon. A password without a user is dropped.
+void SplitUserInfo(std::string_view userInfo, std::string& user, std::string& password) {
+  std::size_t colon = userInfo.find(':');
+  user = std::string(userInfo.substr(0, colon));
+  password = colon == std::string_view::npos || user.empty() ? std::string() : std::string(userInfo.substr(colon + 1));
+}
+
+// "host:port" or "[IPv6]:port"; the IP version follows from the brackets.
+TNetIPVersion SplitHostAndPort(std::string_view authority, std::string& host, std::string& port) {
+  std::size_t open = authority.find('[');
+  std::size_t close = authority.find(']');
+  bool bracketed = open != std::string_view::npos && close != std::string_view::npos && open < close;
+  std::size_t colon = bracketed ? authority.find(':', close) : authority.find(':');
+  host = std::string(bracketed ? authority.substr(open + 1, close - open - 1) : authority.substr(0, colon));
+  if (colon != std::string_view::npos) port = std::string(authority.substr(colon + 1));
+  return bracketed ? Net_IPv6 : Net_IPv4;
+}
+
+}  // namespace
+
 void TNetURI::SetURI(std::string_view uri) {
   FURI = std::string(uri);
   NormalizePath(FURI);
@@ -75,30 +97,10 @@ void TNetURI::SetURI(std::string_view uri) {
 
     std::size_t at = authority.rfind('@');
     if (at != npos) {
-      std::string userInfo = authority.substr(0, at);
+      SplitUserInfo(std::string_view(authority).substr(0, at), FUserName, FPassword);
       authority.erase(0, at + 1);
-      std::size_t colon = userInfo.find(':');
-      if (colon == npos) {
-        FUserName = userInfo;
-      } else {
-        FUserName = userInfo.substr(0, colon);
-        FPassword = userInfo.substr(colon + 1);
-      }
-      if (FUserName.empty()) FPassword.clear();
     }
-
-    std::size_t open = authority.find('[');
-    std::size_t close = authority.find(']');
-    if (open != npos && close != npos && open < close) {
-      FHost = authority.substr(open + 1, close - open - 1);
-      std::size_t colon = authority.find(':', close);
-      if (colon != npos) FPort = authority.substr(colon + 1);
-      FIPVersion = Net_IPv6;
-    } else {
-      std::size_t colon = authority.find(':');
-      FHost = authority.substr(0, colon);
-      if (colon != npos) FPort = authority.substr(colon + 1);
-    }
+    FIPVersion = SplitHostAndPort(authority, FHost, FPort);
 
     std::size_t last = rest.rfind('/');
     if (last == npos) {

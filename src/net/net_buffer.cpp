@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_span.h"
+#include "core/scope_guard.h"
 #include "net/net_exception.h"
 #include "net/net_stack.h"
 #include "net/net_strings.h"
@@ -48,12 +50,10 @@ void TNetBuffer::Write(const std::uint8_t* data, int length) {
 }
 
 void TNetBuffer::Write(const TNetBytes& bytes, int length, int sourceOffset) {
-  if (sourceOffset < 0) sourceOffset = 0;
-  long long after = static_cast<long long>(bytes.size()) - sourceOffset;
-  long long count = length < 0 ? after : std::min<long long>(length, after);
-  if (count < 1) return;
-  if (count > kMaxBufferSize) throw ENetTooMuchDataInBuffer();
-  Write(bytes.data() + sourceOffset, static_cast<int>(count));
+  const core::TByteSpan span = core::ClampSpan(bytes.size(), length, sourceOffset);
+  if (span.Count == 0) return;
+  if (span.Count > static_cast<std::size_t>(kMaxBufferSize)) throw ENetTooMuchDataInBuffer();
+  Write(bytes.data() + span.Offset, static_cast<int>(span.Count));
 }
 
 void TNetBuffer::Write(std::string_view text, const INetTextEncoding* encoding) {
@@ -78,12 +78,9 @@ void TNetBuffer::Write(core::TStream& stream, std::int64_t count) {
   CompactHead(true);
   std::size_t old = static_cast<std::size_t>(FSize);
   FBytes.resize(old + static_cast<std::size_t>(amount));
-  try {
-    stream.ReadBuffer(FBytes.data() + old, static_cast<std::size_t>(amount));
-  } catch (...) {
-    FBytes.resize(old);
-    throw;
-  }
+  core::TScopeGuard rollBack([this, old] { FBytes.resize(old); });
+  stream.ReadBuffer(FBytes.data() + old, static_cast<std::size_t>(amount));
+  rollBack.Dismiss();
   FSize += static_cast<int>(amount);
 }
 

@@ -2,25 +2,32 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <limits>
 
+#include "core/byte_order.h"
+#include "core/byte_span.h"
 #include "core/memory_stream.h"
+#include "core/scope_guard.h"
+#include "core/text_trim.h"
 #include "net/net_exception.h"
+#include "net/net_poll.h"
 
 namespace tarvo::net {
 
 namespace {
 
-std::int64_t NowMS() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+template <class T>
+T ReadInt(TNetIOHandler& io, bool convert) {
+  TNetBytes b;
+  io.ReadBytes(b, sizeof(T));
+  return core::LoadInt<T>(b.data(), convert);
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
+template <class T>
+void WriteInt(TNetIOHandler& io, T value, bool convert) {
+  TNetBytes b(sizeof(T));
+  core::StoreInt(value, b.data(), convert);
+  io.Write(b);
 }
 
 }  // namespace
@@ -73,15 +80,12 @@ void TNetIOHandler::Open() {
 }
 
 void TNetIOHandler::Close() {
-  try {
-    if (FIntercept != nullptr) FIntercept->Disconnect();
-  } catch (...) {
+  core::TScopeGuard closed([this] {
     FOpened = false;
     WriteBufferClear();
-    throw;
-  }
-  FOpened = false;
-  WriteBufferClear();
+  });
+  if (FIntercept != nullptr) FIntercept->Disconnect();
+  closed.Run();
 }
 
 bool TNetIOHandler::BaseConnected() {
@@ -208,7 +212,7 @@ std::string TNetIOHandler::ReadLnImpl(std::string_view terminator, int timeoutMS
 
   FReadLnSplit = false;
   FReadLnTimedOut = false;
-  const std::int64_t start = NowMS();
+  const std::int64_t start = NetNowMS();
   int searchStart = 0;
   int found = -1;
   for (;;) {
@@ -231,7 +235,7 @@ std::string TNetIOHandler::ReadLnImpl(std::string_view terminator, int timeoutMS
     if (found >= 0) break;
     CheckForDisconnect(true, true);
     if (FillInputBuffer(true, timeoutMS, false) == -1) FReadLnTimedOut = true;
-    if (timeoutMS >= 0 && NowMS() - start >= timeoutMS) FReadLnTimedOut = true;
+    if (timeoutMS >= 0 && NetNowMS() - start >= timeoutMS) FReadLnTimedOut = true;
     if (FReadLnTimedOut) return {};
   }
   int lineLen = found;
@@ -244,7 +248,7 @@ std::string TNetIOHandler::ReadLnImpl(std::string_view terminator, int timeoutMS
 std::string TNetIOHandler::ReadLnWait(int failCount, const INetTextEncoding* encoding) {
   for (int attempt = 0; attempt < failCount; ++attempt) {
     std::string line = ReadLn(encoding);
-    std::string_view trimmed = TrimBlanks(line);
+    std::string_view trimmed = core::Trim(line);
     if (!trimmed.empty()) return std::string(trimmed);
     if (FReadLnTimedOut) throw ENetReadTimeout();
   }
@@ -266,29 +270,13 @@ void TNetIOHandler::ReadBytes(TNetBytes& buffer, int count, bool append) {
   }
 }
 
-std::int32_t TNetIOHandler::ReadInt32(bool convert) {
-  TNetBytes b;
-  ReadBytes(b, 4);
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(b[static_cast<std::size_t>(convert ? 3 - i : i)]) << (8 * i);
-  return static_cast<std::int32_t>(v);
-}
+std::int32_t TNetIOHandler::ReadInt32(bool convert) { return ReadInt<std::int32_t>(*this, convert); }
 
-std::int64_t TNetIOHandler::ReadInt64(bool convert) {
-  TNetBytes b;
-  ReadBytes(b, 8);
-  std::uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(b[static_cast<std::size_t>(convert ? 7 - i : i)]) << (8 * i);
-  return static_cast<std::int64_t>(v);
-}
+std::int64_t TNetIOHandler::ReadInt64(bool convert) { return ReadInt<std::int64_t>(*this, convert); }
 
-std::uint16_t TNetIOHandler::ReadUInt16(bool convert) {
-  TNetBytes b;
-  ReadBytes(b, 2);
-  return convert ? static_cast<std::uint16_t>((b[0] << 8) | b[1]) : static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-}
+std::uint16_t TNetIOHandler::ReadUInt16(bool convert) { return ReadInt<std::uint16_t>(*this, convert); }
 
-std::int16_t TNetIOHandler::ReadInt16(bool convert) { return static_cast<std::int16_t>(ReadUInt16(convert)); }
+std::int16_t TNetIOHandler::ReadInt16(bool convert) { return ReadInt<std::int16_t>(*this, convert); }
 
 std::uint8_t TNetIOHandler::ReadByte() {
   TNetBytes b;
@@ -298,124 +286,116 @@ std::uint8_t TNetIOHandler::ReadByte() {
 
 char TNetIOHandler::ReadChar() { return static_cast<char>(ReadByte()); }
 
+namespace {
+
+// Sets the size a counted read will reach at once: it saves a file system from growing the
+// file piece by piece. A memory stream would have to allocate whatever the peer declared
+// before a byte of it arrived, so it grows with the data instead; a file that cannot take
+// the size just grows as it goes.
+void Presize(core::TStream& stream, std::int64_t count) {
+  std::int64_t position = stream.Position();
+  if (position > std::numeric_limits<std::int64_t>::max() - count) throw ENetIOHandlerStreamDataTooLarge();
+  if (dynamic_cast<core::TMemoryStream*>(&stream) != nullptr || count == 0) return;
+  try {
+    stream.SetSize(position + count);
+    stream.SetPosition(position);
+  } catch (const core::Exception&) {
+    stream.SetPosition(position);
+  }
+}
+
+}  // namespace
+
 void TNetIOHandler::ReadStream(core::TStream& stream, std::int64_t count, bool readUntilDisconnect) {
   if (count == -1 && !readUntilDisconnect) count = FLargeStream ? ReadInt64() : ReadInt32();
-  if (count >= 0) {
-    std::int64_t position = stream.Position();
-    if (position > std::numeric_limits<std::int64_t>::max() - count) throw ENetIOHandlerStreamDataTooLarge();
-    // Pre-sizing saves a file system from growing the file piece by piece. A memory stream
-    // would have to allocate whatever the peer declared before a byte of it arrived, so it
-    // grows with the data instead; a file that cannot take the size just grows as it goes.
-    if (dynamic_cast<core::TMemoryStream*>(&stream) == nullptr && count > 0) {
-      try {
-        stream.SetSize(position + count);
-        stream.SetPosition(position);
-      } catch (const core::Exception&) {
-        stream.SetPosition(position);
-      }
-    }
-  }
+  if (count >= 0) Presize(stream, count);
   if (count < 0) readUntilDisconnect = true;
 
   BeginWork(wmRead, readUntilDisconnect ? 0 : count);
-  auto finish = [&]() {
+  core::TScopeGuard finish([&] {
     EndWork(wmRead);
     if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
-  };
-  try {
-    int buffered = FInputBuffer->Size();
-    if (!readUntilDisconnect) buffered = static_cast<int>(std::min<std::int64_t>(buffered, count));
-    if (buffered > 0) {
-      FInputBuffer->ExtractToStream(stream, buffered);
-      if (!readUntilDisconnect) count -= buffered;
-    }
-    TNetBytes chunkBytes(static_cast<std::size_t>(FRecvBufferSize));
-    for (;;) {
-      int chunk = readUntilDisconnect ? static_cast<int>(chunkBytes.size())
-                                      : static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBytes.size()), count));
-      if (chunk <= 0) break;
-      if (FIntercept == nullptr && FInputBuffer->Size() == 0) {
-        // Nothing buffered: receive straight into the block (one copy less per block).
-        if (static_cast<int>(chunkBytes.size()) != chunk) chunkBytes.resize(static_cast<std::size_t>(chunk));
-        int got;
-        try {
-          got = ReceiveDirect(chunkBytes);
-        } catch (const ENetConnClosedGracefully&) {
-          if (readUntilDisconnect) break;
-          throw;
-        }
-        TNetAntiFreezeBase::DoProcess();
-        stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
-        if (!readUntilDisconnect) count -= got;
-        continue;
-      }
+  });
+  int buffered = FInputBuffer->Size();
+  if (!readUntilDisconnect) buffered = static_cast<int>(std::min<std::int64_t>(buffered, count));
+  if (buffered > 0) {
+    FInputBuffer->ExtractToStream(stream, buffered);
+    if (!readUntilDisconnect) count -= buffered;
+  }
+  ReadStreamBlocks(stream, count, readUntilDisconnect);
+  finish.Run();
+}
+
+void TNetIOHandler::ReadStreamBlocks(core::TStream& stream, std::int64_t count, bool readUntilDisconnect) {
+  TNetBytes chunkBytes(static_cast<std::size_t>(FRecvBufferSize));
+  for (;;) {
+    int chunk = readUntilDisconnect ? static_cast<int>(chunkBytes.size())
+                                    : static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBytes.size()), count));
+    if (chunk <= 0) return;
+    if (FIntercept == nullptr && FInputBuffer->Size() == 0) {
+      // Nothing buffered: receive straight into the block (one copy less per block).
+      if (static_cast<int>(chunkBytes.size()) != chunk) chunkBytes.resize(static_cast<std::size_t>(chunk));
+      int got;
       try {
-        ReadBytes(chunkBytes, chunk, false);
-      } catch (const std::exception& e) {
-        // What did arrive belongs in the stream even when the read failed.
-        int got = std::min(FInputBuffer->Size(), chunk);
-        if (got > 0) {
-          FInputBuffer->ExtractToBytes(chunkBytes, got, false);
-          stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
-        }
-        if (readUntilDisconnect && dynamic_cast<const ENetConnClosedGracefully*>(&e) != nullptr) break;
+        got = ReceiveDirect(chunkBytes);
+      } catch (const ENetConnClosedGracefully&) {
+        if (readUntilDisconnect) return;
         throw;
       }
       TNetAntiFreezeBase::DoProcess();
-      stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(chunk));
-      if (!readUntilDisconnect) count -= chunk;
+      stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
+      if (!readUntilDisconnect) count -= got;
+      continue;
     }
-  } catch (...) {
     try {
-      finish();
-    } catch (...) {
-      // The first failure is the one the caller needs to see.
+      ReadBytes(chunkBytes, chunk, false);
+    } catch (const std::exception& e) {
+      // What did arrive belongs in the stream even when the read failed.
+      int got = std::min(FInputBuffer->Size(), chunk);
+      if (got > 0) {
+        FInputBuffer->ExtractToBytes(chunkBytes, got, false);
+        stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(got));
+      }
+      if (readUntilDisconnect && dynamic_cast<const ENetConnClosedGracefully*>(&e) != nullptr) return;
+      throw;
     }
-    throw;
+    TNetAntiFreezeBase::DoProcess();
+    stream.WriteBuffer(chunkBytes.data(), static_cast<std::size_t>(chunk));
+    if (!readUntilDisconnect) count -= chunk;
   }
-  finish();
 }
 
 void TNetIOHandler::Discard(std::int64_t count) {
   if (count <= 0) return;
   BeginWork(wmRead, count);
-  try {
-    while (count > 0) {
-      int n = static_cast<int>(std::min<std::int64_t>(count, FInputBuffer->Size()));
-      if (n > 0) {
-        FInputBuffer->Remove(n);
-        count -= n;
-      }
-      if (count > 0 && FillInputBuffer(false, NetTimeoutDefault, true) == 0) CheckForDisconnect(true, true);
+  core::TScopeGuard endWork([this] { EndWork(wmRead); });
+  while (count > 0) {
+    int n = static_cast<int>(std::min<std::int64_t>(count, FInputBuffer->Size()));
+    if (n > 0) {
+      FInputBuffer->Remove(n);
+      count -= n;
     }
-  } catch (...) {
-    EndWork(wmRead);
-    throw;
+    if (count > 0 && FillInputBuffer(false, NetTimeoutDefault, true) == 0) CheckForDisconnect(true, true);
   }
-  EndWork(wmRead);
+  endWork.Run();
 }
 
 void TNetIOHandler::DiscardAll() {
   BeginWork(wmRead, 0);
-  try {
-    for (;;) {
-      FInputBuffer->Remove(FInputBuffer->Size());
-      try {
-        FillInputBuffer(true, NetTimeoutDefault, true);
-      } catch (const ENetConnClosedGracefully&) {
-        break;
-      } catch (...) {
-        FInputBuffer->Remove(FInputBuffer->Size());
-        throw;
-      }
-      TNetAntiFreezeBase::DoProcess();
-    }
+  core::TScopeGuard endWork([this] {
     FInputBuffer->Remove(FInputBuffer->Size());
-  } catch (...) {
     EndWork(wmRead);
-    throw;
+  });
+  for (;;) {
+    FInputBuffer->Remove(FInputBuffer->Size());
+    try {
+      FillInputBuffer(true, NetTimeoutDefault, true);
+    } catch (const ENetConnClosedGracefully&) {
+      break;
+    }
+    TNetAntiFreezeBase::DoProcess();
   }
-  EndWork(wmRead);
+  endWork.Run();
 }
 
 std::string TNetIOHandler::InputBufferAsString(const INetTextEncoding* encoding) {
@@ -428,16 +408,16 @@ void TNetIOHandler::InputBufferToStream(core::TStream& stream, int count) { FInp
 // Sending
 
 void TNetIOHandler::Write(const TNetBytes& bytes, int length, int offset) {
-  if (offset < 0) offset = 0;
-  long long after = static_cast<long long>(bytes.size()) - offset;
-  long long count = length < 0 ? after : std::min<long long>(length, after);
-  if (count < 1) return;
+  const core::TByteSpan span = core::ClampSpan(bytes.size(), length, offset);
+  if (span.Count == 0) return;
+  const int count = static_cast<int>(std::min<std::size_t>(span.Count, std::numeric_limits<int>::max()));
+  offset = static_cast<int>(span.Offset);
   if (FWriteBuffer != nullptr) {
-    FWriteBuffer->Write(bytes, static_cast<int>(count), offset);
+    FWriteBuffer->Write(bytes, count, offset);
     while (FWriteBufferThreshold > 0 && FWriteBuffer != nullptr && FWriteBuffer->Size() >= FWriteBufferThreshold)
       WriteBufferFlush(FWriteBufferThreshold);
   } else {
-    WriteDirect(bytes, static_cast<int>(count), offset);
+    WriteDirect(bytes, count, offset);
   }
 }
 
@@ -467,36 +447,19 @@ void TNetIOHandler::Write(const std::vector<std::string>& lines, bool writeLines
                           const INetTextEncoding* encoding) {
   const bool opened = FWriteBuffer == nullptr;
   if (opened) WriteBufferOpen(-1);
-  try {
-    if (writeLinesCount) Write(static_cast<std::int32_t>(lines.size()));
-    for (const std::string& line : lines) WriteLn(line, encoding);
-    if (opened) WriteBufferClose();
-  } catch (...) {
-    if (opened) WriteBufferCancel();
-    throw;
-  }
+  core::TScopeGuard cancel([this] { WriteBufferCancel(); });
+  if (!opened) cancel.Dismiss();
+  if (writeLinesCount) Write(static_cast<std::int32_t>(lines.size()));
+  for (const std::string& line : lines) WriteLn(line, encoding);
+  cancel.Dismiss();
+  if (opened) WriteBufferClose();
 }
 
-void TNetIOHandler::Write(std::int16_t value, bool convert) {
-  auto v = static_cast<std::uint16_t>(value);
-  TNetBytes b = convert ? TNetBytes{static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)}
-                        : TNetBytes{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
-  Write(b);
-}
+void TNetIOHandler::Write(std::int16_t value, bool convert) { WriteInt(*this, value, convert); }
 
-void TNetIOHandler::Write(std::int32_t value, bool convert) {
-  auto v = static_cast<std::uint32_t>(value);
-  TNetBytes b(4);
-  for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(convert ? 3 - i : i)] = static_cast<std::uint8_t>(v >> (8 * i));
-  Write(b);
-}
+void TNetIOHandler::Write(std::int32_t value, bool convert) { WriteInt(*this, value, convert); }
 
-void TNetIOHandler::Write(std::int64_t value, bool convert) {
-  auto v = static_cast<std::uint64_t>(value);
-  TNetBytes b(8);
-  for (int i = 0; i < 8; ++i) b[static_cast<std::size_t>(convert ? 7 - i : i)] = static_cast<std::uint8_t>(v >> (8 * i));
-  Write(b);
-}
+void TNetIOHandler::Write(std::int64_t value, bool convert) { WriteInt(*this, value, convert); }
 
 void TNetIOHandler::Write(core::TStream& stream, std::int64_t count, bool writeByteCount) {
   if (count < 0) {
@@ -514,34 +477,28 @@ void TNetIOHandler::Write(core::TStream& stream, std::int64_t count, bool writeB
     }
   }
   BeginWork(wmWrite, count);
-  try {
-    TNetBytes buffer(static_cast<std::size_t>(std::min<std::int64_t>(FSendBufferSize, std::max<std::int64_t>(count, 0))));
-    while (count > 0) {
-      std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), count));
-      std::size_t n = stream.Read(buffer.data(), want);
-      if (n == 0) throw ENetNoDataToRead();
-      Write(buffer, static_cast<int>(n));
-      count -= static_cast<std::int64_t>(n);
-    }
-  } catch (...) {
-    EndWork(wmWrite);
-    throw;
+  core::TScopeGuard endWork([this] { EndWork(wmWrite); });
+  TNetBytes buffer(static_cast<std::size_t>(std::min<std::int64_t>(FSendBufferSize, std::max<std::int64_t>(count, 0))));
+  while (count > 0) {
+    std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), count));
+    std::size_t n = stream.Read(buffer.data(), want);
+    if (n == 0) throw ENetNoDataToRead();
+    Write(buffer, static_cast<int>(n));
+    count -= static_cast<std::int64_t>(n);
   }
-  EndWork(wmWrite);
+  endWork.Run();
 }
 
 void TNetIOHandler::WriteDirect(const TNetBytes& bytes, int length, int offset) {
   CheckForDisconnect(true, true);
-  if (offset < 0) offset = 0;
-  long long after = static_cast<long long>(bytes.size()) - offset;
-  long long total = length < 0 ? after : std::min<long long>(length, after);
-  if (total < 1) return;
+  const core::TByteSpan span = core::ClampSpan(bytes.size(), length, offset);
+  if (span.Count == 0) return;
   const TNetBytes* source = &bytes;
   TNetBytes filtered;
-  int position = offset;
-  int remaining = static_cast<int>(std::min<long long>(total, std::numeric_limits<int>::max()));
+  int position = static_cast<int>(span.Offset);
+  int remaining = static_cast<int>(std::min<std::size_t>(span.Count, std::numeric_limits<int>::max()));
   if (FIntercept != nullptr) {
-    filtered.assign(bytes.begin() + offset, bytes.begin() + offset + remaining);
+    filtered.assign(bytes.begin() + position, bytes.begin() + position + remaining);
     FIntercept->Send(filtered);
     source = &filtered;
     position = 0;
@@ -581,13 +538,9 @@ void TNetIOHandler::WriteBufferFlush(int count) {
 }
 
 void TNetIOHandler::WriteBufferClose() {
-  try {
-    WriteBufferFlush(-1);
-  } catch (...) {
-    FWriteBuffer.reset();
-    throw;
-  }
-  FWriteBuffer.reset();
+  core::TScopeGuard drop([this] { FWriteBuffer.reset(); });
+  WriteBufferFlush(-1);
+  drop.Run();
 }
 
 void TNetIOHandler::WriteBufferCancel() {

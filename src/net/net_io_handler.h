@@ -187,6 +187,9 @@ private:
   void InputBufferBytesRemoved(int count);
   int EffectiveTimeout(int timeoutMS) const noexcept;
   int ReceiveDirect(TNetBytes& buffer);
+  // The blocks of ReadStream after the buffered bytes: count more bytes, or all up to the
+  // peer's close.
+  void ReadStreamBlocks(core::TStream& stream, std::int64_t count, bool readUntilDisconnect);
 
   std::unique_ptr<TNetBuffer> FInputBuffer;
   std::unique_ptr<TNetBuffer> FWriteBuffer;

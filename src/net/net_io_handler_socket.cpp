@@ -8,7 +8,7 @@
 
 #include "net/net_exception.h"
 #include "net/net_socket_errors.h"
-#include "net/net_stack.h"
+#include "net/net_stack_bsd.h"
 
 namespace tarvo::net {
 

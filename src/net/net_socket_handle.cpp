@@ -1,10 +1,10 @@
 #include "net/net_socket_handle.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "net/net_component.h"
 #include "net/net_exception.h"
+#include "net/net_poll.h"
 
 namespace tarvo::net {
 
@@ -113,21 +113,13 @@ bool TNetSocketHandle::Readable(int timeoutMS) {
   if (!TNetAntiFreezeBase::ShouldUse()) return NetWaitReadable(FHandle, timeoutMS);
   // With the hook in use, wait in slices so the window can be kept alive in between.
   const int slice = std::max(1, TNetAntiFreezeBase::Instance()->IdleTimeOut());
-  const auto start = std::chrono::steady_clock::now();
+  const TNetDeadline deadline(timeoutMS);
   for (;;) {
-    int wait = slice;
-    if (timeoutMS >= 0) {
-      auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-      wait = static_cast<int>(std::max<long long>(0, std::min<long long>(slice, timeoutMS - elapsed)));
-    }
     if (!HandleAllocated()) throw ENetConnClosedGracefully();
-    bool ready = NetWaitReadable(FHandle, wait);
+    bool ready = NetWaitReadable(FHandle, deadline.Remaining(slice));
     TNetAntiFreezeBase::DoProcess(!ready);
     if (ready) return true;
-    if (timeoutMS >= 0) {
-      auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-      if (elapsed >= timeoutMS) return false;
-    }
+    if (deadline.Expired()) return false;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "net/net_socket_list.h"
 #include "net/net_stack.h"
 #include "net/net_types.h"
 

@@ -4,9 +4,9 @@
 // TNetBuffer is a user). Failures raise ENetSocketError with the Windows socket error number
 // and its text ("Socket Error # 10061\r\nConnection refused.").
 //
-// TNetStack holds the platform-neutral rules (host-name rules, error translation),
-// TNetStackBSDBase the parts common to BSD-style socket interfaces, and TNetStackPosix
-// binds them to the POSIX socket calls.
+// TNetStack holds the platform-neutral rules (host resolution, error translation);
+// TNetStackBSDBase (net_stack_bsd.h) the parts common to BSD-style socket interfaces, and
+// TNetStackPosix (net_stack_posix.h) binds them to the POSIX socket calls.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +45,8 @@ public:
   static void DecUsage();
   // The shared instance, or nullptr while nobody uses the stack.
   static TNetStack* Instance() noexcept;
-  // The instance for a caller that holds a usage; without one, raises ENetException "Stack
-  // Class is undefined." never happens here: an absent instance raises ENetNotConnected.
+  // The instance for a caller that holds a usage; raises ENetNotConnected while nobody
+  // uses the stack.
   static TNetStack& Get();
   // The class to instantiate (TNetStackPosix by default); returns the previous one.
   static TNetStackFactory SetStackClass(TNetStackFactory factory) noexcept;
@@ -108,85 +108,5 @@ public:
 protected:
   TNetStack() = default;
 };
-
-// Operations shared by BSD-style socket interfaces.
-class TNetStackBSDBase : public TNetStack {
-public:
-  TNetStackSocketHandle NewSocketHandle(int socketType, int protocol, TNetIPVersion version,
-                                        bool overlapped = false) override;
-  int Receive(TNetStackSocketHandle handle, TNetBytes& buffer) override;
-  int Send(TNetStackSocketHandle handle, const TNetBytes& bytes, int size = -1, int offset = 0) override;
-  int GetSocketOption(TNetStackSocketHandle handle, int level, int option) override;
-  void SetSocketOption(TNetStackSocketHandle handle, int level, int option, int value) override;
-  void SetBlocking(TNetStackSocketHandle handle, bool blocking) override;
-  bool WouldBlock(int result) override;
-  bool CheckIPVersionSupport(TNetIPVersion version) override;
-
-  // Raw calls: return -1 on failure with the error in WSGetLastError.
-  int WSCloseSocket(TNetStackSocketHandle handle);
-  int WSRecv(TNetStackSocketHandle handle, void* buffer, int length);
-  int WSSend(TNetStackSocketHandle handle, const void* buffer, int length);
-  int WSShutdown(TNetStackSocketHandle handle, int how);
-};
-
-// The POSIX binding.
-class TNetStackPosix : public TNetStackBSDBase {
-public:
-  TNetStackPosix();
-  std::string LookupHostAddress(const std::string& name, TNetIPVersion version) override;
-  void Connect(TNetStackSocketHandle handle, const std::string& ip, TNetIPVersion version, std::uint16_t port) override;
-  bool ConnectWithTimeout(TNetStackSocketHandle handle, const std::string& ip, TNetIPVersion version,
-                          std::uint16_t port, int timeoutMS) override;
-  void Bind(TNetStackSocketHandle handle, const std::string& ip, TNetIPVersion version, std::uint16_t port) override;
-  void Disconnect(TNetStackSocketHandle handle) override;
-  void GetSocketName(TNetStackSocketHandle handle, std::string& ip, std::uint16_t& port, TNetIPVersion& version) override;
-  void GetPeerName(TNetStackSocketHandle handle, std::string& ip, std::uint16_t& port, TNetIPVersion& version) override;
-  void SetKeepAliveValues(TNetStackSocketHandle handle, bool enabled, int timeMS, int intervalMS) override;
-  bool SupportsIPv6() override;
-  int WSGetLastError() override;
-  std::string WSTranslateSocketErrorMsg(int code) override;
-};
-
-// A lockable set of at most 64 socket handles with readability waits.
-class TNetSocketList {
-public:
-  static constexpr int MaxSockets = 64;
-
-  TNetSocketList() = default;
-  TNetSocketList(const TNetSocketList&) = delete;
-  TNetSocketList& operator=(const TNetSocketList&) = delete;
-
-  // Raises ENetStackSetSizeExceeded "Set Size Exceeded." when 64 handles are in the list.
-  void Add(TNetStackSocketHandle handle);
-  void Remove(TNetStackSocketHandle handle);
-  bool ContainsSocket(TNetStackSocketHandle handle) const;
-  int Count() const;
-  TNetStackSocketHandle Items(int index) const;
-  void Clear();
-  std::unique_ptr<TNetSocketList> Clone() const;
-
-  // Waits until one handle is readable or timeoutMS has passed (-2 or -1: no limit, 0: poll).
-  // Afterwards the list holds only the ready handles. Raises on a failed wait.
-  bool SelectRead(int timeoutMS = NetTimeoutInfinite);
-  // The same over three lists at once (any may be nullptr).
-  static bool Select(TNetSocketList* readList, TNetSocketList* writeList, TNetSocketList* exceptList,
-                     int timeoutMS = NetTimeoutInfinite);
-  // Readability of the list's sockets without changing the list.
-  bool SelectReadList(TNetSocketList& readyList, int timeoutMS = NetTimeoutInfinite) const;
-
-private:
-  mutable std::mutex FLock;
-  std::vector<TNetStackSocketHandle> FHandles;
-};
-
-// The ASCII form of a host name for the name service: international names (IDNA 2008,
-// falling back to the transitional rules) become their "xn--" form; ASCII names stay as
-// they are. Raises ENetSocketError 11001 "Host not found." for a name that cannot be
-// converted.
-std::string NetHostNameToASCII(const std::string& name);
-
-// Waits until fd is readable (or has an error / hang-up) within timeoutMS (-1 / -2: no
-// limit). EINTR restarts the wait with the remaining time. Raises on failure.
-bool NetWaitReadable(TNetStackSocketHandle fd, int timeoutMS);
 
 }  // namespace tarvo::net

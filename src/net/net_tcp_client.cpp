@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/scope_guard.h"
 #include "net/net_exception.h"
 #include "net/net_io_handler_socket.h"
 
@@ -149,23 +150,21 @@ void TNetTCPClientCustom::Connect() {
     handler->OnStatus = OnStatus;
     SetManagedIOHandler(std::move(handler));
   }
-  try {
-    CopyToIOHandler();
-    IOHandler()->Open();
-    if (Intercept() != nullptr) Intercept()->Connect();
-    ReportStatus(hsConnected, {FHost});
-    DoOnConnected();
-  } catch (...) {
-    // No half-open socket and no half-made managed handler may stay behind.
-    if (IOHandler() != nullptr) {
-      try {
-        IOHandler()->Close();
-      } catch (...) {
-      }
+  // No half-open socket and no half-made managed handler may stay behind.
+  core::TScopeGuard undo([this] {
+    if (IOHandler() == nullptr) return;
+    core::TScopeGuard drop([this] {
       if (ManagedIOHandler()) TNetTCPConnection::SetIOHandler(nullptr);
-    }
-    throw;
-  }
+    });
+    IOHandler()->Close();
+    drop.Run();
+  });
+  CopyToIOHandler();
+  IOHandler()->Open();
+  if (Intercept() != nullptr) Intercept()->Connect();
+  ReportStatus(hsConnected, {FHost});
+  DoOnConnected();
+  undo.Dismiss();
 }
 
 void TNetTCPClientCustom::Connect(const std::string& host) {
@@ -181,13 +180,9 @@ void TNetTCPClientCustom::Connect(const std::string& host, std::uint16_t port) {
 
 void TNetTCPClientCustom::ConnectAndGetAll() {
   Connect();
-  try {
-    IOHandler()->DiscardAll();
-  } catch (...) {
-    Disconnect();
-    throw;
-  }
-  Disconnect();
+  core::TScopeGuard disconnect([this] { Disconnect(); });
+  IOHandler()->DiscardAll();
+  disconnect.Run();
 }
 
 }  // namespace tarvo::net

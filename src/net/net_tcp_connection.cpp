@@ -1,5 +1,6 @@
 #include "net/net_tcp_connection.h"
 
+#include "core/scope_guard.h"
 #include "net/net_exception.h"
 #include "net/net_io_handler_socket.h"
 #include "net/net_strings.h"
@@ -85,21 +86,16 @@ void TNetTCPConnection::DoOnDisconnected() {
 }
 
 void TNetTCPConnection::Disconnect(bool notifyPeer) {
-  auto closeHandler = [this]() {
+  core::TScopeGuard closeHandler([this] {
     if (FIOHandler != nullptr && FIOHandler->Opened()) {
       ReportStatus(hsDisconnecting);
       FIOHandler->Close();
       DoOnDisconnected();
       ReportStatus(hsDisconnected);
     }
-  };
-  try {
-    if (notifyPeer && Connected()) DisconnectNotifyPeer();
-  } catch (...) {
-    closeHandler();
-    throw;
-  }
-  closeHandler();
+  });
+  if (notifyPeer && Connected()) DisconnectNotifyPeer();
+  closeHandler.Run();
 }
 
 void TNetTCPConnection::CheckForGracefulDisconnect(bool raise) {

@@ -47,7 +47,7 @@ TEST_P(EndlessChallenge, StopsAfterTheRetryLimitWithTheStatus) {
   const TEndlessCase& c = GetParam();
   const std::string status = c.Proxy ? "HTTP/1.1 407 Proxy Authentication Required" : "HTTP/1.1 401 Unauthorized";
   const std::string challenge = c.Proxy ? "Proxy-Authenticate" : "WWW-Authenticate";
-  TLoopbackServer server([&](int) {
+  TScriptedServer server([&](int) {
     return Repeat(status + "\r\n" + challenge + ": Basic realm=\"r\"\r\nContent-Length: 4\r\n\r\npage", 8);
   });
   TNetHTTP http;
@@ -115,7 +115,7 @@ TEST(NTLMExchange, ThreeStepsOnOneKeptConnection) {
           {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: " + NTLMChallengeLine() + "\r\nContent-Length: 0\r\n\r\n"},
           {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
     };
-    TLoopbackServer server(responses);
+    TScriptedServer server(responses);
     TNetHTTP http;
     http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
     http.Request().SetUsername("DOM\\user");
@@ -137,7 +137,7 @@ TEST(NTLMExchange, ThreeStepsOnOneKeptConnection) {
     std::string curl = FindProgram("curl");
     if (!post && !curl.empty()) {
       // curl starts with its Type 1 unasked.
-      TLoopbackServer peer([&](int port) {
+      TScriptedServer peer([&](int port) {
         std::vector<TScriptedResponse> r = responses(port);
         r.erase(r.begin());
         return r;
@@ -184,7 +184,7 @@ TEST(DigestExchange, SameItemsAsCurlAndTheSameResponseFunction) {
          "nonce=\"dcd98b7102dd2f0e\", opaque=\"5ccc069c\", algorithm=MD5\r\nContent-Length: 0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
   };
-  TLoopbackServer ours(responses), theirs(responses);
+  TScriptedServer ours(responses), theirs(responses);
   TNetHTTP http;
   http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
   http.Request().SetUsername("Mufasa");
@@ -211,12 +211,12 @@ TEST(DigestExchange, SameItemsAsCurlAndTheSameResponseFunction) {
 // A redirect to another host: what the first host set or was given stays with it, and the
 // cookie the second host sets is its own, not the first host's.
 TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
-  TLoopbackServer far([](int) {
+  TScriptedServer far([](int) {
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 200 OK\r\nSet-Cookie: far=1\r\nContent-Length: 2\r\n\r\nok"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
   });
-  TLoopbackServer near([&](int port) {
+  TScriptedServer near([&](int port) {
     std::string self = "http://127.0.0.1:" + std::to_string(port);
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\nContent-Length: 0\r\n\r\n"},
@@ -251,12 +251,12 @@ TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
 // Credentials the program gives when the host a redirect led to asks for them are that
 // host's: they reach it, within the call.
 TEST(RedirectedExchange, TheProgramAnswersForTheNewHost) {
-  TLoopbackServer far([](int) {
+  TScriptedServer far([](int) {
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"far\"\r\nContent-Length: 0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
   });
-  TLoopbackServer near([&](int) {
+  TScriptedServer near([&](int) {
     return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: http://localhost:" +
                                            std::to_string(far.Port()) + "/land\r\nContent-Length: 0\r\n\r\n"}};
   });
@@ -281,7 +281,7 @@ TEST(RedirectedExchange, TheProgramAnswersForTheNewHost) {
 
 // A proxy's answer to CONNECT is not the tunnelled site's: cookies in it are not stored.
 TEST(TunnelExchange, CookiesFromTheProxyAnswerAreNotStored) {
-  TLoopbackServer proxy([](int) {
+  TScriptedServer proxy([](int) {
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 200 Connection established\r\nSet-Cookie: planted=1\r\n\r\n"
          "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
@@ -314,7 +314,7 @@ protected:
 // authentication reaches its manager when the connection closes, and a manager freed
 // first is forgotten (the client then keeps cookies in one of its own).
 TEST(ClientManagers, GivenManagersAreUsedAndForgottenWhenFreed) {
-  TLoopbackServer server([](int) {
+  TScriptedServer server([](int) {
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Token\r\nSet-Cookie: m=1\r\nContent-Length: 0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n", true},
@@ -353,7 +353,7 @@ TEST(PostForms, TextAndFileSendTheSourceAsItIs) {
   TTempDir dir;
   const std::string body(70000, 'x');
   dir.WriteFile("body.bin", body);
-  TLoopbackServer server([](int) { return Repeat("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone", 2); });
+  TScriptedServer server([](int) { return Repeat("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone", 2); });
   TNetHTTP http;
   const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/p";
   EXPECT_EQ(http.Post(url, std::filesystem::path(dir.Path() + "/body.bin")), "done");

@@ -191,6 +191,31 @@ TEST(RequestHeaders, WireOrderAndCustomHeaderReplacement) {
   EXPECT_EQ(q.RawHeaders().IndexOfName("Content-Length"), -1);
 }
 
+// Every text field written by SetHeaders reads back from the lines into the same field.
+TEST(RequestHeaders, TextFieldsReadBackWhatWasWritten) {
+  using TSetter = void (TNetRequestHeaderInfo::*)(std::string);
+  using TGetter = const std::string& (TNetRequestHeaderInfo::*)() const;
+  const std::vector<std::pair<TSetter, TGetter>> fields = {
+      {&TNetRequestHeaderInfo::SetAccept, &TNetRequestHeaderInfo::Accept},
+      {&TNetRequestHeaderInfo::SetAcceptCharSet, &TNetRequestHeaderInfo::AcceptCharSet},
+      {&TNetRequestHeaderInfo::SetAcceptEncoding, &TNetRequestHeaderInfo::AcceptEncoding},
+      {&TNetRequestHeaderInfo::SetAcceptLanguage, &TNetRequestHeaderInfo::AcceptLanguage},
+      {&TNetRequestHeaderInfo::SetFrom, &TNetRequestHeaderInfo::From},
+      {&TNetRequestHeaderInfo::SetReferer, &TNetRequestHeaderInfo::Referer},
+      {&TNetRequestHeaderInfo::SetUserAgent, &TNetRequestHeaderInfo::UserAgent},
+      {&TNetRequestHeaderInfo::SetHost, &TNetRequestHeaderInfo::Host},
+      {&TNetRequestHeaderInfo::SetProxyConnection, &TNetRequestHeaderInfo::ProxyConnection},
+      {&TNetRequestHeaderInfo::SetMethodOverride, &TNetRequestHeaderInfo::MethodOverride},
+  };
+  TNetRequestHeaderInfo written;
+  for (std::size_t i = 0; i < fields.size(); ++i) (written.*fields[i].first)("value " + std::to_string(i));
+  written.SetHeaders();
+  TNetRequestHeaderInfo read;
+  for (const std::string& line : written.RawHeaders().Lines()) read.RawHeaders().Add(line);
+  read.ParseHeaderFields();
+  for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ((read.*fields[i].second)(), "value " + std::to_string(i));
+}
+
 TEST(RequestHeaders, DatesGoOutInRFC1123Form) {
   TNetRequestHeaderInfo q;
   q.SetLastModified(784111777);

@@ -2,6 +2,7 @@
 // origins, events and work notifications.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/memory_stream.h"
@@ -308,23 +309,60 @@ TEST(Body, WorkIsReportedForTheCallersBodyOnly) {
   http.SetIOHandler(nullptr);
 }
 
-TEST(Redirects, AServerThatSendsNoBodyIsGivenFiveSeconds) {
-  tarvo::http::testing::TLoopbackServer server([](int) {
-    return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n", false}};
-  });
-  TNetHTTP http;
-  core::TMemoryStream out;
-  auto start = std::chrono::steady_clock::now();
-  try {
-    http.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/a", out);
-    FAIL();
-  } catch (const ENetHTTPProtocolException& e) {
-    EXPECT_EQ(e.Message(), "HTTP/1.1 302 Found");
+// A peer that records how long the client is prepared to wait for bytes.
+class TWaitRecordingPeer : public TScriptedMemoryPeer {
+public:
+  using TScriptedMemoryPeer::TScriptedMemoryPeer;
+  std::vector<int> Waits;
+  bool Readable(int timeoutMS) override {
+    Waits.push_back(timeoutMS);
+    return TScriptedMemoryPeer::Readable(timeoutMS);
   }
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(4500));
-  EXPECT_LT(waited, std::chrono::milliseconds(15000));
-  http.Disconnect();
+};
+
+// The waits for a body that may never come are the client's own limits, not fixed times.
+TEST(Limits, WaitsForABodyThatMayNotComeAreTheClientsOwn) {
+  struct TCase {
+    const char* Response;
+    TNetHTTPOptions Options;
+    int Expected;  // the wait the client asks for, taken from the limits below
+  };
+  THTTPLimits limits;
+  limits.RedirectBodyWaitMS = 1234;
+  limits.UnexpectedDataWaitMS = 77;
+  const TCase cases[] = {
+      {"HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n", 0, 1234},
+      {"HTTP/1.1 204 No Content\r\n\r\n", hoWaitForUnexpectedData, 77},
+  };
+  for (const TCase& c : cases) {
+    TWaitRecordingPeer peer({{c.Response, false}});
+    TNetHTTP http;
+    http.SetIOHandler(&peer);
+    http.SetLimits(limits);
+    http.SetHandleRedirects(false);
+    http.SetHTTPOptions(http.HTTPOptions() | c.Options | hoNoProtocolErrorException);
+    core::TMemoryStream out;
+    http.Get("http://example.test/a", out);
+    EXPECT_NE(std::find(peer.Waits.begin(), peer.Waits.end(), c.Expected), peer.Waits.end()) << c.Response;
+  }
+}
+
+TEST(Limits, MaxHeaderLinesBoundsTheHead) {
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
+  for (int i = 0; i < 4; ++i) head += "X-" + std::to_string(i) + ": v\r\n";
+  head += "\r\n";
+  for (int max : {4, 5}) {  // the head has five lines
+    TScriptedMemoryPeer peer({{head, false}});
+    TNetHTTP http;
+    http.SetIOHandler(&peer);
+    http.SetMaxHeaderLines(max);
+    core::TMemoryStream out;
+    if (max == 4) {
+      EXPECT_THROW(http.Get("http://example.test/", out), ENetHTTPBadResponse);
+    } else {
+      EXPECT_NO_THROW(http.Get("http://example.test/", out));
+    }
+  }
 }
 
 TEST(Proxy, ConnectTunnelRefusedByTheProxyRaisesItsStatus) {

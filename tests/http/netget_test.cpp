@@ -104,7 +104,7 @@ TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
   for (const TFailureCase& c : kFailures) {
     SCOPED_TRACE(c.Name);
     TTempDir dir;
-    TLoopbackServer server([&](int port) {
+    TScriptedServer server([&](int port) {
       std::vector<TScriptedResponse> responses;
       for (const std::string& r : c.Responses) responses.push_back({WithPort(r, port), false});
       responses.back().CloseAfter = !c.Stall;
@@ -125,7 +125,7 @@ TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
 TEST(Netget, ReplacesAPlantedLinkAndWritesIntoAFifo) {
   const std::string netget = TARVO_NETGET;
   TTempDir dir;
-  TLoopbackServer server([](int) {
+  TScriptedServer server([](int) {
     return std::vector<TScriptedResponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody", false},
                                           {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfifo", false}};
   });

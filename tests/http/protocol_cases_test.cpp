@@ -27,7 +27,7 @@
 
 using namespace tarvo;
 using namespace tarvo::http;
-using tarvo::http::testing::TLoopbackServer;
+using tarvo::http::testing::TScriptedServer;
 using tarvo::http::testing::TScriptedMemoryPeer;
 using tarvo::http::testing::TScriptedResponse;
 
@@ -323,7 +323,7 @@ TEST_P(ProtocolCase, InMemoryWholeAndSplitAtEveryByte) {
 TEST_P(ProtocolCase, LoopbackSocket) {
   TCase c = LoadCase(GetParam());
   if (c.Setting("loopback", "yes") != "yes") GTEST_SKIP() << "case needs the scripted peer's exact timing";
-  TLoopbackServer real([&](int port) {
+  TScriptedServer real([&](int port) {
     std::vector<TScriptedResponse> substituted = c.Responses;
     for (auto& r : substituted) r.Bytes = Substitute(r.Bytes, "127.0.0.1:" + std::to_string(port));
     return substituted;

@@ -15,21 +15,13 @@
 #include <fstream>
 #include <thread>
 
+#include "../net/loopback_server.h"
+
 extern char** environ;
 
 namespace tarvo::http::testing {
 
-int FreeLoopbackPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
+int FreeLoopbackPort() { return net::testing::UnusedPort(); }
 
 bool WaitForPort(int port, int timeoutMS) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMS);

@@ -1,12 +1,5 @@
 #include "scripted_peer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <mutex>
 
 namespace tarvo::http::testing {
@@ -51,71 +44,28 @@ int TScriptedMemoryPeer::WriteToSocket(const net::TNetBytes& bytes, int offset, 
   return n;
 }
 
-TLoopbackServer::TLoopbackServer(std::function<std::vector<TScriptedResponse>(int port)> responses)
-    : FMutex(new std::mutex) {
-  FListen = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  ::bind(FListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::listen(FListen, 8);
-  socklen_t len = sizeof addr;
-  ::getsockname(FListen, reinterpret_cast<sockaddr*>(&addr), &len);
-  FPort = ntohs(addr.sin_port);
-  FResponses = responses(FPort);
-  FThread = std::thread([this] { Run(); });
+TScriptedServer::TScriptedServer(std::function<std::vector<TScriptedResponse>(int port)> responses)
+    : FServer([this](net::testing::TPeer& peer) { Serve(peer); }, -1) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FResponses = responses(FServer.Port());
 }
 
-TLoopbackServer::~TLoopbackServer() {
-  FStop = true;
-  ::shutdown(FListen, SHUT_RDWR);
-  FThread.join();
-  ::close(FListen);
-  delete FMutex;
-}
-
-std::string TLoopbackServer::Received() {
-  std::lock_guard<std::mutex> lock(*FMutex);
+std::string TScriptedServer::Received() {
+  std::lock_guard<std::mutex> lock(FMutex);
   return FReceived;
 }
 
-void TLoopbackServer::Run() {
-  std::size_t next = 0;
-  while (!FStop) {
-    pollfd p{FListen, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    int fd = ::accept(FListen, nullptr, nullptr);
-    if (fd < 0) continue;
-    ++FConnections;
-    TRequestCounter counter;
-    bool open = true;
-    while (open && !FStop) {
-      pollfd q{fd, POLLIN, 0};
-      if (::poll(&q, 1, 50) <= 0) continue;
-      char buf[4096];
-      ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      {
-        std::lock_guard<std::mutex> lock(*FMutex);
-        FReceived.append(buf, static_cast<std::size_t>(n));
-      }
-      int completed = counter.Feed(std::string_view(buf, static_cast<std::size_t>(n)));
-      for (int i = 0; i < completed && next < FResponses.size(); ++i) {
-        const TScriptedResponse& r = FResponses[next++];
-        std::size_t sent = 0;
-        while (sent < r.Bytes.size()) {
-          ssize_t w = ::send(fd, r.Bytes.data() + sent, r.Bytes.size() - sent, MSG_NOSIGNAL);
-          if (w <= 0) break;
-          sent += static_cast<std::size_t>(w);
-        }
-        if (r.CloseAfter) {
-          open = false;
-          break;
-        }
-      }
+void TScriptedServer::Serve(net::testing::TPeer& peer) {
+  TRequestCounter counter;
+  std::string got;
+  while (!peer.Stopping() && peer.Receive(got)) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FReceived += got;
+    for (int completed = counter.Feed(got); completed > 0 && FNext < FResponses.size(); --completed) {
+      const TScriptedResponse& r = FResponses[FNext++];
+      peer.Send(r.Bytes);
+      if (r.CloseAfter) return;
     }
-    ::close(fd);
   }
 }
 

@@ -1,15 +1,15 @@
 // Test peers that answer each request of the client with the next scripted response: an
 // in-memory I/O handler (responses queued as the request is written, optionally split
-// into two receives at a given offset) and a loopback TCP server on 127.0.0.1.
+// into two receives at a given offset) and a script for the loopback TCP server.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../net/loopback_server.h"
 #include "net/net_io_handler_memory.h"
 
 namespace tarvo::http::testing {
@@ -44,28 +44,24 @@ private:
   int FServed = 0;
 };
 
-// A loopback server on an ephemeral port, serving the scripted responses in order across
-// the connections it accepts. Records every byte it received.
-class TLoopbackServer {
+// A loopback server serving the scripted responses in order across the connections it
+// accepts. Records every byte it received.
+class TScriptedServer {
 public:
   // The responses are made once the port is known (they may name the server's address).
-  explicit TLoopbackServer(std::function<std::vector<TScriptedResponse>(int port)> responses);
-  ~TLoopbackServer();
-  int Port() const { return FPort; }
+  explicit TScriptedServer(std::function<std::vector<TScriptedResponse>(int port)> responses);
+  int Port() const { return FServer.Port(); }
   std::string Received();
   // Connections accepted so far.
-  int Connections() const { return FConnections; }
+  int Connections() const { return FServer.Accepted(); }
 
 private:
-  void Run();
-  int FListen = -1;
-  int FPort = 0;
-  std::vector<TScriptedResponse> FResponses;
-  std::thread FThread;
-  std::atomic<bool> FStop{false};
-  std::atomic<int> FConnections{0};
+  void Serve(net::testing::TPeer& peer);
+  std::mutex FMutex;
   std::string FReceived;
-  std::mutex* FMutex;
+  std::vector<TScriptedResponse> FResponses;
+  std::size_t FNext = 0;
+  net::testing::TLoopbackServer FServer;  // last: its thread stops before the rest goes
 };
 
 }  // namespace tarvo::http::testing

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "http/form_encoding.h"
 #include "http/http_exception.h"
 #include "http/uri.h"
@@ -8,76 +11,72 @@ using namespace tarvo::http;
 
 namespace {
 
-TEST(URI, WizardDownloadAddressSplitsAndRebuilds) {
-  TNetURI u("http://host/tarvo/Files/main.zip");
-  EXPECT_EQ(u.Protocol(), "http");
-  EXPECT_EQ(u.Host(), "host");
-  EXPECT_EQ(u.Port(), "");
-  EXPECT_EQ(u.Path(), "/tarvo/Files/");
-  EXPECT_EQ(u.Document(), "main.zip");
-  EXPECT_EQ(u.Params(), "");
-  EXPECT_EQ(u.GetPathAndParams(), "/tarvo/Files/main.zip");
-  EXPECT_EQ(u.URI(), "http://host/tarvo/Files/main.zip");
+struct TURIParts {
+  const char* Text;
+  const char* Protocol;
+  const char* Username;
+  const char* Password;
+  const char* Host;
+  const char* Port;
+  const char* Path;
+  const char* Document;
+  const char* Params;
+  const char* Bookmark;
+};
+
+class URIParts : public ::testing::TestWithParam<TURIParts> {};
+
+TEST_P(URIParts, SplitIntoTheirParts) {
+  const TURIParts& c = GetParam();
+  TNetURI u(c.Text);
+  EXPECT_EQ(u.Protocol(), c.Protocol);
+  EXPECT_EQ(u.Username(), c.Username);
+  EXPECT_EQ(u.Password(), c.Password);
+  EXPECT_EQ(u.Host(), c.Host);
+  EXPECT_EQ(u.Port(), c.Port);
+  EXPECT_EQ(u.Path(), c.Path);
+  EXPECT_EQ(u.Document(), c.Document);
+  EXPECT_EQ(u.Params(), c.Params);
+  EXPECT_EQ(u.Bookmark(), c.Bookmark);
 }
 
-TEST(URI, AllPartsAndTheirRebuild) {
+INSTANTIATE_TEST_SUITE_P(
+    URI, URIParts,
+    ::testing::ValuesIn(std::vector<TURIParts>{
+        {"http://host/tarvo/Files/main.zip", "http", "", "", "host", "", "/tarvo/Files/", "main.zip", "", ""},
+        {"http://u:p@host:8080/a/b?x=1#top", "http", "u", "p", "host", "8080", "/a/", "b", "x=1", "top"},
+        {"http://host", "http", "", "", "host", "", "/", "", "", ""},
+        // User information ends at the last "@"; a password without a user is no credential.
+        {"http://a@b:c@host/x", "http", "a@b", "c", "host", "", "/", "x", "", ""},
+        {"http://:secret@host/", "http", "", "", "host", "", "/", "", "", ""},
+        {"http://[::1]:8080/", "http", "", "", "::1", "8080", "/", "", "", ""},
+        // Backslashes count as slashes only where a scheme and host are already known.
+        {"http:\\\\host\\dir", "", "", "", "", "", "http:\\\\host/", "dir", "", ""},
+        {"../x/y.zip?q#f", "", "", "", "", "", "../x/", "y.zip", "q", "f"}}));
+
+class URIRebuild : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(URIRebuild, LeavesOutCredentialsBookmarkAndTheSchemesDefaultPort) {
+  EXPECT_EQ(TNetURI(GetParam().first).URI(), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(URI, URIRebuild,
+                         ::testing::ValuesIn(std::vector<std::pair<const char*, const char*>>{
+                             {"http://host/tarvo/Files/main.zip", "http://host/tarvo/Files/main.zip"},
+                             {"http://u:p@host:8080/a/b?x=1#top", "http://host:8080/a/b?x=1"},
+                             {"http://host:80/x", "http://host/x"},
+                             {"HTTPS://h:443/", "HTTPS://h/"},
+                             {"ftp://h:21/f", "ftp://h/f"},
+                             {"gopher://h:70/", "gopher://h:70/"},
+                             {"https://h:80/", "https://h:80/"},
+                             {"http://[::1]:8080/", "http://[::1]:8080/"},
+                             {"http://host\\dir\\f.txt?a\\b", "http://host/dir/f.txt?a\\b"}}));
+
+TEST(URI, RawURIKeepsEverythingAndPathAndParamsGoTogether) {
   TNetURI u("http://u:p@host:8080/a/b?x=1#top");
-  EXPECT_EQ(u.Username(), "u");
-  EXPECT_EQ(u.Password(), "p");
-  EXPECT_EQ(u.Host(), "host");
-  EXPECT_EQ(u.Port(), "8080");
-  EXPECT_EQ(u.Path(), "/a/");
-  EXPECT_EQ(u.Document(), "b");
-  EXPECT_EQ(u.Params(), "x=1");
-  EXPECT_EQ(u.Bookmark(), "top");
-  EXPECT_EQ(u.URI(), "http://host:8080/a/b?x=1");
   EXPECT_EQ(u.RawURI(), "http://u:p@host:8080/a/b?x=1#top");
-  EXPECT_EQ(TNetURI("http://host").Path(), "/");
-  EXPECT_EQ(TNetURI("http://host").Document(), "");
-}
-
-TEST(URI, UserInfoSplitsAtLastAtSign) {
-  TNetURI u("http://a@b:c@host/x");
-  EXPECT_EQ(u.Username(), "a@b");
-  EXPECT_EQ(u.Password(), "c");
-  EXPECT_EQ(u.Host(), "host");
-  TNetURI empty("http://:secret@host/");
-  EXPECT_EQ(empty.Username(), "");
-  EXPECT_EQ(empty.Password(), "");
-}
-
-TEST(URI, DefaultPortsAreLeftOutOnlyForTheirScheme) {
-  EXPECT_EQ(TNetURI("http://host:80/x").URI(), "http://host/x");
-  EXPECT_EQ(TNetURI("HTTPS://h:443/").URI(), "HTTPS://h/");
-  EXPECT_EQ(TNetURI("ftp://h:21/f").URI(), "ftp://h/f");
-  EXPECT_EQ(TNetURI("gopher://h:70/").URI(), "gopher://h:70/");
-  EXPECT_EQ(TNetURI("https://h:80/").URI(), "https://h:80/");
-}
-
-TEST(URI, IPv6LiteralKeepsBracketsOutOfTheHost) {
-  TNetURI u("http://[::1]:8080/");
-  EXPECT_EQ(u.Host(), "::1");
-  EXPECT_EQ(u.Port(), "8080");
-  EXPECT_EQ(u.IPVersion(), Net_IPv6);
-  EXPECT_EQ(u.URI(), "http://[::1]:8080/");
-}
-
-TEST(URI, BackslashesBecomeSlashesBeforeTheQueryOnly) {
-  EXPECT_EQ(TNetURI("http://host\\dir\\f.txt?a\\b").URI(), "http://host/dir/f.txt?a\\b");
-  TNetURI rel("http:\\\\host\\dir");
-  EXPECT_EQ(rel.Protocol(), "");
-  EXPECT_EQ(rel.Host(), "");
-  EXPECT_EQ(rel.Path(), "http:\\\\host/");
-  EXPECT_EQ(rel.Document(), "dir");
-}
-
-TEST(URI, RelativeReferencesKeepTheirPathAsWritten) {
-  TNetURI u("../x/y.zip?q#f");
-  EXPECT_EQ(u.Path(), "../x/");
-  EXPECT_EQ(u.Document(), "y.zip");
-  EXPECT_EQ(u.Params(), "q");
-  EXPECT_EQ(u.Bookmark(), "f");
-  EXPECT_EQ(u.Host(), "");
+  EXPECT_EQ(u.GetPathAndParams(), "/a/b?x=1");
+  EXPECT_EQ(TNetURI("http://[::1]:8080/").IPVersion(), Net_IPv6);
 }
 
 TEST(URI, RebuildWithoutSchemeOrHostRaises) {

@@ -2,12 +2,14 @@
 // exactly split input, line limits, time-outs, encodings, write buffering and work events.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/memory_stream.h"
 #include "net/net_exception.h"
 #include "net/net_io_handler_memory.h"
+#include "net/net_poll.h"
 
 namespace tarvo::net {
 namespace {
@@ -151,6 +153,36 @@ TEST(IOHandlerMemory, ReadLnTimeOutGivesEmptyLineReadLnWaitRaises) {
   }
 }
 
+// A peer that trickles a line in pieces, each taking 400 ms on a test clock.
+class TTricklingPeer : public TNetIOHandlerMemory {
+public:
+  static inline std::int64_t Now = 0;
+  static std::int64_t Clock() { return Now; }
+  bool Readable(int timeoutMS) override {
+    Now += 400;
+    return TNetIOHandlerMemory::Readable(timeoutMS);
+  }
+};
+
+// A line read's time limit covers the whole line: bytes that keep coming do not extend it.
+TEST(IOHandlerMemory, TricklingPeerCannotHoldALineReadPastItsLimit) {
+  struct TCase {
+    int TimeoutMS;
+    const char* Line;  // what ReadLn returns
+    bool TimedOut;
+  };
+  for (const TCase& c : std::vector<TCase>{{1000, "", true}, {5000, "abcd", false}, {-1, "abcd", false}}) {
+    TNetClock previous = SetNetClock(&TTricklingPeer::Clock);
+    TTricklingPeer io;
+    io.SetCloseWhenDrained(false);
+    for (const char* piece : {"a", "b", "c", "d", "\n"}) io.QueueInput(piece);
+    io.Open();
+    EXPECT_EQ(io.ReadLn("\n", c.TimeoutMS), c.Line) << c.TimeoutMS;
+    EXPECT_EQ(io.ReadLnTimedOut(), c.TimedOut) << c.TimeoutMS;
+    SetNetClock(previous);
+  }
+}
+
 TEST(IOHandlerMemory, ReadStreamByCountAndUntilClose) {
   TNetIOHandlerMemory io;
   io.SetRecvBufferSize(7);
@@ -272,6 +304,58 @@ TEST(IOHandlerMemory, WriteBuffering) {
   EXPECT_EQ(io.OutputString(), "one\r\n.two\r\n..dot\r\n");
 }
 
+// Integers on the wire in network order (convert) and in host order, both ways; the bytes
+// are those Python's struct.pack(">h"/"<h", ...) writes.
+TEST(IOHandlerMemory, IntegersInBothByteOrders) {
+  struct TCase {
+    std::int64_t Value;
+    int Size;
+    bool Convert;
+    std::string Bytes;
+  };
+  const std::vector<TCase> cases = {
+      {-2, 2, true, std::string("\xFF\xFE", 2)},
+      {0x1234, 2, false, std::string("\x34\x12", 2)},
+      {0x01020304, 4, true, std::string("\x01\x02\x03\x04", 4)},
+      {-0x7FFFFFFF - 1, 4, false, std::string("\x00\x00\x00\x80", 4)},
+      {0x0102030405060708, 8, true, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+      {-1, 8, false, std::string(8, '\xFF')},
+  };
+  for (const TCase& c : cases) {
+    TNetIOHandlerMemory io;
+    io.Open();
+    if (c.Size == 2) io.Write(static_cast<std::int16_t>(c.Value), c.Convert);
+    if (c.Size == 4) io.Write(static_cast<std::int32_t>(c.Value), c.Convert);
+    if (c.Size == 8) io.Write(static_cast<std::int64_t>(c.Value), c.Convert);
+    EXPECT_EQ(io.OutputString(), c.Bytes) << c.Value;
+    io.QueueInput(c.Bytes);
+    std::int64_t read = c.Size == 2 ? io.ReadInt16(c.Convert) : c.Size == 4 ? io.ReadInt32(c.Convert) : io.ReadInt64(c.Convert);
+    EXPECT_EQ(read, c.Value);
+  }
+}
+
+// A (length, offset) pair names at most the bytes there are, whatever the caller passes.
+TEST(IOHandlerMemory, WriteTakesOnlyTheBytesThatExist) {
+  struct TCase {
+    int Length;
+    int Offset;
+    const char* Sent;
+  };
+  const TNetBytes bytes{'a', 'b', 'c', 'd'};
+  for (const TCase& c : std::vector<TCase>{{-1, 0, "abcd"}, {2, 1, "bc"}, {10, 2, "cd"}, {-1, -5, "abcd"},
+                                           {3, 4, ""}, {1, 1000, ""}, {0, 0, ""}}) {
+    TNetIOHandlerMemory io;
+    io.Open();
+    io.Write(bytes, c.Length, c.Offset);
+    EXPECT_EQ(io.OutputString(), c.Sent) << c.Length << "," << c.Offset;
+    io.ClearOutput();
+    io.WriteBufferOpen(-1);  // the same through the write buffer
+    io.Write(bytes, c.Length, c.Offset);
+    io.WriteBufferClose();
+    EXPECT_EQ(io.OutputString(), c.Sent) << c.Length << "," << c.Offset;
+  }
+}
+
 TEST(IOHandlerMemory, WriteToVanishedPeerClosesAndRaises) {
   TNetIOHandlerMemory io;
   io.Open();
@@ -294,6 +378,29 @@ TEST(IOHandlerMemory, WriteStreamSendsTheRequestedRangeWithCount) {
   io.ClearOutput();
   s.SetPosition(3);
   EXPECT_THROW(io.Write(s, 2), ENetNoDataToRead);
+}
+
+// Cleanup that fails too (an end-of-work handler that throws) never hides the failure
+// that stopped the work; on success its failure is the caller's to see.
+TEST(WorkNotifications, TheFirstFailureIsTheOneRaised) {
+  for (bool readFails : {true, false}) {
+    TNetIOHandlerMemory io;
+    io.Open();
+    io.QueueInput("abc");
+    if (readFails) io.QueueError(10054);
+    io.OnWorkEnd = [](TNetComponent*, TWorkMode) { throw std::runtime_error("handler"); };
+    core::TMemoryStream stream;
+    try {
+      io.ReadStream(stream, readFails ? 10 : 3);
+      FAIL();
+    } catch (const ENetSocketError& e) {
+      EXPECT_TRUE(readFails);
+      EXPECT_EQ(e.LastError(), 10054);
+    } catch (const std::runtime_error&) {
+      EXPECT_FALSE(readFails);
+    }
+    EXPECT_EQ(stream.DataString(), "abc");
+  }
 }
 
 struct TWorkLog {

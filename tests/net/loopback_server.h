@@ -1,5 +1,5 @@
-// A scripted TCP peer on 127.0.0.1 for tests: a thread with a listening socket on an
-// ephemeral port that runs a script for each accepted connection.
+// The one scripted TCP peer of the net and HTTP tests: a thread with a listening socket on
+// 127.0.0.1 (an ephemeral port) that runs a script for each accepted connection.
 #pragma once
 
 #include <arpa/inet.h>
@@ -19,14 +19,46 @@
 
 namespace tarvo::net::testing {
 
+// A port on 127.0.0.1 that nobody listens on: bound by us, then released (or, with
+// keepOpen, left bound to the socket returned there).
+inline std::uint16_t UnusedPort(int* keepOpen = nullptr) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  if (keepOpen != nullptr) {
+    *keepOpen = fd;
+  } else {
+    ::close(fd);
+  }
+  return ntohs(a.sin_port);
+}
+
 // One accepted connection as the script sees it.
 class TPeer {
 public:
-  explicit TPeer(int fd) : FFd(fd) {
+  TPeer(int fd, const std::atomic<bool>& stop) : FFd(fd), FStop(stop) {
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
   int Fd() const { return FFd; }
+  // True once the server is being destroyed: a script that loops ends.
+  bool Stopping() const { return FStop.load(); }
+  // Bytes the client sent, waiting at most timeoutMS; empty when none came in time, and
+  // false once the client closed (or the connection failed).
+  bool Receive(std::string& got, int timeoutMS = 50) {
+    got.clear();
+    pollfd p{FFd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMS) <= 0) return true;
+    char buf[4096];
+    ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
+    if (n <= 0) return false;
+    got.assign(buf, static_cast<std::size_t>(n));
+    return true;
+  }
   // Sends all bytes; a pause after it lets the client receive them as a chunk of its own.
   void Send(std::string_view bytes, int pauseMS = 0) {
     while (!bytes.empty()) {
@@ -71,14 +103,15 @@ public:
 
 private:
   int FFd;
+  const std::atomic<bool>& FStop;
 };
 
 class TLoopbackServer {
 public:
   using TScript = std::function<void(TPeer&)>;
 
-  // Accepts up to maxConnections connections one after the other; each runs script and is
-  // then closed (unless the script reset it).
+  // Accepts up to maxConnections connections (negative: any number) one after the other;
+  // each runs script and is then closed (unless the script reset it).
   explicit TLoopbackServer(TScript script, int maxConnections = 1) : FScript(std::move(script)) {
     FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -101,14 +134,14 @@ public:
 
 private:
   void Run(int maxConnections) {
-    for (int i = 0; i < maxConnections && !FStop; ) {
+    for (int i = 0; (maxConnections < 0 || i < maxConnections) && !FStop;) {
       pollfd p{FListen, POLLIN, 0};
       if (::poll(&p, 1, 20) <= 0) continue;
       int fd = ::accept(FListen, nullptr, nullptr);
       if (fd < 0) continue;
       ++FAccepted;
       ++i;
-      TPeer peer(fd);
+      TPeer peer(fd, FStop);
       FScript(peer);
       if (peer.Fd() >= 0) ::close(peer.Fd());
     }

@@ -1,47 +1,86 @@
 // Host-name rules, address texts and the socket error messages users read.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
+#include <array>
 #include <cerrno>
+#include <vector>
 
 #include "net/net_component.h"
 #include "net/net_exception.h"
+#include "net/net_host_name.h"
+#include "net/net_ip_text.h"
 #include "net/net_socket_errors.h"
+#include "net/net_socket_list.h"
 #include "net/net_stack.h"
 
 namespace tarvo::net {
 namespace {
 
-TEST(Stack, IsIPAcceptsOnlyFourValuesInRange) {
-  EXPECT_TRUE(TNetStack::IsIP("10.0.0.1"));
-  EXPECT_TRUE(TNetStack::IsIP("192.168.1.10"));
-  EXPECT_TRUE(TNetStack::IsIP(" 1. 2 .3.4 "));
-  EXPECT_FALSE(TNetStack::IsIP("10.0.0"));
-  EXPECT_FALSE(TNetStack::IsIP("10.0.0.1.5"));
-  EXPECT_FALSE(TNetStack::IsIP("1.2.3.4."));
-  EXPECT_FALSE(TNetStack::IsIP("256.1.1.1"));
-  EXPECT_FALSE(TNetStack::IsIP("a.b.c.d"));
-  EXPECT_FALSE(TNetStack::IsIP("-1.2.3.4"));
-  EXPECT_FALSE(TNetStack::IsIP(""));
+struct TAddressCase {
+  const char* Text;
+  const char* Canonical;  // "" = not an address of that kind
+};
+
+class DottedQuad : public ::testing::TestWithParam<TAddressCase> {};
+
+TEST_P(DottedQuad, IsIPAcceptsOnlyFourValuesInRange) {
+  EXPECT_EQ(TNetStack::IsIP(GetParam().Text), *GetParam().Canonical != '\0') << GetParam().Text;
 }
 
-TEST(Stack, CanonicalIPv6Text) {
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1"), "0:0:0:0:0:0:0:1");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("fe80::1"), "FE80:0:0:0:0:0:0:1");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1::"), "1:0:0:0:0:0:0:0");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::"), "0:0:0:0:0:0:0:0");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7:8"), "1:2:3:4:5:6:7:8");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::ffff:192.168.1.2"), "0:0:0:0:0:FFFF:C0A8:102");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("0001:00ab::"), "1:AB:0:0:0:0:0:0");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1::2::3"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7:8:9"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1:2:3:4:5:6:7"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("12345::"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("g::1"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1.2.3.4"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1.2.3.a"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("::1.2.3.400"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("1.2.3.4::"), "");
-  EXPECT_EQ(TNetStack::CanonicalIPv6Text("localhost"), "");
+INSTANTIATE_TEST_SUITE_P(Stack, DottedQuad,
+                         ::testing::ValuesIn(std::vector<TAddressCase>{
+                             {"10.0.0.1", "y"}, {"192.168.1.10", "y"}, {" 1. 2 .3.4 ", "y"}, {"10.0.0", ""},
+                             {"10.0.0.1.5", ""}, {"1.2.3.4.", ""}, {"256.1.1.1", ""}, {"a.b.c.d", ""},
+                             {"-1.2.3.4", ""}, {"", ""}}));
+
+class IPv6Literal : public ::testing::TestWithParam<TAddressCase> {};
+
+TEST_P(IPv6Literal, CanonicalText) {
+  EXPECT_EQ(TNetStack::CanonicalIPv6Text(GetParam().Text), GetParam().Canonical) << GetParam().Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stack, IPv6Literal,
+                         ::testing::ValuesIn(std::vector<TAddressCase>{
+                             {"::1", "0:0:0:0:0:0:0:1"},
+                             {"fe80::1", "FE80:0:0:0:0:0:0:1"},
+                             {"1::", "1:0:0:0:0:0:0:0"},
+                             {"::", "0:0:0:0:0:0:0:0"},
+                             {"1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8"},
+                             {"::ffff:192.168.1.2", "0:0:0:0:0:FFFF:C0A8:102"},
+                             {"0001:00ab::", "1:AB:0:0:0:0:0:0"},
+                             {"1::2::3", ""},
+                             {"1:2:3:4:5:6:7:8:9", ""},
+                             {"1:2:3:4:5:6:7", ""},
+                             {"12345::", ""},
+                             {"g::1", ""},
+                             {"1.2.3.4", ""},
+                             {"::1.2.3.a", ""},
+                             {"::1.2.3.400", ""},
+                             {"1.2.3.4::", ""},
+                             {"localhost", ""}}));
+
+// Texts written by the C library (shortened runs, IPv4 tails) read back to the same bytes.
+TEST(Stack, ReadsIPv6TextsTheCLibraryWrites) {
+  const std::vector<std::array<std::uint8_t, 16>> addresses = {
+      {},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 192, 168, 1, 2},
+      {0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x1A, 0x2B, 0xFF, 0xFE, 0x3C, 0x4D, 0x5E},
+      {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1},
+      {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (const auto& bytes : addresses) {
+    char text[INET6_ADDRSTRLEN];
+    ASSERT_NE(::inet_ntop(AF_INET6, bytes.data(), text, sizeof text), nullptr);
+    std::uint16_t groups[8];
+    ASSERT_TRUE(NetIPv6Groups(text, groups)) << text;
+    for (int g = 0; g < 8; ++g) EXPECT_EQ(groups[g], (bytes[2 * g] << 8) | bytes[2 * g + 1]) << text;
+    EXPECT_EQ(TNetStack::CanonicalIPv6Text(text), NetIPv6Text(bytes.data())) << text;
+  }
 }
 
 TEST(Stack, ResolvesLocalhostAndLiteralsWithoutNameService) {

@@ -294,25 +294,54 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  TOptions options;
-  if (!ParseArgs(argc, argv, options)) return Usage();
+namespace {
 
-  http::TNetHTTP client;
+// The client as the options ask for it; false when the proxy option is not HOST:PORT.
+bool Configure(http::TNetHTTP& client, const TOptions& options) {
   client.SetHandleRedirects(options.Follow);
   client.SetConnectTimeout(options.ConnectTimeoutMS);
   // 0 means no limit to the transport, as to the user.
   client.SetReadTimeout(options.ReadTimeoutMS);
   if (options.HTTP10) client.SetProtocolVersion(http::pv1_0);
-  if (!options.Proxy.empty()) {
-    std::size_t colon = options.Proxy.rfind(':');
-    long port;
-    if (colon == std::string::npos || colon == 0 || !ParseNumber(options.Proxy.substr(colon + 1), 1, 65535, port))
-      return Usage();
-    client.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
-    client.ProxyParams().SetProxyPort(static_cast<int>(port));
-  }
+  if (options.Proxy.empty()) return true;
+  std::size_t colon = options.Proxy.rfind(':');
+  long port;
+  if (colon == std::string::npos || colon == 0 || !ParseNumber(options.Proxy.substr(colon + 1), 1, 65535, port))
+    return false;
+  client.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
+  client.ProxyParams().SetProxyPort(static_cast<int>(port));
+  return true;
+}
 
+void ShowProgress(http::TNetHTTP& client, TProgressBar& bar) {
+  client.OnWorkBegin = [&bar](net::TNetComponent*, net::TWorkMode mode, std::int64_t total) {
+    if (mode == net::wmRead) bar.Begin(total);
+  };
+  client.OnWork = [&bar](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
+    if (mode == net::wmRead) bar.Work(done);
+  };
+  client.OnWorkEnd = [&bar](net::TNetComponent*, net::TWorkMode mode) {
+    if (mode == net::wmRead) bar.End();
+  };
+}
+
+void ShowExchange(http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, bool&) {
+  http::TNetHTTPRequest& request = sender->Request();
+  std::cerr << "> " << http::DisplayText(request.Method() + " " + request.URL(), kShownChars) << " HTTP/"
+            << (sender->ProtocolVersion() == http::pv1_0 ? "1.0" : "1.1") << "\n";
+  for (const std::string& line : request.RawHeaders().Lines())
+    std::cerr << "> " << http::DisplayText(line, kShownChars) << "\n";
+  std::cerr << "< " << http::DisplayText(sender->ResponseText(), kShownChars) << "\n";
+  for (const std::string& line : headers.Lines()) std::cerr << "< " << http::DisplayText(line, kShownChars) << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TOptions options;
+  if (!ParseArgs(argc, argv, options)) return Usage();
+  http::TNetHTTP client;
+  if (!Configure(client, options)) return Usage();
   std::string user, password;
   if (Credentials(options.User, "NETGET_USER", "Server", user, password)) {
     client.Request().SetUsername(user);
@@ -333,28 +362,8 @@ int main(int argc, char** argv) {
   client.SetHTTPOptions(client.HTTPOptions() | http::hoInProcessAuth);
 
   TProgressBar bar;
-  if (::isatty(2)) {
-    client.OnWorkBegin = [&](net::TNetComponent*, net::TWorkMode mode, std::int64_t total) {
-      if (mode == net::wmRead) bar.Begin(total);
-    };
-    client.OnWork = [&](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
-      if (mode == net::wmRead) bar.Work(done);
-    };
-    client.OnWorkEnd = [&](net::TNetComponent*, net::TWorkMode mode) {
-      if (mode == net::wmRead) bar.End();
-    };
-  }
-  if (options.Verbose) {
-    client.OnHeadersAvailable = [](http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, bool&) {
-      http::TNetHTTPRequest& request = sender->Request();
-      std::cerr << "> " << http::DisplayText(request.Method() + " " + request.URL(), kShownChars) << " HTTP/"
-                << (sender->ProtocolVersion() == http::pv1_0 ? "1.0" : "1.1") << "\n";
-      for (const std::string& line : request.RawHeaders().Lines())
-        std::cerr << "> " << http::DisplayText(line, kShownChars) << "\n";
-      std::cerr << "< " << http::DisplayText(sender->ResponseText(), kShownChars) << "\n";
-      for (const std::string& line : headers.Lines()) std::cerr << "< " << http::DisplayText(line, kShownChars) << "\n";
-    };
-  }
+  if (::isatty(2)) ShowProgress(client, bar);
+  if (options.Verbose) client.OnHeadersAvailable = &ShowExchange;
 
   std::signal(SIGINT, RemoveTempAndExit);
   std::signal(SIGTERM, RemoveTempAndExit);

@@ -1,0 +1,41 @@
+#include "net/net_poll.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+
+namespace tarvo::net {
+
+namespace {
+
+std::int64_t SteadyMS() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::atomic<TNetClock> GClock{&SteadyMS};
+
+}  // namespace
+
+std::int64_t NetNowMS() { return GClock.load(std::memory_order_relaxed)(); }
+
+TNetClock SetNetClock(TNetClock clock) noexcept { return GClock.exchange(clock != nullptr ? clock : &SteadyMS); }
+
+int TNetDeadline::Remaining(int step) const {
+  if (!FLimited) return step;
+  std::int64_t left = std::max<std::int64_t>(0, FEnd - NetNowMS());
+  if (step >= 0) left = std::min<std::int64_t>(left, step);
+  return static_cast<int>(left);
+}
+
+int NetPoll(pollfd* fds, std::size_t count, int timeoutMS) {
+  const TNetDeadline deadline(timeoutMS);
+  for (;;) {
+    int rc = ::poll(fds, static_cast<nfds_t>(count), deadline.Remaining());
+    if (rc >= 0) return rc;
+    if (errno != EINTR) return -1;
+  }
+}
+
+}  // namespace tarvo::net
