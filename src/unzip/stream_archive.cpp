@@ -383,6 +383,8 @@ private:
 
 void TVmStreamArchive::RunPass(TPassKind kind, const std::vector<bool>& selected, const std::string& newName,
                                core::TStream* destination) {
+  // Nothing selected: no need to decode anything.
+  if (std::none_of(selected.begin(), selected.end(), [](bool b) { return b; })) return;
   TPass pass(*this, kind, selected, newName, destination);
   try {
     if (FHoldsTar) {
