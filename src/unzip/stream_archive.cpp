@@ -443,15 +443,24 @@ void TVmStreamArchive::TestTaggedItems() {
 }
 
 void TVmBzip2Archive::Produce(core::TStream& sink) {
-  FStream->SetPosition(0);
-  TBZDecompressionStream bzip2(*FStream);
+  // Parallel compressors (pbzip2, lbzip2) write one bzip2 stream per block, one after the
+  // other: they are one content. Bytes after the last stream that start no other are ignored.
   std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
+  std::int64_t start = 0;
   for (;;) {
-    std::size_t n = bzip2.Read(buffer.get(), kCopyBlock);
-    if (n == 0) break;
-    sink.WriteBuffer(buffer.get(), n);
+    FStream->SetPosition(start);
+    std::uint8_t magic[3] = {};
+    if (start > 0 && (FStream->Read(magic, 3) != 3 || std::memcmp(magic, "BZh", 3) != 0)) return;
+    FStream->SetPosition(start);
+    TBZDecompressionStream bzip2(*FStream);
+    for (;;) {
+      std::size_t n = bzip2.Read(buffer.get(), kCopyBlock);
+      if (n == 0) break;
+      sink.WriteBuffer(buffer.get(), n);
+    }
+    if (!bzip2.StreamEnded()) throw core::EReadError();
+    start = FStream->Position() - static_cast<std::int64_t>(bzip2.UnusedInput());
   }
-  if (!bzip2.StreamEnded()) throw core::EReadError();
 }
 
 }  // namespace tarvo::unzip

@@ -100,8 +100,9 @@ protected:
   void Produce(core::TStream& sink) override { CopySource(sink); }
 };
 
-// A bzip2 stream holding one file or a tar (atBzip2 / atBzippedTar), decoded by libbz2. A
-// stream that ends before its end mark fails with the stream read error.
+// A bzip2 file holding one file or a tar (atBzip2 / atBzippedTar), decoded by libbz2;
+// streams that follow one another form one content. A stream that ends before its end
+// mark fails with the stream read error.
 class TVmBzip2Archive final : public TVmStreamArchive {
 public:
   using TVmStreamArchive::TVmStreamArchive;
