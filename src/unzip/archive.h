@@ -39,15 +39,17 @@ public:
   // Extracts every item that matches fileMask and not exclusionMask (directory items only
   // with eoCreateDirs). Raises EVmNoArchive for an archive whose load failed.
   void ExtractFiles(const std::string& fileMask) { ExtractFilesEx(fileMask, std::string()); }
-  void ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask);
+  // Archives whose content can only be decoded front to back replace the three loops below
+  // with one pass over the content.
+  virtual void ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask);
   // Extracts one item, to newName when given, else to the path the options give.
   void ExtractAt(std::size_t index, const std::string& newName = std::string());
   // Extracts the item with this name into a stream (EVmFileNotFound when there is none).
   void ExtractToStream(const std::string& fileName, core::TStream* toStream);
-  void ExtractTaggedItems();
+  virtual void ExtractTaggedItems();
   // Tests the tagged items: local header against central entry, then a full decode with
   // the CRC check. Failures are reported like extraction failures.
-  void TestTaggedItems();
+  virtual void TestTaggedItems();
   void TagAll(bool tagged = true);
 
   std::size_t Count() const noexcept { return FItemList.Count(); }

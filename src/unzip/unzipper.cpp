@@ -4,6 +4,8 @@
 
 #include "core/file_stream.h"
 #include "unzip/archive_probe.h"
+#include "unzip/gzip_archive.h"
+#include "unzip/stream_archive.h"
 #include "unzip/entry_decoder.h"
 #include "unzip/extract_path.h"
 #include "unzip/vm_exception.h"
@@ -64,9 +66,16 @@ std::unique_ptr<TVmArchive> TVmBaseBrowser::CreateArchive(TVmArchiveType type) {
     case TVmArchiveType::atSpannedZip:
     case TVmArchiveType::atSelfExtZip:
       return std::make_unique<TVmZipArchive>(FFileName, core::fmOpenRead | core::fmShareDenyNone);
+    case TVmArchiveType::atTar:
+      return std::make_unique<TVmTarArchive>(FFileName, core::fmOpenRead | core::fmShareDenyNone);
+    case TVmArchiveType::atGzip:
+    case TVmArchiveType::atGzippedTar:
+      return std::make_unique<TVmGzipArchive>(FFileName, core::fmOpenRead | core::fmShareDenyNone, type);
+    case TVmArchiveType::atBzip2:
+    case TVmArchiveType::atBzippedTar:
+      return std::make_unique<TVmBzip2Archive>(FFileName, core::fmOpenRead | core::fmShareDenyNone, type);
     default:
-      // tar, gzip and bzip2 archives are known by their probes but not opened by this
-      // build; cabinet files and unknown content never are.
+      // Cabinet files and unknown content are never opened.
       throw EVmUnhandledType();
   }
 }
@@ -157,9 +166,10 @@ void TVmCustomUnZipper::SetPassword(const std::string& password) {
 
 void TVmCustomUnZipper::BindArchive(TVmArchive& archive) {
   TVmCustomZipBrowser::BindArchive(archive);
+  archive.SetExtractOptions(FExtractOptions);
+  // Archives of the other kinds bring their own extraction (see TVmStreamArchive).
   auto* zip = dynamic_cast<TVmZipArchive*>(&archive);
   if (!zip) return;
-  zip->SetExtractOptions(FExtractOptions);
   zip->FPasswordRetries = FPasswordRetries;
   zip->FOnNeedPassword = [this](void*, std::string& password) {
     if (OnNeedPassword) OnNeedPassword(this, password);

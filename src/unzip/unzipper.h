@@ -14,6 +14,11 @@
 // (ecInOutError, ENOSPC). A failed entry leaves no file of its own and the previous file at
 // its name unchanged.
 //
+// Besides ZIP archives it opens tar archives and gzip and bzip2 files holding one file or a
+// tar (TVmTarArchive, TVmGzipArchive, TVmBzip2Archive): the same calls, the same output
+// path; their links, devices and FIFOs fail as entries (code 35), damaged gzip trailers
+// are refused when opening ("Bad CRC", "Bad File Size"). Cabinet files are not opened.
+//
 // The chain TVmBaseBrowser → TVmCustomZipBrowser → TVmCustomUnZipper → TVmUnZipper adds,
 // level by level, the archive and its events, the ZIP settings, and extraction. The
 // component owns the archive it opens; property values survive archive changes and are

@@ -38,6 +38,13 @@ EVmZipDataOverrun::EVmZipDataOverrun() : EVmException(LoadResString(SVmZipDataOv
 
 EVmZipOverlap::EVmZipOverlap() : EVmException(LoadResString(SVmZipOverlap), 32) {}
 
+EVmGzipBadCRC::EVmGzipBadCRC() : EVmException(LoadResString(SVmGzipBadCRC), 33) {}
+
+EVmGzipBadSize::EVmGzipBadSize() : EVmException(LoadResString(SVmGzipBadSize), 34) {}
+
+EVmNotCreated::EVmNotCreated(const std::string& entryName)
+    : EVmException(core::Format(LoadResString(SVmNotCreated), {entryName}), 35) {}
+
 EVmBadStream::EVmBadStream() : EVmException(LoadResString(SVmBadStream), 17) {}
 
 EVmBadStream::EVmBadStream(const std::string& innerMessage)

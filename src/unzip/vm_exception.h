@@ -68,6 +68,24 @@ public:
   EVmZipOverlap();
 };
 
+// The checks of a gzip member's trailer: the CRC-32 and the size (modulo 2^32) of the
+// decoded data.
+class EVmGzipBadCRC : public EVmException {
+public:
+  EVmGzipBadCRC();
+};
+class EVmGzipBadSize : public EVmException {
+public:
+  EVmGzipBadSize();
+};
+
+// A tar entry that is a link, a device or a FIFO: nothing is created for it, and the
+// failure names the entry.
+class EVmNotCreated : public EVmException {
+public:
+  explicit EVmNotCreated(const std::string& entryName);
+};
+
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:

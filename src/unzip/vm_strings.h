@@ -39,5 +39,8 @@ TARVO_RESOURCESTRING(SVmNeedPassphrase, 3038, "TVmZipDecryptEngine.VerifyHeader:
 TARVO_RESOURCESTRING(SVmInsertLastDisk, 3039, "Insert the last disk in the spanned disk set");
 TARVO_RESOURCESTRING(SVmInsertNthDisk, 3040, "Insert disk number %d of the spanned disk set");
 TARVO_RESOURCESTRING(SVmInsertFloppy, 3041, "Insert floppy");
+TARVO_RESOURCESTRING(SVmGzipBadCRC, 3042, "Bad CRC");
+TARVO_RESOURCESTRING(SVmGzipBadSize, 3043, "Bad File Size");
+TARVO_RESOURCESTRING(SVmNotCreated, 3044, "Cannot extract file - links, devices and pipes are not created: %s");
 
 }  // namespace tarvo::unzip

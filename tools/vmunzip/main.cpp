@@ -6,6 +6,7 @@
 //
 // list prints one line per entry: name, uncompressed size, compressed size, method,
 // CRC-32 (8 hex digits), date and time, separated by tabs. Names are printed as UTF-8.
+// Tar archives, gzip and bzip2 files (a single file or a tar) are read as well.
 // Each failed entry prints "NAME: MESSAGE" on stderr.
 // Exit status: 0 all succeeded, 1 some entry failed, 2 the archive could not be opened
 // (its exception's message on stderr) or the command line was wrong.
@@ -69,12 +70,15 @@ int List(const std::string& archive) {
   if (!Open(unzipper, archive, std::string())) return kExitCannotOpen;
   TVmZipArchive* zip = unzipper.ZipArchive();
   for (std::size_t i = 0; i < unzipper.Count(); ++i) {
-    TVmZipItem* item = zip->ZipItems(i);
+    TVmArchiveItem* item = unzipper.Items(i);
+    // Entries of tar, gzip and bzip2 archives have no method number and no CRC of their
+    // own: both print as 0.
+    TVmZipItem* zipItem = zip ? zip->ZipItems(i) : nullptr;
     platform::TDosDateTime t = platform::SplitDosDateTime(item->LastModFileDate(), item->LastModFileTime());
     std::printf("%s\t%llu\t%llu\t%u\t%08x\t%04u-%02u-%02u %02u:%02u:%02u\n", item->FileName().c_str(),
                 static_cast<unsigned long long>(item->UncompressedSize()),
-                static_cast<unsigned long long>(item->CompressedSize()), item->CompressionMethod(), item->CRC32(),
-                t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+                static_cast<unsigned long long>(item->CompressedSize()), zipItem ? zipItem->CompressionMethod() : 0u,
+                item->CRC32(), t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
   }
   return kExitOk;
 }

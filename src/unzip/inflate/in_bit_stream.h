@@ -46,6 +46,8 @@ public:
 
   // Bytes taken from the source so far (read-ahead included).
   std::int64_t ByteCount() const noexcept { return FTotalRead; }
+  // Bytes holding the bits decoded so far (a partly used last byte counts).
+  std::int64_t ConsumedBytes() const noexcept { return (BitPosition() + 7) / 8; }
 
   // Fast path access: the loop may run while FBuffer + FBufPos < FastEnd().
   const std::uint8_t* FastEnd() const noexcept {

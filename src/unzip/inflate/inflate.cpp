@@ -433,6 +433,7 @@ std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelp
   if (helper) {
     helper->FSizeCompressed = in.ByteCount();
     helper->FSizeNormal = out.Produced();
+    helper->FSizeConsumed = in.ConsumedBytes();
   }
   return checksum;
 }

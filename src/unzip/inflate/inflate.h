@@ -56,6 +56,8 @@ struct TVmDeflateHelper {
   // Results.
   std::int64_t FSizeCompressed = 0;  // bytes the source moved (includes read-ahead)
   std::int64_t FSizeNormal = 0;      // bytes produced
+  std::int64_t FSizeConsumed = 0;    // bytes up to the end of the final block (what a
+                                     // container's trailer follows)
 };
 
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper = nullptr);

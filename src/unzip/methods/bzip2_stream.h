@@ -24,6 +24,10 @@ public:
   // Both raise EBZDecompressionError "Invalid stream operation".
   std::size_t Write(const void* buffer, std::size_t count) override;
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
+  // True once the bzip2 stream's end mark was decoded (false when its source ran out first).
+  bool StreamEnded() const noexcept { return FStreamEnded; }
+  // Source bytes read ahead but not used (after the end mark: what follows the stream).
+  std::size_t UnusedInput() const noexcept { return FBZRec.avail_in; }
 
 private:
   // The source is read in blocks of this size.

@@ -1,0 +1,466 @@
+#include "unzip/stream_archive.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <exception>
+
+#include "core/exception.h"
+#include "core/file_stream.h"
+#include "unzip/extract_path.h"
+#include "unzip/mask_match.h"
+#include "unzip/methods/bzip2_stream.h"
+#include "unzip/output_file.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+constexpr std::size_t kCopyBlock = 64 * 1024;
+
+// The DOS date and time (local time) of a modification time, for listings.
+void EpochToDos(std::int64_t when, std::uint16_t& date, std::uint16_t& time) {
+  date = time = 0;
+  if (when < 0) return;
+  std::time_t t = static_cast<std::time_t>(when);
+  std::tm local{};
+  if (!::localtime_r(&t, &local) || local.tm_year < 80 || local.tm_year > 207) return;
+  date = static_cast<std::uint16_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+  time = static_cast<std::uint16_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+}
+
+// An entry that becomes an item: everything but the archive's own root ("./").
+bool Listed(const TVmTarEntry& entry) { return !(entry.Name.empty() && entry.IsDirectory()); }
+
+// Takes bytes and counts them: the content of a compressed file that is not a tar.
+class TCounter final : public core::TStream {
+public:
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::size_t Write(const void*, std::size_t count) override {
+    FCount += count;
+    return count;
+  }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FCount); }
+  std::uint64_t FCount = 0;
+};
+
+// Hands every byte written to a consumer as the data of its current entry.
+class TForward final : public core::TStream {
+public:
+  explicit TForward(TVmTarConsumer& consumer) : FConsumer(consumer) {}
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    FConsumer.EntryData(static_cast<const std::uint8_t*>(buffer), count);
+    FWritten += count;
+    return count;
+  }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FWritten); }
+
+private:
+  TVmTarConsumer& FConsumer;
+  std::uint64_t FWritten = 0;
+};
+
+// Decides from the first decoded block whether a compressed file holds a tar, then passes
+// everything on to the tar parser or to the counter.
+class TContentSniffer final : public core::TStream {
+public:
+  TContentSniffer(TVmTarParser& tar, TCounter& plain, bool forceTar) : FTar(tar), FPlain(plain) {
+    if (forceTar) FTarget = &FTar;
+  }
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    std::size_t left = count;
+    if (!FTarget) {
+      std::size_t n = std::min(left, sizeof FHead - FFill);
+      std::memcpy(FHead + FFill, p, n);
+      FFill += n;
+      p += n;
+      left -= n;
+      if (FFill == sizeof FHead) Decide();
+    }
+    if (FTarget && left) FTarget->WriteBuffer(p, left);
+    return count;
+  }
+  // The content has ended: decides now if it was shorter than a block.
+  void Finish() {
+    if (!FTarget) Decide();
+  }
+  bool IsTar() const noexcept { return FTarget == &FTar; }
+
+private:
+  void Decide() {
+    FTarget = FFill == sizeof FHead && IsTarHeader(FHead) ? static_cast<core::TStream*>(&FTar) : &FPlain;
+    FTarget->WriteBuffer(FHead, FFill);
+  }
+  TVmTarParser& FTar;
+  TCounter& FPlain;
+  core::TStream* FTarget = nullptr;
+  std::uint8_t FHead[TVmTarParser::kBlock];
+  std::size_t FFill = 0;
+};
+
+// Fills the item list while the directory pass goes by.
+class TLister final : public TVmTarConsumer {
+public:
+  explicit TLister(TVmArchiveList& list) : FList(list) {}
+  void BeginEntry(const TVmTarEntry& entry) override {
+    if (Listed(entry)) FList.Add(std::make_unique<TVmStreamItem>(entry, entry.Size, true));
+  }
+  void EntryData(const std::uint8_t*, std::size_t) override {}
+  void EndEntry(bool) override {}
+
+private:
+  TVmArchiveList& FList;
+};
+
+}  // namespace
+
+TVmStreamItem::TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedSize, bool hasMode)
+    : FTypeFlag(entry.TypeFlag),
+      FLinkName(entry.LinkName),
+      FMode(entry.Mode),
+      FHasMode(hasMode),
+      FMTime(entry.MTime),
+        FIsDirectory(entry.IsDirectory()),
+      FIsFile(entry.IsFile()) {
+  FFileName = entry.Name;
+  FDiskFileName = entry.Name;
+  std::replace(FDiskFileName.begin(), FDiskFileName.end(), '/', '\\');
+  FUncompressedSize = entry.Size;
+  FCompressedSize = compressedSize;
+  FExternalFileAttributes = FIsDirectory ? 0x10u : 0u;
+  if (hasMode) {
+    FExternalFileAttributes |= entry.Mode << 16;
+    if (!(entry.Mode & 0200)) FExternalFileAttributes |= 0x01;  // read-only
+  }
+  EpochToDos(entry.MTime, FLastModFileDate, FLastModFileTime);
+}
+
+TVmStreamArchive::TVmStreamArchive(const std::string& fileName, std::uint32_t mode, TVmArchiveType type)
+    : TVmArchive(fileName, mode), FType(type) {
+  InstallHelpers();
+}
+
+TVmStreamArchive::TVmStreamArchive(core::TStream* stream, const std::string& archiveName, TVmArchiveType type)
+    : TVmArchive(stream, archiveName), FType(type) {
+  InstallHelpers();
+}
+
+void TVmStreamArchive::InstallHelpers() {
+  if (auto* file = dynamic_cast<core::THandleStream*>(FStream)) {
+    struct stat st {};
+    if (::fstat(file->Handle(), &st) == 0) FArchiveTime = st.st_mtime;
+  }
+  // ExtractAt and ExtractToStream reach one item through these: a pass of its own each.
+  auto single = [this](TVmArchiveItem* item) {
+    std::vector<bool> selected(Count(), false);
+    for (std::size_t i = 0; i < Count(); ++i)
+      if (Items(i) == item) selected[i] = true;
+    return selected;
+  };
+  FExtractHelper = [this, single](void*, TVmArchiveItem* item, const std::string& newName) {
+    RunPass(TPassKind::pkExtractOne, single(item), newName, nullptr);
+  };
+  FExtractToStreamHelper = [this, single](void*, TVmArchiveItem* item, core::TStream* stream) {
+    if (!stream) throw EVmBadStream();
+    RunPass(TPassKind::pkToStream, single(item), std::string(), stream);
+  };
+  FTestHelper = [this, single](void*, TVmArchiveItem* item) {
+    RunPass(TPassKind::pkTestOne, single(item), std::string(), nullptr);
+  };
+}
+
+std::string NameWithoutCompressionSuffix(const std::string& archiveName) {
+  std::string name = archiveName.substr(archiveName.find_last_of('/') + 1);
+  std::string upper = name;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  auto endsWith = [&](const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return upper.size() > n && upper.compare(upper.size() - n, n, suffix) == 0;
+  };
+  if (endsWith(".TGZ") || endsWith(".TBZ")) return name.substr(0, name.size() - 4) + ".tar";
+  if (endsWith(".GZ")) return name.substr(0, name.size() - 3);
+  if (endsWith(".BZ2")) return name.substr(0, name.size() - 4);
+  return name.empty() ? std::string("data") : name + ".out";
+}
+
+std::string TVmStreamArchive::SingleName() const { return NameWithoutCompressionSuffix(FArchiveName); }
+
+void TVmStreamArchive::CopySource(core::TStream& sink) {
+  FStream->SetPosition(0);
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
+  for (;;) {
+    std::size_t n = FStream->Read(buffer.get(), kCopyBlock);
+    if (n == 0) break;
+    sink.WriteBuffer(buffer.get(), n);
+  }
+}
+
+void TVmStreamArchive::ReadArchiveDirectory() {
+  TLister lister(FItemList);
+  TVmTarParser tar(lister);
+  TCounter plain;
+  const bool forceTar = FType == TVmArchiveType::atTar || FType == TVmArchiveType::atGzippedTar ||
+                        FType == TVmArchiveType::atBzippedTar;
+  TContentSniffer sniffer(tar, plain, forceTar);
+  Produce(sniffer);
+  sniffer.Finish();
+  FHoldsTar = sniffer.IsTar();
+  if (FHoldsTar) {
+    tar.Finish();
+    // A tar with no header at all (a file of zeros) lists nothing, which is what it holds.
+  } else {
+    TVmTarEntry entry;
+    entry.Name = SingleName();
+    entry.Size = plain.FCount;
+    entry.MTime = SingleTime();
+    std::uint64_t packed = 0;
+    try {
+      packed = static_cast<std::uint64_t>(FStream->Size());
+    } catch (const core::Exception&) {
+    }
+    FItemList.Add(std::make_unique<TVmStreamItem>(entry, packed, false));
+  }
+  FIsDirty = false;
+}
+
+// One pass over the content for the selected items.
+class TVmStreamArchive::TPass final : public TVmTarConsumer {
+public:
+  TPass(TVmStreamArchive& archive, TPassKind kind, const std::vector<bool>& selected, const std::string& newName,
+        core::TStream* destination)
+      : A(archive), FKind(kind), FSelected(selected), FNewName(newName), FDestination(destination),
+        FStarted(selected.size(), false) {}
+
+  void BeginEntry(const TVmTarEntry& entry) override {
+    if (!Listed(entry)) return;
+    FIndex = FNext++;
+    if (FIndex >= FSelected.size() || !FSelected[FIndex]) return;
+    FStarted[FIndex] = true;
+    TVmStreamItem* item = A.StreamItems(FIndex);
+    A.FCurrentItem = item;
+    try {
+      Open(item);
+    } catch (const EVmNoSuchDirectory&) {
+      throw;
+    } catch (const EVmUserAbort&) {
+      throw;
+    } catch (const std::exception& e) {
+      Drop();
+      Fail(item, e);
+    }
+  }
+
+  void EntryData(const std::uint8_t* data, std::size_t count) override {
+    if (!FTarget) return;
+    try {
+      FTarget->WriteBuffer(data, count);
+    } catch (const std::exception& e) {
+      Drop();
+      Fail(A.StreamItems(FIndex), e);
+    }
+  }
+
+  void EndEntry(bool complete) override {
+    if (FIndex >= FSelected.size()) return;
+    TVmStreamItem* item = A.StreamItems(FIndex);
+    if (FTarget) {
+      if (!complete) {
+        Drop();
+        core::EReadError shortData;
+        Fail(item, shortData, std::make_exception_ptr(shortData));
+      } else if (FFile) {
+        try {
+          FFile->Commit(item->ModificationTime());
+        } catch (const std::exception& e) {
+          Fail(item, e);
+        }
+      }
+    }
+    Drop();
+    A.FCurrentItem = nullptr;
+    if (FKind == TPassKind::pkExtract || FKind == TPassKind::pkTest) {
+      std::size_t done = FIndex + 1, count = FSelected.size();
+      A.DoArchiveProgress(static_cast<std::uint8_t>(done >= count ? 100 : done * 100 / count));
+    }
+    FIndex = static_cast<std::size_t>(-1);
+  }
+
+  // The content could not be decoded to its end: the entry being written and every
+  // selected entry still to come fail with that reason.
+  void StreamFailed(const std::exception& e) {
+    if (FIndex < FSelected.size() && FTarget) {
+      Drop();
+      Fail(A.StreamItems(FIndex), e);
+    }
+    for (std::size_t i = FNext; i < FSelected.size(); ++i)
+      if (FSelected[i] && !FStarted[i]) {
+        FStarted[i] = true;
+        Fail(A.StreamItems(i), e);
+      }
+    A.FCurrentItem = nullptr;
+  }
+
+  // Entries the content no longer holds (it changed since it was listed).
+  void Finish() {
+    for (std::size_t i = 0; i < FSelected.size(); ++i)
+      if (FSelected[i] && !FStarted[i]) {
+        EVmReadError gone;
+        Fail(A.StreamItems(i), gone, std::make_exception_ptr(gone));
+      }
+    if (FFailure) std::rethrow_exception(FFailure);
+  }
+
+private:
+  void Open(TVmStreamItem* item) {
+    if (FKind == TPassKind::pkTest || FKind == TPassKind::pkTestOne) {
+      FTarget = &FNull;
+      return;
+    }
+    if (FKind == TPassKind::pkToStream) {
+      FTarget = FDestination;
+      return;
+    }
+    if (!item->IsFile() && !item->IsDirectory()) throw EVmNotCreated(item->FileName());
+    std::string path = FNewName;
+    if (FKind == TPassKind::pkExtract) {
+      bool confirm = true;
+      if (A.FOnConfirmProcessItem) A.FOnConfirmProcessItem(&A, item, TVmProcessType::ptExtract, confirm);
+      if (!confirm || !A.ConfirmExtractPath(item, path)) return;
+    }
+    if (item->IsDirectory()) {
+      int folder = A.OutputFolders().Open(path, true);
+      const std::int64_t when = item->ModificationTime();
+      if (when >= 0) {
+        struct timespec times[2] = {{static_cast<std::time_t>(when), 0}, {static_cast<std::time_t>(when), 0}};
+        ::futimens(folder, times);
+      }
+      return;
+    }
+    int folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
+    FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path,
+                                            OutputFileMode(item->NativeFileAttributes(), item->UnixMode()),
+                                            A.SourceIdentity());
+    FTarget = FFile.get();
+  }
+
+  void Drop() {
+    if (FFile) FFile->Discard();
+    FFile.reset();
+    FTarget = nullptr;
+  }
+
+  // A pass for one item raises its failure afterwards (kept whole, so the caller can
+  // classify it); the loops report each failure as it happens.
+  void Fail(TVmStreamItem* item, const std::exception& e, std::exception_ptr failure = std::current_exception()) {
+    if (FKind == TPassKind::pkExtractOne || FKind == TPassKind::pkToStream || FKind == TPassKind::pkTestOne) {
+      if (!FFailure) FFailure = failure ? failure : std::make_exception_ptr(EVmReadError());
+      return;
+    }
+    A.ReportItemFailure(item, TVmProcessType::ptExtract, e);
+  }
+
+  TVmStreamArchive& A;
+  TPassKind FKind;
+  const std::vector<bool>& FSelected;
+  std::string FNewName;
+  core::TStream* FDestination;
+  std::vector<bool> FStarted;
+  std::size_t FNext = 0;
+  std::size_t FIndex = static_cast<std::size_t>(-1);
+  core::TStream* FTarget = nullptr;
+  std::unique_ptr<TVmOutputFile> FFile;
+  core::TNullStream FNull;
+  std::exception_ptr FFailure;
+};
+
+void TVmStreamArchive::RunPass(TPassKind kind, const std::vector<bool>& selected, const std::string& newName,
+                               core::TStream* destination) {
+  // Nothing selected: no need to decode anything.
+  if (std::none_of(selected.begin(), selected.end(), [](bool b) { return b; })) return;
+  TPass pass(*this, kind, selected, newName, destination);
+  try {
+    if (FHoldsTar) {
+      TVmTarParser tar(pass);
+      Produce(tar);
+      tar.Finish();
+    } else if (!selected.empty()) {
+      TVmTarEntry entry;
+      entry.Name = Items(0)->FileName();
+      entry.Size = Items(0)->UncompressedSize();
+      pass.BeginEntry(entry);
+      TForward forward(pass);
+      Produce(forward);
+      pass.EndEntry(true);
+    }
+  } catch (const EVmUserAbort&) {
+    FCurrentItem = nullptr;
+    throw;
+  } catch (const EVmNoSuchDirectory&) {
+    FCurrentItem = nullptr;
+    throw;
+  } catch (const std::exception& e) {
+    pass.StreamFailed(e);
+  }
+  pass.Finish();
+}
+
+void TVmStreamArchive::ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask) {
+  RequireLoadedArchive();
+  if (Count() == 0) return;
+  std::vector<bool> selected(Count());
+  for (std::size_t i = 0; i < Count(); ++i) {
+    TVmArchiveItem* item = Items(i);
+    bool isDirectory = item->IsDirectory();
+    selected[i] = MatchesStoredNameEx(fileMask, item->FileName(), isDirectory) &&
+                  !MatchesStoredNameEx(exclusionMask, item->FileName(), isDirectory) &&
+                  (!isDirectory || (FExtractOptions & eoCreateDirs));
+  }
+  RunPass(TPassKind::pkExtract, selected, std::string(), nullptr);
+  DoArchiveProgress(100);
+}
+
+void TVmStreamArchive::ExtractTaggedItems() {
+  RequireLoadedArchive();
+  std::vector<bool> selected(Count());
+  for (std::size_t i = 0; i < Count(); ++i)
+    selected[i] = Items(i)->Tagged() && (!Items(i)->IsDirectory() || (FExtractOptions & eoCreateDirs));
+  RunPass(TPassKind::pkExtract, selected, std::string(), nullptr);
+}
+
+void TVmStreamArchive::TestTaggedItems() {
+  RequireLoadedArchive();
+  std::vector<bool> selected(Count());
+  for (std::size_t i = 0; i < Count(); ++i) selected[i] = Items(i)->Tagged();
+  RunPass(TPassKind::pkTest, selected, std::string(), nullptr);
+}
+
+void TVmBzip2Archive::Produce(core::TStream& sink) {
+  // Parallel compressors (pbzip2, lbzip2) write one bzip2 stream per block, one after the
+  // other: they are one content. Bytes after the last stream that start no other are ignored.
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
+  std::int64_t start = 0;
+  for (;;) {
+    FStream->SetPosition(start);
+    std::uint8_t magic[3] = {};
+    if (start > 0 && (FStream->Read(magic, 3) != 3 || std::memcmp(magic, "BZh", 3) != 0)) return;
+    FStream->SetPosition(start);
+    TBZDecompressionStream bzip2(*FStream);
+    for (;;) {
+      std::size_t n = bzip2.Read(buffer.get(), kCopyBlock);
+      if (n == 0) break;
+      sink.WriteBuffer(buffer.get(), n);
+    }
+    if (!bzip2.StreamEnded()) throw core::EReadError();
+    start = FStream->Position() - static_cast<std::int64_t>(bzip2.UnusedInput());
+  }
+}
+
+}  // namespace tarvo::unzip

@@ -1,0 +1,118 @@
+// Archives whose content is read front to back: tar, and one file or a tar compressed by
+// gzip or bzip2.
+//
+// The content is never held in memory: opening decodes it once from the start to list the
+// entries (and, for gzip, to check every member's trailer before anything is written), and
+// each extraction or test decodes it once more, writing every selected entry as its bytes
+// go by. A tar's entries go through the same output path as ZIP entries (the base
+// directory, the extract options, folders reached without following links, the temporary
+// name replaced on success); links, devices and FIFOs are never created and fail as their
+// entry's failure (EVmNotCreated). An entry whose data the content ends before fails with
+// the stream read error. A damaged compressed stream fails every selected entry it stops.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "unzip/archive.h"
+#include "unzip/archive_item.h"
+#include "unzip/tar_parser.h"
+
+namespace tarvo::unzip {
+
+// One entry of a tar, or the one file a compressed stream holds.
+class TVmStreamItem : public TVmArchiveItem {
+public:
+  // hasMode: the entry carries Unix permissions (a tar entry does, a compressed file not).
+  TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedSize, bool hasMode);
+
+  char TypeFlag() const noexcept { return FTypeFlag; }
+  const std::string& LinkName() const noexcept { return FLinkName; }
+  std::uint32_t Mode() const noexcept { return FMode; }
+  std::int64_t ModificationTime() const noexcept { return FMTime; }
+  long UnixMode() const noexcept { return FHasMode ? static_cast<long>(FMode) : -1; }
+  bool IsDirectory() const override { return FIsDirectory; }
+  // Regular file content (see TVmTarEntry::IsFile).
+  bool IsFile() const noexcept { return FIsFile; }
+
+private:
+  char FTypeFlag;
+  std::string FLinkName;
+  std::uint32_t FMode;
+  bool FHasMode;
+  std::int64_t FMTime;
+  bool FIsDirectory;
+  bool FIsFile;
+};
+
+class TVmStreamArchive : public TVmArchive {
+public:
+  TVmStreamArchive(const std::string& fileName, std::uint32_t mode, TVmArchiveType type);
+  TVmStreamArchive(core::TStream* stream, const std::string& archiveName, TVmArchiveType type);
+
+  TVmArchiveType ArchiveType() const noexcept { return FType; }
+  // True when the content is a tar (always for atTar and the tarred kinds; for a plain
+  // gzip or bzip2 file when its first decoded block is a tar header).
+  bool HoldsTar() const noexcept { return FHoldsTar; }
+  TVmStreamItem* StreamItems(std::size_t index) const { return static_cast<TVmStreamItem*>(Items(index)); }
+
+  void ExtractFilesEx(const std::string& fileMask, const std::string& exclusionMask) override;
+  void ExtractTaggedItems() override;
+  void TestTaggedItems() override;
+
+protected:
+  void ReadArchiveDirectory() override;
+  // Decodes the whole content from its start into sink. A damaged stream or a failed
+  // check raises.
+  virtual void Produce(core::TStream& sink) = 0;
+  // The name and time of the single file of a compressed stream that is not a tar.
+  virtual std::string SingleName() const;
+  virtual std::int64_t SingleTime() const { return FArchiveTime; }
+
+  // Reads the archive stream from its start through sink, in large blocks.
+  void CopySource(core::TStream& sink);
+
+  TVmArchiveType FType;
+  std::int64_t FArchiveTime = -1;
+
+private:
+  class TPass;
+  enum class TPassKind { pkExtract, pkExtractOne, pkToStream, pkTest, pkTestOne };
+  // One pass over the content: every selected item is extracted, tested or streamed.
+  void RunPass(TPassKind kind, const std::vector<bool>& selected, const std::string& newName,
+               core::TStream* destination);
+  void InstallHelpers();
+
+  bool FHoldsTar = false;
+};
+
+// A tar file (ustar, old GNU, pax long names).
+class TVmTarArchive final : public TVmStreamArchive {
+public:
+  explicit TVmTarArchive(const std::string& fileName, std::uint32_t mode)
+      : TVmStreamArchive(fileName, mode, TVmArchiveType::atTar) {}
+  TVmTarArchive(core::TStream* stream, const std::string& archiveName)
+      : TVmStreamArchive(stream, archiveName, TVmArchiveType::atTar) {}
+
+protected:
+  void Produce(core::TStream& sink) override { CopySource(sink); }
+};
+
+// A bzip2 file holding one file or a tar (atBzip2 / atBzippedTar), decoded by libbz2;
+// streams that follow one another form one content. A stream that ends before its end
+// mark fails with the stream read error.
+class TVmBzip2Archive final : public TVmStreamArchive {
+public:
+  using TVmStreamArchive::TVmStreamArchive;
+
+protected:
+  void Produce(core::TStream& sink) override;
+};
+
+// The name a compressed file's content takes when the archive stores none: the archive's
+// file name without ".gz"/".bz2" ("x.tgz" and "x.tbz" give "x.tar").
+std::string NameWithoutCompressionSuffix(const std::string& archiveName);
+
+}  // namespace tarvo::unzip

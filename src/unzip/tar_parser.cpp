@@ -1,0 +1,274 @@
+#include "unzip/tar_parser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "core/exception.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+constexpr std::uint64_t kLargest = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+
+// A numeric header field: octal digits (leading blanks, ended by a blank, a NUL or the
+// field's end), or GNU's base-256 form (first byte 80h positive, FFh negative, then the
+// value big-endian). False for anything else and for values beyond 2^63 - 1.
+bool ParseNumber(const std::uint8_t* field, std::size_t width, std::uint64_t& value, bool& negative) {
+  value = 0;
+  negative = false;
+  if (field[0] == 0x80 || field[0] == 0xFF) {
+    negative = field[0] == 0xFF;
+    for (std::size_t i = 1; i < width; ++i) {
+      std::uint8_t b = negative ? static_cast<std::uint8_t>(~field[i]) : field[i];
+      if (value > (kLargest >> 8)) return false;
+      value = value << 8 | b;
+    }
+    if (negative) value += 1;  // two's complement magnitude
+    return value <= kLargest;
+  }
+  std::size_t i = 0;
+  while (i < width && field[i] == ' ') ++i;
+  for (; i < width; ++i) {
+    std::uint8_t c = field[i];
+    if (c == ' ' || c == 0) break;
+    if (c < '0' || c > '7' || value > (kLargest >> 3)) return false;
+    value = value << 3 | (c - '0');
+  }
+  for (; i < width; ++i)
+    if (field[i] != ' ' && field[i] != 0) return false;
+  return true;
+}
+
+std::uint64_t NumberField(const std::uint8_t* field, std::size_t width) {
+  std::uint64_t value;
+  bool negative;
+  if (!ParseNumber(field, width, value, negative) || negative) throw EVmReadError();
+  return value;
+}
+
+std::string TextField(const std::uint8_t* field, std::size_t width) {
+  const auto* end = static_cast<const std::uint8_t*>(std::memchr(field, 0, width));
+  return std::string(reinterpret_cast<const char*>(field), end ? static_cast<std::size_t>(end - field) : width);
+}
+
+// Archives made with "tar -C dir ." name everything "./x": the prefix says nothing.
+std::string WithoutDotSlash(std::string name) {
+  std::size_t skip = 0;
+  while (name.compare(skip, 2, "./") == 0) {
+    skip += 2;
+    while (skip < name.size() && name[skip] == '/') ++skip;
+  }
+  name.erase(0, skip);
+  return name;
+}
+
+bool AllZero(const std::uint8_t* p, std::size_t n) {
+  return std::all_of(p, p + n, [](std::uint8_t b) { return b == 0; });
+}
+
+}  // namespace
+
+bool IsTarHeader(const std::uint8_t* block) noexcept {
+  std::uint64_t stored;
+  bool negative;
+  if (AllZero(block + 148, 8) || !ParseNumber(block + 148, 8, stored, negative) || negative) return false;
+  std::uint64_t unsignedSum = 0;
+  std::int64_t signedSum = 0;
+  for (std::size_t i = 0; i < TVmTarParser::kBlock; ++i) {
+    std::uint8_t b = (i >= 148 && i < 156) ? ' ' : block[i];
+    unsignedSum += b;
+    signedSum += static_cast<std::int8_t>(b);
+  }
+  return stored == unsignedSum || static_cast<std::int64_t>(stored) == signedSum;
+}
+
+bool TVmTarEntry::IsDirectory() const noexcept {
+  return TypeFlag == tartype::kDirectory || TypeFlag == 'D' ||
+         ((TypeFlag == tartype::kRegular || TypeFlag == tartype::kOldRegular) && !Name.empty() && Name.back() == '/');
+}
+
+bool TVmTarEntry::IsFile() const noexcept {
+  if (IsDirectory()) return false;
+  switch (TypeFlag) {
+    case tartype::kHardLink:
+    case tartype::kSymLink:
+    case tartype::kCharDevice:
+    case tartype::kBlockDevice:
+    case tartype::kFifo:
+    case 'M':  // continuation of a file from another volume
+    case 'S':  // GNU sparse file: its data is not the file's bytes
+      return false;
+    default: return true;
+  }
+}
+
+std::size_t TVmTarParser::Read(void*, std::size_t) { throw core::EReadError(); }
+
+std::int64_t TVmTarParser::Seek(std::int64_t, core::TSeekOrigin) { return FTaken; }
+
+void TVmTarParser::StartRecord(TState state, std::uint64_t size, std::size_t limit) {
+  if (size > limit) throw EVmReadError();
+  FRecord.clear();
+  FRemaining = size;
+  FPadding = (kBlock - size % kBlock) % kBlock;
+  FState = size ? state : (FPadding ? TState::tsPadding : TState::tsHeader);
+  if (!size && state != TState::tsSkip) {
+    // An empty record still counts: finish it now.
+    if (state == TState::tsLongName) FLongName.clear();
+    if (state == TState::tsLongLink) FLongLink.clear();
+  }
+}
+
+void TVmTarParser::ApplyPax() {
+  // Records are "<length> <key>=<value>\n", the length counting the whole record.
+  std::size_t at = 0;
+  while (at < FRecord.size()) {
+    std::size_t space = FRecord.find(' ', at);
+    if (space == std::string::npos || space == at || space - at > 7) throw EVmReadError();
+    std::size_t length = 0;
+    for (std::size_t i = at; i < space; ++i) {
+      if (FRecord[i] < '0' || FRecord[i] > '9') throw EVmReadError();
+      length = length * 10 + static_cast<std::size_t>(FRecord[i] - '0');
+    }
+    if (length < space - at + 3 || length > FRecord.size() - at || FRecord[at + length - 1] != '\n')
+      throw EVmReadError();
+    std::string_view record(FRecord.data() + space + 1, at + length - 1 - (space + 1));
+    std::size_t eq = record.find('=');
+    if (eq == std::string_view::npos) throw EVmReadError();
+    std::string_view key = record.substr(0, eq), value = record.substr(eq + 1);
+    if (key == "path") {
+      FPaxPath.assign(value);
+    } else if (key == "linkpath") {
+      FPaxLink.assign(value);
+    } else if (key == "size") {
+      std::uint64_t size = 0;
+      if (value.empty() || value.size() > 19) throw EVmReadError();
+      for (char c : value) {
+        if (c < '0' || c > '9') throw EVmReadError();
+        size = size * 10 + static_cast<std::uint64_t>(c - '0');
+      }
+      if (size > kLargest) throw EVmReadError();
+      FPaxSize = size;
+      FHavePaxSize = true;
+    }
+    at += length;
+  }
+}
+
+void TVmTarParser::TakeHeader() {
+  if (AllZero(FBlock, kBlock)) {
+    FState = TState::tsEnded;
+    return;
+  }
+  if (!IsTarHeader(FBlock)) throw EVmReadError();
+  const char type = static_cast<char>(FBlock[156]);
+  std::uint64_t size = NumberField(FBlock + 124, 12);
+  switch (type) {
+    case 'L': StartRecord(TState::tsLongName, size, kMaxLongName); return;
+    case 'K': StartRecord(TState::tsLongLink, size, kMaxLongName); return;
+    case 'x': StartRecord(TState::tsPax, size, kMaxPaxRecords); return;
+    case 'g':  // global pax records: nothing in them changes what is extracted
+    case 'V':  // volume label
+      StartRecord(TState::tsSkip, size, std::numeric_limits<std::size_t>::max());
+      return;
+    default: break;
+  }
+
+  TVmTarEntry entry;
+  entry.TypeFlag = type;
+  if (!FPaxPath.empty()) {
+    entry.Name = FPaxPath;
+  } else if (!FLongName.empty()) {
+    entry.Name = FLongName;
+  } else {
+    entry.Name = TextField(FBlock, 100);
+    // POSIX ustar keeps the leading folders of a long name in the prefix field; the old
+    // GNU format ("ustar  ") has access times there instead.
+    if (std::memcmp(FBlock + 257, "ustar\0", 6) == 0) {
+      std::string prefix = TextField(FBlock + 345, 155);
+      if (!prefix.empty()) entry.Name = prefix + "/" + entry.Name;
+    }
+  }
+  entry.Name = WithoutDotSlash(std::move(entry.Name));
+  entry.LinkName = !FPaxLink.empty() ? FPaxLink : !FLongLink.empty() ? FLongLink : TextField(FBlock + 157, 100);
+  if (FHavePaxSize) size = FPaxSize;
+  entry.Mode = static_cast<std::uint32_t>(NumberField(FBlock + 100, 8) & 07777);
+  std::uint64_t mtime;
+  bool negative;
+  if (ParseNumber(FBlock + 136, 12, mtime, negative) && !negative) entry.MTime = static_cast<std::int64_t>(mtime);
+  FLongName.clear();
+  FLongLink.clear();
+  FPaxPath.clear();
+  FPaxLink.clear();
+  FHavePaxSize = false;
+
+  // Links, devices, FIFOs and directories carry no data, whatever their size field says.
+  if (std::strchr("123456", type) && type != 0) size = 0;
+  entry.Size = size;
+  ++FEntries;
+  FConsumer.BeginEntry(entry);
+  if (size == 0) {
+    FConsumer.EndEntry(true);
+    FState = TState::tsHeader;
+    return;
+  }
+  FRemaining = size;
+  FPadding = (kBlock - size % kBlock) % kBlock;
+  FState = TState::tsData;
+}
+
+std::size_t TVmTarParser::Write(const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const std::uint8_t*>(buffer);
+  std::size_t left = count;
+  while (left > 0 && FState != TState::tsEnded) {
+    std::size_t n;
+    if (FState == TState::tsHeader) {
+      n = std::min(left, kBlock - FBlockFill);
+      std::memcpy(FBlock + FBlockFill, p, n);
+      FBlockFill += n;
+      if (FBlockFill == kBlock) {
+        FBlockFill = 0;
+        TakeHeader();
+      }
+    } else if (FState == TState::tsPadding) {
+      n = static_cast<std::size_t>(std::min<std::uint64_t>(left, FPadding));
+      FPadding -= n;
+      if (FPadding == 0) FState = TState::tsHeader;
+    } else {
+      n = static_cast<std::size_t>(std::min<std::uint64_t>(left, FRemaining));
+      if (FState == TState::tsData) {
+        FConsumer.EntryData(p, n);
+      } else if (FState != TState::tsSkip) {
+        FRecord.append(reinterpret_cast<const char*>(p), n);
+      }
+      FRemaining -= n;
+      if (FRemaining == 0) {
+        if (FState == TState::tsData) FConsumer.EndEntry(true);
+        if (FState == TState::tsLongName) FLongName = TextField(reinterpret_cast<const std::uint8_t*>(FRecord.data()), FRecord.size());
+        if (FState == TState::tsLongLink) FLongLink = TextField(reinterpret_cast<const std::uint8_t*>(FRecord.data()), FRecord.size());
+        if (FState == TState::tsPax) ApplyPax();
+        FRecord.clear();
+        FState = FPadding ? TState::tsPadding : TState::tsHeader;
+      }
+    }
+    p += n;
+    left -= n;
+  }
+  FTaken += static_cast<std::int64_t>(count);
+  return count;
+}
+
+void TVmTarParser::Finish() {
+  if (FState == TState::tsData) {
+    FState = TState::tsEnded;
+    FConsumer.EndEntry(false);
+    return;
+  }
+  if (FState == TState::tsHeader && FBlockFill > 0 && !AllZero(FBlock, FBlockFill)) throw EVmReadError();
+  FState = TState::tsEnded;
+}
+
+}  // namespace tarvo::unzip

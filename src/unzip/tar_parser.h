@@ -1,0 +1,107 @@
+// Reading a tar stream as it arrives: the ustar and old GNU header formats in 512-byte
+// blocks, GNU long names and link names, and the path, linkpath and size records of pax
+// extended headers (what bsdtar writes for long names).
+//
+// The parser is a write-only stream: the bytes of the tar content are written into it in
+// pieces of any size (from a file, an Inflate run or a bzip2 decoder), and it reports each
+// entry to its consumer as it goes. Memory is fixed: a header block, and at most 64 KiB of
+// long name or 1 MiB of pax records; nothing is allocated from a size the archive states.
+//
+// A header whose checksum is wrong, whose numbers are not numbers or lie beyond 2^63, or
+// whose long-name record is too long, raises EVmReadError ("Error reading archive"). The
+// first all-zero header block ends the archive; whatever follows it is ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/stream.h"
+
+namespace tarvo::unzip {
+
+// The type flags an entry may carry that this library gives meaning to.
+namespace tartype {
+inline constexpr char kRegular = '0';
+inline constexpr char kOldRegular = '\0';
+inline constexpr char kHardLink = '1';
+inline constexpr char kSymLink = '2';
+inline constexpr char kCharDevice = '3';
+inline constexpr char kBlockDevice = '4';
+inline constexpr char kDirectory = '5';
+inline constexpr char kFifo = '6';
+inline constexpr char kContiguous = '7';
+}  // namespace tartype
+
+struct TVmTarEntry {
+  std::string Name;      // as stored ("./" prefixes removed), or from a long-name record
+  std::string LinkName;  // target of a link
+  char TypeFlag = tartype::kRegular;
+  std::uint64_t Size = 0;  // bytes of data that follow the header
+  std::uint32_t Mode = 0;  // permission bits and the like (07777)
+  std::int64_t MTime = 0;  // seconds since the epoch
+
+  bool IsDirectory() const noexcept;
+  // Regular file content that can be extracted (regular and contiguous files, and type
+  // flags this library does not know, which POSIX says to read as regular files).
+  bool IsFile() const noexcept;
+};
+
+// What the parser reports. An entry's data arrives in pieces between Begin and End;
+// complete is false when the content ended before all of its data did.
+class TVmTarConsumer {
+public:
+  virtual ~TVmTarConsumer() = default;
+  virtual void BeginEntry(const TVmTarEntry& entry) = 0;
+  virtual void EntryData(const std::uint8_t* data, std::size_t count) = 0;
+  virtual void EndEntry(bool complete) = 0;
+};
+
+class TVmTarParser final : public core::TStream {
+public:
+  static constexpr std::size_t kBlock = 512;
+  static constexpr std::size_t kMaxLongName = 64 * 1024;
+  static constexpr std::size_t kMaxPaxRecords = 1024 * 1024;
+
+  explicit TVmTarParser(TVmTarConsumer& consumer) : FConsumer(consumer) {}
+
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  // Raises EStreamError: the parser only takes bytes.
+  std::size_t Read(void* buffer, std::size_t count) override;
+  // Only reports the position (the bytes taken so far).
+  std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
+
+  // The content has ended: an entry still waiting for data ends incomplete. A header cut
+  // short raises EVmReadError (an all-zero remainder is taken as padding).
+  void Finish();
+  // True once the end-of-archive block was seen.
+  bool Ended() const noexcept { return FState == TState::tsEnded; }
+  std::size_t EntryCount() const noexcept { return FEntries; }
+
+private:
+  enum class TState { tsHeader, tsData, tsLongName, tsLongLink, tsPax, tsSkip, tsPadding, tsEnded };
+
+  void TakeHeader();
+  void ApplyPax();
+  void StartRecord(TState state, std::uint64_t size, std::size_t limit);
+
+  TVmTarConsumer& FConsumer;
+  TState FState = TState::tsHeader;
+  std::uint8_t FBlock[kBlock]{};
+  std::size_t FBlockFill = 0;
+  std::uint64_t FRemaining = 0;  // data, record or skip bytes still to come
+  std::uint64_t FPadding = 0;    // bytes up to the next block boundary
+  std::string FRecord;           // long name, long link or pax records being collected
+  std::string FLongName, FLongLink;
+  std::string FPaxPath, FPaxLink;
+  bool FHavePaxSize = false;
+  std::uint64_t FPaxSize = 0;
+  std::int64_t FTaken = 0;
+  std::size_t FEntries = 0;
+};
+
+// True when a 512-byte block is a tar header: its checksum (unsigned or, as old writers
+// made it, signed byte sum) matches.
+bool IsTarHeader(const std::uint8_t* block) noexcept;
+
+}  // namespace tarvo::unzip
