@@ -81,6 +81,10 @@ if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${TARVO_DEM
   "$wizard" || status=$?
 else
   echo "== no display: walking the window offscreen (drive C = $dir/c)"
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$dir/runtime
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  fi
   "$walk" "$dir/screens" || status=$?
   echo "== pictures of the pages"
   (cd "$dir" && ls screens)
