@@ -1,33 +1,37 @@
 #!/usr/bin/env bash
 # The installer end to end on this machine, with nothing leaving it:
 #   scripts/demo.sh [DIR]
-# builds the silent installer if needed, makes sample main.zip, upgrade.zip and data.zip,
-# serves them from a private nginx on 127.0.0.1, installs into a sandboxed drive C under
-# DIR (default: a new temporary folder) with the desktop in DIR/desktop, and shows what it
-# installed: the tree, SETUP.INI and lnkinfo's reading of the shortcut.
+# builds the wizard if needed, makes sample main.zip, upgrade.zip and data.zip, serves them
+# from a private nginx on 127.0.0.1, and runs the wizard against it with drive C in DIR/c
+# and the desktop in DIR/desktop (DIR default: a new temporary folder). With a display
+# ($DISPLAY or $WAYLAND_DISPLAY) the window opens for you; without one the window is walked
+# offscreen through every page in French and then Dutch, each page saved as
+# DIR/screens/<lang>-<page>.png. Then it shows what was installed: the tree, SETUP.INI and
+# lnkinfo's reading of the shortcut. TARVO_DEMO_WALK=1 walks even with a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$(mktemp -d /tmp/tarvo-demo-XXXXXX)}
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 build=${TARVO_BUILD:-$root/build}
-silent=$build/bin/tarvo-setup-silent
+wizard=$build/bin/tarvo-setup
+walk=$build/bin/tarvo-demo-walk
 
-if [ ! -x "$silent" ]; then
-  echo "== building $silent"
-  export CCACHE_BASEDIR=/work
+if [ ! -x "$wizard" ] || [ ! -x "$walk" ]; then
+  echo "== building $wizard"
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
   if command -v ccache >/dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
   fi
   [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
-  cmake --build "$build" --target tarvo-setup-silent
+  cmake --build "$build" --target tarvo-setup tarvo-demo-walk
 fi
 
 echo "== sample archives in $dir/www/tarvo/Files"
 src=$dir/src
 files=$dir/www/tarvo/Files
-rm -rf "$src" "$dir/c" "$dir/desktop"
-mkdir -p "$src/main" "$src/upgrade" "$src/data" "$files" "$dir/c" "$dir/desktop"
+rm -rf "$src" "$dir/c" "$dir/desktop" "$dir/screens"
+mkdir -p "$src/main" "$src/upgrade" "$src/data" "$files" "$dir/c" "$dir/desktop" "$dir/screens"
 printf 'MZ T.Arvo demo program\n' >"$src/main/TARVO.EXE"
 printf 'T.Arvo 1.0\n' >"$src/main/VERSION.TXT"
 seq 1 20000 >"$src/main/TARVO.HLP"
@@ -70,10 +74,21 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-echo "== silent installation (Dutch, drive C = $dir/c)"
+export TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/" TARVO_DRIVES="C=$dir/c" XDG_DESKTOP_DIR="$dir/desktop"
 status=0
-TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/" TARVO_DRIVES="C=$dir/c" XDG_DESKTOP_DIR="$dir/desktop" \
-  "$silent" --silent --language nl --drive C || status=$?
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${TARVO_DEMO_WALK:-0}" != 1 ]; then
+  echo "== the wizard's window (drive C = $dir/c); close it to see what it installed"
+  "$wizard" || status=$?
+else
+  echo "== no display: walking the window offscreen (drive C = $dir/c)"
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$dir/runtime
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  fi
+  "$walk" "$dir/screens" || status=$?
+  echo "== pictures of the pages"
+  (cd "$dir" && ls screens)
+fi
 echo "exit status: $status"
 
 echo "== installed tree"

@@ -1,8 +1,11 @@
 #include "setup/frm_main.h"
 
+#include "core/format.h"
 #include "core/published.h"
+#include "http/response_text.h"
 #include "i18n/message_box.h"
 #include "i18n/translations.h"
+#include "platform/fixed_drives.h"
 #include "setup/window_texts.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"
@@ -53,8 +56,11 @@ TLabel* Heading(TComponent* owner, TControl* page, const char* name) {
 
 TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BuildWindow();
+  OnCloseQuery = [this](TComponent* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
   FormCreate(this);
 }
+
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::BuildWindow() {
   SetName("frmMain");
@@ -166,13 +172,22 @@ void TfrmMain::Advance() { Notebook1->SetPageIndex(Notebook1->PageIndex() + 1); 
 template <class Step>
 void TfrmMain::BusyFrame(Step step) {
   btNEXT->SetEnabled(false);
+  // The step repaints the window from its progress notifications; only Cancel (and the
+  // close box, which asks as Cancel does) may act meanwhile. The waiting pages and the
+  // abort page hold no input controls, and the controls of hidden pages take no input;
+  // Finish, which the keyboard could reach behind Next, waits as Next does.
+  btFINISH->SetEnabled(false);
+  FBusy = true;
+  FCancelConfirmed = FCloseAfterStep = false;
   struct TRestore {
-    TButton* next;
+    TfrmMain* form;
     ~TRestore() {
       Screen().SetCursor(crDefault);
-      next->SetEnabled(true);
+      form->btNEXT->SetEnabled(true);
+      form->btFINISH->SetEnabled(true);
+      form->FBusy = false;
     }
-  } restore{btNEXT};
+  } restore{this};
   Advance();
   Screen().SetCursor(crHourGlass);
   if (TApplication* app = Application()) app->ProcessMessages();
@@ -190,11 +205,18 @@ void TfrmMain::btNEXTClick(TComponent*) {
       ToolkitTextsChanged();
       break;
     case pgProxySettings:
-      BusyFrame([this] { RunComponentStep(); });
-      break;
     case pgData: {
       bool accepted = true;
-      BusyFrame([&] { accepted = RunDataStep(); });
+      BusyFrame([&] {
+        if (Notebook1->PageIndex() == pgInstallMain) RunComponentStep();
+        else accepted = RunDataStep();
+      });
+      if (FCancelConfirmed) {
+        // Stopped by Cancel, or finished before it could stop: either way the user said yes.
+        ShowCancelled();
+        if (FCloseAfterStep) Close();
+        return;
+      }
       if (!accepted) {
         Notebook1->SetPageIndex(pgData);
         return;
@@ -219,19 +241,82 @@ void TfrmMain::ErrorBox(const std::string& text) {
 }
 
 void TfrmMain::GotoAbortPage(const std::exception& e) {
+  const auto* own = dynamic_cast<const core::Exception*>(&e);
+  GotoAbortPage(own ? own->Message() : std::string(e.what()));
+}
+
+void TfrmMain::GotoAbortPage(const std::string& message) {
   Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
   btFINISH->BringToFront();
   btCANCEL->Hide();
-  const auto* own = dynamic_cast<const core::Exception*>(&e);
-  ErrorBox(own ? own->Message() : std::string(e.what()));
+  // The message may carry a server's status line: no control or direction marks reach the box.
+  constexpr std::size_t kMaxShown = 1000;
+  ErrorBox(http::DisplayText(message, kMaxShown, true));
+}
+
+void TfrmMain::ShowCancelled() {
+  Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
+  btCANCEL->Hide();
+  btFINISH->BringToFront();
 }
 
 void TfrmMain::btCANCELClick(TComponent*) {
-  if (!ConfirmDialog(_("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"))) return;
-  Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
-  btCANCEL->Hide();
-  btFINISH->BringToFront();
+  if (FCancelConfirmed) return;  // the step is stopping already
+  if (!ConfirmDialog(TInstaller::CancelQuestion())) return;
+  if (FBusy) FCancelConfirmed = true;  // the step stops at its next progress notification
+  else ShowCancelled();
 }
+
+void TfrmMain::FormCloseQuery(TComponent*, bool& canClose) {
+  if (!FBusy) return;
+  // Closing now would destroy the window under the running step and leave a partial
+  // archive; the close box asks as Cancel does, and the window closes once the step stopped.
+  canClose = false;
+  if (FCancelConfirmed || !ConfirmDialog(TInstaller::CancelQuestion())) return;
+  FCancelConfirmed = FCloseAfterStep = true;
+}
+
+TInstaller& TfrmMain::Installer() {
+  if (!FInstaller) {
+    FInstaller = std::make_unique<TInstaller>();
+    TInstaller& in = *FInstaller;
+    auto repaint = [] {
+      if (TApplication* app = Application()) app->ProcessMessages();
+    };
+    in.OnArchiveBegin = [this](const std::string&) { ProgressBar->SetPosition(0); };
+    in.OnProgress = [this, repaint](int percent) {
+      ProgressBar->SetPosition(percent);
+      repaint();
+    };
+    in.OnStatus = [repaint](const std::string&) { repaint(); };
+    in.OnCancelQuery = [this] { return FCancelConfirmed; };
+    in.OnAbort = [this](const std::string& message) { GotoAbortPage(message); };
+    in.OnErrorBox = [this](const std::string& message) { ErrorBox(message); };
+    in.OnFinishToFront = [this] { btFINISH->BringToFront(); };
+  }
+  TInstallOptions& o = FInstaller->Options;
+  o.Dutch = rbNEDERLANDS->Checked();
+  const char letter = InstallDrive->Drive();
+  o.DriveRoot.clear();
+  for (const platform::TDriveInfo& drive : platform::FixedDrives())
+    if (drive.Letter == letter) o.DriveRoot = drive.Root;
+  if (o.DriveRoot.empty())  // the drive went away since the list was made
+    throw core::Exception(core::Format(_("Schijf %s: bestaat niet."), {std::string(1, letter ? letter : '?')}));
+  o.ProxyUse = PROXY_USE->Checked();
+  o.ProxyServer = PROXY_SERVER->Text();
+  o.ProxyPort = PROXY_POORT->Text();
+  o.DataChoice = rbSERVER->Checked() ? TDataChoice::dcServer : TDataChoice::dcWorkstation;
+  o.DataFolder = GegevensLocatie->Text();
+  return *FInstaller;
+}
+
+void TfrmMain::RunComponentStep() {
+  TInstaller& installer = Installer();
+  installer.RunComponentStep();
+  GegevensLocatie->SetText(installer.Options.DataFolder);
+}
+
+bool TfrmMain::RunDataStep() { return Installer().RunDataStep() != TStepResult::srRejected; }
 
 void TfrmMain::btFINISHClick(TComponent*) { Close(); }
 

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "http/http_client.h"
+#include "setup/installer.h"
 #include "ui/controls.h"
 #include "ui/directory_edit.h"
 #include "ui/drive_combo.h"
@@ -28,6 +30,7 @@ class TfrmMain : public TForm {
 public:
   // Builds the window and runs FormCreate.
   explicit TfrmMain(TComponent* owner = nullptr);
+  ~TfrmMain() override;
 
   void FormCreate(TComponent* sender);
   void btNEXTClick(TComponent* sender);
@@ -41,6 +44,12 @@ public:
   // The failure of a download or unpacking: abort page, Finish in front, no Cancel, and
   // the failure's message in an error box.
   void GotoAbortPage(const std::exception& e);
+  void GotoAbortPage(const std::string& message);
+
+  // The installation steps behind the window, with the choices of its controls; made on
+  // first use and kept, so that the proxy's authentication and the cookies carry over from
+  // the component step to the data step.
+  TInstaller& Installer();
 
   TImage* Image1;
   TNotebook* Notebook1;
@@ -64,18 +73,29 @@ public:
 protected:
   // The work of the proxy page: download and unpack the components. Failures of a download
   // or an unpacking go to GotoAbortPage; the window then shows the abort page.
-  virtual void RunComponentStep() {}
+  virtual void RunComponentStep();
   // The work of the data page: install or locate the data, write the settings and the
   // shortcut. False when the data location was rejected: the data page shows again.
-  virtual bool RunDataStep() { return true; }
+  virtual bool RunDataStep();
 
 private:
   void BuildWindow();
   void Advance();
+  // Cancel's end: the abort page, Finish in front, no Cancel.
+  void ShowCancelled();
+  // The close box while a step runs: asked as Cancel is; the window closes once the step
+  // has stopped.
+  void FormCloseQuery(TComponent* sender, bool& canClose);
   // Next disabled, the waiting page, the hourglass and one pass of the messages around the
-  // step; the cursor and Next come back however the step ends.
+  // step; the cursor and Next come back however the step ends. During the step the window
+  // repaints at every progress notification but takes no input other than Cancel.
   template <class Step>
   void BusyFrame(Step step);
+
+  std::unique_ptr<TInstaller> FInstaller;
+  bool FBusy = false;            // a step runs
+  bool FCancelConfirmed = false; // Cancel was confirmed during the step: it stops
+  bool FCloseAfterStep = false;  // ... and the close box asked for it
 };
 
 }  // namespace tarvo::setup

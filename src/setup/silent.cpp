@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "i18n/translations.h"
+#include "platform/fixed_drives.h"
 #include "setup/installer.h"
 
 namespace tarvo::setup {
@@ -151,20 +152,8 @@ bool WantsSilentSetup(int argc, char** argv) {
 
 std::optional<std::string> SilentDriveRoot(char letter) {
   letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-  const char* env = std::getenv("TARVO_DRIVES");
-  if (env == nullptr || *env == '\0') {
-    if (letter == 'C') return std::string("/");
-    return std::nullopt;
-  }
-  std::string_view list = env;
-  while (!list.empty()) {
-    std::size_t semi = list.find(';');
-    std::string_view item = list.substr(0, semi);
-    list = semi == std::string_view::npos ? std::string_view() : list.substr(semi + 1);
-    std::size_t eq = item.find('=');
-    if (eq != 1 || item.size() < 3) continue;
-    if (std::toupper(static_cast<unsigned char>(item[0])) == letter) return std::string(item.substr(2));
-  }
+  for (const platform::TDriveInfo& drive : platform::FixedDrives())
+    if (drive.Letter == letter) return drive.Root;
   return std::nullopt;
 }
 

@@ -20,8 +20,9 @@ bool WantsSilentSetup(int argc, char** argv);
 
 int RunSilentSetup(int argc, char** argv);
 
-// The root folder of a drive letter: from TARVO_DRIVES ("C=/srv/c;D=/srv/d") when set,
-// else C is the root file system. Nothing for a letter that is not there.
+// The root folder of a drive letter among the fixed drives, as the window's drive list
+// offers them (TARVO_DRIVES "C=/srv/c;D=/srv/d" replaces them). Nothing for a letter that
+// is not there.
 std::optional<std::string> SilentDriveRoot(char letter);
 
 }  // namespace tarvo::setup

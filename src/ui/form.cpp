@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -35,9 +36,34 @@ void ForEachControl(TComponent* root, F f) {
   }
 }
 
+// Puts the close box's request to the form's OnCloseQuery.
+class TCloseFilter : public QObject {
+public:
+  TCloseFilter(TForm* form, QObject* parent) : QObject(parent), FForm(form) {}
+  bool FClosing = false;  // Close() is under way: not asked
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Close || FClosing || !FForm->OnCloseQuery) return false;
+    bool canClose = true;
+    try {
+      FForm->OnCloseQuery(FForm, canClose);
+    } catch (const std::exception& e) {
+      HandleException(e);
+      canClose = false;
+    }
+    if (!canClose) event->ignore();
+    return !canClose;
+  }
+
+private:
+  TForm* FForm;
+};
+
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TControl(owner, NewFormWidget()) {
+  Widget()->installEventFilter(new TCloseFilter(this, Widget()));
   QFont font = Widget()->font();
   font.setFamilies(UiFontFamilies(Font()->Name()));
   font.setPixelSize(Font()->Height());
@@ -65,7 +91,12 @@ void TForm::Show() {
 }
 
 void TForm::Close() {
-  if (Widget()) Widget()->close();
+  QWidget* w = Widget();
+  if (!w) return;
+  auto* filter = w->findChild<TCloseFilter*>(QString(), Qt::FindDirectChildrenOnly);
+  if (filter) filter->FClosing = true;
+  w->close();
+  if (filter) filter->FClosing = false;
 }
 
 bool TForm::Showing() const { return Widget() && Widget()->isVisible(); }

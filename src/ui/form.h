@@ -3,6 +3,7 @@
 // ends when the last window is closed.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/controls.h"
@@ -29,6 +30,10 @@ public:
   void ApplyTabOrder();
   // Tells every control of the window that the language changed.
   void ToolkitTextsChanged() override;
+
+  // Asked when the user closes the window by its close box; clearing canClose keeps it
+  // open. Close() itself is not asked.
+  std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
 };
 
 }  // namespace tarvo::ui

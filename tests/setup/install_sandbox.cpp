@@ -49,7 +49,7 @@ TArchiveServer::TArchiveServer() {
   const std::string root = FRoot.Path();
   const std::string src = root + "/src";
   auto files = [&](const std::string& scenario) { return root + "/" + scenario + "/tarvo/Files/"; };
-  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent"}) fs::create_directories(files(s));
+  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big"}) fs::create_directories(files(s));
 
   WriteFile(src + "/main/TARVO.EXE", "MZ T.Arvo\n");
   WriteFile(src + "/main/VERSION.TXT", "1.0\n");
@@ -67,6 +67,8 @@ TArchiveServer::TArchiveServer() {
   Shell("cd '" + src + "/data' && zip -q '" + files("ok") + "data.zip' WINKEL.DAT KLANTEN.CSV");
   Shell("cd '" + src + "/damaged' && zip -q -0 '" + files("damaged") + "main.zip' GOOD.TXT BROKEN.TXT");
   for (const char* f : {"main.zip", "upgrade.zip"}) fs::copy_file(files("ok") + f, files("nodata") + f);
+
+  WriteFile(files("big") + "main.zip", std::string(std::size_t{8} << 20, 'z'));
 
   std::string main = ReadFile(files("ok") + "main.zip");
   WriteFile(files("truncated") + "main.zip", main.substr(0, main.size() / 2));

@@ -17,6 +17,7 @@ namespace tarvo::setup::testing {
 //   damaged   main.zip whose BROKEN.TXT fails its CRC check
 //   nodata    main.zip and upgrade.zip, no data.zip
 //   nocontent main.zip answered with 204 No Content
+//   big       main.zip of 8 MiB (not a ZIP): a download long enough to cancel
 class TArchiveServer {
 public:
   static TArchiveServer& Get();

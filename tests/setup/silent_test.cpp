@@ -20,6 +20,7 @@ struct TSilentCase {
   int Exit;
   const char* Says;       // a text standard error must hold
   const char* Ini;        // expected SETUP.INI ("@" the sandbox), or null when there is none
+  bool Wizard = false;    // through the wizard's program, without a display
 };
 
 const TSilentCase kSilent[] = {
@@ -40,6 +41,11 @@ const TSilentCase kSilent[] = {
     {"UnknownDrive", "ok", "--silent --language nl --drive Q", 2, "no fixed drive Q:", nullptr},
     {"Help", "ok", "--help", 0, "--silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
      "                   [--data-folder PATH] [--existing-data]", nullptr},
+#ifdef TARVO_WIZARD
+    {"WizardProgram", "ok", "--silent --language nl", 0, "Installatie voltooid\n",
+     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=NLB\r\nKASSA=2\r\nDATA_DIRECTORY=@/c/TARVO/DATA/\r\n", true},
+    {"WizardProgramWrongLine", "ok", "--silent --language de", 2, "--language must be nl or fr", nullptr, true},
+#endif
 };
 
 std::string Replace(std::string s, const std::string& with) {
@@ -54,7 +60,12 @@ TEST_P(Silent, ExitStatusTextsAndFiles) {
   const TSilentCase& c = GetParam();
   TSandbox box(c.Scenario);
   std::filesystem::create_directories(box.Path() + "/d");
-  std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c;D=" + box.Path() + "/d' " + TARVO_SILENT + " " +
+#ifdef TARVO_WIZARD
+  const std::string program = c.Wizard ? "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " TARVO_WIZARD : TARVO_SILENT;
+#else
+  const std::string program = TARVO_SILENT;
+#endif
+  std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c;D=" + box.Path() + "/d' " + program + " " +
                         Replace(c.Arguments, box.Path()) + " 2>&1";
   std::string out;
   FILE* pipe = ::popen(command.c_str(), "r");

@@ -262,6 +262,10 @@ const StepCase kSteps[] = {
     {"download_fails",
      [](TTestWindow& w) { w.GotoAbortPage(std::runtime_error("Socket Error # 10061\r\nConnection refused.")); },
      pgAbort, "Socket Error # 10061\r\nConnection refused."},
+    // A server's text reaches the box without escape sequences or direction overrides.
+    {"server_text",
+     [](TTestWindow& w) { w.GotoAbortPage(std::runtime_error("HTTP/1.1 500 \x1b[2J\xe2\x80\xaeKO\r\nX")); },
+     pgAbort, "HTTP/1.1 500 \xef\xbf\xbd[2J\xef\xbf\xbdKO\r\nX"},
     // Outside the guarded stretches: the default exception box, and the waiting page stays.
     {"escapes", [](TTestWindow&) { throw std::runtime_error("Cannot create file"); }, pgInstallMain,
      "Cannot create file"},
