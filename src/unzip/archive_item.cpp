@@ -20,17 +20,36 @@ platform::TDateTime TVmArchiveItem::LastModTimeAsDateTime() const {
   return platform::DosDateTimeToDateTime(LastModFileDate(), LastModFileTime());
 }
 
-void TVmZipItem::LoadFromStream(core::TStream& stream) {
-  FItemInfo.LoadFromStream(stream);
-  FFileName = DecodeZipName(FItemInfo);
+std::string TVmArchiveItem::DiskFileName() const {
+  std::string name = FileName();
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
 
-  FUncompressedSize = FItemInfo.FUncompressedSize;
-  FCompressedSize = FItemInfo.FCompressedSize;
-  FRelativeOffset = FItemInfo.FRelativeOffset;
-  FDiskNumberStart = FItemInfo.FDiskNumberStart;
+void TVmZipItem::LoadFromStream(core::TStream& stream) {
+  TVmZipDirectoryFileHeader header;
+  LoadFromStream(stream, header);
+}
+
+void TVmZipItem::LoadFromStream(core::TStream& stream, TVmZipDirectoryFileHeader& header) {
+  header.LoadFromStream(stream);
+  FFileName = DecodeZipName(header);
+  if (FFileName.capacity() > FFileName.size()) FFileName.shrink_to_fit();
+  if (FFileName == header.FFileName) FRawFileName.reset();
+  else FRawFileName = std::make_unique<std::string>(header.FFileName);
+
+  FCRC32 = header.FCRC32;
+  FGeneralPurposeBitFlag = header.FGeneralPurposeBitFlag;
+  FCompressionMethod = header.FCompressionMethod;
+  FVersionMadeBy = header.FVersionMadeBy;
+  FVersionNeededToExtract = header.FVersionNeededToExtract;
+  FUncompressedSize = header.FUncompressedSize;
+  FCompressedSize = header.FCompressedSize;
+  FRelativeOffset = header.FRelativeOffset;
+  FDiskNumberStart = header.FDiskNumberStart;
   const std::uint8_t* data;
   std::uint16_t size;
-  if (FItemInfo.FExtraField.Find(zipfmt::kZip64ExtraId, data, size)) {
+  if (header.FExtraField.Find(zipfmt::kZip64ExtraId, data, size)) {
     // Only the values whose central field is at its maximum are present, in this order.
     std::size_t pos = 0;
     auto take = [&](std::size_t width) -> std::uint64_t {
@@ -39,18 +58,16 @@ void TVmZipItem::LoadFromStream(core::TStream& stream) {
       pos += width;
       return v;
     };
-    if (FItemInfo.FUncompressedSize == zipfmt::kMax32) FUncompressedSize = take(8);
-    if (FItemInfo.FCompressedSize == zipfmt::kMax32) FCompressedSize = take(8);
-    if (FItemInfo.FRelativeOffset == zipfmt::kMax32) FRelativeOffset = take(8);
-    if (FItemInfo.FDiskNumberStart == zipfmt::kMax16) FDiskNumberStart = static_cast<std::uint32_t>(take(4));
+    if (header.FUncompressedSize == zipfmt::kMax32) FUncompressedSize = take(8);
+    if (header.FCompressedSize == zipfmt::kMax32) FCompressedSize = take(8);
+    if (header.FRelativeOffset == zipfmt::kMax32) FRelativeOffset = take(8);
+    if (header.FDiskNumberStart == zipfmt::kMax16) FDiskNumberStart = static_cast<std::uint32_t>(take(4));
   }
 
-  FLastModFileTime = FItemInfo.FLastModFileTime;
-  FLastModFileDate = FItemInfo.FLastModFileDate;
-  FExternalFileAttributes = FItemInfo.FExternalFileAttributes;
-  FIsEncrypted = (FItemInfo.FGeneralPurposeBitFlag & zipfmt::kFlagEncrypted) != 0;
-  FDiskFileName = FFileName;
-  std::replace(FDiskFileName.begin(), FDiskFileName.end(), '/', '\\');
+  FLastModFileTime = header.FLastModFileTime;
+  FLastModFileDate = header.FLastModFileDate;
+  FExternalFileAttributes = header.FExternalFileAttributes;
+  FIsEncrypted = (header.FGeneralPurposeBitFlag & zipfmt::kFlagEncrypted) != 0;
   FAction = TVmArchiveAction::aaNone;
   FTagged = false;
 }

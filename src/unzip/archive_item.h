@@ -1,9 +1,14 @@
 // The entries of an archive. TVmArchiveItem is what every archive kind has (name, sizes,
-// date, attributes); TVmZipItem adds the central directory header it was read from and
-// the 64-bit values of the ZIP64 extra field.
+// date, attributes); TVmZipItem adds the few central directory fields that listing,
+// testing and extraction use, with the 64-bit values of the ZIP64 extra field in place.
+//
+// An archive of a desktop product holds tens of thousands of entries and all of them stay
+// in memory while it is open, so a record keeps one copy of its name and only the fields
+// something reads: about 130 bytes plus the name.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/stream.h"
@@ -36,7 +41,7 @@ public:
   virtual platform::TDateTime LastModTimeAsDateTime() const;
 
   // The name with every "/" turned into "\", as the archive's lookups compare it.
-  const std::string& DiskFileName() const noexcept { return FDiskFileName; }
+  std::string DiskFileName() const;
   TVmArchiveAction Action() const noexcept { return FAction; }
   void SetAction(TVmArchiveAction action) noexcept { FAction = action; }
   bool Tagged() const noexcept { return FTagged; }
@@ -45,16 +50,15 @@ public:
   TVmArchiveItem* NextItem = nullptr;  // the chain of its hash bucket
 
 protected:
-  TVmArchiveAction FAction = TVmArchiveAction::aaNone;
   std::uint64_t FCompressedSize = 0;
-  std::string FDiskFileName;
-  std::uint32_t FExternalFileAttributes = 0;
+  std::uint64_t FUncompressedSize = 0;
   std::string FFileName;
-  bool FIsEncrypted = false;
+  std::uint32_t FExternalFileAttributes = 0;
+  TVmArchiveAction FAction = TVmArchiveAction::aaNone;
   std::uint16_t FLastModFileTime = 0;
   std::uint16_t FLastModFileDate = 0;
+  bool FIsEncrypted = false;
   bool FTagged = false;
-  std::uint64_t FUncompressedSize = 0;
 };
 
 class TVmZipItem : public TVmArchiveItem {
@@ -62,34 +66,41 @@ public:
   // Reads one central directory entry at the stream's position: the header, then the
   // decoded name and the ZIP64 values. Raises EVmZipInvalid for a wrong signature and
   // the stream's read error when the entry is cut short or a ZIP64 field is too short
-  // for the values it must hold.
+  // for the values it must hold. The second form reads the header into scratch, so that
+  // a directory of many entries reuses one set of buffers for names and extra fields.
   void LoadFromStream(core::TStream& stream);
+  void LoadFromStream(core::TStream& stream, TVmZipDirectoryFileHeader& scratch);
 
-  std::uint32_t CRC32() const override { return FItemInfo.FCRC32; }
+  std::uint32_t CRC32() const override { return FCRC32; }
   std::uint32_t NativeFileAttributes() const override;
 
-  const TVmZipDirectoryFileHeader& ItemInfo() const noexcept { return FItemInfo; }
-  std::uint16_t GeneralPurposeBitFlag() const noexcept { return FItemInfo.FGeneralPurposeBitFlag; }
-  std::uint16_t CompressionMethod() const noexcept { return FItemInfo.FCompressionMethod; }
-  std::uint16_t VersionMadeBy() const noexcept { return FItemInfo.FVersionMadeBy; }
-  std::uint16_t VersionNeededToExtract() const noexcept { return FItemInfo.FVersionNeededToExtract; }
-  std::uint8_t HostSystem() const noexcept { return static_cast<std::uint8_t>(FItemInfo.FVersionMadeBy >> 8); }
-  const std::string& RawFileName() const noexcept { return FItemInfo.FFileName; }
+  std::uint16_t GeneralPurposeBitFlag() const noexcept { return FGeneralPurposeBitFlag; }
+  std::uint16_t CompressionMethod() const noexcept { return FCompressionMethod; }
+  std::uint16_t VersionMadeBy() const noexcept { return FVersionMadeBy; }
+  std::uint16_t VersionNeededToExtract() const noexcept { return FVersionNeededToExtract; }
+  std::uint8_t HostSystem() const noexcept { return static_cast<std::uint8_t>(FVersionMadeBy >> 8); }
+  // The name's bytes as stored. Kept apart only when they differ from the decoded name
+  // (a name in a code page, or one with bytes that are not UTF-8).
+  const std::string& RawFileName() const noexcept { return FRawFileName ? *FRawFileName : FFileName; }
   // The Unix mode in the high half of the external attributes, when the entry was made
   // on Unix; -1 otherwise.
   long UnixMode() const noexcept;
 
-  std::uint32_t FDiskNumberStart = 0;
   std::uint64_t FRelativeOffset = 0;
-  TVmExtraField FLFHExtraField;
   // Where the entry's data must end: the next local header on its disk, or the central
   // directory. An entry whose local header another entry also claims gets
   // FSharesLocalHeader. Both are set when the directory is read (see TVmZipArchive).
   std::uint64_t FDataLimit = ~std::uint64_t{0};
+  std::uint32_t FDiskNumberStart = 0;
   bool FSharesLocalHeader = false;
 
 private:
-  TVmZipDirectoryFileHeader FItemInfo;
+  std::unique_ptr<std::string> FRawFileName;  // null: the same bytes as FFileName
+  std::uint32_t FCRC32 = 0;
+  std::uint16_t FGeneralPurposeBitFlag = 0;
+  std::uint16_t FCompressionMethod = 0;
+  std::uint16_t FVersionMadeBy = 0;
+  std::uint16_t FVersionNeededToExtract = 0;
 };
 
 }  // namespace tarvo::unzip

@@ -56,6 +56,7 @@ void TVmArchiveList::Add(std::unique_ptr<TVmArchiveItem> item) {
 
 void TVmArchiveList::Clear() {
   FItems.clear();
+  FItems.shrink_to_fit();
   FBuckets.fill(nullptr);
 }
 

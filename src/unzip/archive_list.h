@@ -19,6 +19,10 @@ public:
   // Appends the item and puts it at the head of its bucket's chain.
   void Add(std::unique_ptr<TVmArchiveItem> item);
   void Clear();
+  // Makes room for count items at once, so a large directory does not pass through the
+  // copies a growing list makes. count must come from what the archive holds, not from a
+  // field it claims.
+  void Reserve(std::size_t count) { FItems.reserve(count); }
 
   std::size_t Count() const noexcept { return FItems.size(); }
   TVmArchiveItem* Items(std::size_t index) const { return FItems.at(index).get(); }

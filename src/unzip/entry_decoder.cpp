@@ -164,7 +164,6 @@ void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   TVmZipLocalFileHeader local;
   local.LoadFromStream(archive.SeekToLocalHeader(item));
 
-  const TVmZipDirectoryFileHeader& central = item.ItemInfo();
   // A writer that streams (flag bit 3) cannot know the CRC and sizes when it writes the local
   // header; it leaves them 0 and puts the real values in the data descriptor and the central
   // directory. Those fields are only compared when the local header claims to hold them, so a
@@ -176,12 +175,11 @@ void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   // A writer that gives every local header a ZIP64 field (zip -fz) raises its version
   // needed to 4.5 for that field alone, while the central entry of a small or empty entry
   // says what the data needs: that is no disagreement.
-  const bool sameVersion = local.FVersionNeededToExtract == central.FVersionNeededToExtract ||
+  const bool sameVersion = local.FVersionNeededToExtract == item.VersionNeededToExtract() ||
                            (localZip64 && (local.FVersionNeededToExtract & 0xFF) >= 45);
-  bool same = sameVersion && local.FGeneralPurposeBitFlag == central.FGeneralPurposeBitFlag &&
-              local.FLastModFileTime == central.FLastModFileTime &&
-              local.FLastModFileDate == central.FLastModFileDate &&
-              (streamed || local.FCRC32 == central.FCRC32) && local.FFileName == central.FFileName;
+  bool same = sameVersion && local.FGeneralPurposeBitFlag == item.GeneralPurposeBitFlag() &&
+              local.FLastModFileTime == item.LastModFileTime() && local.FLastModFileDate == item.LastModFileDate() &&
+              (streamed || local.FCRC32 == item.CRC32()) && local.FFileName == item.RawFileName();
   if (same && !streamed) {
     if (localZip64) {
       same = zip64Size >= 16 && GetLE64(zip64 + 8) == item.CompressedSize() &&

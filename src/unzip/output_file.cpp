@@ -72,14 +72,25 @@ std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept
 TVmOutputFile::TVmOutputFile(int folderFd, const std::string& name, const std::string& displayPath, mode_t mode,
                              const TVmFileIdentity& protectedFile)
     : FFolder(folderFd), FName(name), FDisplayPath(displayPath) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    FHandle = CreateAt(FFolder, FName.c_str(), mode);
-    if (FHandle >= 0) return;
-    if (errno != EEXIST) throw core::EFCreateError(FDisplayPath, errno);
+  // Files come in runs: a fresh extraction creates every name, a second archive over the
+  // first (or an archive repeating a name) replaces them. When the last file replaced one,
+  // the name is looked at first; otherwise the exclusive create is tried first. A wrong
+  // guess costs one cheap call either way, while a create that fails on an existing name
+  // is the dearest call of a replacement.
+  thread_local bool lastReplaced = false;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (attempt > 0 || !lastReplaced) {
+      FHandle = CreateAt(FFolder, FName.c_str(), mode);
+      if (FHandle >= 0) {
+        lastReplaced = false;
+        return;
+      }
+      if (errno != EEXIST) throw core::EFCreateError(FDisplayPath, errno);
+    }
 
     struct stat st {};
     if (::fstatat(FFolder, FName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) continue;  // removed meanwhile: create it after all
+      if (errno == ENOENT) continue;  // not there (or removed meanwhile): create it
       throw core::EFCreateError(FDisplayPath, errno);
     }
     if (S_ISDIR(st.st_mode)) throw core::EFCreateError(FDisplayPath, EISDIR);
@@ -95,6 +106,7 @@ TVmOutputFile::TVmOutputFile(int folderFd, const std::string& name, const std::s
       FHandle = CreateAt(FFolder, temp.c_str(), mode);
       if (FHandle >= 0) {
         FTempName = std::move(temp);
+        lastReplaced = true;
         return;
       }
       if (errno != EEXIST) break;

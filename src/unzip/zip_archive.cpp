@@ -162,11 +162,17 @@ void TVmZipArchive::ReadDirectory() {
   // bytes, so a lying count ends at the first missing record, never in a huge allocation.
   TVmReadAheadStream reader(DataStream());
   std::uint64_t total = FInfo.FTotalEntries;
+  // Room for the entries the directory's bytes can hold (46 bytes at least each) and the
+  // file really has: a footer that claims more costs nothing.
+  std::uint64_t room = std::min(FInfo.FDirectorySize, static_cast<std::uint64_t>(FStream->Size())) /
+                       zipfmt::kCentralHeaderSize;
+  FItemList.Reserve(static_cast<std::size_t>(std::min(room, total)));
+  TVmZipDirectoryFileHeader scratch;
   std::uint64_t count = 0;
   while (count < total) {
     auto item = std::make_unique<TVmZipItem>();
     try {
-      item->LoadFromStream(reader);
+      item->LoadFromStream(reader, scratch);
     } catch (const EVmZipInvalid&) {
       FStatus = TVmArchiveStatus::asInvalid;
       throw;
@@ -193,32 +199,26 @@ void TVmZipArchive::NoteDataLimits() {
   // Entries laid out one after the other: each may run up to the next local header on its
   // disk (or the central directory). Overlapping entries (many central entries sharing one
   // local entry's data) are the zip bomb that multiplies a small archive's output.
-  struct TSpan {
-    std::uint32_t Disk;
-    std::uint64_t Offset;
-    TVmZipItem* Item;
-  };
-  std::vector<TSpan> spans;
-  spans.reserve(Count());
-  for (std::size_t i = 0; i < Count(); ++i) {
-    TVmZipItem* item = ZipItems(i);
-    spans.push_back({item->FDiskNumberStart, item->FRelativeOffset, item});
-  }
-  std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) {
-    return a.Disk != b.Disk ? a.Disk < b.Disk : a.Offset < b.Offset;
+  // Sorted as pointers (8 bytes an entry): this runs at the peak of the directory's memory.
+  std::vector<TVmZipItem*> spans(Count());
+  for (std::size_t i = 0; i < spans.size(); ++i) spans[i] = ZipItems(i);
+  std::sort(spans.begin(), spans.end(), [](const TVmZipItem* a, const TVmZipItem* b) {
+    return a->FDiskNumberStart != b->FDiskNumberStart ? a->FDiskNumberStart < b->FDiskNumberStart
+                                                      : a->FRelativeOffset < b->FRelativeOffset;
   });
   for (std::size_t i = 0; i < spans.size(); ++i) {
-    TSpan& s = spans[i];
+    TVmZipItem& s = *spans[i];
     std::size_t next = i + 1;
-    while (next < spans.size() && spans[next].Disk == s.Disk && spans[next].Offset == s.Offset) {
-      s.Item->FSharesLocalHeader = spans[next].Item->FSharesLocalHeader = true;
+    while (next < spans.size() && spans[next]->FDiskNumberStart == s.FDiskNumberStart &&
+           spans[next]->FRelativeOffset == s.FRelativeOffset) {
+      s.FSharesLocalHeader = spans[next]->FSharesLocalHeader = true;
       ++next;
     }
     std::uint64_t limit = ~std::uint64_t{0};
-    if (next < spans.size() && spans[next].Disk == s.Disk) limit = spans[next].Offset;
-    if (s.Disk == FInfo.FStartDiskNumber && FInfo.FDirectoryOffset > s.Offset)
+    if (next < spans.size() && spans[next]->FDiskNumberStart == s.FDiskNumberStart) limit = spans[next]->FRelativeOffset;
+    if (s.FDiskNumberStart == FInfo.FStartDiskNumber && FInfo.FDirectoryOffset > s.FRelativeOffset)
       limit = std::min(limit, FInfo.FDirectoryOffset);
-    s.Item->FDataLimit = limit;
+    s.FDataLimit = limit;
   }
 }
 

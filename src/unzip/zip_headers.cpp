@@ -21,10 +21,10 @@ std::size_t ReadUpTo(core::TStream& stream, void* buffer, std::size_t count) {
 
 namespace {
 
-std::string ReadText(core::TStream& stream, std::size_t length) {
-  std::string text(length, '\0');
+// Reads into text, reusing its buffer: a header loaded again and again allocates once.
+void ReadText(core::TStream& stream, std::string& text, std::size_t length) {
+  text.resize(length);
   if (length > 0) stream.ReadBuffer(text.data(), length);
-  return text;
 }
 
 std::vector<std::uint8_t> ReadBytes(core::TStream& stream, std::size_t length) {
@@ -54,7 +54,7 @@ void TVmZipLocalFileHeader::LoadFromStream(core::TStream& stream) {
   // A record without its signature is not one: its lengths are noise, and reading by them
   // would only turn "not a PKZip file" into a read error somewhere past the end.
   if (!IsValid()) throw EVmZipInvalid();
-  FFileName = ReadText(stream, nameLength);
+  ReadText(stream, FFileName, nameLength);
   FExtraField.Assign(ReadBytes(stream, extraLength));
 }
 
@@ -81,9 +81,9 @@ void TVmZipDirectoryFileHeader::LoadFromStream(core::TStream& stream) {
   FExternalFileAttributes = GetLE32(f + 38);     // external file attributes
   FRelativeOffset = GetLE32(f + 42);             // relative offset of local header
   if (!IsValid()) throw EVmZipInvalid();  // see the local header
-  FFileName = ReadText(stream, nameLength);
+  ReadText(stream, FFileName, nameLength);
   FExtraField.Assign(ReadBytes(stream, extraLength));
-  FFileComment = ReadText(stream, commentLength);
+  ReadText(stream, FFileComment, commentLength);
 }
 
 void TVmZipDirectoryFileFooter::LoadFromStream(core::TStream& stream) {
@@ -98,7 +98,7 @@ void TVmZipDirectoryFileFooter::LoadFromStream(core::TStream& stream) {
   FDirectoryOffset = GetLE32(f + 16);  // offset of start of central directory
   std::uint16_t commentLength = GetLE16(f + 20);
   // The locator found this record with its comment inside the file, so this read fits.
-  FZipfileComment = ReadText(stream, commentLength);
+  ReadText(stream, FZipfileComment, commentLength);
 }
 
 bool TVmZipDirectoryFileFooter::IsZip64() const noexcept {

@@ -70,6 +70,31 @@ TEST(ZlibStreams, EveryLevelAndStrategyDecodesByteExact) {
   }
 }
 
+// One thread decodes stream after stream with the tables and window the last one left:
+// nothing of a stream, finished or failed half-way, may show in the next.
+TEST(ZlibStreams, StreamsInARowShareNothing) {
+  const Bytes a = MixedData(200000, 3), b = MixedData(5000, 4);
+  const Bytes packedA = ZlibDeflate(a, 9), packedB = ZlibDeflate(b, 1, Z_FIXED);
+  const Bytes cut(packedA.begin(), packedA.begin() + static_cast<std::ptrdiff_t>(packedA.size() / 2));
+  struct Step {
+    const Bytes* Input;
+    std::uint32_t Options;
+    const Bytes* Expected;  // null: must fail
+  };
+  const Step steps[] = {{&packedA, 15, &a}, {&cut, 15, nullptr}, {&packedB, 15, &b},
+                        {&cut, 15 | dfc_Deflate64, nullptr},
+                        {&packedA, 15, &a}, {&packedB, 15, &b}};
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    if (!steps[i].Expected) {
+      EXPECT_NE(InflateFailure(*steps[i].Input, steps[i].Options), "") << i;
+      continue;
+    }
+    const InflateResult r = RunInflate(*steps[i].Input, steps[i].Options);
+    EXPECT_TRUE(r.Output == *steps[i].Expected) << i;
+    EXPECT_EQ(r.Checksum, ZlibCrc(*steps[i].Expected)) << i;
+  }
+}
+
 TEST(ZlibStreams, SmallAndEmptyInputs) {
   for (std::size_t size : {0u, 1u, 2u, 3u, 258u, 259u, 1000u}) {
     const Bytes data = MixedData(size, 7);

@@ -2,6 +2,7 @@
 // item list, checked against archives made by other tools and by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -450,6 +451,41 @@ TEST(Names, InvalidUtf8UnderFlag11BecomesReplacementCharacters) {
   TMemoryZip zip(BuildZip(layout));
   ASSERT_NO_THROW(zip.Load());
   EXPECT_EQ(zip.Archive().Items(0)->FileName(), "bad\xEF\xBF\xBD");
+}
+
+TEST(Names, EachEntryKeepsItsStoredBytesAndCentralFields) {
+  // An entry keeps one copy of its name when the stored bytes decode to themselves; the
+  // stored bytes must still come back for the ones that do not.
+  struct Case {
+    TZipEntryLayout Entry;
+    std::string Decoded;
+  };
+  const Case cases[] = {
+      {{.Name = "a/b", .Method = 8, .Flags = 0x0800, .VersionMadeBy = 0x031E, .VersionNeeded = 20, .Crc = 1}, "a/b"},
+      {{.Name = "folder0001/a long name past any inline buffer.txt", .Method = 0, .VersionNeeded = 10, .Crc = 2},
+       "folder0001/a long name past any inline buffer.txt"},
+      {{.Name = "d/\xE9.txt", .Method = 9, .Flags = 0x0002, .VersionMadeBy = 0x031E, .VersionNeeded = 21, .Crc = 3},
+       "d/\xC3\xA9.txt"},
+      {{.Name = "bad\xFF", .Flags = 0x0800, .VersionNeeded = 45, .Crc = 4}, "bad\xEF\xBF\xBD"},
+  };
+  TZipLayout layout;
+  for (const Case& c : cases) layout.Entries.push_back(c.Entry);
+  TMemoryZip zip(BuildZip(layout));
+  ASSERT_NO_THROW(zip.Load());
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const TVmZipItem& item = *zip.Archive().ZipItems(i);
+    const TZipEntryLayout& e = cases[i].Entry;
+    EXPECT_EQ(item.FileName(), cases[i].Decoded) << i;
+    EXPECT_EQ(item.RawFileName(), e.Name) << i;
+    std::string disk = cases[i].Decoded;
+    std::replace(disk.begin(), disk.end(), '/', '\\');
+    EXPECT_EQ(item.DiskFileName(), disk) << i;
+    EXPECT_EQ(item.CRC32(), *e.Crc) << i;
+    EXPECT_EQ(item.CompressionMethod(), e.Method) << i;
+    EXPECT_EQ(item.GeneralPurposeBitFlag(), e.Flags) << i;
+    EXPECT_EQ(item.VersionMadeBy(), e.VersionMadeBy) << i;
+    EXPECT_EQ(item.VersionNeededToExtract(), e.VersionNeeded) << i;
+  }
 }
 
 TEST(ItemList, HashesUpperCasedNamesInto1021Buckets) {

@@ -148,8 +148,21 @@ TEST(OutputPath, WhatIsAtTheNameIsNeverWrittenThrough) {
          fs::create_symlink("../outside", out / "t.txt");
        },
        "", true},
+      {"nothing", [](const fs::path&) {}, ""},
   };
+  // Extraction looks at the name first while files are being replaced and creates first
+  // otherwise: every case runs after a fresh file and after a replaced one.
+  auto lastFile = [](bool replaced) {
+    TTempDir dir;
+    TZipLayout layout;
+    layout.Entries.push_back({.Name = "r.txt", .Data = "1"});
+    if (replaced) layout.Entries.push_back({.Name = "r.txt", .Data = "2"});
+    WriteFile(dir / "r.zip", BuildZip(layout));
+    TRun().Extract(dir / "r.zip", dir.Path().string());
+  };
+  for (bool afterReplacing : {false, true})
   for (const Case& c : cases) {
+    lastFile(afterReplacing);
     TTempDir dir;
     fs::path out = dir.Path() / "out";
     fs::create_directory(out);
@@ -174,7 +187,7 @@ TEST(OutputPath, WhatIsAtTheNameIsNeverWrittenThrough) {
       ASSERT_EQ(run.Failures.size(), 1u) << c.What;
       EXPECT_EQ(run.Failures[0].substr(0, c.Failure.size()), c.Failure) << c.What;
     }
-    EXPECT_EQ(Listing(out), std::vector<std::string>{"t.txt"}) << c.What;
+    EXPECT_EQ(Listing(out), std::vector<std::string>{"t.txt"}) << c.What << afterReplacing;
   }
 }
 

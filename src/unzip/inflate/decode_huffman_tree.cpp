@@ -8,10 +8,14 @@
 #include "core/format.h"
 #include "unzip/inflate/inflate_error.h"
 #include "unzip/inflate/inflate_strings.h"
+#include "unzip/inflate/spare_buffers.h"
 
 namespace tarvo::unzip {
 
 namespace {
+
+// A stream decodes with three trees at a time (literal/length, distance, code length).
+using TreeBuffers = TVmDfSpareBuffers<std::uint32_t, 3>;
 
 constexpr int kMaxBits = 15;
 
@@ -83,15 +87,15 @@ constexpr TVmDfEntryTemplates kTemplates = MakeTemplates();
 
 }  // namespace
 
+void TVmDfDecodeHuffmanTree::Recycle() noexcept { TreeBuffers::Give(FDecodes, TableSize()); }
+
 TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
                                                TVmDfHuffmanUsage usage)
     : FAlphaSize(alphaSize),
       FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
       FUsage(usage),
       FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 10 : 7) {
-  // Room for the primary table plus every subtable: the subtables of a code that is not
-  // over-subscribed cover disjoint parts of the 2^15 space.
-  FDecodes = std::make_unique_for_overwrite<std::uint32_t[]>((std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits));
+  FDecodes = TreeBuffers::Take(TableSize());
   FDecodes[0] = dfentry::kInvalid;
   const int mode = deflate64 ? 1 : 0;
   FTemplates = alphabet == TVmDfAlphabet::daLitLen     ? kTemplates.LitLen[mode]

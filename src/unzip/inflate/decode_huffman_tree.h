@@ -34,6 +34,10 @@ public:
   TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alphaSize, bool deflate64,
                          TVmDfHuffmanUsage usage = TVmDfHuffmanUsage::huDecoding);
 
+  // Hands the table's storage to the next tree built on this thread (see spare_buffers.h);
+  // the tree is unusable afterwards.
+  void Recycle() noexcept;
+
   // Builds the table from count code lengths (0 = symbol unused). A length above the
   // allowed maximum, or more codes than the lengths leave room for (over-subscribed),
   // raises the internal decoder error. Incomplete sets are accepted: unreached bit
@@ -63,6 +67,11 @@ public:
   }
 
 private:
+  // The primary table plus every subtable: the subtables of a code that is not
+  // over-subscribed cover disjoint parts of the 2^max space.
+  std::size_t TableSize() const noexcept {
+    return (std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits);
+  }
   std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
   void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount, bool complete);
 

@@ -124,6 +124,13 @@ inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) n
 
 class TVmDfInflater {
 public:
+  ~TVmDfInflater() {
+    FLitLen.Recycle();
+    FDist.Recycle();
+    FCodeLen.Recycle();
+  }
+  TVmDfInflater(const TVmDfInflater&) = delete;
+  TVmDfInflater& operator=(const TVmDfInflater&) = delete;
   TVmDfInflater(TVmDfInBitStream& in, TVmDfOutputWindow& out, bool deflate64)
       : FIn(in),
         FOut(out),

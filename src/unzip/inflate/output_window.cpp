@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/crc32.h"
+#include "unzip/inflate/spare_buffers.h"
 
 namespace tarvo::unzip {
 
@@ -11,7 +12,12 @@ namespace {
 // Bytes passed on per flush. Large flushes keep the checksum and the destination's write
 // calls cheap; the whole buffer still fits comfortably in a second-level cache.
 constexpr std::size_t kFlushChunk = 256 * 1024;
+
+// One window per stream; Deflate64's larger one takes the slot only while no other waits.
+using WindowBuffers = TVmDfSpareBuffers<std::uint8_t, 1>;
 }  // namespace
+
+TVmDfOutputWindow::~TVmDfOutputWindow() { WindowBuffers::Give(FBuffer, FHistory + kFlushChunk + MaxOverrun()); }
 
 TVmDfOutputWindow::TVmDfOutputWindow(core::TStream& stream, bool deflate64, bool useCRC32, bool testOnly,
                                      std::int64_t partSize)
@@ -22,8 +28,7 @@ TVmDfOutputWindow::TVmDfOutputWindow(core::TStream& stream, bool deflate64, bool
       FTestOnly(testOnly),
       FPartSize(partSize),
       FChecksum(useCRC32 ? 0xFFFFFFFFu : 1u) {
-  const std::size_t size = FHistory + kFlushChunk + MaxOverrun();
-  FBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+  FBuffer = WindowBuffers::Take(FHistory + kFlushChunk + MaxOverrun());
   FCurrent = FWritten = FBuffer.get();
   FFlushPoint = FBuffer.get() + FHistory + kFlushChunk;
   FLimit = FFlushPoint + FMaxMatch;

@@ -23,6 +23,9 @@ class TVmDfOutputWindow {
 public:
   // partSize > 0: stop once that many bytes have been produced.
   TVmDfOutputWindow(core::TStream& stream, bool deflate64, bool useCRC32, bool testOnly, std::int64_t partSize);
+  ~TVmDfOutputWindow();
+  TVmDfOutputWindow(const TVmDfOutputWindow&) = delete;
+  TVmDfOutputWindow& operator=(const TVmDfOutputWindow&) = delete;
 
   // Room a single write may take past FStop: the longest match plus word-copy overrun.
   std::size_t MaxOverrun() const noexcept { return FMaxMatch + 64; }
