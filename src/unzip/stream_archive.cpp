@@ -127,11 +127,9 @@ TVmStreamItem::TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedS
       FMode(entry.Mode),
       FHasMode(hasMode),
       FMTime(entry.MTime),
-        FIsDirectory(entry.IsDirectory()),
+      FIsDirectory(entry.IsDirectory()),
       FIsFile(entry.IsFile()) {
   FFileName = entry.Name;
-  FDiskFileName = entry.Name;
-  std::replace(FDiskFileName.begin(), FDiskFileName.end(), '/', '\\');
   FUncompressedSize = entry.Size;
   FCompressedSize = compressedSize;
   FExternalFileAttributes = FIsDirectory ? 0x10u : 0u;

@@ -44,7 +44,7 @@ core::TStream& TVmZipArchive::SeekToLocalHeader(const TVmZipItem& item) {
 
 void TVmZipArchive::AskForLastDisk() {
   // Only reached for removable media, which this build never reports: kept so that a
-  // platform with floppies gets the specified behaviour through the handler.
+  // platform with floppies still asks through the handler.
   bool abort = true;
   if (FOnRequestLastDisk) {
     abort = false;
