@@ -70,7 +70,9 @@ void Check(const std::vector<std::uint8_t>& lengths, TVmDfAlphabet alphabet = TV
       continue;
     }
     ASSERT_FALSE(e & dfentry::kInvalid) << bits;
-    if (literals) ASSERT_TRUE(e & dfentry::kLiteral) << bits;
+    if (literals) {
+      ASSERT_TRUE(e & dfentry::kLiteral) << bits;
+    }
     ASSERT_EQ(static_cast<int>(dfentry::Value(e)), r.Symbol) << bits;
     ASSERT_EQ(static_cast<int>(prefix + dfentry::CodeLen(e)), r.Length) << bits;
   }

@@ -96,7 +96,9 @@ TEST_P(UnsafeName, IsRefusedAndNothingIsWritten) {
   const std::vector<std::string> failures = box.Extract(One(name), kPaths);
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_TRUE(failures[0].ends_with(kUnsafe)) << failures[0];
-  if (name.find('\0') == std::string::npos) EXPECT_EQ(failures[0], name + kUnsafe);
+  if (name.find('\0') == std::string::npos) {
+    EXPECT_EQ(failures[0], name + kUnsafe);
+  }
   EXPECT_TRUE(box.Escapes().empty());
   EXPECT_TRUE(box.Files().empty());
 }
