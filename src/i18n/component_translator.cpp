@@ -9,6 +9,7 @@
 #include "core/collection.h"
 #include "core/format.h"
 #include "core/published.h"
+#include "core/scope_guard.h"
 #include "core/text_case.h"
 #include "i18n/gettext_errors.h"
 #include "i18n/gettext_instance.h"
@@ -76,13 +77,8 @@ bool TGettextInstance::ApplyClassRules(TPersistent* obj, const TWalkRules& rules
         if (handling) continue;
         if (rule.SpecialHandler) {
           FHandling.push_back(obj);
-          try {
-            rule.SpecialHandler(obj);
-          } catch (...) {
-            FHandling.pop_back();
-            throw;
-          }
-          FHandling.pop_back();
+          core::TScopeGuard handled([this]() noexcept { FHandling.pop_back(); });
+          rule.SpecialHandler(obj);
         }
         return true;
       }

@@ -1,7 +1,9 @@
 #include "i18n/domain.h"
 
 #include "core/format.h"
+#include "core/scope_guard.h"
 #include "core/text_case.h"
+#include "core/text_trim.h"
 #include "i18n/i18n_strings.h"
 #include "i18n/message_box.h"
 
@@ -17,12 +19,6 @@ std::string WithSlash(std::string dir) {
   return dir;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
-
 }  // namespace
 
 std::string HeaderField(std::string_view header, std::string_view name) {
@@ -32,8 +28,8 @@ std::string HeaderField(std::string_view header, std::string_view name) {
     if (end == std::string_view::npos) end = header.size();
     const std::string_view line = header.substr(start, end - start);
     const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && core::SameText(Trim(line.substr(0, colon)), name))
-      return std::string(Trim(line.substr(colon + 1)));
+    if (colon != std::string_view::npos && core::SameText(core::Trim(line.substr(0, colon)), name))
+      return std::string(core::Trim(line.substr(colon + 1)));
     start = end + 1;
   }
   return {};
@@ -85,12 +81,11 @@ void TDomain::OpenMoFile() {
     OpenHasFailedBefore = true;
     return;
   }
-  try {
-    mofile = FLocator.GetMoFile(fileName);
-  } catch (...) {
+  {
     // Report a damaged catalog once; after that the texts stay untranslated.
-    OpenHasFailedBefore = true;
-    throw;
+    core::TScopeGuard failed([this]() noexcept { OpenHasFailedBefore = true; });
+    mofile = FLocator.GetMoFile(fileName);
+    failed.Dismiss();
   }
   bool found = false;
   const std::string contentType = HeaderField(mofile->gettext("", found), "Content-Type");
@@ -108,13 +103,8 @@ TMoFile* TDomain::Catalog() {
     // Messages raised while opening (a damaged catalog) are themselves translated, which
     // leads back here: those lookups go without a catalog.
     FOpening = true;
-    try {
-      OpenMoFile();
-    } catch (...) {
-      FOpening = false;
-      throw;
-    }
-    FOpening = false;
+    core::TScopeGuard opened([this]() noexcept { FOpening = false; });
+    OpenMoFile();
   }
   return mofile;
 }

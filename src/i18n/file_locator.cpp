@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "core/text_trim.h"
+
 namespace tarvo::i18n {
 
 namespace {
@@ -65,10 +67,7 @@ std::uint64_t FindMarker(std::ifstream& in, const std::string& marker) {
 }
 
 std::string TrimName(std::string_view raw) {
-  std::size_t b = 0, e = raw.size();
-  while (b < e && static_cast<unsigned char>(raw[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(raw[e - 1]) <= ' ') --e;
-  std::string name(raw.substr(b, e - b));
+  std::string name(core::Trim(raw));
   std::replace(name.begin(), name.end(), '\\', '/');
   return name;
 }
@@ -101,9 +100,7 @@ std::string BuildEmbeddedBlock(const std::vector<std::pair<std::string, std::str
   return block;
 }
 
-TFileLocator::~TFileLocator() {
-  for (auto& [key, mo] : MoFiles) delete mo;
-}
+TFileLocator::~TFileLocator() = default;
 
 void TFileLocator::Analyze(const std::string& exe) {
   executable = exe;
@@ -183,29 +180,25 @@ TMoFile* TFileLocator::GetMoFile(const std::string& fileName) {
     auto it = MoFiles.find(key);
     if (it != MoFiles.end()) {
       ++it->second->Users;
-      return it->second;
+      return it->second.get();
     }
   }
   // Loaded without the lock: building the error of a damaged catalog may load resource
   // strings, whose translation may come back here.
   auto loaded = std::make_unique<TMoFile>(realName, offset, size);
   std::unique_lock lock(MoFilesCS);
-  TMoFile*& slot = MoFiles[key];
-  if (!slot) slot = loaded.release();  // else another thread was first; ours goes
+  std::unique_ptr<TMoFile>& slot = MoFiles[key];
+  if (!slot) slot = std::move(loaded);  // else another thread was first; ours goes
   ++slot->Users;
-  return slot;
+  return slot.get();
 }
 
 void TFileLocator::ReleaseMoFile(TMoFile* moFile) {
   if (!moFile) return;
   std::unique_lock lock(MoFilesCS);
   if (--moFile->Users > 0) return;
-  for (auto it = MoFiles.begin(); it != MoFiles.end(); ++it)
-    if (it->second == moFile) {
-      MoFiles.erase(it);
-      break;
-    }
-  delete moFile;
+  // The last user gone: the cache drops the catalog, which unmaps it.
+  std::erase_if(MoFiles, [moFile](const auto& entry) { return entry.second.get() == moFile; });
 }
 
 }  // namespace tarvo::i18n

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <shared_mutex>
 #include <string>
 #include <utility>
@@ -65,7 +66,7 @@ private:
   std::string basedirectory;
   std::map<std::string, TEmbeddedFileInfo, core::TLessText> filelist;
   // File names are case-sensitive here, so the cache key is too.
-  std::map<std::string, TMoFile*> MoFiles;
+  std::map<std::string, std::unique_ptr<TMoFile>> MoFiles;
   mutable std::shared_mutex MoFilesCS;
 };
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/scope_guard.h"
 #include "i18n/gettext_errors.h"
 #include "i18n/i18n_strings.h"
 #include "i18n/mo_format.h"
@@ -61,12 +62,9 @@ TMoFile::TMoFile(const std::string& fileName, std::uint64_t offset, std::uint64_
   FMappingSize = static_cast<std::size_t>(fileSize);
   FBase = static_cast<const unsigned char*>(view) + offset;
   FSize = size;
-  try {
-    Load(fileName);
-  } catch (...) {
-    ::munmap(FMapping, FMappingSize);
-    throw;
-  }
+  core::TScopeGuard unmap([this]() noexcept { ::munmap(FMapping, FMappingSize); });
+  Load(fileName);
+  unmap.Dismiss();
 }
 
 TMoFile::TMoFile(const void* data, std::size_t size, const std::string& name)

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "core/published.h"
+#include "core/scope_guard.h"
 #include "core/string_list.h"
 #include "i18n/gettext_instance.h"
 
@@ -26,19 +27,15 @@ TGettextComponentMarker* FindMarker(const TComponent* root) {
 
 void ReplaceLines(core::TStrings& list, const std::vector<std::string>& lines) {
   list.BeginUpdate();
-  try {
-    if (list.Count() == static_cast<int>(lines.size())) {
-      for (int i = 0, n = list.Count(); i < n; ++i)
-        if (list.Get(i) != lines[static_cast<std::size_t>(i)]) list.Put(i, lines[static_cast<std::size_t>(i)]);
-    } else {
-      list.Clear();
-      for (const std::string& line : lines) list.Add(line);
-    }
-  } catch (...) {
-    list.EndUpdate();
-    throw;
+  core::TScopeGuard update([&list] { list.EndUpdate(); });
+  if (list.Count() == static_cast<int>(lines.size())) {
+    for (int i = 0, n = list.Count(); i < n; ++i)
+      if (list.Get(i) != lines[static_cast<std::size_t>(i)]) list.Put(i, lines[static_cast<std::size_t>(i)]);
+  } else {
+    list.Clear();
+    for (const std::string& line : lines) list.Add(line);
   }
-  list.EndUpdate();
+  update.Run();
 }
 
 void TRetranslator::Remember(TPersistent* obj, const std::string& propName, const std::string& oldValue,

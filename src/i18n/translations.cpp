@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/format.h"
+#include "core/scope_guard.h"
 
 namespace tarvo::i18n {
 
@@ -26,16 +27,13 @@ TTranslationService::TTranslationService(const std::string& executable) {
   TTranslationService* expected = nullptr;
   if (!gService.compare_exchange_strong(expected, this))
     throw std::logic_error("a translation service is already running");
-  try {
-    FLocator = std::make_unique<TFileLocator>();
-    FLocator->Analyze(executable);
-    FComponentDomains = std::make_unique<TDomainList>();
-    FResourceDomains = std::make_unique<TDomainList>();
-    FInstance = std::make_unique<TGettextInstance>(*FLocator, FLocator->BaseDirectory(), FComponentDomains.get());
-  } catch (...) {
-    gService = nullptr;
-    throw;
-  }
+  core::TScopeGuard release([]() noexcept { gService = nullptr; });
+  FLocator = std::make_unique<TFileLocator>();
+  FLocator->Analyze(executable);
+  FComponentDomains = std::make_unique<TDomainList>();
+  FResourceDomains = std::make_unique<TDomainList>();
+  FInstance = std::make_unique<TGettextInstance>(*FLocator, FLocator->BaseDirectory(), FComponentDomains.get());
+  release.Dismiss();
   gInstance = FInstance.get();
   FPreviousLoader = core::SetResStringLoader(&TranslatedResStringLoader);
 }

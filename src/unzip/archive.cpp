@@ -5,6 +5,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "core/scope_guard.h"
 #include "platform/drives.h"
 #include "unzip/extract_path.h"
 #include "unzip/mask_match.h"
@@ -59,14 +60,13 @@ void TVmArchive::NoteSourceIdentity() {
 TVmArchive::~TVmArchive() = default;
 
 void TVmArchive::Load() {
-  try {
-    ReadArchiveDirectory();
-    FStatus = TVmArchiveStatus::asIdle;
-  } catch (...) {
+  // The load event fires whether or not the directory could be read.
+  core::TScopeGuard loaded([this] {
     if (FOnLoad) FOnLoad(this);
-    throw;
-  }
-  if (FOnLoad) FOnLoad(this);
+  });
+  ReadArchiveDirectory();
+  FStatus = TVmArchiveStatus::asIdle;
+  loaded.Run();
 }
 
 void TVmArchive::SetBaseDirectory(const std::string& directory) {
@@ -186,13 +186,8 @@ void TVmArchive::ExtractToStream(const std::string& fileName, core::TStream* toS
   if (index < 0) throw EVmFileNotFound();
   if (!FExtractToStreamHelper) throw EVmZipNoExtraction();
   FCurrentItem = Items(static_cast<std::size_t>(index));
-  try {
-    FExtractToStreamHelper(this, FCurrentItem, toStream);
-  } catch (...) {
-    FCurrentItem = nullptr;
-    throw;
-  }
-  FCurrentItem = nullptr;
+  core::TScopeGuard current([this]() noexcept { FCurrentItem = nullptr; });
+  FExtractToStreamHelper(this, FCurrentItem, toStream);
 }
 
 void TVmArchive::ExtractTaggedItems() {

@@ -3,19 +3,12 @@
 
 #include <cstdint>
 
+#include "core/byte_order.h"
+
 namespace tarvo::unzip {
 
-inline std::uint16_t GetLE16(const std::uint8_t* p) noexcept {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-inline std::uint32_t GetLE32(const std::uint8_t* p) noexcept {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-inline std::uint64_t GetLE64(const std::uint8_t* p) noexcept {
-  return static_cast<std::uint64_t>(GetLE32(p)) | (static_cast<std::uint64_t>(GetLE32(p + 4)) << 32);
-}
+inline std::uint16_t GetLE16(const std::uint8_t* p) noexcept { return core::LoadInt<std::uint16_t>(p, false); }
+inline std::uint32_t GetLE32(const std::uint8_t* p) noexcept { return core::LoadInt<std::uint32_t>(p, false); }
+inline std::uint64_t GetLE64(const std::uint8_t* p) noexcept { return core::LoadInt<std::uint64_t>(p, false); }
 
 }  // namespace tarvo::unzip

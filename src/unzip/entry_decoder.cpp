@@ -168,7 +168,7 @@ void TestEntry(TVmZipArchive& archive, TVmZipItem& item) {
   // header; it leaves them 0 and puts the real values in the data descriptor and the central
   // directory. Those fields are only compared when the local header claims to hold them, so a
   // sound streamed archive does not fail its test.
-  const bool streamed = (local.FGeneralPurposeBitFlag & 0x08) != 0;
+  const bool streamed = (local.FGeneralPurposeBitFlag & zipfmt::kFlagDataDescriptor) != 0;
   const std::uint8_t* zip64 = nullptr;
   std::uint16_t zip64Size = 0;
   const bool localZip64 = local.FExtraField.Find(zipfmt::kZip64ExtraId, zip64, zip64Size);

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "core/exception.h"
+#include "core/scope_guard.h"
 #include "unzip/extract_path.h"
 #include "unzip/vm_exception.h"
 
@@ -80,32 +81,30 @@ int TVmOutputFolders::Walk(int from, const std::string& relative, bool create) {
     if (current != from) ::close(current);
     current = next;
   };
-  try {
-    for (std::size_t start = 0; start < relative.size();) {
-      std::size_t end = relative.find('/', start);
-      if (end == std::string::npos) end = relative.size();
-      std::string part = relative.substr(start, end - start);
-      start = end + 1;
-      if (part.empty() || part == ".") continue;
-      int fd = OpenAt(current, part.c_str(), kFolderFlags);
-      if (fd < 0 && errno == ENOENT) {
-        if (!create) throw EVmNoSuchDirectory();
-        if (::mkdirat(current, part.c_str(), 0777) != 0 && errno != EEXIST) throw core::EInOutError(errno);
-        fd = OpenAt(current, part.c_str(), kFolderFlags);
-      }
-      if (fd < 0) {
-        int err = errno;
-        struct stat st {};
-        if (::fstatat(current, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-          throw EVmUnsafePath();
-        throw core::EInOutError(err == ELOOP ? ENOTDIR : err);
-      }
-      step(fd);
+  // On failure, the folder opened last is closed.
+  core::TScopeGuard closeOnFailure([&]() noexcept { step(-1); });
+  for (std::size_t start = 0; start < relative.size();) {
+    std::size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    std::string part = relative.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    int fd = OpenAt(current, part.c_str(), kFolderFlags);
+    if (fd < 0 && errno == ENOENT) {
+      if (!create) throw EVmNoSuchDirectory();
+      if (::mkdirat(current, part.c_str(), 0777) != 0 && errno != EEXIST) throw core::EInOutError(errno);
+      fd = OpenAt(current, part.c_str(), kFolderFlags);
     }
-  } catch (...) {
-    step(-1);
-    throw;
+    if (fd < 0) {
+      int err = errno;
+      struct stat st {};
+      if (::fstatat(current, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        throw EVmUnsafePath();
+      throw core::EInOutError(err == ELOOP ? ENOTDIR : err);
+    }
+    step(fd);
   }
+  closeOnFailure.Dismiss();
   return current;
 }
 

@@ -18,10 +18,12 @@ private:
   int FErrorCode;
 };
 
-#define TARVO_VM_EXCEPTION(name, code) /* code: see the .cpp */ \
-  class name : public EVmException {   \
-  public:                              \
-    name();                            \
+// Declares an exception class with its error code, the one place each code is written.
+#define TARVO_VM_EXCEPTION(name, code)       \
+  class name : public EVmException {         \
+  public:                                    \
+    static constexpr int kErrorCode = code;  \
+    name();                                  \
   }
 
 TARVO_VM_EXCEPTION(EVmZipVersion, 1);
@@ -51,6 +53,7 @@ TARVO_VM_EXCEPTION(EVmSpanningNotSupported, 29);
 // would write through a symbolic link: it fails as that entry's failure.
 class EVmUnsafePath : public EVmException {
 public:
+  static constexpr int kErrorCode = 30;
   EVmUnsafePath();
 };
 
@@ -58,6 +61,7 @@ public:
 // there and the entry fails as corrupt.
 class EVmZipDataOverrun : public EVmException {
 public:
+  static constexpr int kErrorCode = 31;
   EVmZipDataOverrun();
 };
 
@@ -65,6 +69,7 @@ public:
 // overlapping-entries zip bomb): the entry fails.
 class EVmZipOverlap : public EVmException {
 public:
+  static constexpr int kErrorCode = 32;
   EVmZipOverlap();
 };
 
@@ -72,10 +77,12 @@ public:
 // decoded data.
 class EVmGzipBadCRC : public EVmException {
 public:
+  static constexpr int kErrorCode = 33;
   EVmGzipBadCRC();
 };
 class EVmGzipBadSize : public EVmException {
 public:
+  static constexpr int kErrorCode = 34;
   EVmGzipBadSize();
 };
 
@@ -83,12 +90,14 @@ public:
 // failure names the entry.
 class EVmNotCreated : public EVmException {
 public:
+  static constexpr int kErrorCode = 35;
   explicit EVmNotCreated(const std::string& entryName);
 };
 
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:
+  static constexpr int kErrorCode = 17;
   EVmBadStream();
   explicit EVmBadStream(const std::string& innerMessage);
 };

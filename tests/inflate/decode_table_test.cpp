@@ -47,10 +47,12 @@ std::vector<Reference> FlatReference(const std::vector<std::uint8_t>& lengths, i
   return table;
 }
 
-// Decodes every 15-bit pattern and compares with the reference (code-length alphabet:
-// symbol and length are in the entry itself).
-void Check(const std::vector<std::uint8_t>& lengths) {
-  TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daCodeLength, 19, false);
+// Decodes every input pattern and compares with the flat reading of the code. The
+// code-length alphabet keeps its symbol in the entry; of the literal/length alphabet only
+// literals are used, which carry their byte, so patterns map back to symbols there too.
+void Check(const std::vector<std::uint8_t>& lengths, TVmDfAlphabet alphabet = TVmDfAlphabet::daCodeLength) {
+  const bool literals = alphabet == TVmDfAlphabet::daLitLen;
+  TVmDfDecodeHuffmanTree tree(alphabet, literals ? 286 : 19, false);
   if (OverSubscribed(lengths)) {
     EXPECT_THROW(tree.Build(lengths.data(), static_cast<int>(lengths.size())), EVmInternalInflateError);
     return;
@@ -59,43 +61,24 @@ void Check(const std::vector<std::uint8_t>& lengths) {
   const auto ref = FlatReference(lengths, maxLen);
   tree.Build(lengths.data(), static_cast<int>(lengths.size()));
   ASSERT_EQ(tree.MaxCodeLen(), maxLen);
-  for (std::uint32_t bits = 0; bits < (1u << 7); ++bits) {
-    unsigned prefix;
-    const std::uint32_t e = tree.Decode(bits, prefix);
-    const Reference& r = ref[bits & ((1u << maxLen) - 1)];
-    if (r.Symbol < 0) {
-      EXPECT_TRUE(e & dfentry::kInvalid) << bits;
-    } else {
-      ASSERT_FALSE(e & dfentry::kInvalid) << bits;
-      EXPECT_EQ(static_cast<int>(e >> 16), r.Symbol) << bits;
-      EXPECT_EQ(static_cast<int>(prefix + ((e >> 8) & 15)), r.Length) << bits;
-    }
-  }
-}
-
-// Literal/length alphabet: literals carry their byte, so patterns map back to symbols.
-void CheckLiterals(const std::vector<std::uint8_t>& lengths) {
-  TVmDfDecodeHuffmanTree tree(TVmDfAlphabet::daLitLen, 286, false);
-  if (OverSubscribed(lengths)) {
-    EXPECT_THROW(tree.Build(lengths.data(), static_cast<int>(lengths.size())), EVmInternalInflateError);
-    return;
-  }
-  int maxLen = 0;
-  const auto ref = FlatReference(lengths, maxLen);
-  tree.Build(lengths.data(), static_cast<int>(lengths.size()));
-  for (std::uint32_t bits = 0; bits < (1u << 15); ++bits) {
+  for (std::uint32_t bits = 0; bits < (1u << (literals ? 15 : 7)); ++bits) {
     unsigned prefix;
     const std::uint32_t e = tree.Decode(bits, prefix);
     const Reference& r = ref[bits & ((1u << maxLen) - 1)];
     if (r.Symbol < 0) {
       ASSERT_TRUE(e & dfentry::kInvalid) << bits;
-    } else {
-      ASSERT_TRUE(e & dfentry::kLiteral) << bits;
-      ASSERT_EQ(static_cast<int>(e >> 16), r.Symbol) << bits;
-      ASSERT_EQ(static_cast<int>(prefix + ((e >> 8) & 15)), r.Length) << bits;
+      continue;
     }
+    ASSERT_FALSE(e & dfentry::kInvalid) << bits;
+    if (literals) {
+      ASSERT_TRUE(e & dfentry::kLiteral) << bits;
+    }
+    ASSERT_EQ(static_cast<int>(dfentry::Value(e)), r.Symbol) << bits;
+    ASSERT_EQ(static_cast<int>(prefix + dfentry::CodeLen(e)), r.Length) << bits;
   }
 }
+
+void CheckLiterals(const std::vector<std::uint8_t>& lengths) { Check(lengths, TVmDfAlphabet::daLitLen); }
 
 TEST(DecodeTable, MatchesTheFlatReadingOfRandomCodeSets) {
   std::mt19937 rng(9);

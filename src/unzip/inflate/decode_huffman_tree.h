@@ -22,6 +22,16 @@ inline constexpr std::uint32_t kLiteral = 0x1000;
 inline constexpr std::uint32_t kEndOfBlock = 0x2000;
 inline constexpr std::uint32_t kSubtable = 0x4000;
 inline constexpr std::uint32_t kInvalid = 0x8000;  // no code reaches it, or a symbol the mode forbids
+
+// The fields of an entry. For a subtable link, CodeLen is the subtable's width and Value its
+// start index.
+constexpr std::uint32_t Bits(std::uint32_t e) noexcept { return e & 63; }
+constexpr std::uint32_t CodeLen(std::uint32_t e) noexcept { return (e >> 8) & 15; }
+constexpr std::uint32_t Value(std::uint32_t e) noexcept { return e >> 16; }
+// The extra bits that follow the code of a length or distance symbol.
+constexpr std::uint32_t ExtraBits(std::uint32_t e) noexcept { return Bits(e) - CodeLen(e); }
+// The mask that selects a subtable index from the bits after the primary table's.
+constexpr std::uint32_t SubtableMask(std::uint32_t e) noexcept { return (1u << CodeLen(e)) - 1; }
 }  // namespace dfentry
 
 enum class TVmDfHuffmanUsage { huEncoding, huDecoding, huBoth };
@@ -61,7 +71,7 @@ public:
     prefixBits = 0;
     if (e & dfentry::kSubtable) {
       prefixBits = FTableBits;
-      e = t[(e >> 16) + ((bits >> FTableBits) & ((1u << ((e >> 8) & 15)) - 1))];
+      e = t[dfentry::Value(e) + ((bits >> FTableBits) & dfentry::SubtableMask(e))];
     }
     return e;
   }

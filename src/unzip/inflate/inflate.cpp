@@ -39,7 +39,9 @@ constexpr int kMaxDistCodes = 30;
 constexpr int kMaxDistCodes64 = 32;
 // HLIT + HDIST can declare at most 286 + 32 lengths.
 constexpr int kMaxCodeLengths = 318;
-constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+// The code-length alphabet, and the order in which a dynamic block sends its code lengths.
+constexpr int kCodeLengthCodes = 19;
+constexpr std::uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // The fixed codes never change: built once, on first use, for each mode.
 struct TVmDfFixedTrees {
@@ -137,7 +139,7 @@ public:
         FDeflate64(deflate64),
         FLitLen(TVmDfAlphabet::daLitLen, kMaxLitCodes, deflate64),
         FDist(TVmDfAlphabet::daDistance, deflate64 ? kMaxDistCodes64 : kMaxDistCodes, deflate64),
-        FCodeLen(TVmDfAlphabet::daCodeLength, 19, deflate64) {}
+        FCodeLen(TVmDfAlphabet::daCodeLength, kCodeLengthCodes, deflate64) {}
 
   void Run() {
     bool final;
@@ -177,9 +179,9 @@ private:
     const int hclen = static_cast<int>(FIn.ReadBits(4)) + 4;
     if (hlit > kMaxLitCodes) RaiseInflateError(SInfTooManyLitCodes);
     if (hdist > kMaxDistCodes && !FDeflate64) RaiseInflateError(SInfTooManyDistCodes);
-    std::uint8_t clLengths[19] = {};
+    std::uint8_t clLengths[kCodeLengthCodes] = {};
     for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadBits(3));
-    FCodeLen.Build(clLengths, 19);
+    FCodeLen.Build(clLengths, kCodeLengthCodes);
     std::uint8_t lengths[kMaxCodeLengths] = {};
     ReadLitDistCodeLengths(lengths, hlit + hdist);
     FLitLen.Build(lengths, hlit);
@@ -195,8 +197,8 @@ private:
       unsigned prefix;
       const std::uint32_t e = FCodeLen.Decode(bits, prefix);
       if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
-      const unsigned symbol = e >> 16;
-      const unsigned codeLen = (e >> 8) & 15;
+      const unsigned symbol = Value(e);
+      const unsigned codeLen = CodeLen(e);
       if (symbol > 18) RaiseInflateError(SInfBadCodeLenSymbol);
       if (codeLen == 0 || codeLen > maxLen) RaiseInflateError(SInfCodeLenOutOfRange);
       if (symbol < 16) {
@@ -237,19 +239,18 @@ private:
     std::uint32_t e = lit.Decode(bits, prefix);
     if (e & kInvalid) RaiseInflateError(SInfBadLengthSymbol);
     if (e & (kLiteral | kEndOfBlock)) {
-      FIn.DiscardBits(prefix + (e & 63));
+      FIn.DiscardBits(prefix + Bits(e));
       if (e & kEndOfBlock) return true;
-      *FOut.FCurrent++ = static_cast<std::uint8_t>(e >> 16);
+      *FOut.FCurrent++ = static_cast<std::uint8_t>(Value(e));
       return false;
     }
-    const std::size_t length = (e >> 16) + LowBits(bits >> (prefix + ((e >> 8) & 15)), (e & 63) - ((e >> 8) & 15));
-    FIn.DiscardBits(prefix + (e & 63));
+    const std::size_t length = Value(e) + LowBits(bits >> (prefix + CodeLen(e)), ExtraBits(e));
+    FIn.DiscardBits(prefix + Bits(e));
     bits = FIn.PeekBits(static_cast<unsigned>(dist.MaxCodeLen()) + 14);
     e = dist.Decode(bits, prefix);
     if (e & kInvalid) RaiseInflateError(SInfBadDistSymbol);
-    const std::size_t distance =
-        (e >> 16) + LowBits(bits >> (prefix + ((e >> 8) & 15)), (e & 63) - ((e >> 8) & 15));
-    FIn.DiscardBits(prefix + (e & 63));
+    const std::size_t distance = Value(e) + LowBits(bits >> (prefix + CodeLen(e)), ExtraBits(e));
+    FIn.DiscardBits(prefix + Bits(e));
     if (distance > FOut.History()) RaiseInflateError(SInfDistanceTooFar);
     CopyMatch(FOut.FCurrent, distance, length);
     FOut.FCurrent += length;
@@ -310,17 +311,17 @@ private:
       for (;;) {
         if (!(e & kLiteral) && (e & kSubtable)) {
           TARVO_CONSUME(litBits);
-          e = litTable[(e >> 16) + (bitbuf & ((1u << ((e >> 8) & 15)) - 1))];
+          e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
         }
         if (e & kLiteral) {
-          TARVO_CONSUME(e & 63);
-          *out++ = static_cast<std::uint8_t>(e >> 16);
+          TARVO_CONSUME(Bits(e));
+          *out++ = static_cast<std::uint8_t>(Value(e));
           // At least 41 bits remain: a second literal from the primary table needs no refill.
           // It may land one byte past the stop point, which the window has room for.
           e = litTable[bitbuf & litMask];
           if (e & kLiteral) {
-            TARVO_CONSUME(e & 63);
-            *out++ = static_cast<std::uint8_t>(e >> 16);
+            TARVO_CONSUME(Bits(e));
+            *out++ = static_cast<std::uint8_t>(Value(e));
             if (in >= inEnd || out >= outStop) break;
             TARVO_REFILL();
             e = litTable[bitbuf & litMask];
@@ -336,30 +337,30 @@ private:
             fault = &SInfBadLengthSymbol;
             break;
           }
-          TARVO_CONSUME(e & 63);
+          TARVO_CONSUME(Bits(e));
           endOfBlock = true;
           break;
         }
         std::uint64_t saved = bitbuf;
-        unsigned total = e & 63;
+        unsigned total = Bits(e);
         TARVO_CONSUME(total);
-        const std::size_t length = (e >> 16) + (LowBits(saved, total) >> ((e >> 8) & 15));
+        const std::size_t length = Value(e) + (LowBits(saved, total) >> CodeLen(e));
         if (kDeflate64 && bitsLeft < 32) {
           TARVO_REFILL();
         }
         std::uint32_t d = distTable[bitbuf & distMask];
         if (d & kSubtable) {
           TARVO_CONSUME(distBits);
-          d = distTable[(d >> 16) + (bitbuf & ((1u << ((d >> 8) & 15)) - 1))];
+          d = distTable[Value(d) + (bitbuf & SubtableMask(d))];
         }
         if (d & kInvalid) {
           fault = &SInfBadDistSymbol;
           break;
         }
         saved = bitbuf;
-        total = d & 63;
+        total = Bits(d);
         TARVO_CONSUME(total);
-        const std::size_t distance = (d >> 16) + (LowBits(saved, total) >> ((d >> 8) & 15));
+        const std::size_t distance = Value(d) + (LowBits(saved, total) >> CodeLen(d));
         if (distance > static_cast<std::size_t>(out - outBase)) {
           fault = &SInfDistanceTooFar;
           break;
