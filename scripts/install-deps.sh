@@ -14,7 +14,7 @@ packages=(
   # peers used by tests and benchmarks
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack
-  tar gzip bzip2 libarchive-tools
+  tar gzip bzip2 libarchive-tools openssl
   # the window toolkit and the fonts the wizard asks for where Tahoma is absent
   qt6-base-dev fonts-noto-core fonts-dejavu-core
 )
