@@ -16,6 +16,7 @@
 #include "install_sandbox.h"
 #include "i18n/translations.h"
 #include "platform/shell_link.h"
+#include "scripted_dialogs.h"
 #include "setup/frm_main.h"
 #include "setup/startup.h"
 #include "ui/application.h"
@@ -28,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class WizardInstall : public ::testing::Test {
+class WizardInstall : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
 protected:
   void Open(const std::string& scenario) {
     if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
@@ -36,23 +37,14 @@ protected:
     ::setenv("TARVO_DRIVES", ("C=" + box->Path() + "/c").c_str(), 1);
     service = std::make_unique<i18n::TTranslationService>(fs::path(TARVO_CATALOG_DIR).parent_path() / "tarvo-setup");
     RegisterTranslationExclusions();
-    previousHook = ui::SetDialogHook([this](const ui::TDialogRequest& r) {
-      shown.push_back(r);
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected dialog: " << r.Text;
-        return ui::mrCancel;
-      }
-      const int answer = answers.front();
-      answers.pop_front();
-      return answer;
-    });
+    InstallDialogs();
     w = std::make_unique<TfrmMain>();
     w->Show();
     for (int i = 0; i < pgProxySettings; ++i) w->btNEXT->Click();
   }
   void TearDown() override {
     w.reset();
-    if (service) ui::SetDialogHook(previousHook);
+    RestoreDialogs();
     service.reset();
     box.reset();
     ::unsetenv("TARVO_DRIVES");
@@ -64,9 +56,6 @@ protected:
   std::unique_ptr<TSandbox> box;
   std::unique_ptr<i18n::TTranslationService> service;
   std::unique_ptr<TfrmMain> w;
-  std::deque<int> answers;
-  std::vector<ui::TDialogRequest> shown;
-  ui::TDialogHook previousHook;
 };
 
 TEST_F(WizardInstall, ClickedThroughInstallsTheFilesTheSettingsAndTheShortcut) {

@@ -21,6 +21,7 @@
 
 #include "core/published.h"
 #include "i18n/translations.h"
+#include "scripted_dialogs.h"
 #include "setup/frm_main.h"
 #include "setup/startup.h"
 #include "setup/window_texts.h"
@@ -57,7 +58,7 @@ protected:
   }
 };
 
-class Wizard : public ::testing::Test {
+class Wizard : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
 protected:
   // A program folder with the catalogs (or without the French one) and two sandbox drives.
   void Start(bool withFrench = true) {
@@ -71,22 +72,13 @@ protected:
     ::setenv("TARVO_DRIVES", ("C=" + (dir / "c").string() + ";D=" + (dir / "d").string()).c_str(), 1);
     service = std::make_unique<i18n::TTranslationService>((dir / "tarvo-setup").string());
     RegisterTranslationExclusions();
-    previousHook = ui::SetDialogHook([this](const ui::TDialogRequest& r) {
-      shown.push_back(r);
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected dialog: " << r.Text;
-        return ui::mrCancel;
-      }
-      const int answer = answers.front();
-      answers.pop_front();
-      return answer;
-    });
+    InstallDialogs();
     w = std::make_unique<TTestWindow>();
     w->Show();
   }
   void TearDown() override {
     w.reset();
-    ui::SetDialogHook(previousHook);
+    RestoreDialogs();
     service.reset();
     ::unsetenv("TARVO_DRIVES");
     fs::remove_all(dir);
@@ -106,9 +98,6 @@ protected:
   fs::path dir;
   std::unique_ptr<i18n::TTranslationService> service;
   std::unique_ptr<TTestWindow> w;
-  std::deque<int> answers;
-  std::vector<ui::TDialogRequest> shown;
-  ui::TDialogHook previousHook;
 };
 
 struct WalkCase {
