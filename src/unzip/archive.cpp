@@ -138,7 +138,8 @@ bool TVmArchive::ConfirmExtractPath(TVmArchiveItem* item, std::string& newName) 
   if (!isDirectory && FOnConfirmOverwrite) {
     // Without a handler the answer is yes: the existence test is only needed to ask.
     struct stat st {};
-    if (::fstatat(folder, ExtractFileName(path).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+    if (::fstatat(folder, std::string(ExtractFileName(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISDIR(st.st_mode)) {
       bool confirm = true;
       FOnConfirmOverwrite(path, confirm);
       if (!confirm) return false;

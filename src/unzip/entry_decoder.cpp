@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -21,6 +22,7 @@
 #include "unzip/vm_exception.h"
 #include "unzip/vm_strings.h"
 #include "unzip/zip_format.h"
+#include "unzip/zip_headers.h"
 
 namespace tarvo::unzip {
 
@@ -44,6 +46,30 @@ void CopyStored(core::TStream& input, core::TStream& output, std::uint64_t size)
     output.WriteBuffer(buffer.get(), n);
     size -= n;
   }
+}
+
+// What an entry's data needs from its local header: the flags, the time and the header's
+// whole size. The name and the extra field are read past like any other bytes, so a header
+// cut short fails just as one read in full; nothing is kept of them.
+struct TLocalHeaderSpan {
+  std::uint16_t Flags;
+  std::uint16_t Time;
+  std::uint64_t Size;
+};
+
+TLocalHeaderSpan ReadLocalHeaderSpan(core::TStream& stream) {
+  std::uint8_t f[zipfmt::kLocalFileHeaderSize] = {};
+  ReadUpTo(stream, f, sizeof f);
+  if (GetLE32(f) != zipfmt::kLocalFileHeaderSignature) throw EVmZipInvalid();
+  std::size_t variable = std::size_t{GetLE16(f + 26)} + GetLE16(f + 28);  // name and extra field
+  const TLocalHeaderSpan span{GetLE16(f + 6), GetLE16(f + 10), zipfmt::kLocalFileHeaderSize + variable};
+  std::uint8_t skipped[512];
+  while (variable > 0) {
+    const std::size_t n = std::min(variable, sizeof skipped);
+    stream.ReadBuffer(skipped, n);
+    variable -= n;
+  }
+  return span;
 }
 
 // Asks the archive's need-password callback; an empty answer means give up.
@@ -80,17 +106,13 @@ std::unique_ptr<core::TStream> DecryptInput(TVmZipArchive& archive, std::unique_
 std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipItem& item) {
   CheckVersion(item);
   core::TStream& stream = archive.SeekToLocalHeader(item);
-  TVmZipLocalFileHeader local;
-  local.LoadFromStream(stream);
+  const TLocalHeaderSpan local = ReadLocalHeaderSpan(stream);
 
-  std::uint32_t checkValue = (local.FGeneralPurposeBitFlag & zipfmt::kFlagDataDescriptor)
-                                 ? static_cast<std::uint32_t>(local.FLastModFileTime) << 16
-                                 : item.CRC32();
+  std::uint32_t checkValue = (local.Flags & zipfmt::kFlagDataDescriptor) ? static_cast<std::uint32_t>(local.Time) << 16
+                                                                        : item.CRC32();
   // The data must lie between its own local header and the next one (or the directory).
   std::uint64_t dataEnd = item.FRelativeOffset;
-  if (item.FSharesLocalHeader ||
-      __builtin_add_overflow(dataEnd, zipfmt::kLocalFileHeaderSize + local.FFileName.size() + local.FExtraField.Size(),
-                             &dataEnd) ||
+  if (item.FSharesLocalHeader || __builtin_add_overflow(dataEnd, local.Size, &dataEnd) ||
       __builtin_add_overflow(dataEnd, item.CompressedSize(), &dataEnd) || dataEnd > item.FDataLimit)
     throw EVmZipOverlap();
   auto subset = std::make_unique<TVmUnzipSubsetStream>(stream, item.CompressedSize());

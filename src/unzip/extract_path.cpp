@@ -3,48 +3,44 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <vector>
+#include <string_view>
 
 #include "core/exception.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-std::vector<std::string> SplitStoredName(const std::string& name) {
-  std::vector<std::string> parts(1);
-  for (char c : name) {
-    if (c == '/' || c == '\\')
-      parts.emplace_back();
-    else
-      parts.back() += c;
-  }
-  return parts;
-}
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-bool IsDotName(const std::string& s) { return s.empty() || s == "." || s == ".."; }
+bool IsDotName(std::string_view s) { return s.empty() || s == "." || s == ".."; }
 
-bool IsDrive(const std::string& s) {
+bool IsDrive(std::string_view s) {
   return s.size() >= 2 && s[1] == ':' && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
 }
 
-std::string JoinBase(const std::string& base, const std::string& relative) {
-  if (base.empty()) return relative;
-  if (base.back() == '/') return base + relative;
-  return base + "/" + relative;
+// A relative path whose every component is a real name: joined below any folder, it stays
+// there. The second look at what was built, independent of how it was built.
+bool IsContainedRelative(std::string_view relative) {
+  if (relative.empty() || relative.front() == '/') return false;
+  for (std::size_t start = 0; start <= relative.size();) {
+    std::size_t end = relative.find('/', start);
+    if (end == std::string_view::npos) end = relative.size();
+    if (IsDotName(relative.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
 }
 
-bool Contained(const std::string& base, const std::string& path) {
-  fs::path b = fs::path(base.empty() ? "." : base).lexically_normal();
-  fs::path p = fs::path(base.empty() ? "./" + path : path).lexically_normal();
-  fs::path rel = p.lexically_relative(b);
-  if (rel.empty()) return false;
-  auto first = rel.begin();
-  return first != rel.end() && *first != ".." && *first != "." && !rel.is_absolute();
+std::string JoinBase(const std::string& base, std::string_view relative) {
+  if (base.empty()) return std::string(relative);
+  std::string path;
+  path.reserve(base.size() + 1 + relative.size());
+  path += base;
+  if (base.back() != '/') path += '/';
+  path += relative;
+  return path;
 }
 
 }  // namespace
@@ -64,28 +60,37 @@ std::string NormalizeBaseDirectory(const std::string& directory) {
 std::string BuildEntryPath(const std::string& baseDirectory, const std::string& storedName, bool isDirectory,
                            bool restorePath) {
   if (storedName.find('\0') != std::string::npos) throw EVmUnsafePath();
-  std::vector<std::string> parts = SplitStoredName(storedName);
-  if (isDirectory && parts.size() > 1 && parts.back().empty()) parts.pop_back();
+  std::string_view name = storedName;
+  // A folder item's trailing delimiter closes the name; it does not add an empty one.
+  if (isDirectory && !name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
+  std::size_t lastStart = name.find_last_of("/\\");
+  lastStart = lastStart == std::string_view::npos ? 0 : lastStart + 1;
+  std::string_view last = name.substr(lastStart);
   // The file name alone of "C:x" is "x": the drive is a delimiter like the separators.
-  if (!restorePath && IsDrive(parts.back())) parts.back().erase(0, 2);
-  if (IsDotName(parts.back())) throw EVmUnsafePath();
+  if (!restorePath && IsDrive(last)) last.remove_prefix(2);
+  if (IsDotName(last)) throw EVmUnsafePath();
+
+  if (!restorePath) {
+    if (!IsContainedRelative(last)) throw EVmUnsafePath();
+    return JoinBase(baseDirectory, last);
+  }
 
   std::string relative;
-  if (!restorePath) {
-    relative = parts.back();
-  } else {
-    if (parts.front().empty()) throw EVmUnsafePath();  // leading separator, UNC
-    if (IsDrive(parts.front())) throw EVmUnsafePath();
-    for (const std::string& part : parts) {
-      if (part == "..") throw EVmUnsafePath();
-      if (part.empty() || part == ".") continue;  // "a//b" and "a/./b" stay below the base
+  relative.reserve(name.size());
+  for (std::size_t start = 0; start <= name.size();) {
+    std::size_t end = start;
+    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    std::string_view part = name.substr(start, end - start);
+    if (start == 0 && (part.empty() || IsDrive(part))) throw EVmUnsafePath();  // absolute, UNC, drive
+    if (part == "..") throw EVmUnsafePath();
+    if (!part.empty() && part != ".") {  // "a//b" and "a/./b" stay below the base
       if (!relative.empty()) relative += '/';
       relative += part;
     }
+    start = end + 1;
   }
-  std::string path = JoinBase(baseDirectory, relative);
-  if (!Contained(baseDirectory, path)) throw EVmUnsafePath();
-  return path;
+  if (!IsContainedRelative(relative)) throw EVmUnsafePath();
+  return JoinBase(baseDirectory, relative);
 }
 
 std::string ClassifyPath(const std::string& baseDirectory, const std::string& path) {
@@ -93,16 +98,15 @@ std::string ClassifyPath(const std::string& baseDirectory, const std::string& pa
   return JoinBase(baseDirectory, path);
 }
 
-std::string ExtractFileDir(const std::string& path) {
+std::string_view ExtractFileDir(std::string_view path) {
   std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return {};
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  if (slash == std::string_view::npos) return {};
+  return path.substr(0, slash == 0 ? 1 : slash);
 }
 
-std::string ExtractFileName(const std::string& path) {
+std::string_view ExtractFileName(std::string_view path) {
   std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 void CreateFolderPath(const std::string& folder) {

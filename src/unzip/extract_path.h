@@ -6,11 +6,12 @@
 // every component must stay below the base directory: an absolute name (leading
 // separator, a drive such as "C:", a UNC "\\server"), any ".." component, an empty, "."
 // or ".." last component, or a NUL anywhere raises EVmUnsafePath, never a path outside
-// the base directory. The joined path is checked once more for containment (lexically
-// normal) before it is returned.
+// the base directory. The part joined below the base directory is checked once more
+// before it is returned: every component a real name (none empty, "." or "..").
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarvo::unzip {
 
@@ -27,9 +28,10 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
 // base directory.
 std::string ClassifyPath(const std::string& baseDirectory, const std::string& path);
 
-// The folder part of a path ("" when it has none) and the part after it.
-std::string ExtractFileDir(const std::string& path);
-std::string ExtractFileName(const std::string& path);
+// The folder part of a path ("" when it has none) and the part after it, as views into
+// path.
+std::string_view ExtractFileDir(std::string_view path);
+std::string_view ExtractFileName(std::string_view path);
 
 // Creates a folder with every missing level; a failing creation raises EInOutError with
 // the system's error code.

@@ -85,6 +85,8 @@ bool MatchesStoredName(const std::string& mask, const std::string& storedName, b
 }
 
 bool MatchesStoredNameEx(const std::string& maskList, const std::string& storedName, bool isDirectory) {
+  // The everyday list, "*.*" alone, matches every name without looking at it.
+  if (maskList == "*.*" || maskList == "*") return true;
   std::size_t start = 0;
   while (start <= maskList.size()) {
     std::size_t end = maskList.find(';', start);

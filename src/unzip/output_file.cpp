@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 
@@ -29,25 +29,33 @@ int CreateAt(int folder, const char* name, mode_t mode) {
   return fd;
 }
 
-// A name no archive entry is likely to have and that fits whatever the entry's name length.
-std::string TemporaryName() {
-  static std::atomic<unsigned> counter{0};
-  static const long pid = static_cast<long>(::getpid());
-  char text[48];
-  std::snprintf(text, sizeof text, ".tarvo-%ld-%u.part", pid, counter.fetch_add(1));
-  return text;
+char* AppendDecimal(char* p, unsigned long value) noexcept {
+  char digits[20];
+  int n = 0;
+  do digits[n++] = static_cast<char>('0' + value % 10);
+  while ((value /= 10) != 0);
+  while (n > 0) *p++ = digits[--n];
+  return p;
 }
 
 }  // namespace
 
-mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
-  mode_t mode = 0666;
-  if (attributes & platform::faReadOnly) mode &= ~static_cast<mode_t>(0222);
-  if (unixMode >= 0) mode |= static_cast<mode_t>(unixMode) & 0111;
-  return mode;
+// A name no archive entry is likely to have and that fits whatever the entry's name length:
+// ".tarvo-PID-COUNTER.part".
+void TVmOutputFile::MakeTemporaryName() noexcept {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned long pid = static_cast<unsigned long>(::getpid());
+  char* p = FTempName;
+  std::memcpy(p, ".tarvo-", 7);
+  p = AppendDecimal(p + 7, pid);
+  *p++ = '-';
+  p = AppendDecimal(p, counter.fetch_add(1, std::memory_order_relaxed));
+  std::memcpy(p, ".part", 6);
 }
 
-std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
+namespace {
+
+std::int64_t LocalDosTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
   platform::TDosDateTime t = platform::SplitDosDateTime(date, time);
   std::tm tm{};
   tm.tm_year = static_cast<int>(t.Year) - 1900;
@@ -69,9 +77,32 @@ std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept
   return guess;
 }
 
-TVmOutputFile::TVmOutputFile(int folderFd, const std::string& name, const std::string& displayPath, mode_t mode,
+}  // namespace
+
+mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
+  mode_t mode = 0666;
+  if (attributes & platform::faReadOnly) mode &= ~static_cast<mode_t>(0222);
+  if (unixMode >= 0) mode |= static_cast<mode_t>(unixMode) & 0111;
+  return mode;
+}
+
+std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
+  // The entries of an archive mostly share a handful of stamps: the last answer is kept.
+  struct TLast {
+    std::uint32_t Key;
+    std::int64_t Value;
+    bool Known = false;
+  };
+  thread_local TLast last;
+  const std::uint32_t key = static_cast<std::uint32_t>(date) << 16 | time;
+  if (last.Known && last.Key == key) return last.Value;
+  last = {key, LocalDosTimeToEpoch(date, time), true};
+  return last.Value;
+}
+
+TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::string& displayPath, mode_t mode,
                              const TVmFileIdentity& protectedFile)
-    : FFolder(folderFd), FName(name), FDisplayPath(displayPath) {
+    : FFolder(folderFd), FName(name) {
   // Files come in runs: a fresh extraction creates every name, a second archive over the
   // first (or an archive repeating a name) replaces them. When the last file replaced one,
   // the name is looked at first; otherwise the exclusive create is tried first. A wrong
@@ -85,35 +116,35 @@ TVmOutputFile::TVmOutputFile(int folderFd, const std::string& name, const std::s
         lastReplaced = false;
         return;
       }
-      if (errno != EEXIST) throw core::EFCreateError(FDisplayPath, errno);
+      if (errno != EEXIST) throw core::EFCreateError(displayPath, errno);
     }
 
     struct stat st {};
     if (::fstatat(FFolder, FName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;  // not there (or removed meanwhile): create it
-      throw core::EFCreateError(FDisplayPath, errno);
+      throw core::EFCreateError(displayPath, errno);
     }
-    if (S_ISDIR(st.st_mode)) throw core::EFCreateError(FDisplayPath, EISDIR);
+    if (S_ISDIR(st.st_mode)) throw core::EFCreateError(displayPath, EISDIR);
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) throw EVmUnsafePath();
     if (protectedFile.Known && st.st_dev == protectedFile.Device && st.st_ino == protectedFile.Inode)
       throw EVmUnsafePath();
     // Read-only files are not replaced, as on the systems the archives come from. A link
     // is replaced by the file (the rename takes the link's place), never written through.
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) throw core::EFCreateError(FDisplayPath, EACCES);
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) throw core::EFCreateError(displayPath, EACCES);
 
     for (int tries = 0; tries < 100; ++tries) {
-      std::string temp = TemporaryName();
-      FHandle = CreateAt(FFolder, temp.c_str(), mode);
+      MakeTemporaryName();
+      FHandle = CreateAt(FFolder, FTempName, mode);
       if (FHandle >= 0) {
-        FTempName = std::move(temp);
         lastReplaced = true;
         return;
       }
       if (errno != EEXIST) break;
     }
-    throw core::EFCreateError(FDisplayPath, errno);
+    FTempName[0] = '\0';
+    throw core::EFCreateError(displayPath, errno);
   }
-  throw core::EFCreateError(FDisplayPath, EEXIST);
+  throw core::EFCreateError(displayPath, EEXIST);
 }
 
 TVmOutputFile::~TVmOutputFile() { Discard(); }
@@ -158,20 +189,20 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
     Discard();
     throw core::EInOutError(err);
   }
-  if (!FTempName.empty()) {
+  if (FTempName[0] != '\0') {
     // Swapping the two names and then removing the old file keeps a complete file at the
     // name throughout, like a rename over it, without the rename's forced write-back of
     // the new data (ext4 starts it for every replaced file, which makes thousands of
     // replacements crawl). File systems without the swap get the plain rename.
-    if (::renameat2(FFolder, FTempName.c_str(), FFolder, FName.c_str(), RENAME_EXCHANGE) == 0) {
-      ::unlinkat(FFolder, FTempName.c_str(), 0);
-    } else if (::renameat(FFolder, FTempName.c_str(), FFolder, FName.c_str()) != 0) {
+    if (::renameat2(FFolder, FTempName, FFolder, FName.c_str(), RENAME_EXCHANGE) == 0) {
+      ::unlinkat(FFolder, FTempName, 0);
+    } else if (::renameat(FFolder, FTempName, FFolder, FName.c_str()) != 0) {
       int err = errno;
       FHandle = -2;
       Discard();
       throw core::EInOutError(err);
     }
-    FTempName.clear();
+    FTempName[0] = '\0';
   }
   FFolder = -1;
 }
@@ -180,7 +211,7 @@ void TVmOutputFile::Discard() noexcept {
   if (FFolder < 0) return;
   if (FHandle >= 0) ::close(FHandle);
   FHandle = -1;
-  ::unlinkat(FFolder, FTempName.empty() ? FName.c_str() : FTempName.c_str(), 0);
+  ::unlinkat(FFolder, FTempName[0] == '\0' ? FName.c_str() : FTempName, 0);
   FFolder = -1;
 }
 

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/stream.h"
 
@@ -46,7 +47,7 @@ class TVmOutputFile final : public core::TStream {
 public:
   // Opens name (one component) in the folder folderFd for writing. displayPath is the full
   // path, used in messages.
-  TVmOutputFile(int folderFd, const std::string& name, const std::string& displayPath, mode_t mode,
+  TVmOutputFile(int folderFd, std::string_view name, const std::string& displayPath, mode_t mode,
                 const TVmFileIdentity& protectedFile);
   ~TVmOutputFile() override;
   TVmOutputFile(const TVmOutputFile&) = delete;
@@ -66,11 +67,12 @@ public:
   void Discard() noexcept;
 
 private:
+  void MakeTemporaryName() noexcept;
+
   int FFolder;
   int FHandle = -1;
-  std::string FName;      // the final name in the folder
-  std::string FTempName;  // the name written to while an existing file waits ("" for none)
-  std::string FDisplayPath;
+  std::string FName;       // the final name in the folder
+  char FTempName[48] = {};  // the name written to while an existing file waits ("" for none)
   std::uint64_t FWritten = 0;
 };
 

@@ -25,12 +25,12 @@ int OpenAt(int dir, const char* name, int flags) {
 }
 
 // The part of folder below base, or false when folder is not below it (or climbs with "..").
-bool RelativeTo(const std::string& base, const std::string& folder, std::string& relative) {
+bool RelativeTo(std::string_view base, std::string_view folder, std::string_view& relative) {
   if (base.empty()) {
     if (!folder.empty() && folder.front() == '/') return false;
     relative = folder;
   } else if (folder == base) {
-    relative.clear();
+    relative = {};
   } else {
     std::size_t n = base.size();
     bool slashed = base.back() == '/';
@@ -39,7 +39,7 @@ bool RelativeTo(const std::string& base, const std::string& folder, std::string&
   }
   for (std::size_t start = 0; start <= relative.size();) {
     std::size_t end = relative.find('/', start);
-    if (end == std::string::npos) end = relative.size();
+    if (end == std::string_view::npos) end = relative.size();
     if (relative.compare(start, end - start, "..") == 0) return false;
     start = end + 1;
   }
@@ -75,7 +75,7 @@ int TVmOutputFolders::OpenBase() {
   return fd;
 }
 
-int TVmOutputFolders::Walk(int from, const std::string& relative, bool create) {
+int TVmOutputFolders::Walk(int from, std::string_view relative, bool create) {
   int current = from;
   auto step = [&](int next) {
     if (current != from) ::close(current);
@@ -85,8 +85,8 @@ int TVmOutputFolders::Walk(int from, const std::string& relative, bool create) {
   core::TScopeGuard closeOnFailure([&]() noexcept { step(-1); });
   for (std::size_t start = 0; start < relative.size();) {
     std::size_t end = relative.find('/', start);
-    if (end == std::string::npos) end = relative.size();
-    std::string part = relative.substr(start, end - start);
+    if (end == std::string_view::npos) end = relative.size();
+    const std::string part(relative.substr(start, end - start));
     start = end + 1;
     if (part.empty() || part == ".") continue;
     int fd = OpenAt(current, part.c_str(), kFolderFlags);
@@ -108,20 +108,21 @@ int TVmOutputFolders::Walk(int from, const std::string& relative, bool create) {
   return current;
 }
 
-int TVmOutputFolders::Open(const std::string& folder, bool create) {
+int TVmOutputFolders::Open(std::string_view folder, bool create) {
   if (FLastFd >= 0 && folder == FLastFolder) return FLastFd;
   CloseLast();
-  std::string relative;
+  std::string_view relative;
   int fd;
   if (RelativeTo(FBase, folder, relative)) {
     fd = Walk(OpenBase(), relative, create);
   } else {
     // An explicit name outside the base directory: the caller chose it, links and all.
-    fd = OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string name(folder);
+    fd = OpenAt(AT_FDCWD, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
       if (!create) throw EVmNoSuchDirectory();
-      CreateFolderPath(folder);
-      fd = OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      CreateFolderPath(name);
+      fd = OpenAt(AT_FDCWD, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (fd < 0) throw core::EInOutError(errno);
   }

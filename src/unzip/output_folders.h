@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarvo::unzip {
 
@@ -28,11 +29,11 @@ public:
   // The descriptor of folder ("" is the current folder). A missing folder is created with
   // every missing level when create is set, else raises EVmNoSuchDirectory. A link or a
   // non-folder on the way raises EVmUnsafePath; a failing creation raises EInOutError.
-  int Open(const std::string& folder, bool create);
+  int Open(std::string_view folder, bool create);
 
 private:
   int OpenBase();
-  int Walk(int from, const std::string& relative, bool create);
+  int Walk(int from, std::string_view relative, bool create);
   void CloseLast();
 
   std::string FBase;

@@ -6,6 +6,7 @@
 
 #include "unzip/inflate/inflate_error.h"
 #include "unzip/inflate/inflate_strings.h"
+#include "unzip/inflate/spare_buffers.h"
 
 namespace tarvo::unzip {
 
@@ -13,15 +14,21 @@ namespace {
 // Zeros kept after the real bytes so that peeks past the end and the fast path's
 // word loads stay inside the buffer.
 constexpr std::size_t kSlack = 128;
+constexpr std::size_t kAllocation = TVmDfInBitStream::kBufferSize + 8 + kSlack;
+
+struct TInputBufferTag;
+using InputBuffers = TVmDfSpareBuffers<std::uint8_t, 1, TInputBufferTag>;
 }  // namespace
 
 TVmDfInBitStream::TVmDfInBitStream(core::TStream& stream, std::int64_t streamSize, TVmProgressStepEvent onProgress)
-    : FBuffer(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize + 8 + kSlack)),
+    : FBuffer(InputBuffers::Take(kAllocation)),
       FStream(stream),
       FStreamSize(streamSize),
       FOnProgress(std::move(onProgress)) {
   std::memset(FBuffer.get(), 0, kSlack);
 }
+
+TVmDfInBitStream::~TVmDfInBitStream() { InputBuffers::Give(FBuffer, kAllocation); }
 
 void TVmDfInBitStream::Load() noexcept {
   while (FBitsLeft <= 56) {

@@ -31,9 +31,17 @@ public:
   // Unread input the fast path needs ahead of its read pointer: enough that no peek of one
   // length/distance pair could trigger a refill or pass the end of the real input.
   static constexpr std::size_t kFastMargin = 40;
+  // Once the whole rest of the input is buffered no refill can be due, and one step of the
+  // fast path consumes at most 60 bits from a bit position at or before its read pointer:
+  // this margin keeps every consumed bit a real one. Small entries decode almost entirely
+  // on the fast path this way.
+  static constexpr std::size_t kFinalMargin = 8;
 
   // streamSize > 0 with onProgress set enables progress reports.
   TVmDfInBitStream(core::TStream& stream, std::int64_t streamSize, TVmProgressStepEvent onProgress);
+  ~TVmDfInBitStream();
+  TVmDfInBitStream(const TVmDfInBitStream&) = delete;
+  TVmDfInBitStream& operator=(const TVmDfInBitStream&) = delete;
 
   bool ReadBit();
   std::uint32_t ReadBits(unsigned count);  // 1..16
@@ -51,7 +59,8 @@ public:
 
   // Fast path access: the loop may run while FBuffer + FBufPos < FastEnd().
   const std::uint8_t* FastEnd() const noexcept {
-    return FBufEnd > kFastMargin ? FBuffer.get() + (FBufEnd - kFastMargin) : FBuffer.get();
+    const std::size_t margin = FEndOfInput ? kFinalMargin : kFastMargin;
+    return FBufEnd > margin ? FBuffer.get() + (FBufEnd - margin) : FBuffer.get();
   }
 
   std::unique_ptr<std::uint8_t[]> FBuffer;

@@ -8,7 +8,9 @@
 
 namespace tarvo::unzip {
 
-template <typename T, int Slots>
+// Tag tells apart pools of the same element type whose buffers must not take each other's
+// slots.
+template <typename T, int Slots, typename Tag = void>
 class TVmDfSpareBuffers {
 public:
   // A kept buffer of exactly this size, or a new one; the content is undefined.
