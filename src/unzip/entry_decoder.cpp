@@ -123,27 +123,30 @@ std::unique_ptr<core::TStream> PrepareEntryInput(TVmZipArchive& archive, TVmZipI
 void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input, core::TStream& destination) {
   std::uint64_t size = item.UncompressedSize();
   if (size == 0) return;
-  TVmUnzipOutputStream output(destination, size, [&archive, &item](std::uint8_t percent, bool& abort) {
-    abort = archive.DoItemProgress(&item, percent);
-  });
-  switch (item.CompressionMethod() & 0x7F) {
+  const std::uint16_t method = item.CompressionMethod() & 0x7F;
+  // The inflater checksums its output as it goes (and can stop only by failing here): its
+  // CRC-32 is taken instead of a second pass over the same bytes.
+  const bool inflated = method == kMethodDeflate || method == kMethodDeflate64;
+  TVmUnzipOutputStream output(
+      destination, size,
+      [&archive, &item](std::uint8_t percent, bool& abort) { abort = archive.DoItemProgress(&item, percent); },
+      !inflated);
+  switch (method) {
     case kMethodStored:
       CopyStored(input, output, size);
       break;
-    case kMethodDeflate: {
-      TVmDeflateHelper helper;
-      helper.FOptions &= ~static_cast<std::uint32_t>(dfc_Deflate64);
-      Inflate(input, output, &helper);
-      break;
-    }
+    case kMethodDeflate:
     case kMethodDeflate64: {
       TVmDeflateHelper helper;
-      helper.FOptions |= dfc_Deflate64;
-      Inflate(input, output, &helper);
+      if (method == kMethodDeflate64)
+        helper.FOptions |= dfc_Deflate64;
+      else
+        helper.FOptions &= ~static_cast<std::uint32_t>(dfc_Deflate64);
+      output.SetCRC32(Inflate(input, output, &helper));
       break;
     }
     default:
-      if (!DecodeFurtherMethod(item.CompressionMethod() & 0x7F, item.GeneralPurposeBitFlag(), input, output, size))
+      if (!DecodeFurtherMethod(method, item.GeneralPurposeBitFlag(), input, output, size))
         throw EVmZipInvalidMethod();
   }
   // A mismatch fails the entry like any other damage: a file whose content is known to

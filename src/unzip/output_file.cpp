@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -41,15 +40,16 @@ char* AppendDecimal(char* p, unsigned long value) noexcept {
 }  // namespace
 
 // A name no archive entry is likely to have and that fits whatever the entry's name length:
-// ".tarvo-PID-COUNTER.part".
-void TVmOutputFile::MakeTemporaryName() noexcept {
-  static std::atomic<unsigned> counter{0};
+// ".tarvo-PID-N.part". A temporary name is gone again once its file is committed, so the
+// next replacement takes the same name (N = 0) and the folder sees one name come and go
+// rather than thousands; N counts up only past names in use at the moment.
+void TVmOutputFile::MakeTemporaryName(unsigned n) noexcept {
   static const unsigned long pid = static_cast<unsigned long>(::getpid());
   char* p = FTempName;
   std::memcpy(p, ".tarvo-", 7);
   p = AppendDecimal(p + 7, pid);
   *p++ = '-';
-  p = AppendDecimal(p, counter.fetch_add(1, std::memory_order_relaxed));
+  p = AppendDecimal(p, n);
   std::memcpy(p, ".part", 6);
 }
 
@@ -132,8 +132,8 @@ TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::str
     // is replaced by the file (the rename takes the link's place), never written through.
     if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) throw core::EFCreateError(displayPath, EACCES);
 
-    for (int tries = 0; tries < 100; ++tries) {
-      MakeTemporaryName();
+    for (unsigned tries = 0; tries < 100; ++tries) {
+      MakeTemporaryName(tries);
       FHandle = CreateAt(FFolder, FTempName, mode);
       if (FHandle >= 0) {
         lastReplaced = true;

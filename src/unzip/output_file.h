@@ -67,7 +67,7 @@ public:
   void Discard() noexcept;
 
 private:
-  void MakeTemporaryName() noexcept;
+  void MakeTemporaryName(unsigned n) noexcept;
 
   int FFolder;
   int FHandle = -1;

@@ -9,8 +9,11 @@
 namespace tarvo::unzip {
 
 TVmUnzipOutputStream::TVmUnzipOutputStream(core::TStream& destination, std::uint64_t uncompressedSize,
-                                           TVmUnzipProgressEvent onProgress)
-    : FStream(destination), FUncompressedSize(uncompressedSize), FOnProgress(std::move(onProgress)) {}
+                                           TVmUnzipProgressEvent onProgress, bool computeCRC)
+    : FStream(destination),
+      FUncompressedSize(uncompressedSize),
+      FOnProgress(std::move(onProgress)),
+      FComputeCRC(computeCRC) {}
 
 std::size_t TVmUnzipOutputStream::Read(void*, std::size_t) {
   throw EVmException(core::LoadResString(SVmOutputRead));
@@ -19,7 +22,7 @@ std::size_t TVmUnzipOutputStream::Read(void*, std::size_t) {
 std::size_t TVmUnzipOutputStream::Write(const void* buffer, std::size_t count) {
   if (count == 0) return 0;
   if (count > FUncompressedSize - FBytesWritten) throw EVmZipDataOverrun();
-  FCRC32 = core::UpdateCRC32(FCRC32, buffer, count);
+  if (FComputeCRC) FCRC32 = core::UpdateCRC32(FCRC32, buffer, count);
   std::size_t written = FStream.Write(buffer, count);
   FBytesWritten += written;
   if (FOnProgress) {

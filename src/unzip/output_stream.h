@@ -15,7 +15,10 @@ using TVmUnzipProgressEvent = std::function<void(std::uint8_t percent, bool& abo
 
 class TVmUnzipOutputStream final : public core::TStream {
 public:
-  TVmUnzipOutputStream(core::TStream& destination, std::uint64_t uncompressedSize, TVmUnzipProgressEvent onProgress);
+  // computeCRC false: the decoder checksums what it produces and hands the result to
+  // SetCRC32, so the bytes are not checksummed twice.
+  TVmUnzipOutputStream(core::TStream& destination, std::uint64_t uncompressedSize, TVmUnzipProgressEvent onProgress,
+                       bool computeCRC = true);
 
   // Raises EVmException "TVmUnzipOutputStream.Read not supported".
   std::size_t Read(void* buffer, std::size_t count) override;
@@ -28,6 +31,8 @@ public:
 
   // The finished CRC-32 of everything written so far.
   std::uint32_t CRC32() const noexcept { return ~FCRC32; }
+  // Takes the finished CRC-32 the decoder computed over everything it wrote here.
+  void SetCRC32(std::uint32_t finished) noexcept { FCRC32 = ~finished; }
   std::uint64_t BytesWritten() const noexcept { return FBytesWritten; }
 
 private:
@@ -37,6 +42,7 @@ private:
   std::uint64_t FUncompressedSize;
   int FCurrentProgress = -1;
   TVmUnzipProgressEvent FOnProgress;
+  bool FComputeCRC;
 };
 
 }  // namespace tarvo::unzip

@@ -75,6 +75,7 @@ void TVmDfInBitStream::Refill(std::size_t unread) {
 // Reads ahead exactly when a 32-bit-group reader would: the peek reaches past the group in
 // hand and fewer than four unread bytes follow it.
 void TVmDfInBitStream::NeedBits(unsigned count) {
+  if (FEndOfInput) return;  // nothing left to read ahead
   // The bit position is at most the byte position, so the group in hand ends at most four
   // bytes later: with a dozen bytes still unread no peek can ask for more.
   if (FBufEnd - std::min(FBufPos, FBufEnd) >= 12) return;
