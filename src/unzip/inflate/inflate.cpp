@@ -79,12 +79,17 @@ inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & 
 
 // Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
 // pattern, as the format requires. May write up to 31 bytes past the end (garbage that
-// later output overwrites before anything can read it). Most matches are short: the first
-// 32 bytes go without a loop branch.
+// later output overwrites before anything can read it).
+//
+// Below 32 bytes of distance the source overlaps what the copy itself writes. Reading that
+// back word by word would make every load wait for stores still in flight; instead one
+// period of the pattern is taken into registers before the first store and then stored
+// again and again, a whole number of periods further each time.
 inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
-  if (dist >= 16) {
+  if (dist >= 32) {
+    // Most matches are short: the first 32 bytes go without a loop branch.
     Store64(dst, Load64(src));
     Store64(dst + 8, Load64(src + 8));
     Store64(dst + 16, Load64(src + 16));
@@ -98,11 +103,24 @@ inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) n
       dst += 16;
       src += 16;
     } while (dst < end);
-  } else if (dist >= 8) {
+  } else if (dist >= 16) {
+    // The period as its first 16 and its last 16 bytes (they overlap below 32).
+    const std::uint64_t a = Load64(src), b = Load64(src + 8);
+    const std::uint64_t c = Load64(src + dist - 16), d = Load64(src + dist - 8);
     do {
-      Store64(dst, Load64(src));
-      dst += 8;
-      src += 8;
+      Store64(dst, a);
+      Store64(dst + 8, b);
+      Store64(dst + dist - 16, c);
+      Store64(dst + dist - 8, d);
+      dst += dist;
+    } while (dst < end);
+  } else if (dist >= 8) {
+    // The period as its first 8 and its last 8 bytes.
+    const std::uint64_t a = Load64(src), b = Load64(src + dist - 8);
+    do {
+      Store64(dst, a);
+      Store64(dst + dist - 8, b);
+      dst += dist;
     } while (dst < end);
   } else if (dist == 1) {
     const std::uint64_t v = src[0] * 0x0101010101010101ull;
@@ -112,15 +130,16 @@ inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) n
       dst += 16;
     } while (dst < end);
   } else {
-    // Short periods: lay down a whole number of periods of at least eight bytes one by one,
-    // then copy words from that many bytes back, which reads only bytes already written.
-    const std::size_t step = (8 + dist - 1) / dist * dist;
-    for (std::size_t i = 0; i < step; ++i) dst[i] = src[i];
-    dst += step;
-    while (dst < end) {
-      Store64(dst, Load64(dst - step));
-      dst += 8;
-    }
+    // A word of the pattern from its start, stored every whole number of periods that fits
+    // in a word.
+    std::uint8_t word[8];
+    for (std::size_t i = 0; i < 8; ++i) word[i] = src[i % dist];
+    const std::uint64_t v = Load64(word);
+    const std::size_t step = 8 / dist * dist;
+    do {
+      Store64(dst, v);
+      dst += step;
+    } while (dst < end);
   }
 }
 
