@@ -37,24 +37,6 @@ char* AppendDecimal(char* p, unsigned long value) noexcept {
   return p;
 }
 
-}  // namespace
-
-// A name no archive entry is likely to have and that fits whatever the entry's name length:
-// ".tarvo-PID-N.part". A temporary name is gone again once its file is committed, so the
-// next replacement takes the same name (N = 0) and the folder sees one name come and go
-// rather than thousands; N counts up only past names in use at the moment.
-void TVmOutputFile::MakeTemporaryName(unsigned n) noexcept {
-  static const unsigned long pid = static_cast<unsigned long>(::getpid());
-  char* p = FTempName;
-  std::memcpy(p, ".tarvo-", 7);
-  p = AppendDecimal(p + 7, pid);
-  *p++ = '-';
-  p = AppendDecimal(p, n);
-  std::memcpy(p, ".part", 6);
-}
-
-namespace {
-
 std::int64_t LocalDosTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
   platform::TDosDateTime t = platform::SplitDosDateTime(date, time);
   std::tm tm{};
@@ -98,6 +80,20 @@ std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept
   if (last.Known && last.Key == key) return last.Value;
   last = {key, LocalDosTimeToEpoch(date, time), true};
   return last.Value;
+}
+
+// A name no archive entry is likely to have and that fits whatever the entry's name length:
+// ".tarvo-PID-N.part". A temporary name is gone again once its file is committed, so the
+// next replacement takes the same name (N = 0) and the folder sees one name come and go
+// rather than thousands; N counts up only past names in use at the moment.
+void TVmOutputFile::MakeTemporaryName(unsigned n) noexcept {
+  static const unsigned long pid = static_cast<unsigned long>(::getpid());
+  char* p = FTempName;
+  std::memcpy(p, ".tarvo-", 7);
+  p = AppendDecimal(p + 7, pid);
+  *p++ = '-';
+  p = AppendDecimal(p, n);
+  std::memcpy(p, ".part", 6);
 }
 
 TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::string& displayPath, mode_t mode,
