@@ -10,6 +10,7 @@
 #include "core/memory_stream.h"
 #include "test_support.h"
 #include "unzip/entry_decoder.h"
+#include "unzip/extract_path.h"
 #include "unzip/output_stream.h"
 #include "unzip/unzipper.h"
 #include "unzip/vm_exception.h"
@@ -113,6 +114,41 @@ INSTANTIATE_TEST_SUITE_P(ZipSlip, UnsafeName,
                                            TUnsafeName{"Unc", "\\\\server\\share\\evil.txt"},
                                            TUnsafeName{"NulThenDotDot", std::string("a\0/../../b.txt", 14)}),
                          [](const auto& info) { return std::string(info.param.Label); });
+
+// Names that stay below the base directory land where their parts say; "" expects the
+// refusal.
+TEST(ZipSlip, entry_paths_below_the_base) {
+  struct Case {
+    const char* Base;
+    const char* Name;
+    bool IsDirectory, RestorePath;
+    const char* Expected;
+  };
+  const Case cases[] = {
+      {"out", "a/b.txt", false, true, "out/a/b.txt"},
+      {"out", "a\\b\\c.txt", false, true, "out/a/b/c.txt"},
+      {"out", "a//b/./c.txt", false, true, "out/a/b/c.txt"},
+      {"out", "a\\b\\c.txt", false, false, "out/c.txt"},
+      {"out", "docs/", true, true, "out/docs"},
+      {"out", "docs//", true, true, ""},
+      {"out", "a/./", true, true, ""},
+      {"out", "a/b/..", false, true, ""},
+      {"out", "D:\\dir\\x", false, false, "out/x"},
+      {"out", "a/C:x", false, true, "out/a/C:x"},  // a drive only counts at the front
+      {"out", "a/..b/...", false, true, "out/a/..b/..."},
+      {"out/", "x", false, false, "out/x"},
+      {"/", "x", false, false, "/x"},
+      {"", "a/b", false, true, "a/b"},
+  };
+  for (const Case& c : cases) {
+    std::string got;
+    try {
+      got = BuildEntryPath(c.Base, c.Name, c.IsDirectory, c.RestorePath);
+    } catch (const EVmUnsafePath&) {
+    }
+    EXPECT_EQ(got, c.Expected) << c.Base << " + " << c.Name;
+  }
+}
 
 TEST(ZipSlip, absolute_name_lands_inside_under_its_file_name_alone) {
   Box box;
