@@ -124,8 +124,8 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
   std::uint64_t size = item.UncompressedSize();
   if (size == 0) return;
   const std::uint16_t method = item.CompressionMethod() & 0x7F;
-  // The inflater checksums its output as it goes (and can stop only by failing here): its
-  // CRC-32 is taken instead of a second pass over the same bytes.
+  // The inflater checksums its output as it goes; with no part size and no progress stop
+  // set here its result covers every byte written, and is taken instead of a second pass.
   const bool inflated = method == kMethodDeflate || method == kMethodDeflate64;
   TVmUnzipOutputStream output(
       destination, size,
