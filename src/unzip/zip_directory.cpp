@@ -34,8 +34,10 @@ void TVmZipDirectory::Load(std::uint64_t total, const std::function<void(std::ui
   // Nothing is reserved from total: it is the end record's claim, and every entry must
   // come from real bytes, so a lying count ends at the first missing record. A load that
   // stops keeps the entries read before, as a list it was filling would.
+  FLoading = true;
   core::TScopeGuard finish([this] {
-    FWindows[0].Block = FWindows[1].Block = TWindow::kNoBlock;  // made while counting
+    FLoading = false;
+    ForgetWindows();
     if (!FInFileOrder) SortPlaces();
   });
   TPlace previous;
@@ -49,8 +51,15 @@ void TVmZipDirectory::Load(std::uint64_t total, const std::function<void(std::ui
     previous = place;
     if (entry.DiskNumberStart == 0) FLowestOnDisk0 = std::min(FLowestOnDisk0, entry.RelativeOffset);
     ++FCount;
+    if (!FStates.empty()) FStates.push_back(kDefaultState);
     FEnd = FReader.Position();
-    if (progress) progress(FCount);
+    if (progress) {
+      // The handler may ask for items, which moves the reader; those of the last block
+      // are made again as it grows.
+      ForgetWindows();
+      progress(FCount);
+      FReader.SetPosition(FEnd);
+    }
   }
   finish.Run();
 }
@@ -69,6 +78,13 @@ void TVmZipDirectory::SortPlaces() {
   }
   std::sort(places.begin(), places.end());
   FSortedPlaces = std::move(places);
+}
+
+void TVmZipDirectory::ForgetWindows() {
+  for (TWindow& window : FWindows) {
+    KeepStates(window);
+    window.Block = TWindow::kNoBlock;
+  }
 }
 
 TVmArchiveItem* TVmZipDirectory::Item(std::size_t index) {
@@ -91,8 +107,7 @@ TVmZipDirectory::TWindow& TVmZipDirectory::WindowOf(std::size_t block) {
 void TVmZipDirectory::KeepStates(const TWindow& window) {
   if (window.Block == TWindow::kNoBlock) return;
   std::size_t first = window.Block * FBlockEntries;
-  std::size_t n = std::min(FBlockEntries, FCount - first);
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < window.Made; ++k) {
     std::uint8_t state = StateOf(window.Items[k]);
     if (FStates.empty()) {
       if (state == kDefaultState) continue;
@@ -104,9 +119,12 @@ void TVmZipDirectory::KeepStates(const TWindow& window) {
 
 void TVmZipDirectory::MakeBlock(TWindow& window, std::size_t block) {
   window.Block = TWindow::kNoBlock;  // until every item of the block is made
-  if (!window.Items) window.Items = std::make_unique<TVmZipItem[]>(std::min(FBlockEntries, FCount));
   const std::size_t first = block * FBlockEntries;
   const std::size_t n = std::min(FBlockEntries, FCount - first);
+  if (window.Slots < n) {
+    window.Slots = std::min(FBlockEntries, FCount);
+    window.Items = std::make_unique<TVmZipItem[]>(window.Slots);
+  }
   const std::int64_t end = block + 1 < FBlocks.size() ? FBlocks[block + 1].Position : FEnd;
   try {
     FReader.SetPosition(FBlocks[block].Position);
@@ -124,7 +142,10 @@ void TVmZipDirectory::MakeBlock(TWindow& window, std::size_t block) {
   for (std::size_t k = 0; k < n; ++k) {
     TVmZipItem& item = window.Items[k];
     TPlace place = PlaceOf(item.FRelativeOffset, item.FDiskNumberStart);
-    if (FInFileOrder) {
+    if (FLoading) {
+      // The limits are known once every entry is read: until then no data is read.
+      SetDataLimit(item, place, nullptr, true);
+    } else if (FInFileOrder) {
       TPlace next;
       const TPlace* nextPlace = nullptr;
       if (k + 1 < n) {
@@ -145,6 +166,7 @@ void TVmZipDirectory::MakeBlock(TWindow& window, std::size_t block) {
       item.SetAction(static_cast<TVmArchiveAction>(state >> 1));
     }
   }
+  window.Made = n;
   window.Block = block;
 }
 

@@ -82,6 +82,8 @@ private:
     static constexpr std::size_t kNoBlock = ~std::size_t{0};
     std::size_t Block = kNoBlock;
     std::unique_ptr<TVmZipItem[]> Items;
+    std::size_t Slots = 0;  // of Items
+    std::size_t Made = 0;   // items of Block in Items
   };
 
   TPlace PlaceOf(std::uint64_t offset, std::uint32_t disk) const noexcept;
@@ -90,6 +92,7 @@ private:
   void MakeBlock(TWindow& window, std::size_t block);
   void SetDataLimit(TVmZipItem& item, const TPlace& place, const TPlace* next, bool shared) const noexcept;
   void KeepStates(const TWindow& window);
+  void ForgetWindows();
 
   TVmReadAheadStream FReader;
   const bool FSpanned;
@@ -99,6 +102,7 @@ private:
   std::int64_t FEnd = 0;  // stream position after the last entry
   std::uint64_t FLowestOnDisk0 = ~std::uint64_t{0};
   bool FInFileOrder = true;
+  bool FLoading = false;
   std::vector<TBlockStart> FBlocks;
   std::vector<TPlace> FSortedPlaces;  // only for a directory not in file order
   std::vector<std::uint8_t> FStates;  // empty while every item has its default state

@@ -181,6 +181,33 @@ TEST(DirectoryWalk, ExtractsAndTestsEveryEntryThroughTheWindows) {
   }
 }
 
+TEST(DirectoryWalk, ItemsAskedForWhileTheDirectoryLoads) {
+  // A progress handler that shows (and tags) each entry as it is read.
+  for (bool reversed : {false, true}) {
+    std::vector<std::uint8_t> bytes = BuildZip(Layout());
+    core::TMemoryStream stream(reversed ? ReverseDirectory(bytes) : bytes);
+    TVmZipArchive a(&stream, "load.zip");
+    a.SetDirectoryBlockEntries(kBlock);
+    std::vector<std::string> seen;
+    a.FOnArchiveProgress = [&](void*, std::uint8_t, bool&) {
+      if (seen.size() == a.Count()) return;  // the final 100 %
+      TVmArchiveItem* last = a.Items(a.Count() - 1);
+      seen.push_back(last->FileName());
+      last->SetTagged(seen.size() % 2 == 0);
+      (void)a.Items(0)->FileName();  // and one from another block
+    };
+    ASSERT_NO_THROW(a.Load());
+    ASSERT_EQ(seen.size(), kEntries);
+    for (std::size_t i = 0; i < kEntries; ++i) {
+      EXPECT_EQ(seen[i], NameOf(reversed ? kEntries - 1 - i : i));
+      EXPECT_EQ(a.Items(i)->Tagged(), i % 2 == 1) << reversed << " " << i;
+      core::TMemoryStream out;
+      ExtractEntryToStream(a, *a.ZipItems(i), &out);
+      EXPECT_EQ(out.DataString(), DataOf(reversed ? kEntries - 1 - i : i)) << reversed << " " << i;
+    }
+  }
+}
+
 TEST(DirectoryWalk, DirectoryChangedAfterOpeningIsAReadError) {
   // Entries of 4 KiB each in the directory, so that the last block lies beyond what the
   // directory's read-ahead still holds; the change is made to its first entry (48).
