@@ -29,7 +29,7 @@ std::string NameOf(std::size_t i) {
   // Two entries of one name, apart in the directory and in case: the later is found.
   if (i == 5) return "dup.txt";
   if (i == 40) return "DUP.TXT";
-  char name[32];
+  char name[48];
   std::snprintf(name, sizeof name, "dir/entry%02zu.txt", i);
   return name;
 }
@@ -254,7 +254,7 @@ TEST(DirectoryWalk, ManyEntriesHoldAnIndexOfUnderAByteEach) {
   const std::size_t opened = a.Directory()->IndexBytes();
   EXPECT_LT(opened, kMany / 4);
   for (std::size_t i = kMany; i-- > 0;) {
-    char name[40];
+    char name[64];
     std::snprintf(name, sizeof name, "folder%03zu/file%06zu.txt", i / 100, i);
     ASSERT_EQ(a.Items(i)->FileName(), name);
   }
