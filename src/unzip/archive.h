@@ -53,6 +53,7 @@ public:
   void TagAll(bool tagged = true);
 
   std::size_t Count() const noexcept { return FItemList.Count(); }
+  // For how long the pointer is valid, see TVmArchiveList (and TVmZipDirectory).
   TVmArchiveItem* Items(std::size_t index) const { return FItemList.Items(index); }
   TVmArchiveList& ItemList() noexcept { return FItemList; }
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "core/exception.h"
 #include "platform/file_attributes.h"
-#include "unzip/byte_order.h"
 #include "unzip/name_codec.h"
 #include "unzip/zip_format.h"
 
@@ -33,6 +31,11 @@ void TVmZipItem::LoadFromStream(core::TStream& stream) {
 
 void TVmZipItem::LoadFromStream(core::TStream& stream, TVmZipDirectoryFileHeader& header) {
   header.LoadFromStream(stream);
+  Assign(header);
+}
+
+void TVmZipItem::Assign(const TVmZipDirectoryFileHeader& header) {
+  TVmZipEntryPlace place = header.Place();
   FFileName = DecodeZipName(header);
   if (FFileName.capacity() > FFileName.size()) FFileName.shrink_to_fit();
   if (FFileName == header.FFileName) FRawFileName.reset();
@@ -43,33 +46,18 @@ void TVmZipItem::LoadFromStream(core::TStream& stream, TVmZipDirectoryFileHeader
   FCompressionMethod = header.FCompressionMethod;
   FVersionMadeBy = header.FVersionMadeBy;
   FVersionNeededToExtract = header.FVersionNeededToExtract;
-  FUncompressedSize = header.FUncompressedSize;
-  FCompressedSize = header.FCompressedSize;
-  FRelativeOffset = header.FRelativeOffset;
-  FDiskNumberStart = header.FDiskNumberStart;
-  const std::uint8_t* data;
-  std::uint16_t size;
-  if (header.FExtraField.Find(zipfmt::kZip64ExtraId, data, size)) {
-    // Only the values whose central field is at its maximum are present, in this order.
-    std::size_t pos = 0;
-    auto take = [&](std::size_t width) -> std::uint64_t {
-      if (pos + width > size) throw core::EReadError();
-      std::uint64_t v = width == 8 ? GetLE64(data + pos) : GetLE32(data + pos);
-      pos += width;
-      return v;
-    };
-    if (header.FUncompressedSize == zipfmt::kMax32) FUncompressedSize = take(8);
-    if (header.FCompressedSize == zipfmt::kMax32) FCompressedSize = take(8);
-    if (header.FRelativeOffset == zipfmt::kMax32) FRelativeOffset = take(8);
-    if (header.FDiskNumberStart == zipfmt::kMax16) FDiskNumberStart = static_cast<std::uint32_t>(take(4));
-  }
-
+  FUncompressedSize = place.UncompressedSize;
+  FCompressedSize = place.CompressedSize;
+  FRelativeOffset = place.RelativeOffset;
+  FDiskNumberStart = place.DiskNumberStart;
   FLastModFileTime = header.FLastModFileTime;
   FLastModFileDate = header.FLastModFileDate;
   FExternalFileAttributes = header.FExternalFileAttributes;
   FIsEncrypted = (header.FGeneralPurposeBitFlag & zipfmt::kFlagEncrypted) != 0;
   FAction = TVmArchiveAction::aaNone;
   FTagged = false;
+  FDataLimit = ~std::uint64_t{0};
+  FSharesLocalHeader = false;
 }
 
 std::uint32_t TVmZipItem::NativeFileAttributes() const {

@@ -2,9 +2,9 @@
 // date, attributes); TVmZipItem adds the few central directory fields that listing,
 // testing and extraction use, with the 64-bit values of the ZIP64 extra field in place.
 //
-// An archive of a desktop product holds tens of thousands of entries and all of them stay
-// in memory while it is open, so a record keeps one copy of its name and only the fields
-// something reads: about 130 bytes plus the name.
+// A ZIP archive does not keep its items: it makes them from the central directory when
+// asked (see TVmZipDirectory), so a record keeps one copy of its name and only the fields
+// something reads.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +47,6 @@ public:
   bool Tagged() const noexcept { return FTagged; }
   void SetTagged(bool tagged) noexcept { FTagged = tagged; }
 
-  TVmArchiveItem* NextItem = nullptr;  // the chain of its hash bucket
-
 protected:
   std::uint64_t FCompressedSize = 0;
   std::uint64_t FUncompressedSize = 0;
@@ -70,6 +68,9 @@ public:
   // a directory of many entries reuses one set of buffers for names and extra fields.
   void LoadFromStream(core::TStream& stream);
   void LoadFromStream(core::TStream& stream, TVmZipDirectoryFileHeader& scratch);
+  // Takes a central header already read: decodes the name and puts the ZIP64 values in
+  // place (the stream's read error for a ZIP64 field too short). Not tagged, aaNone.
+  void Assign(const TVmZipDirectoryFileHeader& header);
 
   std::uint32_t CRC32() const override { return FCRC32; }
   std::uint32_t NativeFileAttributes() const override;
@@ -89,7 +90,7 @@ public:
   std::uint64_t FRelativeOffset = 0;
   // Where the entry's data must end: the next local header on its disk, or the central
   // directory. An entry whose local header another entry also claims gets
-  // FSharesLocalHeader. Both are set when the directory is read (see TVmZipArchive).
+  // FSharesLocalHeader. Both are set by the directory that makes the item.
   std::uint64_t FDataLimit = ~std::uint64_t{0};
   std::uint32_t FDiskNumberStart = 0;
   bool FSharesLocalHeader = false;

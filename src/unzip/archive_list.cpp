@@ -1,6 +1,7 @@
 #include "unzip/archive_list.h"
 
 #include <cwctype>
+#include <stdexcept>
 
 #include "unzip/name_codec.h"
 
@@ -25,8 +26,10 @@ std::string UpperCaseName(const std::string& name) {
   return out;
 }
 
-std::size_t TVmArchiveList::HashName(const std::string& name) {
-  std::string upper = UpperCaseName(name);
+namespace {
+
+// The ELF-style hash of an upper-cased name over its UTF-16 units.
+std::uint32_t HashUpperName(const std::string& upper) {
   std::uint32_t h = 0;
   auto mix = [&h](std::uint32_t unit) {
     h = (h << 4) + unit;
@@ -44,30 +47,72 @@ std::size_t TVmArchiveList::HashName(const std::string& name) {
       mix(cp);
     }
   }
-  return h % kBucketCount;
+  return h;
 }
 
+}  // namespace
+
+std::size_t TVmArchiveList::HashName(const std::string& name) { return HashUpperName(UpperCaseName(name)) % kBucketCount; }
+
 void TVmArchiveList::Add(std::unique_ptr<TVmArchiveItem> item) {
-  std::size_t bucket = HashName(item->FileName());
-  item->NextItem = FBuckets[bucket];
-  FBuckets[bucket] = item.get();
+  FSource.reset();
   FItems.push_back(std::move(item));
+  FBuckets.clear();
+  FLinks.clear();
+}
+
+void TVmArchiveList::SetSource(std::unique_ptr<TVmItemSource> source) {
+  Clear();
+  FSource = std::move(source);
 }
 
 void TVmArchiveList::Clear() {
   FItems.clear();
   FItems.shrink_to_fit();
-  FBuckets.fill(nullptr);
+  FSource.reset();
+  FBuckets = {};
+  FLinks = {};
+}
+
+TVmArchiveItem* TVmArchiveList::Items(std::size_t index) const {
+  if (index >= Count()) throw std::out_of_range("TVmArchiveList::Items");
+  return FSource ? FSource->Item(index) : FItems[index].get();
+}
+
+void TVmArchiveList::BuildNameIndex() const {
+  std::size_t count = Count();
+  std::vector<std::uint32_t> buckets(kBucketCount, kNoItem);
+  std::vector<TLink> links(count);
+  // Walking forward and putting each item at the head of its chain leaves the later of two
+  // equal names first.
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t hash = HashUpperName(UpperCaseName(Items(i)->FileName()));
+    std::uint32_t& head = buckets[hash % kBucketCount];
+    links[i] = {hash, head};
+    head = static_cast<std::uint32_t>(i);
+  }
+  FBuckets = std::move(buckets);
+  FLinks = std::move(links);
 }
 
 long TVmArchiveList::IndexOf(const std::string& name) const {
-  std::string wanted = UpperCaseName(name);
-  for (TVmArchiveItem* item = FBuckets[HashName(name)]; item; item = item->NextItem) {
-    if (UpperCaseName(item->FileName()) != wanted) continue;
-    for (std::size_t i = FItems.size(); i-- > 0;)
-      if (FItems[i].get() == item) return static_cast<long>(i);
+  // Taken before any item is made: name may belong to an item the walk overwrites.
+  const std::string wanted = UpperCaseName(name);
+  const std::uint32_t hash = HashUpperName(wanted);
+  if (Count() >= kNoItem) {
+    // Past what 32-bit links can name (a directory of over 190 GB): search from the end.
+    for (std::size_t i = Count(); i-- > 0;)
+      if (UpperCaseName(Items(i)->FileName()) == wanted) return static_cast<long>(i);
+    return -1;
   }
+  if (FBuckets.empty()) BuildNameIndex();
+  for (std::uint32_t i = FBuckets[hash % kBucketCount]; i != kNoItem; i = FLinks[i].Next)
+    if (FLinks[i].Hash == hash && UpperCaseName(Items(i)->FileName()) == wanted) return static_cast<long>(i);
   return -1;
+}
+
+std::size_t TVmArchiveList::NameIndexBytes() const noexcept {
+  return FBuckets.capacity() * sizeof(std::uint32_t) + FLinks.capacity() * sizeof(TLink);
 }
 
 }  // namespace tarvo::unzip

@@ -72,6 +72,9 @@ public:
   void SetForceType(bool force) noexcept { FForceType = force; }
 
   std::size_t Count() const noexcept { return FArchive ? FArchive->Count() : 0; }
+  // EVmNoArchive without an archive. A ZIP archive makes its items from the directory on
+  // demand: the pointer stays valid while the caller asks for items of at most one other
+  // block of 256, and reading a directory changed since opening raises EVmReadError.
   TVmArchiveItem* Items(std::size_t index) const;
   TVmArchiveStatus Status() const noexcept { return FArchive ? FArchive->Status() : TVmArchiveStatus::asInvalid; }
   core::TStream* Stream() const noexcept { return FArchive ? FArchive->Stream() : nullptr; }

@@ -78,9 +78,15 @@ std::uint64_t TVmZipArchive::FindZip64Locator(std::uint64_t endRecordOffset) {
   throw EVmZipInvalid();
 }
 
+TVmZipArchive::~TVmZipArchive() {
+  // The directory reads from the split set's stream, which goes first.
+  FItemList.Clear();
+}
+
 void TVmZipArchive::ReadArchiveDirectory() {
   FEntryReader.reset();
   FItemList.Clear();
+  FDirectory = nullptr;
   FSpanStream.reset();
   FSpanned = false;
   if (FStream->Size() == 0) return;
@@ -157,69 +163,27 @@ void TVmZipArchive::ReadDirectory() {
   SeekTo(DataStream(), FInfo.FStartDiskNumber, FInfo.FDirectoryOffset);
   FStubSize = ~std::uint64_t{0};
 
-  // The directory is parsed through a read-ahead buffer: one read per 64 KiB, not one per
-  // field. The item count is taken from the footer but each entry must be read from real
-  // bytes, so a lying count ends at the first missing record, never in a huge allocation.
-  TVmReadAheadStream reader(DataStream());
-  std::uint64_t total = FInfo.FTotalEntries;
-  // Room for the entries the directory's bytes can hold (46 bytes at least each) and the
-  // file really has: a footer that claims more costs nothing.
-  std::uint64_t room = std::min(FInfo.FDirectorySize, static_cast<std::uint64_t>(FStream->Size())) /
-                       zipfmt::kCentralHeaderSize;
-  FItemList.Reserve(static_cast<std::size_t>(std::min(room, total)));
-  TVmZipDirectoryFileHeader scratch;
-  std::uint64_t count = 0;
-  while (count < total) {
-    auto item = std::make_unique<TVmZipItem>();
-    try {
-      item->LoadFromStream(reader, scratch);
-    } catch (const EVmZipInvalid&) {
-      FStatus = TVmArchiveStatus::asInvalid;
-      throw;
-    }
-    item->SetAction(TVmArchiveAction::aaNone);
-    if (FIsExecutable && item->FDiskNumberStart == 0 && item->FRelativeOffset < FStubSize)
-      FStubSize = item->FRelativeOffset;
-    FItemList.Add(std::move(item));
-    ++count;
-    bool abort = false;
-    if (FOnArchiveProgress) FOnArchiveProgress(this, static_cast<std::uint8_t>(count * 100 / total), abort);
-    if (abort) {
-      FStatus = TVmArchiveStatus::asInvalid;
-      throw EVmUserAbort();
-    }
+  // The directory keeps an index and makes items when asked; reading it here checks every
+  // entry once.
+  auto directory = std::make_unique<TVmZipDirectory>(DataStream(), FSpanned, FInfo.FStartDiskNumber,
+                                                     FInfo.FDirectoryOffset, FDirectoryBlockEntries);
+  FDirectory = directory.get();
+  FItemList.SetSource(std::move(directory));
+  const std::uint64_t total = FInfo.FTotalEntries;
+  try {
+    FDirectory->Load(total, [this, total](std::uint64_t count) {
+      bool abort = false;
+      if (FOnArchiveProgress) FOnArchiveProgress(this, static_cast<std::uint8_t>(count * 100 / total), abort);
+      if (abort) throw EVmUserAbort();
+    });
+  } catch (const EVmZipInvalid&) {
+    FStatus = TVmArchiveStatus::asInvalid;
+    throw;
   }
-  NoteDataLimits();
+  if (FIsExecutable) FStubSize = FDirectory->LowestOffsetOnDisk0();
   bool abort = false;
   if (FOnArchiveProgress) FOnArchiveProgress(this, 100, abort);
   FIsDirty = false;
-}
-
-void TVmZipArchive::NoteDataLimits() {
-  // Entries laid out one after the other: each may run up to the next local header on its
-  // disk (or the central directory). Overlapping entries (many central entries sharing one
-  // local entry's data) are the zip bomb that multiplies a small archive's output.
-  // Sorted as pointers (8 bytes an entry): this runs at the peak of the directory's memory.
-  std::vector<TVmZipItem*> spans(Count());
-  for (std::size_t i = 0; i < spans.size(); ++i) spans[i] = ZipItems(i);
-  std::sort(spans.begin(), spans.end(), [](const TVmZipItem* a, const TVmZipItem* b) {
-    return a->FDiskNumberStart != b->FDiskNumberStart ? a->FDiskNumberStart < b->FDiskNumberStart
-                                                      : a->FRelativeOffset < b->FRelativeOffset;
-  });
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    TVmZipItem& s = *spans[i];
-    std::size_t next = i + 1;
-    while (next < spans.size() && spans[next]->FDiskNumberStart == s.FDiskNumberStart &&
-           spans[next]->FRelativeOffset == s.FRelativeOffset) {
-      s.FSharesLocalHeader = spans[next]->FSharesLocalHeader = true;
-      ++next;
-    }
-    std::uint64_t limit = ~std::uint64_t{0};
-    if (next < spans.size() && spans[next]->FDiskNumberStart == s.FDiskNumberStart) limit = spans[next]->FRelativeOffset;
-    if (s.FDiskNumberStart == FInfo.FStartDiskNumber && FInfo.FDirectoryOffset > s.FRelativeOffset)
-      limit = std::min(limit, FInfo.FDirectoryOffset);
-    s.FDataLimit = limit;
-  }
 }
 
 }  // namespace tarvo::unzip

@@ -1,5 +1,7 @@
-// A ZIP archive: reads the end records and the central directory into the item list, and
-// carries what entry decoding needs (password, retries, the stream of a split set).
+// A ZIP archive: reads the end records and the central directory, whose items it makes
+// on demand (TVmZipDirectory: an item pointer is valid while its block is one of the two
+// used last), and carries what entry decoding needs (password, retries, the stream of a
+// split set).
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include "unzip/archive_item.h"
 #include "unzip/read_ahead_stream.h"
 #include "unzip/span_stream.h"
+#include "unzip/zip_directory.h"
 #include "unzip/zip_headers.h"
 
 namespace tarvo::unzip {
@@ -17,6 +20,7 @@ namespace tarvo::unzip {
 class TVmZipArchive : public TVmArchive {
 public:
   using TVmArchive::TVmArchive;
+  ~TVmZipArchive() override;
 
   // The stream entries are read from: the archive stream, or the split set's stream.
   core::TStream& DataStream() noexcept { return FSpanStream ? *FSpanStream : *FStream; }
@@ -33,6 +37,11 @@ public:
   bool IsExecutable() const noexcept { return FIsExecutable; }
   bool Spanned() const noexcept { return FSpanned; }
   std::uint64_t StubSize() const noexcept { return FStubSize; }
+  // The directory read by the last load (null before one).
+  const TVmZipDirectory* Directory() const noexcept { return FDirectory; }
+  // Entries per block of the directory for the next load (TVmZipDirectory::kBlockEntries
+  // by default); small blocks let tests and fuzzing reach every window case.
+  void SetDirectoryBlockEntries(std::size_t entries) noexcept { FDirectoryBlockEntries = entries; }
 
   std::string FPassword;  // 8-bit
   std::uint8_t FPasswordRetries = 3;
@@ -45,7 +54,6 @@ protected:
 
 private:
   void ReadDirectory();
-  void NoteDataLimits();
   void SeekTo(core::TStream& stream, std::uint32_t disk, std::uint64_t offset);
   std::uint64_t FindZip64Locator(std::uint64_t endRecordOffset);
   void AskForLastDisk();
@@ -56,6 +64,8 @@ private:
   bool FSpanned = false;
   std::unique_ptr<TVmSpanReadStream> FSpanStream;
   std::unique_ptr<TVmReadAheadStream> FEntryReader;
+  TVmZipDirectory* FDirectory = nullptr;  // owned by the item list
+  std::size_t FDirectoryBlockEntries = TVmZipDirectory::kBlockEntries;
 };
 
 }  // namespace tarvo::unzip

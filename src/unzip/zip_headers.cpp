@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/exception.h"
+
 #include "unzip/byte_order.h"
 #include "unzip/vm_exception.h"
 #include "unzip/zip_format.h"
@@ -84,6 +86,26 @@ void TVmZipDirectoryFileHeader::LoadFromStream(core::TStream& stream) {
   ReadText(stream, FFileName, nameLength);
   FExtraField.Assign(ReadBytes(stream, extraLength));
   ReadText(stream, FFileComment, commentLength);
+}
+
+TVmZipEntryPlace TVmZipDirectoryFileHeader::Place() const {
+  TVmZipEntryPlace place{FUncompressedSize, FCompressedSize, FRelativeOffset, FDiskNumberStart};
+  const std::uint8_t* data;
+  std::uint16_t size;
+  if (!FExtraField.Find(zipfmt::kZip64ExtraId, data, size)) return place;
+  // Only the values whose central field is at its maximum are present, in this order.
+  std::size_t pos = 0;
+  auto take = [&](std::size_t width) -> std::uint64_t {
+    if (pos + width > size) throw core::EReadError();
+    std::uint64_t v = width == 8 ? GetLE64(data + pos) : GetLE32(data + pos);
+    pos += width;
+    return v;
+  };
+  if (FUncompressedSize == zipfmt::kMax32) place.UncompressedSize = take(8);
+  if (FCompressedSize == zipfmt::kMax32) place.CompressedSize = take(8);
+  if (FRelativeOffset == zipfmt::kMax32) place.RelativeOffset = take(8);
+  if (FDiskNumberStart == zipfmt::kMax16) place.DiskNumberStart = static_cast<std::uint32_t>(take(4));
+  return place;
 }
 
 void TVmZipDirectoryFileFooter::LoadFromStream(core::TStream& stream) {

@@ -47,12 +47,24 @@ public:
   void LoadFromStream(core::TStream& stream);
 };
 
+// A central entry's sizes, local header offset and disk, 64 bits wide.
+struct TVmZipEntryPlace {
+  std::uint64_t UncompressedSize = 0;
+  std::uint64_t CompressedSize = 0;
+  std::uint64_t RelativeOffset = 0;
+  std::uint32_t DiskNumberStart = 0;
+};
+
 class TVmZipDirectoryFileHeader : public TVmZipFileHeader {
 public:
   TVmZipDirectoryFileHeader();
   // Reads the 46 fixed bytes (EVmZipInvalid for a wrong signature), the name, the extra
   // field and the comment.
   void LoadFromStream(core::TStream& stream);
+  // The sizes, offset and disk with the values of the ZIP64 extra field in place of those
+  // at their 16/32-bit maximum. Raises the stream's read error when that field is too
+  // short for the values it must hold.
+  TVmZipEntryPlace Place() const;
 
   std::uint16_t FVersionMadeBy = 0;
   std::uint16_t FDiskNumberStart = 0;

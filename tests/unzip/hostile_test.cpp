@@ -354,6 +354,10 @@ TEST(LyingFields, entries_whose_data_overlaps) {
        {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten, .CompressedSize = 11}},
        {"b" + kOverlap},
        {"a"}},
+      {"a second entry claiming the first's local entry on another disk of a one-disk archive",
+       {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten, .LocalOffset = 0, .DiskStart = 1}},
+       {"a" + kOverlap, "b" + kOverlap},
+       {}},
       {"entries back to back", {{.Name = "a", .Data = ten}, {.Name = "b", .Data = ten}}, {}, {"a", "b"}},
   };
   for (const Case& c : cases) {

@@ -69,16 +69,22 @@ int List(const std::string& archive) {
   TVmUnZipper unzipper;
   if (!Open(unzipper, archive, std::string())) return kExitCannotOpen;
   TVmZipArchive* zip = unzipper.ZipArchive();
-  for (std::size_t i = 0; i < unzipper.Count(); ++i) {
-    TVmArchiveItem* item = unzipper.Items(i);
-    // Entries of tar, gzip and bzip2 archives have no method number and no CRC of their
-    // own: both print as 0.
-    TVmZipItem* zipItem = zip ? zip->ZipItems(i) : nullptr;
-    platform::TDosDateTime t = platform::SplitDosDateTime(item->LastModFileDate(), item->LastModFileTime());
-    std::printf("%s\t%llu\t%llu\t%u\t%08x\t%04u-%02u-%02u %02u:%02u:%02u\n", item->FileName().c_str(),
-                static_cast<unsigned long long>(item->UncompressedSize()),
-                static_cast<unsigned long long>(item->CompressedSize()), zipItem ? zipItem->CompressionMethod() : 0u,
-                item->CRC32(), t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+  try {
+    for (std::size_t i = 0; i < unzipper.Count(); ++i) {
+      TVmArchiveItem* item = unzipper.Items(i);
+      // Entries of tar, gzip and bzip2 archives have no method number and no CRC of their
+      // own: both print as 0.
+      TVmZipItem* zipItem = zip ? zip->ZipItems(i) : nullptr;
+      platform::TDosDateTime t = platform::SplitDosDateTime(item->LastModFileDate(), item->LastModFileTime());
+      std::printf("%s\t%llu\t%llu\t%u\t%08x\t%04u-%02u-%02u %02u:%02u:%02u\n", item->FileName().c_str(),
+                  static_cast<unsigned long long>(item->UncompressedSize()),
+                  static_cast<unsigned long long>(item->CompressedSize()), zipItem ? zipItem->CompressionMethod() : 0u,
+                  item->CRC32(), t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+    }
+  } catch (const std::exception& e) {
+    // The directory is read again as it is listed: a file changed since it was opened.
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitEntryFailed;
   }
   return kExitOk;
 }
