@@ -490,12 +490,15 @@ private:
         next = piece->End;
         allCut = piece->EndsStream;
       }
-      if (!Emit(*piece)) return;
-      FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
+      const bool more = Emit(*piece);
+      // libbz2 checks the combined CRC as soon as the last block's output is out, even
+      // when that output just fills the request.
       if (piece->EndsStream) {
         if (FWindow.Bits32(piece->End + 48) != FCombinedCRC) RaiseBZError(BZ_DATA_ERROR);
         return;
       }
+      if (!more) return;
+      FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
     }
   }
 
