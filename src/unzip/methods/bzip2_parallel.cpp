@@ -34,6 +34,11 @@ constexpr std::size_t kReadPiece = 1 << 20;
 // What a worker holds of one block's output. Runs expand a 900 kB block up to 46 MB; such
 // a block is only checked by the worker and decoded again, straight to the output.
 constexpr std::size_t kWorkerOutputBudget = 8 << 20;
+// A block that chance cuts at a magic in its data is joined with the next piece and tried
+// again; each try decodes the whole piece, so a block crafted full of magics would cost
+// time quadratic in its size. After this many tries the rest of the stream goes serially.
+// Data not made for it holds a magic by chance in about one block of 2^26.
+constexpr int kMaxMerges = 24;
 // More workers than this gain nothing on one stream: writing the output in order becomes
 // the bottleneck.
 constexpr unsigned kMaxWorkers = 16;
@@ -327,13 +332,14 @@ public:
     for (int i = 0; i < 4; ++i) v = v << 8 | ByteAt(bit + 8 * i);
     return v;
   }
-  // The first magic at or after bit, reading on as needed; null when the input ends first.
-  const TMagic* MagicFrom(std::uint64_t bit) {
+  // The first magic at or after bit and before limit, reading on as needed; null when
+  // there is none (the input is not read much beyond limit).
+  const TMagic* MagicFrom(std::uint64_t bit, std::uint64_t limit) {
     for (;;) {
       auto it = std::lower_bound(FMagics.begin(), FMagics.end(), bit,
                                  [](const TMagic& m, std::uint64_t b) { return m.Bit < b; });
-      if (it != FMagics.end()) return &*it;
-      if (!ReadMore()) return nullptr;
+      if (it != FMagics.end()) return it->Bit < limit ? &*it : nullptr;
+      if (EndBit() >= limit + 64 || !ReadMore()) return nullptr;
     }
   }
   // Bytes before bit will not be asked for again.
@@ -452,9 +458,10 @@ private:
     if (FWindow.ByteAt(0) != 'B' || FWindow.ByteAt(8) != 'Z' || FWindow.ByteAt(16) != 'h') return false;
     FLevel = static_cast<char>(FWindow.ByteAt(24));
     if (FLevel < '1' || FLevel > '9') return false;
-    const TMagic* first = FWindow.MagicFrom(kHeaderBits);
+    const std::uint64_t limit = kHeaderBits + MaxBlockBits(FLevel - '0');
+    const TMagic* first = FWindow.MagicFrom(kHeaderBits, limit);
     if (!first || first->Bit != kHeaderBits || first->IsEnd) return false;
-    const TMagic* second = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits);
+    const TMagic* second = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits, limit);
     return second && !second->IsEnd;
   }
 
@@ -502,10 +509,11 @@ private:
     }
   }
 
-  // The piece from the block magic at start to the first magic after minEnd; null when the
-  // input ends first, or ends inside the CRC that follows an end mark.
+  // The piece from the block magic at start to the first magic after minEnd; null when
+  // there is none within the largest size a block can have, or the input ends inside the
+  // CRC that follows an end mark.
   std::shared_ptr<TPiece> Cut(std::uint64_t start, std::uint64_t minEnd) {
-    const TMagic* end = FWindow.MagicFrom(minEnd + kMagicAndCrcBits);
+    const TMagic* end = FWindow.MagicFrom(minEnd + kMagicAndCrcBits, start + MaxBlockBits(FLevel - '0'));
     if (!end || !FWindow.Reach(end->Bit + kMagicAndCrcBits)) return nullptr;
     auto piece = std::make_shared<TPiece>();
     piece->Start = start;
@@ -542,17 +550,18 @@ private:
   }
 
   // Joins a failed piece with the next until it decodes; null when it still fails at the
-  // largest size a block can have, or the input ends.
+  // largest size a block can have, or after kMaxMerges tries, or the input ends.
   std::shared_ptr<TPiece> Merge(const TPiece& failed) {
     TBlockMemory& memory = MainMemory();
     std::uint64_t end = failed.End;
-    for (;;) {
+    for (int tries = 0; tries < kMaxMerges; ++tries) {
       std::shared_ptr<TPiece> piece = Cut(failed.Start, end);
-      if (!piece || piece->End - piece->Start > MaxBlockBits(FLevel - '0')) return nullptr;
+      if (!piece) return nullptr;
       DecodePiece(*piece, memory);
       if (piece->Result == BZ_OK) return piece;
       end = piece->End;
     }
+    return nullptr;
   }
 
   // Writes a decoded block; false once the requested size is out.

@@ -21,6 +21,9 @@ namespace tarvo::unzip {
 // (damaged, cut short, or too small to gain from workers) is decoded serially from the
 // first block not yet written, so it fails with libbz2's own code after the same output.
 // A combined CRC that does not match the blocks raises libbz2's data error ("error -4").
+// The serial rest checks the combined CRC against its own blocks only: a sound stream
+// ends up there only when crafted with dozens of magics inside one block, and then fails
+// with that error instead of taking quadratic time.
 // workers = 0 takes the machine's processor count; 1 decodes serially.
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size,
                                 unsigned workers = 0);
