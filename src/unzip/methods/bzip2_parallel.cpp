@@ -461,8 +461,10 @@ private:
     const std::uint64_t limit = kHeaderBits + MaxBlockBits(FLevel - '0');
     const TMagic* first = FWindow.MagicFrom(kHeaderBits, limit);
     if (!first || first->Bit != kHeaderBits || first->IsEnd) return false;
-    const TMagic* second = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits, limit);
-    return second && !second->IsEnd;
+    // Another block magic (an end mark may be one that occurs in the data by chance).
+    const TMagic* other = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits, limit);
+    while (other && other->IsEnd) other = FWindow.MagicFrom(other->Bit + 1, limit);
+    return other != nullptr;
   }
 
   void Parallel() {
@@ -509,11 +511,12 @@ private:
     }
   }
 
-  // The piece from the block magic at start to the first magic after minEnd; null when
-  // there is none within the largest size a block can have, or the input ends inside the
-  // CRC that follows an end mark.
-  std::shared_ptr<TPiece> Cut(std::uint64_t start, std::uint64_t minEnd) {
-    const TMagic* end = FWindow.MagicFrom(minEnd + kMagicAndCrcBits, start + MaxBlockBits(FLevel - '0'));
+  // The piece from the block magic at start to the first magic after `after` (and after
+  // the block's own magic and CRC); null when there is none within the largest size a
+  // block can have, or the input ends inside the CRC that follows an end mark.
+  std::shared_ptr<TPiece> Cut(std::uint64_t start, std::uint64_t after) {
+    const TMagic* end = FWindow.MagicFrom(std::max(start + kMagicAndCrcBits, after + 1),
+                                          start + MaxBlockBits(FLevel - '0'));
     if (!end || !FWindow.Reach(end->Bit + kMagicAndCrcBits)) return nullptr;
     auto piece = std::make_shared<TPiece>();
     piece->Start = start;
