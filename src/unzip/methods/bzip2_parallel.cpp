@@ -9,6 +9,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -75,7 +77,14 @@ public:
       return !piece.Used;
     });
     void* data = std::malloc(bytes);
-    if (data) pieces.push_back({data, bytes, true});
+    if (!data) return nullptr;
+    // Called from C: a failure is a null answer, never an exception.
+    try {
+      pieces.push_back({data, bytes, true});
+    } catch (const std::bad_alloc&) {
+      std::free(data);
+      return nullptr;
+    }
     return data;
   }
   static void Free(void* self, void* data) {
@@ -96,6 +105,11 @@ private:
 // every one of them would fault in its memory afresh. At most one set per worker is kept.
 class TSpares {
 public:
+  // Room for all that is kept, so that giving back never allocates.
+  TSpares() {
+    FMemories.reserve(kMaxWorkers);
+    FBuffers.reserve(2 * kMaxWorkers);
+  }
   std::unique_ptr<TBlockMemory> TakeMemory() {
     std::lock_guard lock(FMutex);
     if (FMemories.empty()) return std::make_unique<TBlockMemory>();
@@ -219,9 +233,14 @@ void DecodePiece(TPiece& piece, TBlockMemory& memory) {
 // Threads that decode pieces in the order they were handed in.
 class TWorkers {
 public:
+  // As many threads as the system gives, up to count.
   explicit TWorkers(unsigned count) {
-    for (unsigned i = 0; i < count; ++i) FThreads.emplace_back([this] { Loop(); });
+    try {
+      for (unsigned i = 0; i < count; ++i) FThreads.emplace_back([this] { Loop(); });
+    } catch (const std::system_error&) {
+    }
   }
+  std::size_t Count() const { return FThreads.size(); }
   TWorkers(const TWorkers&) = delete;
   TWorkers& operator=(const TWorkers&) = delete;
   ~TWorkers() {
@@ -251,8 +270,14 @@ public:
   }
 
 private:
+  // A piece that cannot be decoded for want of memory fails like a damaged one, and the
+  // serial decoder has the last word.
   void Loop() {
-    std::unique_ptr<TBlockMemory> memory = Spares().TakeMemory();
+    std::unique_ptr<TBlockMemory> memory;
+    try {
+      memory = Spares().TakeMemory();
+    } catch (const std::bad_alloc&) {
+    }
     for (;;) {
       std::shared_ptr<TPiece> piece;
       {
@@ -262,14 +287,19 @@ private:
         piece = std::move(FQueue.front());
         FQueue.pop_front();
       }
-      DecodePiece(*piece, *memory);
+      try {
+        if (!memory) throw std::bad_alloc();
+        DecodePiece(*piece, *memory);
+      } catch (const std::bad_alloc&) {
+        piece->Result = BZ_MEM_ERROR;
+      }
       {
         std::lock_guard lock(FMutex);
         piece->Done = true;
       }
       FFinished.notify_all();
     }
-    Spares().Give(std::move(memory));
+    if (memory) Spares().Give(std::move(memory));
   }
 
   std::mutex FMutex;
@@ -469,6 +499,7 @@ private:
 
   void Parallel() {
     TWorkers workers(FWorkerCount);
+    if (workers.Count() == 0) return Serial(0);
     std::deque<std::shared_ptr<TPiece>> inFlight;
     std::uint64_t next = kHeaderBits;  // the block magic the next piece starts at
     bool allCut = false;               // the end mark was reached, or the input ended
