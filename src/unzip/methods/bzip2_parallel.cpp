@@ -100,6 +100,19 @@ private:
   std::vector<TPiece> FPieces;
 };
 
+// A block's output, in bytes that are not cleared first.
+struct TBuffer {
+  std::unique_ptr<std::uint8_t[]> Data;
+  std::size_t Capacity = 0;
+  std::size_t Size = 0;
+  void Grow(std::size_t capacity) {
+    auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    if (Size) std::memcpy(data.get(), Data.get(), Size);
+    Data = std::move(data);
+    Capacity = capacity;
+  }
+};
+
 // What the decoders of earlier streams left for the next: each thread's libbz2 arrays and
 // the blocks' output buffers. A ZIP archive holds many small bzip2 streams; without this
 // every one of them would fault in its memory afresh. At most one set per worker is kept.
@@ -121,17 +134,17 @@ public:
     std::lock_guard lock(FMutex);
     if (FMemories.size() < kMaxWorkers) FMemories.push_back(std::move(memory));
   }
-  std::vector<std::uint8_t> TakeBuffer() {
+  TBuffer TakeBuffer() {
     std::lock_guard lock(FMutex);
     if (FBuffers.empty()) return {};
-    std::vector<std::uint8_t> buffer = std::move(FBuffers.back());
+    TBuffer buffer = std::move(FBuffers.back());
     FBuffers.pop_back();
     return buffer;
   }
-  void Give(std::vector<std::uint8_t>&& buffer) {
-    buffer.clear();
+  void Give(TBuffer&& buffer) {
+    buffer.Size = 0;
     std::lock_guard lock(FMutex);
-    if (FBuffers.size() < 2 * kMaxWorkers && buffer.capacity() <= kKeptBuffer) FBuffers.push_back(std::move(buffer));
+    if (FBuffers.size() < 2 * kMaxWorkers && buffer.Capacity <= kKeptBuffer) FBuffers.push_back(std::move(buffer));
   }
 
 private:
@@ -139,7 +152,7 @@ private:
   static constexpr std::size_t kKeptBuffer = 2 << 20;
   std::mutex FMutex;
   std::vector<std::unique_ptr<TBlockMemory>> FMemories;
-  std::vector<std::vector<std::uint8_t>> FBuffers;
+  std::vector<TBuffer> FBuffers;
 };
 
 TSpares& Spares() {
@@ -188,7 +201,7 @@ struct TPiece {
   // Filled by whoever decodes it.
   int Result = BZ_OK;
   bool Overflowed = false;  // decoded and checked, but its output was not kept
-  std::vector<std::uint8_t> Output;
+  TBuffer Output;
   bool Done = false;
 };
 
@@ -197,32 +210,31 @@ class TPieceSink {
 public:
   explicit TPieceSink(TPiece& piece) : FPiece(piece) {
     FPiece.Output = Spares().TakeBuffer();
-    FPiece.Output.resize(std::max<std::size_t>(FPiece.Output.capacity(), 1 << 20));
+    if (FPiece.Output.Capacity < kFirst) FPiece.Output.Grow(kFirst);
   }
-  ~TPieceSink() { FPiece.Output.resize(FPiece.Overflowed ? 0 : FUsed); }
   std::pair<std::uint8_t*, std::size_t> Room() {
-    std::vector<std::uint8_t>& out = FPiece.Output;
-    if (!FPiece.Overflowed && FUsed == out.size()) {
-      if (out.size() < kWorkerOutputBudget) {
-        out.resize(std::min(out.size() * 2, kWorkerOutputBudget));
+    TBuffer& out = FPiece.Output;
+    if (!FPiece.Overflowed && out.Size == out.Capacity) {
+      if (out.Capacity < kWorkerOutputBudget) {
+        out.Grow(std::min(out.Capacity * 2, kWorkerOutputBudget));
       } else {
+        // Kept no longer: the rest only passes through the buffer's start.
         FPiece.Overflowed = true;
-        std::vector<std::uint8_t>().swap(out);
-        out.resize(kDropped);
+        out.Size = 0;
       }
     }
-    if (FPiece.Overflowed) return {out.data(), out.size()};
-    return {out.data() + FUsed, out.size() - FUsed};
+    if (FPiece.Overflowed) return {out.Data.get(), out.Capacity};
+    return {out.Data.get() + out.Size, out.Capacity - out.Size};
   }
   bool Took(std::size_t n) {
-    if (!FPiece.Overflowed) FUsed += n;
+    if (!FPiece.Overflowed) FPiece.Output.Size += n;
     return true;
   }
 
 private:
-  static constexpr std::size_t kDropped = 256 << 10;
+  // A level-9 block of text decodes to a little under 1 MB.
+  static constexpr std::size_t kFirst = 1 << 20;
   TPiece& FPiece;
-  std::size_t FUsed = 0;
 };
 
 void DecodePiece(TPiece& piece, TBlockMemory& memory) {
@@ -602,7 +614,7 @@ private:
   bool Emit(TPiece& piece) {
     FCombinedCRC = RotateLeft1(FCombinedCRC) ^ piece.BlockCRC;
     if (!piece.Overflowed) {
-      const bool more = Write(piece.Output.data(), piece.Output.size());
+      const bool more = Write(piece.Output.Data.get(), piece.Output.Size);
       Spares().Give(std::move(piece.Output));
       return more;
     }
