@@ -39,10 +39,10 @@ constexpr std::size_t kWorkerOutputBudget = 8 << 20;
 // A block that chance cuts at a magic in its data is joined with the next piece and tried
 // again; each try decodes the whole piece, so a block crafted full of magics would cost
 // time quadratic in its size. After this many tries the rest of the stream goes serially.
-// Data not made for it holds a magic by chance in about one block of 2^26.
+// Data not made for it holds a magic by chance in fewer than one block in ten million.
 constexpr int kMaxMerges = 24;
-// More workers than this gain nothing on one stream: writing the output in order becomes
-// the bottleneck.
+// No more workers than this, whatever the machine: two blocks in flight per worker are
+// held in memory.
 constexpr unsigned kMaxWorkers = 16;
 
 // The most bits a block of this level can take: one code of at most 20 bits for each byte

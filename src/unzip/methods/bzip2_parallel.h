@@ -19,7 +19,7 @@ namespace tarvo::unzip {
 // The result is the serial decoder's: a magic that occurs inside block data by chance
 // makes a piece that fails, which is merged with the next; a stream that cannot be cut
 // (damaged, cut short, or too small to gain from workers) is decoded serially from the
-// first block not yet written, so it fails with libbz2's own code after the same output.
+// first block not yet written, so it fails with libbz2's own code.
 // A combined CRC that does not match the blocks raises libbz2's data error ("error -4").
 // The serial rest checks the combined CRC against its own blocks only: a sound stream
 // ends up there only when crafted with dozens of magics inside one block, and then fails
