@@ -43,7 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TOutcome serial = Decode(stream, declared, 1);
   const TOutcome parallel = Decode(stream, declared, 2);
   const std::size_t common = std::min(serial.Output.size(), parallel.Output.size());
-  if (parallel.Error != serial.Error || parallel.Output.compare(0, common, serial.Output, 0, common) != 0 ||
+  // Once the request is filled, libbz2 may go on to fault the next block's tables, which
+  // the block decoder does not read.
+  const bool filled = serial.Output.size() == declared;
+  const bool sameError = parallel.Error == serial.Error || (filled && parallel.Error.empty());
+  if (!sameError || parallel.Output.compare(0, common, serial.Output, 0, common) != 0 ||
       (serial.Error.empty() && parallel.Output.size() != serial.Output.size()))
     std::abort();
   return 0;

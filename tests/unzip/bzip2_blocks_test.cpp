@@ -122,6 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
               [](std::string& s) { FlipByteAt(s, s.size() * 6 / 10); }},
         TCase{"DamagedStreamCrc", [] { return Words(450000); }, 1,
               [](std::string& s) { FlipByteAt(s, s.size() - 3); }},
+        // The request ends inside the last block: the stream CRC is never reached.
+        TCase{"DamagedStreamCrcBeyondTheRequest", [] { return Words(450000); }, 1,
+              [](std::string& s) { FlipByteAt(s, s.size() - 3); }, -15},
         TCase{"CutShort", [] { return Words(450000); }, 1, [](std::string& s) { s.resize(s.size() * 7 / 10); }},
         TCase{"CutInsideTheEndMark", [] { return Words(450000); }, 1, [](std::string& s) { s.resize(s.size() - 7); }},
         TCase{"NotBzip2", [] { return Words(1000); }, 1, [](std::string& s) { s[2] = 'x'; }}),

@@ -542,14 +542,12 @@ private:
         next = piece->End;
         allCut = piece->EndsStream;
       }
-      const bool more = Emit(*piece);
-      // libbz2 checks the combined CRC as soon as the last block's output is out, even
-      // when that output just fills the request.
-      if (piece->EndsStream) {
-        if (FWindow.Bits32(piece->End + 48) != FCombinedCRC) RaiseBZError(BZ_DATA_ERROR);
-        return;
-      }
-      if (!more) return;
+      const bool whole = Emit(*piece);
+      // libbz2 checks the combined CRC as soon as all of the last block is out, even when
+      // that just fills the request; once the request is filled, what follows is not read.
+      if (piece->EndsStream && whole && FWindow.Bits32(piece->End + 48) != FCombinedCRC)
+        RaiseBZError(BZ_DATA_ERROR);
+      if (piece->EndsStream || FRemaining == 0) return;
       FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
     }
   }
@@ -610,24 +608,25 @@ private:
     return nullptr;
   }
 
-  // Writes a decoded block; false once the requested size is out.
+  // Writes a decoded block as far as the request reaches; true when all of it went out.
   bool Emit(TPiece& piece) {
     FCombinedCRC = RotateLeft1(FCombinedCRC) ^ piece.BlockCRC;
     if (!piece.Overflowed) {
-      const bool more = Write(piece.Output.Data.get(), piece.Output.Size);
+      const bool whole = Write(piece.Output.Data.get(), piece.Output.Size);
       Spares().Give(std::move(piece.Output));
-      return more;
+      return whole;
     }
     // Checked by its worker already: decoded again, straight to the output.
     struct TWriteSink {
       TBlockDecoder& Decoder;
       std::unique_ptr<std::uint8_t[]> Buffer{new std::uint8_t[kScratch]};
       std::pair<std::uint8_t*, std::size_t> Room() { return {Buffer.get(), kScratch}; }
-      bool Took(std::size_t n) { return Decoder.Write(Buffer.get(), n); }
+      bool Cut = false;
+      bool Took(std::size_t n) { return !(Cut = !Decoder.Write(Buffer.get(), n)); }
     } sink{*this};
     const int result = DecodeWholeStream(piece.Stream, MainMemory(), sink);
     if (result != BZ_OK) RaiseBZError(result);
-    return FRemaining > 0;
+    return !sink.Cut;
   }
 
   TBlockMemory& MainMemory() {
@@ -635,11 +634,12 @@ private:
     return *FMainMemory;
   }
 
+  // Writes what the request still takes of n bytes; true when that was all of them.
   bool Write(const std::uint8_t* data, std::size_t n) {
-    n = static_cast<std::size_t>(std::min<std::uint64_t>(n, FRemaining));
-    FOutput.WriteBuffer(data, n);
-    FRemaining -= n;
-    return FRemaining > 0;
+    const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(n, FRemaining));
+    FOutput.WriteBuffer(data, taken);
+    FRemaining -= taken;
+    return taken == n;
   }
 
   // libbz2 alone, from the block at startBit (0: the stream's start) to the end.

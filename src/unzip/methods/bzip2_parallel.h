@@ -20,7 +20,9 @@ namespace tarvo::unzip {
 // makes a piece that fails, which is merged with the next; a stream that cannot be cut
 // (damaged, cut short, or too small to gain from workers) is decoded serially from the
 // first block not yet written, so it fails with libbz2's own code.
-// A combined CRC that does not match the blocks raises libbz2's data error ("error -4").
+// A combined CRC that does not match the blocks raises libbz2's data error ("error -4")
+// when the last block was written whole. Once the request is filled nothing further is
+// judged (libbz2 may still find a fault in the next block's tables then).
 // The serial rest checks the combined CRC against its own blocks only: a sound stream
 // ends up there only when crafted with dozens of magics inside one block, and then fails
 // with that error instead of taking quadratic time.
