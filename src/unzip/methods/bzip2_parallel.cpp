@@ -343,6 +343,8 @@ public:
     return true;
   }
   bool Ended() const { return FEnded; }
+  // From now on only bytes are wanted, no magics.
+  void StopScanning() { FScanning = false; }
   std::uint64_t EndBit() const { return (FBase + FBytes.size()) * 8; }
   // Makes sure the input reaches bit; false when it ends before.
   bool Reach(std::uint64_t bit) {
@@ -405,6 +407,7 @@ private:
   };
 
   void Scan() {
+    if (!FScanning) return;
     static const TFilter filter;
     const std::uint64_t end = FBase + FBytes.size();
     FScanned = std::max(FScanned, FBase);
@@ -437,6 +440,7 @@ private:
   std::uint64_t FBase = 0;     // input byte of FBytes[0]
   std::uint64_t FScanned = 0;  // input bytes searched for magics
   bool FEnded = false;
+  bool FScanning = true;
   std::deque<TMagic> FMagics;
 };
 
@@ -453,7 +457,10 @@ public:
     while (n < count) {
       if (FBit + 8 > FWindow.EndBit() && !FWindow.ReadMore()) break;
       const std::uint64_t end = std::min<std::uint64_t>(FWindow.EndBit(), FBit + 8 * std::uint64_t(count - n));
-      for (; FBit + 8 <= end; FBit += 8) out[n++] = FWindow.ByteAt(FBit);
+      const std::size_t whole = static_cast<std::size_t>((end - FBit) / 8);
+      FWindow.CopyBytes(FBit, out + n, whole);
+      n += whole;
+      FBit += 8 * std::uint64_t{whole};
       FWindow.Release(FBit);
     }
     // The bits of a last, partial byte, padded with zeros.
@@ -644,6 +651,7 @@ private:
 
   // libbz2 alone, from the block at startBit (0: the stream's start) to the end.
   void Serial(std::uint64_t startBit) {
+    FWindow.StopScanning();
     TRealignedStream realigned(FWindow, startBit, FLevel);
     FRemaining -= CopyBzip2(realigned, FOutput, FRemaining);
   }
