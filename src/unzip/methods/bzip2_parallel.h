@@ -26,7 +26,8 @@ namespace tarvo::unzip {
 // The serial rest checks the combined CRC against its own blocks only: a sound stream
 // ends up there only when crafted with dozens of magics inside one block, and then fails
 // with that error instead of taking quadratic time.
-// workers = 0 takes the machine's processor count; 1 decodes serially.
+// workers = 0 takes the processors that no other thread is running on at the call (at
+// least 1); 1 decodes serially.
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size,
                                 unsigned workers = 0);
 
