@@ -346,6 +346,15 @@ public:
     return true;
   }
   bool Ended() const { return FEnded; }
+  // Starts again at the input's position `start` (where the stream began), bytes only.
+  void Restart(std::int64_t start) {
+    FInput.SetPosition(start);
+    FBytes.clear();
+    FMagics.clear();
+    FBase = FScanned = 0;
+    FEnded = false;
+    FScanning = false;
+  }
   // From now on only bytes are wanted, no magics.
   void StopScanning() { FScanning = false; }
   std::uint64_t EndBit() const { return (FBase + FBytes.size()) * 8; }
@@ -487,8 +496,13 @@ class TBlockDecoder {
   static constexpr std::size_t kScratch = 256 << 10;
 
 public:
-  TBlockDecoder(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers)
-      : FWindow(input), FOutput(output), FRemaining(size), FWorkerCount(workers) {}
+  TBlockDecoder(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers, bool rewindable)
+      : FWindow(input),
+        FOutput(output),
+        FRequested(size),
+        FStart(rewindable ? input.Position() : -1),
+        FRemaining(size),
+        FWorkerCount(workers) {}
   ~TBlockDecoder() {
     if (FMainMemory) Spares().Give(std::move(FMainMemory));
   }
@@ -548,7 +562,7 @@ private:
         inFlight.clear();
         const std::uint64_t start = piece->Start;
         piece = Merge(*piece);
-        if (!piece) return Serial(start);
+        if (!piece) return FStart >= 0 ? SerialAgain() : Serial(start);
         next = piece->End;
         allCut = piece->EndsStream;
       }
@@ -659,8 +673,31 @@ private:
     FRemaining -= CopyBzip2(realigned, FOutput, FRemaining);
   }
 
+  // libbz2 alone over the whole stream again, passing over what is written already. The
+  // rest after a piece that no merge made whole may be a block crafted full of magics or
+  // damage: either way the verdict is then the serial decoder's, the combined CRC over all
+  // blocks included, at the cost of decoding the written part twice.
+  void SerialAgain() {
+    std::uint64_t skip = FRequested - FRemaining;
+    FWindow.Restart(FStart);
+    TRealignedStream whole(FWindow, 0, FLevel);
+    TBZDecompressionStream bz(whole);
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kScratch]);
+    while (FRemaining > 0) {
+      const std::uint64_t want = skip > 0 ? skip : FRemaining;
+      const std::size_t n = bz.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(want, kScratch)));
+      if (n == 0) break;
+      if (skip > 0)
+        skip -= n;
+      else
+        Write(buffer.get(), n);
+    }
+  }
+
   TInputWindow FWindow;
   core::TStream& FOutput;
+  std::uint64_t FRequested = 0;
+  std::int64_t FStart = -1;
   std::uint64_t FRemaining;
   unsigned FWorkerCount;
   char FLevel = '9';
@@ -692,9 +729,10 @@ unsigned IdleProcessors() {
 
 }  // namespace
 
-std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers) {
+std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers,
+                                bool rewindable) {
   if (workers == 0) workers = IdleProcessors();
-  return TBlockDecoder(input, output, size, std::min(workers, kMaxWorkers)).Run();
+  return TBlockDecoder(input, output, size, std::min(workers, kMaxWorkers), rewindable).Run();
 }
 
 }  // namespace tarvo::unzip

@@ -23,12 +23,14 @@ namespace tarvo::unzip {
 // A combined CRC that does not match the blocks raises libbz2's data error ("error -4")
 // when the last block was written whole. Once the request is filled nothing further is
 // judged (libbz2 may still find a fault in the next block's tables then).
-// The serial rest checks the combined CRC against its own blocks only: a sound stream
-// ends up there only when crafted with dozens of magics inside one block, and then fails
-// with that error instead of taking quadratic time.
+// A piece that no merge makes whole (damage, or a block crafted full of magics) sends the
+// stream to the serial decoder from its start again, passing over what was written, when
+// the input is rewindable; otherwise the rest is decoded on its own, whose combined CRC
+// then covers only its own blocks.
 // workers = 0 takes the processors that no other thread is running on at the call (at
 // least 1); 1 decodes serially.
+// rewindable: input can be set back to where the stream starts and read again the same.
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size,
-                                unsigned workers = 0);
+                                unsigned workers = 0, bool rewindable = false);
 
 }  // namespace tarvo::unzip

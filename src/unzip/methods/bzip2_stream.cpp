@@ -71,8 +71,8 @@ std::uint64_t CopyBzip2(core::TStream& compressed, core::TStream& output, std::u
   return copied;
 }
 
-void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size) {
-  if (DecodeBzip2Blocks(input, output, size) < size) throw core::EReadError();
+void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size, bool rewindable) {
+  if (DecodeBzip2Blocks(input, output, size, 0, rewindable) < size) throw core::EReadError();
 }
 
 }  // namespace tarvo::unzip
