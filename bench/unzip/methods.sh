@@ -4,7 +4,8 @@
 #   bench/unzip/methods.sh [WORK_FOLDER]
 # A 60 MB corpus (documentation, headers, programs) is packed by 7-Zip as ZIP with LZMA and
 # with BZip2; each archive is tested by each tool, best of RUNS runs (default 3). 7-Zip is
-# timed as it runs by default and with one thread (-mmt=1): our decoders use one.
+# timed as it runs by default and with one thread (-mmt=1). Like 7-Zip, vmunzip decodes the
+# blocks of a bzip2 stream on all cores; LZMA decodes on one.
 # Prints wall times and the ratio vmunzip / 7z (at most 1.0 is the goal).
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -5,18 +5,15 @@
 
 #include "core/exception.h"
 #include "core/format.h"
+#include "unzip/methods/bzip2_parallel.h"
 #include "unzip/methods/method_errors.h"
 #include "unzip/methods/method_strings.h"
 
 namespace tarvo::unzip {
 
-namespace {
-
-[[noreturn]] void RaiseBZError(int code) {
+void RaiseBZError(int code) {
   throw EBZDecompressionError(core::Format(core::LoadResString(SBZError), {std::to_string(code)}));
 }
-
-}  // namespace
 
 TBZDecompressionStream::TBZDecompressionStream(core::TStream& source)
     : FSource(source), FBuffer(new std::uint8_t[kInBlock]) {
@@ -60,16 +57,22 @@ std::int64_t TBZDecompressionStream::Seek(std::int64_t, core::TSeekOrigin) {
   throw EBZDecompressionError(core::LoadResString(SBZInvalidOperation));
 }
 
-void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size) {
+std::uint64_t CopyBzip2(core::TStream& compressed, core::TStream& output, std::uint64_t size) {
   constexpr std::size_t kBlock = 256 * 1024;
-  TBZDecompressionStream bz(input);
+  TBZDecompressionStream bz(compressed);
   std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBlock]);
-  while (size > 0) {
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kBlock));
-    bz.ReadBuffer(block.get(), n);
+  std::uint64_t copied = 0;
+  while (copied < size) {
+    const std::size_t n = bz.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kBlock)));
+    if (n == 0) break;
     output.WriteBuffer(block.get(), n);
-    size -= n;
+    copied += n;
   }
+  return copied;
+}
+
+void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size, bool rewindable) {
+  if (DecodeBzip2Blocks(input, output, size, 0, rewindable) < size) throw core::EReadError();
 }
 
 }  // namespace tarvo::unzip

@@ -41,7 +41,17 @@ private:
 };
 
 // Copies exactly size decompressed bytes from a bzip2 stream to output; a stream that
-// ends early raises the stream read error.
-void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size);
+// ends early raises the stream read error. Streams of several blocks are decoded by
+// DecodeBzip2Blocks on the machine's cores.
+// rewindable: see DecodeBzip2Blocks (an entry's data read straight from the archive is;
+// decrypted data is not).
+void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size, bool rewindable);
+
+// Copies up to size decompressed bytes from the bzip2 stream in compressed to output
+// through TBZDecompressionStream; returns how many (fewer when the stream ends first).
+std::uint64_t CopyBzip2(core::TStream& compressed, core::TStream& output, std::uint64_t size);
+
+// Raises EBZDecompressionError "error <code>" for a libbz2 result code.
+[[noreturn]] void RaiseBZError(int code);
 
 }  // namespace tarvo::unzip

@@ -9,14 +9,14 @@ namespace tarvo::unzip {
 
 namespace {
 enum : std::uint16_t { kMethodShrunk = 1, kMethodImploded = 6, kMethodBzip2 = 12, kMethodLzma = 14, kMethodWavPack = 97 };
-enum : std::uint16_t { kFlag8KDictionary = 0x02, kFlagThreeTrees = 0x04 };
+enum : std::uint16_t { kFlagEncrypted = 0x01, kFlag8KDictionary = 0x02, kFlagThreeTrees = 0x04 };
 }  // namespace
 
 bool DecodeFurtherMethod(std::uint16_t method, std::uint16_t flags, core::TStream& input, core::TStream& output,
                          std::uint64_t size) {
   switch (method) {
     case kMethodBzip2:
-      DecodeBzip2(input, output, size);
+      DecodeBzip2(input, output, size, !(flags & kFlagEncrypted));
       return true;
     case kMethodLzma:
       DecodeLzma(input, output, size);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 extern "C" {
 #include <lzma/LzmaDec.h>
@@ -19,6 +20,25 @@ namespace {
 constexpr std::size_t kInBlock = 64 * 1024;
 // The dictionary starts this small and doubles as output arrives.
 constexpr std::size_t kFirstDictionary = 64 * 1024;
+// The largest dictionary kept for the thread's next entry. Fresh pages for every entry of
+// a many-entry archive cost a tenth of the decoding time in page faults; a bound keeps an
+// idle program from holding on to a large one.
+constexpr std::size_t kKeptDictionary = 16 * 1024 * 1024;
+
+// The history buffer, on loan from the thread's spare while an entry decodes.
+struct TDictionary {
+  std::unique_ptr<std::uint8_t[]> Data;
+  std::size_t Capacity = 0;
+};
+thread_local TDictionary tSpareDictionary;
+
+struct TDictionaryLoan {
+  TDictionary Dictionary = std::exchange(tSpareDictionary, {});
+  ~TDictionaryLoan() {
+    if (Dictionary.Capacity <= kKeptDictionary && Dictionary.Capacity > tSpareDictionary.Capacity)
+      tSpareDictionary = std::move(Dictionary);
+  }
+};
 
 void* LzmaAlloc(void*, size_t size) { return std::malloc(size); }
 void LzmaFree(void*, void* address) { std::free(address); }
@@ -53,10 +73,15 @@ void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size,
 
   // The dictionary is our own buffer. Before it first wraps, every match source lies
   // below the write position, so it may be moved to a larger buffer between calls.
-  std::size_t capacity = static_cast<std::size_t>(std::min<std::uint64_t>(needed, kFirstDictionary));
-  std::unique_ptr<std::uint8_t[]> dictionary(new std::uint8_t[capacity]);
-  dec.dic = dictionary.get();
-  dec.dicBufSize = capacity;
+  TDictionaryLoan loan;
+  TDictionary& dictionary = loan.Dictionary;
+  dec.dic = dictionary.Data.get();
+  dec.dicBufSize = static_cast<std::size_t>(
+      std::min<std::uint64_t>(needed, std::max<std::size_t>(dictionary.Capacity, kFirstDictionary)));
+  if (dec.dicBufSize > dictionary.Capacity) {
+    dictionary = {std::unique_ptr<std::uint8_t[]>(new std::uint8_t[dec.dicBufSize]), dec.dicBufSize};
+    dec.dic = dictionary.Data.get();
+  }
   LzmaDec_Init(&dec);
 
   std::unique_ptr<std::uint8_t[]> inBuf(new std::uint8_t[kInBlock]);
@@ -71,13 +96,13 @@ void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size,
     }
     if (dec.dicPos == dec.dicBufSize) {
       if (dec.dicBufSize < needed) {
-        std::size_t grown = static_cast<std::size_t>(std::min<std::uint64_t>(needed, std::uint64_t{capacity} * 2));
+        const std::size_t grown =
+            static_cast<std::size_t>(std::min<std::uint64_t>(needed, std::uint64_t{dec.dicBufSize} * 2));
         std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[grown]);
-        std::memcpy(larger.get(), dictionary.get(), dec.dicPos);
-        dictionary = std::move(larger);
-        capacity = grown;
-        dec.dic = dictionary.get();
-        dec.dicBufSize = capacity;
+        std::memcpy(larger.get(), dictionary.Data.get(), dec.dicPos);
+        dictionary = {std::move(larger), grown};
+        dec.dic = dictionary.Data.get();
+        dec.dicBufSize = grown;
       } else {
         dec.dicPos = 0;
       }

@@ -1,0 +1,738 @@
+#include "unzip/methods/bzip2_parallel.h"
+
+#include <bzlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "unzip/methods/bzip2_stream.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+// Stream grammar (bits, most significant first):
+//   stream = "BZh" level('1'..'9') block* end-mark combined-crc(32) padding-to-byte
+//   block  = block-magic(48) block-crc(32) randomised(1) orig-ptr(24) tables huffman-data
+//   combined-crc = for each block: crc = (crc <<< 1) ^ block-crc, from 0
+constexpr std::uint64_t kBlockMagic = 0x314159265359;
+constexpr std::uint64_t kEndMagic = 0x177245385090;
+constexpr std::uint64_t kMagicMask = (std::uint64_t{1} << 48) - 1;
+constexpr std::uint64_t kHeaderBits = 32;
+// A magic and the CRC after it: no other magic can start inside them.
+constexpr std::uint64_t kMagicAndCrcBits = 80;
+
+// Input is read ahead in pieces of this size.
+constexpr std::size_t kReadPiece = 1 << 20;
+// What a worker holds of one block's output. Runs expand a 900 kB block up to 46 MB; such
+// a block is only checked by the worker and decoded again, straight to the output.
+constexpr std::size_t kWorkerOutputBudget = 8 << 20;
+// A block that chance cuts at a magic in its data is joined with the next piece and tried
+// again; each try decodes the whole piece, so a block crafted full of magics would cost
+// time quadratic in its size. After this many tries the rest of the stream goes serially.
+// Data not made for it holds a magic by chance in fewer than one block in ten million.
+constexpr int kMaxMerges = 24;
+// No more workers than this, whatever the machine: two blocks in flight per worker are
+// held in memory.
+constexpr unsigned kMaxWorkers = 16;
+
+// The most bits a block of this level can take: one code of at most 20 bits for each byte
+// of the block, plus tables and selectors. A piece that still fails at this length is
+// damaged, not cut short by a magic that occurred in its data by chance.
+std::uint64_t MaxBlockBits(int level) { return std::uint64_t(level) * 100000 * 20 + (std::uint64_t{64} << 10) * 8; }
+
+std::uint32_t RotateLeft1(std::uint32_t v) { return v << 1 | v >> 31; }
+
+// libbz2 asks for the same few large arrays for every block (its state and the 3.6 MB
+// block array at level 9); fresh ones would cost page faults per block, so each thread
+// keeps what it was given for the next block.
+class TBlockMemory {
+public:
+  TBlockMemory() = default;
+  TBlockMemory(const TBlockMemory&) = delete;
+  TBlockMemory& operator=(const TBlockMemory&) = delete;
+  ~TBlockMemory() {
+    for (TPiece& piece : FPieces) std::free(piece.Data);
+  }
+  static void* Alloc(void* self, int items, int size) {
+    auto& pieces = static_cast<TBlockMemory*>(self)->FPieces;
+    const std::size_t bytes = std::size_t(items) * std::size_t(size);
+    for (TPiece& piece : pieces)
+      if (!piece.Used && piece.Bytes == bytes) {
+        piece.Used = true;
+        return piece.Data;
+      }
+    // Another level's arrays: the ones not in use go.
+    std::erase_if(pieces, [](const TPiece& piece) {
+      if (!piece.Used) std::free(piece.Data);
+      return !piece.Used;
+    });
+    void* data = std::malloc(bytes);
+    if (!data) return nullptr;
+    // Called from C: a failure is a null answer, never an exception.
+    try {
+      pieces.push_back({data, bytes, true});
+    } catch (const std::bad_alloc&) {
+      std::free(data);
+      return nullptr;
+    }
+    return data;
+  }
+  static void Free(void* self, void* data) {
+    for (TPiece& piece : static_cast<TBlockMemory*>(self)->FPieces)
+      if (piece.Data == data) piece.Used = false;
+  }
+private:
+  struct TPiece {
+    void* Data;
+    std::size_t Bytes;
+    bool Used;
+  };
+  std::vector<TPiece> FPieces;
+};
+
+// A block's output, in bytes that are not cleared first.
+struct TBuffer {
+  std::unique_ptr<std::uint8_t[]> Data;
+  std::size_t Capacity = 0;
+  std::size_t Size = 0;
+  void Grow(std::size_t capacity) {
+    auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    if (Size) std::memcpy(data.get(), Data.get(), Size);
+    Data = std::move(data);
+    Capacity = capacity;
+  }
+};
+
+// What the decoders of earlier streams left for the next: each thread's libbz2 arrays and
+// the blocks' output buffers. A ZIP archive holds many small bzip2 streams; without this
+// every one of them would fault in its memory afresh. At most one set per worker is kept.
+class TSpares {
+public:
+  // Room for all that is kept, so that giving back never allocates.
+  TSpares() {
+    FMemories.reserve(kMaxWorkers);
+    FBuffers.reserve(2 * kMaxWorkers);
+  }
+  std::unique_ptr<TBlockMemory> TakeMemory() {
+    std::lock_guard lock(FMutex);
+    if (FMemories.empty()) return std::make_unique<TBlockMemory>();
+    std::unique_ptr<TBlockMemory> memory = std::move(FMemories.back());
+    FMemories.pop_back();
+    return memory;
+  }
+  void Give(std::unique_ptr<TBlockMemory> memory) {
+    std::lock_guard lock(FMutex);
+    if (FMemories.size() < kMaxWorkers) FMemories.push_back(std::move(memory));
+  }
+  TBuffer TakeBuffer() {
+    std::lock_guard lock(FMutex);
+    if (FBuffers.empty()) return {};
+    TBuffer buffer = std::move(FBuffers.back());
+    FBuffers.pop_back();
+    return buffer;
+  }
+  void Give(TBuffer&& buffer) {
+    buffer.Size = 0;
+    std::lock_guard lock(FMutex);
+    if (FBuffers.size() < 2 * kMaxWorkers && buffer.Capacity <= kKeptBuffer) FBuffers.push_back(std::move(buffer));
+  }
+
+private:
+  // A level-9 block decodes to about 900 kB unless it holds long runs.
+  static constexpr std::size_t kKeptBuffer = 2 << 20;
+  std::mutex FMutex;
+  std::vector<std::unique_ptr<TBlockMemory>> FMemories;
+  std::vector<TBuffer> FBuffers;
+};
+
+TSpares& Spares() {
+  static TSpares spares;
+  return spares;
+}
+
+// Decodes a whole one-block stream held in memory into the room sink gives (Room() returns
+// where and how much; Took(n) says n bytes arrived there and returns false to stop early).
+// Returns BZ_OK when the stream ended exactly at its last byte, else libbz2's code
+// (BZ_UNEXPECTED_EOF when it wanted more input).
+template <class Sink>
+int DecodeWholeStream(const std::vector<std::uint8_t>& stream, TBlockMemory& memory, Sink& sink) {
+  bz_stream bz{};
+  bz.bzalloc = &TBlockMemory::Alloc;
+  bz.bzfree = &TBlockMemory::Free;
+  bz.opaque = &memory;
+  int result = BZ2_bzDecompressInit(&bz, 0, 0);
+  if (result != BZ_OK) return result;
+  struct TEnd {
+    bz_stream* Bz;
+    ~TEnd() { BZ2_bzDecompressEnd(Bz); }
+  } end{&bz};
+  bz.next_in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(stream.data()));
+  bz.avail_in = static_cast<unsigned>(stream.size());
+  for (;;) {
+    const auto [room, roomSize] = sink.Room();
+    bz.next_out = reinterpret_cast<char*>(room);
+    bz.avail_out = static_cast<unsigned>(roomSize);
+    const unsigned inBefore = bz.avail_in;
+    result = BZ2_bzDecompress(&bz);
+    const std::size_t produced = roomSize - bz.avail_out;
+    if (produced > 0 && !sink.Took(produced)) return BZ_OK;
+    if (result == BZ_STREAM_END) return bz.avail_in == 0 ? BZ_OK : BZ_DATA_ERROR;
+    if (result != BZ_OK) return result;
+    if (produced == 0 && bz.avail_in == inBefore) return BZ_UNEXPECTED_EOF;
+  }
+}
+
+// A piece of the stream between two magics, as a one-block stream, and what it decoded to.
+struct TPiece {
+  std::uint64_t Start = 0, End = 0;  // bits of the input: the block magic, the next magic
+  bool EndsStream = false;           // the magic at End is the end mark
+  std::uint32_t BlockCRC = 0;
+  std::vector<std::uint8_t> Stream;
+  // Filled by whoever decodes it.
+  int Result = BZ_OK;
+  bool Overflowed = false;  // decoded and checked, but its output was not kept
+  TBuffer Output;
+  bool Done = false;
+};
+
+// Output kept in the piece, up to the budget; beyond it only counted through.
+class TPieceSink {
+public:
+  explicit TPieceSink(TPiece& piece) : FPiece(piece) {
+    FPiece.Output = Spares().TakeBuffer();
+    if (FPiece.Output.Capacity < kFirst) FPiece.Output.Grow(kFirst);
+  }
+  std::pair<std::uint8_t*, std::size_t> Room() {
+    TBuffer& out = FPiece.Output;
+    if (!FPiece.Overflowed && out.Size == out.Capacity) {
+      if (out.Capacity < kWorkerOutputBudget) {
+        out.Grow(std::min(out.Capacity * 2, kWorkerOutputBudget));
+      } else {
+        // Kept no longer: the rest only passes through the buffer's start.
+        FPiece.Overflowed = true;
+        out.Size = 0;
+      }
+    }
+    if (FPiece.Overflowed) return {out.Data.get(), out.Capacity};
+    return {out.Data.get() + out.Size, out.Capacity - out.Size};
+  }
+  bool Took(std::size_t n) {
+    if (!FPiece.Overflowed) FPiece.Output.Size += n;
+    return true;
+  }
+
+private:
+  // A level-9 block of text decodes to a little under 1 MB.
+  static constexpr std::size_t kFirst = 1 << 20;
+  TPiece& FPiece;
+};
+
+void DecodePiece(TPiece& piece, TBlockMemory& memory) {
+  TPieceSink sink(piece);
+  piece.Result = DecodeWholeStream(piece.Stream, memory, sink);
+}
+
+// Threads that decode pieces in the order they were handed in.
+class TWorkers {
+public:
+  // As many threads as the system gives, up to count.
+  explicit TWorkers(unsigned count) {
+    try {
+      for (unsigned i = 0; i < count; ++i) FThreads.emplace_back([this] { Loop(); });
+    } catch (const std::system_error&) {
+    }
+  }
+  std::size_t Count() const { return FThreads.size(); }
+  TWorkers(const TWorkers&) = delete;
+  TWorkers& operator=(const TWorkers&) = delete;
+  ~TWorkers() {
+    {
+      std::lock_guard lock(FMutex);
+      FStop = true;
+      FQueue.clear();
+    }
+    FWake.notify_all();
+    for (std::thread& t : FThreads) t.join();
+  }
+  void Submit(std::shared_ptr<TPiece> piece) {
+    {
+      std::lock_guard lock(FMutex);
+      FQueue.push_back(std::move(piece));
+    }
+    FWake.notify_one();
+  }
+  void Wait(const TPiece& piece) {
+    std::unique_lock lock(FMutex);
+    FFinished.wait(lock, [&] { return piece.Done; });
+  }
+  // Pieces not yet started are dropped; those being decoded finish unseen.
+  void DropQueued() {
+    std::lock_guard lock(FMutex);
+    FQueue.clear();
+  }
+
+private:
+  // A piece that cannot be decoded for want of memory fails like a damaged one, and the
+  // serial decoder has the last word.
+  void Loop() {
+    std::unique_ptr<TBlockMemory> memory;
+    try {
+      memory = Spares().TakeMemory();
+    } catch (const std::bad_alloc&) {
+    }
+    for (;;) {
+      std::shared_ptr<TPiece> piece;
+      {
+        std::unique_lock lock(FMutex);
+        FWake.wait(lock, [&] { return FStop || !FQueue.empty(); });
+        if (FStop) break;
+        piece = std::move(FQueue.front());
+        FQueue.pop_front();
+      }
+      try {
+        if (!memory) throw std::bad_alloc();
+        DecodePiece(*piece, *memory);
+      } catch (const std::bad_alloc&) {
+        piece->Result = BZ_MEM_ERROR;
+      }
+      {
+        std::lock_guard lock(FMutex);
+        piece->Done = true;
+      }
+      FFinished.notify_all();
+    }
+    if (memory) Spares().Give(std::move(memory));
+  }
+
+  std::mutex FMutex;
+  std::condition_variable FWake, FFinished;
+  std::deque<std::shared_ptr<TPiece>> FQueue;
+  bool FStop = false;
+  std::vector<std::thread> FThreads;
+};
+
+struct TMagic {
+  std::uint64_t Bit;
+  bool IsEnd;
+};
+
+// The input read so far (from the oldest bit still needed), and every magic found in it.
+class TInputWindow {
+public:
+  explicit TInputWindow(core::TStream& input) : FInput(input) {}
+
+  // Reads another piece and finds the magics in it; false when the input has ended.
+  bool ReadMore() {
+    if (FEnded) return false;
+    const std::size_t old = FBytes.size();
+    FBytes.resize(old + kReadPiece);
+    const std::size_t n = FInput.Read(FBytes.data() + old, kReadPiece);
+    FBytes.resize(old + n);
+    FEnded = n == 0;
+    Scan();
+    return true;
+  }
+  bool Ended() const { return FEnded; }
+  // Starts again at the input's position `start` (where the stream began), bytes only.
+  void Restart(std::int64_t start) {
+    FInput.SetPosition(start);
+    FBytes.clear();
+    FMagics.clear();
+    FBase = FScanned = 0;
+    FEnded = false;
+    FScanning = false;
+  }
+  // From now on only bytes are wanted, no magics.
+  void StopScanning() { FScanning = false; }
+  std::uint64_t EndBit() const { return (FBase + FBytes.size()) * 8; }
+  // Makes sure the input reaches bit; false when it ends before.
+  bool Reach(std::uint64_t bit) {
+    while (EndBit() < bit)
+      if (!ReadMore()) return false;
+    return true;
+  }
+  // The byte that starts at any bit held (zero bits past the end).
+  std::uint8_t ByteAt(std::uint64_t bit) const {
+    const std::size_t i = static_cast<std::size_t>(bit / 8 - FBase);
+    const unsigned shift = bit % 8;
+    const unsigned hi = i < FBytes.size() ? FBytes[i] : 0;
+    if (shift == 0) return static_cast<std::uint8_t>(hi);
+    const unsigned lo = i + 1 < FBytes.size() ? FBytes[i + 1] : 0;
+    return static_cast<std::uint8_t>(hi << shift | lo >> (8 - shift));
+  }
+  // The count bytes that start at bit, all of whose bits are held.
+  void CopyBytes(std::uint64_t bit, std::uint8_t* out, std::size_t count) const {
+    const std::uint8_t* in = FBytes.data() + (bit / 8 - FBase);
+    const unsigned shift = bit % 8;
+    if (shift == 0) {
+      std::memcpy(out, in, count);
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(in[i] << shift | in[i + 1] >> (8 - shift));
+  }
+  std::uint32_t Bits32(std::uint64_t bit) const {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = v << 8 | ByteAt(bit + 8 * i);
+    return v;
+  }
+  // The first magic at or after bit and before limit, reading on as needed; null when
+  // there is none (the input is not read much beyond limit).
+  const TMagic* MagicFrom(std::uint64_t bit, std::uint64_t limit) {
+    for (;;) {
+      auto it = std::lower_bound(FMagics.begin(), FMagics.end(), bit,
+                                 [](const TMagic& m, std::uint64_t b) { return m.Bit < b; });
+      if (it != FMagics.end()) return it->Bit < limit ? &*it : nullptr;
+      if (EndBit() >= limit + 64 || !ReadMore()) return nullptr;
+    }
+  }
+  // Bytes before bit will not be asked for again.
+  void Release(std::uint64_t bit) {
+    const std::uint64_t dead = bit / 8 - FBase;
+    if (dead < kReadPiece || dead * 2 < FBytes.size()) return;
+    FBytes.erase(FBytes.begin(), FBytes.begin() + static_cast<std::ptrdiff_t>(dead));
+    FBase += dead;
+    while (!FMagics.empty() && FMagics.front().Bit < bit) FMagics.pop_front();
+  }
+
+private:
+  // A magic that starts k bits into byte i fills all of byte i+1: a table of those bytes
+  // lets the scan look closer only at one byte in sixteen.
+  struct TFilter {
+    std::uint8_t Shifts[256] = {};
+    TFilter() {
+      for (std::uint64_t magic : {kBlockMagic, kEndMagic})
+        for (unsigned k = 0; k < 8; ++k) Shifts[(magic >> (32 + k)) & 0xFF] |= static_cast<std::uint8_t>(1u << k);
+    }
+  };
+
+  void Scan() {
+    if (!FScanning) return;
+    static const TFilter filter;
+    const std::uint64_t end = FBase + FBytes.size();
+    FScanned = std::max(FScanned, FBase);
+    // A magic needs six bytes and a part of a seventh; the last ones wait for more input.
+    const std::uint64_t last = FEnded ? end : (end >= 8 ? end - 8 : 0);
+    for (; FScanned < last; ++FScanned) {
+      const std::size_t i = static_cast<std::size_t>(FScanned - FBase);
+      if (i + 1 >= FBytes.size()) continue;
+      std::uint8_t shifts = filter.Shifts[FBytes[i + 1]];
+      if (shifts == 0) continue;
+      std::uint64_t word = 0;
+      if (i + 8 <= FBytes.size()) {
+        std::memcpy(&word, FBytes.data() + i, 8);
+        word = __builtin_bswap64(word);
+      } else {
+        for (std::size_t j = 0; j < 8; ++j) word = word << 8 | (i + j < FBytes.size() ? FBytes[i + j] : 0);
+      }
+      for (unsigned k = 0; shifts != 0; ++k, shifts >>= 1) {
+        if (!(shifts & 1)) continue;
+        const std::uint64_t bit = FScanned * 8 + k;
+        const std::uint64_t value = word >> (16 - k) & kMagicMask;
+        if ((value == kBlockMagic || value == kEndMagic) && bit + 48 <= end * 8)
+          FMagics.push_back({bit, value == kEndMagic});
+      }
+    }
+  }
+
+  core::TStream& FInput;
+  std::vector<std::uint8_t> FBytes;
+  std::uint64_t FBase = 0;     // input byte of FBytes[0]
+  std::uint64_t FScanned = 0;  // input bytes searched for magics
+  bool FEnded = false;
+  bool FScanning = true;
+  std::deque<TMagic> FMagics;
+};
+
+// A bzip2 stream that starts at a bit of the input: a header of the stream's level, then
+// the input's bits from there on. From bit 0 it is the input as it stands.
+class TRealignedStream final : public core::TStream {
+public:
+  TRealignedStream(TInputWindow& window, std::uint64_t startBit, char level)
+      : FWindow(window), FBit(startBit), FHeader{'B', 'Z', 'h', level}, FHeaderLeft(startBit == 0 ? 0 : 4) {}
+  std::size_t Read(void* buffer, std::size_t count) override {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t n = 0;
+    for (; n < count && FHeaderLeft > 0; --FHeaderLeft) out[n++] = FHeader[4 - FHeaderLeft];
+    while (n < count) {
+      if (FBit + 8 > FWindow.EndBit() && !FWindow.ReadMore()) break;
+      const std::uint64_t end = std::min<std::uint64_t>(FWindow.EndBit(), FBit + 8 * std::uint64_t(count - n));
+      const std::size_t whole = static_cast<std::size_t>((end - FBit) / 8);
+      FWindow.CopyBytes(FBit, out + n, whole);
+      n += whole;
+      FBit += 8 * std::uint64_t{whole};
+      FWindow.Release(FBit);
+    }
+    // The bits of a last, partial byte, padded with zeros.
+    if (n < count && FBit < FWindow.EndBit()) {
+      out[n++] = FWindow.ByteAt(FBit);
+      FBit = FWindow.EndBit();
+    }
+    return n;
+  }
+  std::size_t Write(const void*, std::size_t) override { return 0; }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+
+private:
+  TInputWindow& FWindow;
+  std::uint64_t FBit;
+  char FHeader[4];
+  int FHeaderLeft;
+};
+
+class TBlockDecoder {
+  static constexpr std::size_t kScratch = 256 << 10;
+
+public:
+  TBlockDecoder(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers, bool rewindable)
+      : FWindow(input),
+        FOutput(output),
+        FRequested(size),
+        FStart(rewindable ? input.Position() : -1),
+        FRemaining(size),
+        FWorkerCount(workers) {}
+  ~TBlockDecoder() {
+    if (FMainMemory) Spares().Give(std::move(FMainMemory));
+  }
+
+  std::uint64_t Run() {
+    const std::uint64_t size = FRemaining;
+    if (size == 0) return 0;
+    if (Splittable())
+      Parallel();
+    else
+      Serial(0);
+    return size - FRemaining;
+  }
+
+private:
+  // Whether the stream is worth handing to workers: a sound header and two blocks at least.
+  bool Splittable() {
+    if (FWorkerCount < 2 || !FWindow.Reach(kHeaderBits + kMagicAndCrcBits)) return false;
+    if (FWindow.ByteAt(0) != 'B' || FWindow.ByteAt(8) != 'Z' || FWindow.ByteAt(16) != 'h') return false;
+    FLevel = static_cast<char>(FWindow.ByteAt(24));
+    if (FLevel < '1' || FLevel > '9') return false;
+    const std::uint64_t limit = kHeaderBits + MaxBlockBits(FLevel - '0');
+    const TMagic* first = FWindow.MagicFrom(kHeaderBits, limit);
+    if (!first || first->Bit != kHeaderBits || first->IsEnd) return false;
+    // Another block magic (an end mark may be one that occurs in the data by chance).
+    const TMagic* other = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits, limit);
+    while (other && other->IsEnd) other = FWindow.MagicFrom(other->Bit + 1, limit);
+    return other != nullptr;
+  }
+
+  void Parallel() {
+    TWorkers workers(FWorkerCount);
+    if (workers.Count() == 0) return Serial(0);
+    std::deque<std::shared_ptr<TPiece>> inFlight;
+    std::uint64_t next = kHeaderBits;  // the block magic the next piece starts at
+    bool allCut = false;               // the end mark was reached, or the input ended
+    for (;;) {
+      while (!allCut && inFlight.size() < 2 * std::size_t{FWorkerCount}) {
+        std::shared_ptr<TPiece> piece = Cut(next, next);
+        if (!piece) {
+          allCut = true;
+          break;
+        }
+        next = piece->End;
+        allCut = piece->EndsStream;
+        workers.Submit(piece);
+        inFlight.push_back(std::move(piece));
+      }
+      // No end found for the block at `next`: the stream is cut short.
+      if (inFlight.empty()) return Serial(next);
+      std::shared_ptr<TPiece> piece = std::move(inFlight.front());
+      inFlight.pop_front();
+      workers.Wait(*piece);
+      if (piece->Result != BZ_OK) {
+        // Cut at a magic that was only data: the pieces after it are wrong too.
+        workers.DropQueued();
+        inFlight.clear();
+        const std::uint64_t start = piece->Start;
+        piece = Merge(*piece);
+        if (!piece) return FStart >= 0 ? SerialAgain() : Serial(start);
+        next = piece->End;
+        allCut = piece->EndsStream;
+      }
+      const bool whole = Emit(*piece);
+      // libbz2 checks the combined CRC as soon as all of the last block is out, even when
+      // that just fills the request; once the request is filled, what follows is not read.
+      if (piece->EndsStream && whole && FWindow.Bits32(piece->End + 48) != FCombinedCRC)
+        RaiseBZError(BZ_DATA_ERROR);
+      if (piece->EndsStream || FRemaining == 0) return;
+      FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
+    }
+  }
+
+  // The piece from the block magic at start to the first magic after `after` (and after
+  // the block's own magic and CRC); null when there is none within the largest size a
+  // block can have, or the input ends inside the CRC that follows an end mark.
+  std::shared_ptr<TPiece> Cut(std::uint64_t start, std::uint64_t after) {
+    const TMagic* end = FWindow.MagicFrom(std::max(start + kMagicAndCrcBits, after + 1),
+                                          start + MaxBlockBits(FLevel - '0'));
+    if (!end || !FWindow.Reach(end->Bit + kMagicAndCrcBits)) return nullptr;
+    auto piece = std::make_shared<TPiece>();
+    piece->Start = start;
+    piece->End = end->Bit;
+    piece->EndsStream = end->IsEnd;
+    piece->BlockCRC = FWindow.Bits32(start + 48);
+    const std::uint64_t bits = end->Bit - start;
+    std::vector<std::uint8_t>& s = piece->Stream;
+    s.reserve(4 + bits / 8 + 12);
+    s.insert(s.end(), {'B', 'Z', 'h', static_cast<std::uint8_t>(FLevel)});
+    std::uint64_t bit = start;
+    const std::size_t whole = static_cast<std::size_t>(bits / 8);
+    s.resize(4 + whole);
+    FWindow.CopyBytes(bit, s.data() + 4, whole);
+    bit += 8 * std::uint64_t{whole};
+    // The block's last bits, then an end mark whose combined CRC is the one block's CRC.
+    const unsigned tail = static_cast<unsigned>(end->Bit - bit);
+    std::uint64_t acc = tail ? FWindow.ByteAt(bit) >> (8 - tail) : 0;
+    unsigned count = tail;
+    auto put = [&](std::uint64_t value, unsigned n) {
+      for (unsigned i = n; i-- > 0;) {
+        acc = acc << 1 | (value >> i & 1);
+        if (++count == 8) {
+          s.push_back(static_cast<std::uint8_t>(acc));
+          acc = 0;
+          count = 0;
+        }
+      }
+    };
+    put(kEndMagic, 48);
+    put(piece->BlockCRC, 32);
+    if (count) put(0, 8 - count);
+    return piece;
+  }
+
+  // Joins a failed piece with the next until it decodes; null when it still fails at the
+  // largest size a block can have, or after kMaxMerges tries, or the input ends.
+  std::shared_ptr<TPiece> Merge(const TPiece& failed) {
+    TBlockMemory& memory = MainMemory();
+    std::uint64_t end = failed.End;
+    for (int tries = 0; tries < kMaxMerges; ++tries) {
+      std::shared_ptr<TPiece> piece = Cut(failed.Start, end);
+      if (!piece) return nullptr;
+      DecodePiece(*piece, memory);
+      if (piece->Result == BZ_OK) return piece;
+      end = piece->End;
+    }
+    return nullptr;
+  }
+
+  // Writes a decoded block as far as the request reaches; true when all of it went out.
+  bool Emit(TPiece& piece) {
+    FCombinedCRC = RotateLeft1(FCombinedCRC) ^ piece.BlockCRC;
+    if (!piece.Overflowed) {
+      const bool whole = Write(piece.Output.Data.get(), piece.Output.Size);
+      Spares().Give(std::move(piece.Output));
+      return whole;
+    }
+    // Checked by its worker already: decoded again, straight to the output.
+    struct TWriteSink {
+      TBlockDecoder& Decoder;
+      std::unique_ptr<std::uint8_t[]> Buffer{new std::uint8_t[kScratch]};
+      std::pair<std::uint8_t*, std::size_t> Room() { return {Buffer.get(), kScratch}; }
+      bool Cut = false;
+      bool Took(std::size_t n) { return !(Cut = !Decoder.Write(Buffer.get(), n)); }
+    } sink{*this};
+    const int result = DecodeWholeStream(piece.Stream, MainMemory(), sink);
+    if (result != BZ_OK) RaiseBZError(result);
+    return !sink.Cut;
+  }
+
+  TBlockMemory& MainMemory() {
+    if (!FMainMemory) FMainMemory = Spares().TakeMemory();
+    return *FMainMemory;
+  }
+
+  // Writes what the request still takes of n bytes; true when that was all of them.
+  bool Write(const std::uint8_t* data, std::size_t n) {
+    const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(n, FRemaining));
+    FOutput.WriteBuffer(data, taken);
+    FRemaining -= taken;
+    return taken == n;
+  }
+
+  // libbz2 alone, from the block at startBit (0: the stream's start) to the end.
+  void Serial(std::uint64_t startBit) {
+    FWindow.StopScanning();
+    TRealignedStream realigned(FWindow, startBit, FLevel);
+    FRemaining -= CopyBzip2(realigned, FOutput, FRemaining);
+  }
+
+  // libbz2 alone over the whole stream again, passing over what is written already. The
+  // rest after a piece that no merge made whole may be a block crafted full of magics or
+  // damage: either way the verdict is then the serial decoder's, the combined CRC over all
+  // blocks included, at the cost of decoding the written part twice.
+  void SerialAgain() {
+    std::uint64_t skip = FRequested - FRemaining;
+    FWindow.Restart(FStart);
+    TRealignedStream whole(FWindow, 0, FLevel);
+    TBZDecompressionStream bz(whole);
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kScratch]);
+    while (FRemaining > 0) {
+      const std::uint64_t want = skip > 0 ? skip : FRemaining;
+      const std::size_t n = bz.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(want, kScratch)));
+      if (n == 0) break;
+      if (skip > 0)
+        skip -= n;
+      else
+        Write(buffer.get(), n);
+    }
+  }
+
+  TInputWindow FWindow;
+  core::TStream& FOutput;
+  std::uint64_t FRequested = 0;
+  std::int64_t FStart = -1;
+  std::uint64_t FRemaining;
+  unsigned FWorkerCount;
+  char FLevel = '9';
+  std::uint32_t FCombinedCRC = 0;
+  std::unique_ptr<TBlockMemory> FMainMemory;
+};
+
+// The processors that no other thread is running on right now. On a busy machine the
+// workers would only take turns on one processor, each turn costing the other's cache,
+// and serial decoding is faster. Linux tells the threads running now in /proc/loadavg:
+// "0.52 0.58 0.59 3/250 12345" (three load averages, running/existing threads, last pid).
+unsigned IdleProcessors() {
+  const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+  std::FILE* file = std::fopen("/proc/loadavg", "r");
+  if (!file) return processors;
+  char text[128];
+  const std::size_t n = std::fread(text, 1, sizeof text, file);
+  std::fclose(file);
+  const std::string_view line(text, n);
+  const std::size_t slash = line.find('/');
+  const std::size_t space = line.rfind(' ', slash);
+  unsigned running = 0;
+  if (slash == std::string_view::npos || space == std::string_view::npos ||
+      std::from_chars(text + space + 1, text + slash, running).ec != std::errc() || running == 0)
+    return processors;
+  const unsigned others = running - 1;  // this thread is one of them
+  return others >= processors ? 1 : processors - others;
+}
+
+}  // namespace
+
+std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers,
+                                bool rewindable) {
+  if (workers == 0) workers = IdleProcessors();
+  return TBlockDecoder(input, output, size, std::min(workers, kMaxWorkers), rewindable).Run();
+}
+
+}  // namespace tarvo::unzip
