@@ -306,7 +306,8 @@ void TVmStreamArchive::ListTarFile(TVmTarParser& tar) {
     at += static_cast<std::int64_t>(n);
     // Data the file does not hold is not skipped: the entry then ends short, as it would
     // have had it been read.
-    const std::uint64_t skip = std::min<std::uint64_t>(tar.Skippable(), static_cast<std::uint64_t>(std::max<std::int64_t>(size - at, 0)));
+    const std::uint64_t left = static_cast<std::uint64_t>(std::max<std::int64_t>(size - at, 0));
+    const std::uint64_t skip = std::min(tar.Skippable(), left);
     if (skip > kListBlock) {
       tar.Skip(skip);
       at += static_cast<std::int64_t>(skip);

@@ -8,10 +8,12 @@
 // the base directory), so that extracting and testing read that copy instead of decoding
 // again. Each extraction or test is one pass over the content, writing every selected
 // entry as its bytes go by. When the copy cannot be kept (no such folder, no room: it may
-// take a quarter of the free space at most) the pass decodes the archive again. A tar's entries go through the same output path as ZIP entries (the base
-// directory, the extract options, folders reached without following links, the temporary
-// name replaced on success); links, devices and FIFOs are never created and fail as their
-// entry's failure (EVmNotCreated). An entry whose data the content ends before fails with
+// take a quarter of the free space at most) each pass decodes the archive again.
+//
+// A tar's entries go through the same output path as ZIP entries (the base directory, the
+// extract options, folders reached without following links, the temporary name replaced
+// on success); links, devices and FIFOs are never created and fail as their entry's
+// failure (EVmNotCreated). An entry whose data the content ends before fails with
 // the stream read error. A damaged compressed stream fails every selected entry it stops.
 #pragma once
 
