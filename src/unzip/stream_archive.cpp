@@ -23,8 +23,10 @@ namespace tarvo::unzip {
 
 namespace {
 
-// A tar file is listed in reads of this size; data beyond them is passed over by seeking.
+// Headers are read in pieces of this size when the data between them is passed over.
 constexpr std::size_t kListBlock = 16 * 1024;
+// ... and in blocks of this size when it is needed.
+constexpr std::size_t kReadBlock = 256 * 1024;
 
 // The DOS date and time (local time) of a modification time, for listings.
 void EpochToDos(std::int64_t when, std::uint16_t& date, std::uint16_t& time) {
@@ -190,17 +192,24 @@ public:
   std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
   std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FSize); }
 
+  std::uint64_t Size() const noexcept { return FSize; }
+  // Up to count bytes from offset at (0 at the end).
+  std::size_t ReadAt(std::uint64_t at, void* buffer, std::size_t count) const {
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, FSize - std::min(at, FSize)));
+    for (;;) {
+      ssize_t n = ::pread(FHandle, buffer, count, static_cast<off_t>(at));
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) throw core::EInOutError(errno);
+    }
+  }
   // Writes the whole copy into sink.
   void CopyTo(core::TStream& sink) const {
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
     for (std::uint64_t at = 0; at < FSize;) {
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, FSize - at));
-      ssize_t n = ::pread(FHandle, buffer.get(), want, static_cast<off_t>(at));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw core::EInOutError(errno);
+      const std::size_t n = ReadAt(at, buffer.get(), kCopyBlock);
       if (n == 0) throw core::EReadError();
-      sink.WriteBuffer(buffer.get(), static_cast<std::size_t>(n));
-      at += static_cast<std::uint64_t>(n);
+      sink.WriteBuffer(buffer.get(), n);
+      at += n;
     }
   }
 
@@ -294,25 +303,55 @@ void TVmStreamArchive::CopySource(core::TStream& sink) {
   }
 }
 
-void TVmStreamArchive::ListTarFile(TVmTarParser& tar) {
-  const std::int64_t size = FStream->Size();
-  std::int64_t at = 0;
-  FStream->SetPosition(0);
-  std::uint8_t buffer[kListBlock];
+namespace {
+
+// Feeds tar the size bytes of a source that reads at any offset: blocks while the data is
+// needed, small reads for headers, and a seek over the data nobody needs. Data the source
+// does not hold is not passed over: the entry then ends short, as it would have had it
+// been read.
+template <class TReadAt>
+void WalkTar(TVmTarParser& tar, std::uint64_t size, TReadAt readAt, const std::function<bool()>& needsData) {
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadBlock]);
+  std::uint64_t at = 0;
   while (!tar.Ended()) {
-    std::size_t n = FStream->Read(buffer, sizeof buffer);
-    if (n == 0) break;
-    tar.WriteBuffer(buffer, n);
-    at += static_cast<std::int64_t>(n);
-    // Data the file does not hold is not skipped: the entry then ends short, as it would
-    // have had it been read.
-    const std::uint64_t left = static_cast<std::uint64_t>(std::max<std::int64_t>(size - at, 0));
-    const std::uint64_t skip = std::min(tar.Skippable(), left);
-    if (skip > kListBlock) {
-      tar.Skip(skip);
-      at += static_cast<std::int64_t>(skip);
-      FStream->SetPosition(at);
+    const bool need = needsData();
+    if (!need) {
+      const std::uint64_t skip = std::min(tar.Skippable(), size - std::min(at, size));
+      if (skip > 0) {
+        tar.Skip(skip);
+        at += skip;
+        continue;
+      }
     }
+    const std::size_t n = readAt(at, buffer.get(), need ? kReadBlock : kListBlock);
+    if (n == 0) break;
+    tar.WriteBuffer(buffer.get(), n);
+    at += n;
+  }
+}
+
+}  // namespace
+
+void TVmStreamArchive::FeedTar(TVmTarParser& tar, const std::function<bool()>& needsData) {
+  if (FCopy) {
+    const TContentCopy& copy = *FCopy;
+    WalkTar(
+        tar, copy.Size(),
+        [&copy](std::uint64_t at, void* buffer, std::size_t count) { return copy.ReadAt(at, buffer, count); },
+        needsData);
+  } else if (FType == TVmArchiveType::atTar) {
+    std::uint64_t position = static_cast<std::uint64_t>(-1);
+    WalkTar(
+        tar, static_cast<std::uint64_t>(FStream->Size()),
+        [this, &position](std::uint64_t at, void* buffer, std::size_t count) {
+          if (at != position) FStream->SetPosition(static_cast<std::int64_t>(at));
+          const std::size_t n = FStream->Read(buffer, count);
+          position = at + n;
+          return n;
+        },
+        needsData);
+  } else {
+    Produce(tar);
   }
 }
 
@@ -331,7 +370,7 @@ void TVmStreamArchive::ReadArchiveDirectory() {
   std::unique_ptr<TContentCopy> copy;
   if (FType == TVmArchiveType::atTar) {
     // The file itself can be read again at no cost: nothing to keep.
-    ListTarFile(tar);
+    FeedTar(tar, [] { return false; });
     FHoldsTar = true;
   } else {
     const bool forceTar = FType == TVmArchiveType::atGzippedTar || FType == TVmArchiveType::atBzippedTar;
@@ -438,6 +477,9 @@ public:
     A.FCurrentItem = nullptr;
   }
 
+  // The entry at hand has a destination for its data (a test only needs to know it is there).
+  bool NeedsData() const noexcept { return FTarget && FTarget != &FNull; }
+
   // Entries the content no longer holds (it changed since it was listed).
   void Finish() {
     for (std::size_t i = 0; i < FSelected.size(); ++i)
@@ -519,7 +561,7 @@ void TVmStreamArchive::RunPass(TPassKind kind, const std::vector<bool>& selected
   try {
     if (FHoldsTar) {
       TVmTarParser tar(pass);
-      Replay(tar);
+      FeedTar(tar, [&pass] { return pass.NeedsData(); });
       tar.Finish();
     } else if (!selected.empty()) {
       TVmTarEntry entry;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,8 +90,10 @@ protected:
 private:
   class TPass;
   class TContentCopy;
-  // Lists a tar file from its headers, seeking over the data.
-  void ListTarFile(TVmTarParser& tar);
+  // The tar content into tar, from the kept copy or the tar file itself when there is one
+  // (passing over, by seeking, the data neither needsData nor the parser has to see), else
+  // decoded anew.
+  void FeedTar(TVmTarParser& tar, const std::function<bool()>& needsData);
   // The whole content into sink: from the kept copy when there is one, else decoded anew.
   void Replay(core::TStream& sink);
   enum class TPassKind { pkExtract, pkExtractOne, pkToStream, pkTest, pkTestOne };

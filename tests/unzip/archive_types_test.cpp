@@ -287,6 +287,10 @@ TEST(HostileTarSize, HugeSizeFailsAtEndOfInput) {
   unzipper.ExtractFiles("*.*");
   EXPECT_EQ(failures, std::vector<std::string>{"Stream read error"});
   EXPECT_TRUE(fs::is_empty(dir.Path() / "base"));
+  // A test passes over the data it does not need, but not over the end of the file.
+  unzipper.Archive()->TagAll();
+  unzipper.TestTaggedItems();
+  EXPECT_EQ(failures, (std::vector<std::string>{"Stream read error", "Stream read error"}));
 }
 
 // Damaged compressed files and kinds that are not opened: refused by OpenArchive, with
@@ -301,7 +305,8 @@ class RefusedFiles : public ::testing::TestWithParam<TRefused> {};
 
 // A gzipped tar of one file whose trailer has one bit changed, at this many bytes from the end.
 std::string DamagedTgz(std::size_t fromEnd) {
-  std::string g = Capture("d=$(mktemp -d) && printf 'tar entry' > \"$d/t.txt\" && tar -C \"$d\" -czf - t.txt; rm -r \"$d\"");
+  std::string g =
+      Capture("d=$(mktemp -d) && printf 'tar entry' > \"$d/t.txt\" && tar -C \"$d\" -czf - t.txt; rm -r \"$d\"");
   g[g.size() - fromEnd] ^= 1;
   return g;
 }
