@@ -3,9 +3,11 @@
 #   bench/unzip/tar.sh [WORK_FOLDER]
 # Packs a ~100 MB tree (/usr/include without node) with GNU tar as .tar, .tgz and .tbz, then
 # extracts (with paths, into a new folder each run) and tests each archive with each tool,
-# alternating the tools run by run, after one warm-up run each. Prints the median wall and CPU seconds of RUNS runs
-# (default 5) and their ratio to vmunzip. 7z x unpacks a .tgz or .tbz to the .tar inside,
-# not to the tree; its "test" is 7z t, bsdtar's and GNU tar's a listing (-t).
+# alternating the tools run by run, after one warm-up run each. Prints the median wall and
+# CPU seconds of RUNS runs (default 5) and their ratio to vmunzip. 7z x unpacks a .tgz or
+# .tbz to the .tar inside, not to the tree; its "test" is 7z t, bsdtar's and GNU tar's a
+# listing (-t). Creating files costs ext4 more soon after many were deleted: the figures
+# move with the file system's recent history, so compare tools within one run only.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
