@@ -1,8 +1,12 @@
 #include "unzip/stream_archive.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -19,7 +23,10 @@ namespace tarvo::unzip {
 
 namespace {
 
-constexpr std::size_t kCopyBlock = 64 * 1024;
+// Headers are read in pieces of this size when the data between them is passed over.
+constexpr std::size_t kListBlock = 16 * 1024;
+// ... and in blocks of this size when it is needed.
+constexpr std::size_t kReadBlock = 256 * 1024;
 
 // The DOS date and time (local time) of a modification time, for listings.
 void EpochToDos(std::int64_t when, std::uint16_t& date, std::uint16_t& time) {
@@ -105,6 +112,23 @@ private:
   std::size_t FFill = 0;
 };
 
+// Hands every byte written on to the next stream and, while it can, to a copy.
+class TTee final : public core::TStream {
+public:
+  TTee(core::TStream& next, core::TStream* copy) : FNext(next), FCopy(copy) {}
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    FNext.WriteBuffer(buffer, count);
+    if (FCopy) FCopy->Write(buffer, count);
+    return count;
+  }
+
+private:
+  core::TStream& FNext;
+  core::TStream* FCopy;
+};
+
 // Fills the item list while the directory pass goes by.
 class TLister final : public TVmTarConsumer {
 public:
@@ -120,6 +144,82 @@ private:
 };
 
 }  // namespace
+
+// The content as the listing decoded it, in a temporary file that has no name (or loses
+// it at once), so nothing is left behind whatever happens to the process. Writing never
+// raises: a copy that could not be written whole is only marked unusable.
+class TVmStreamArchive::TContentCopy final : public core::TStream {
+public:
+  // Null when no such file can be made in folder ("" is the current folder).
+  static std::unique_ptr<TContentCopy> Create(const std::string& folder) {
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    int handle = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (handle < 0) {
+      // File systems without unnamed files: a unique name, removed before use.
+      std::string name = where + "/.tarvo-XXXXXX";
+      handle = ::mkostemp(name.data(), O_CLOEXEC);
+      if (handle < 0) return nullptr;
+      ::unlink(name.c_str());
+    }
+    struct statvfs vfs {};
+    const std::uint64_t room =
+        ::fstatvfs(handle, &vfs) == 0 ? static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize : 0;
+    return std::unique_ptr<TContentCopy>(new TContentCopy(handle, room / 4));
+  }
+  ~TContentCopy() override { ::close(FHandle); }
+  TContentCopy(const TContentCopy&) = delete;
+  TContentCopy& operator=(const TContentCopy&) = delete;
+
+  bool Usable() const noexcept { return !FFailed; }
+
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    if (FFailed || count > FBudget - FSize) {
+      FFailed = true;
+      return count;
+    }
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    for (std::size_t done = 0; done < count;) {
+      ssize_t n = ::write(FHandle, p + done, count - done);
+      if (n <= 0 && !(n < 0 && errno == EINTR)) {
+        FFailed = true;
+        return count;
+      }
+      if (n > 0) done += static_cast<std::size_t>(n);
+    }
+    FSize += count;
+    return count;
+  }
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FSize); }
+
+  std::uint64_t Size() const noexcept { return FSize; }
+  // Up to count bytes from offset at (0 at the end).
+  std::size_t ReadAt(std::uint64_t at, void* buffer, std::size_t count) const {
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, FSize - std::min(at, FSize)));
+    for (;;) {
+      ssize_t n = ::pread(FHandle, buffer, count, static_cast<off_t>(at));
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) throw core::EInOutError(errno);
+    }
+  }
+  // Writes the whole copy into sink.
+  void CopyTo(core::TStream& sink) const {
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
+    for (std::uint64_t at = 0; at < FSize;) {
+      const std::size_t n = ReadAt(at, buffer.get(), kCopyBlock);
+      if (n == 0) throw core::EReadError();
+      sink.WriteBuffer(buffer.get(), n);
+      at += n;
+    }
+  }
+
+private:
+  TContentCopy(int handle, std::uint64_t budget) : FHandle(handle), FBudget(budget) {}
+  int FHandle;
+  std::uint64_t FBudget;
+  std::uint64_t FSize = 0;
+  bool FFailed = false;
+};
 
 TVmStreamItem::TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedSize, bool hasMode)
     : FTypeFlag(entry.TypeFlag),
@@ -149,6 +249,8 @@ TVmStreamArchive::TVmStreamArchive(core::TStream* stream, const std::string& arc
     : TVmArchive(stream, archiveName), FType(type) {
   InstallHelpers();
 }
+
+TVmStreamArchive::~TVmStreamArchive() = default;
 
 void TVmStreamArchive::InstallHelpers() {
   if (auto* file = dynamic_cast<core::THandleStream*>(FStream)) {
@@ -201,16 +303,84 @@ void TVmStreamArchive::CopySource(core::TStream& sink) {
   }
 }
 
+namespace {
+
+// Feeds tar the size bytes of a source that reads at any offset: blocks while the data is
+// needed, small reads for headers, and a seek over the data nobody needs. Data the source
+// does not hold is not passed over: the entry then ends short, as it would have had it
+// been read.
+template <class TReadAt>
+void WalkTar(TVmTarParser& tar, std::uint64_t size, TReadAt readAt, const std::function<bool()>& needsData) {
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadBlock]);
+  std::uint64_t at = 0;
+  while (!tar.Ended()) {
+    const bool need = needsData();
+    if (!need) {
+      const std::uint64_t skip = std::min(tar.Skippable(), size - std::min(at, size));
+      if (skip > 0) {
+        tar.Skip(skip);
+        at += skip;
+        continue;
+      }
+    }
+    const std::size_t n = readAt(at, buffer.get(), need ? kReadBlock : kListBlock);
+    if (n == 0) break;
+    tar.WriteBuffer(buffer.get(), n);
+    at += n;
+  }
+}
+
+}  // namespace
+
+void TVmStreamArchive::FeedTar(TVmTarParser& tar, const std::function<bool()>& needsData) {
+  if (FCopy) {
+    const TContentCopy& copy = *FCopy;
+    WalkTar(
+        tar, copy.Size(),
+        [&copy](std::uint64_t at, void* buffer, std::size_t count) { return copy.ReadAt(at, buffer, count); },
+        needsData);
+  } else if (FType == TVmArchiveType::atTar) {
+    std::uint64_t position = static_cast<std::uint64_t>(-1);
+    WalkTar(
+        tar, static_cast<std::uint64_t>(FStream->Size()),
+        [this, &position](std::uint64_t at, void* buffer, std::size_t count) {
+          if (at != position) FStream->SetPosition(static_cast<std::int64_t>(at));
+          const std::size_t n = FStream->Read(buffer, count);
+          position = at + n;
+          return n;
+        },
+        needsData);
+  } else {
+    Produce(tar);
+  }
+}
+
+void TVmStreamArchive::Replay(core::TStream& sink) {
+  if (FCopy)
+    FCopy->CopyTo(sink);
+  else
+    Produce(sink);
+}
+
 void TVmStreamArchive::ReadArchiveDirectory() {
+  FCopy.reset();
   TLister lister(FItemList);
   TVmTarParser tar(lister);
   TCounter plain;
-  const bool forceTar = FType == TVmArchiveType::atTar || FType == TVmArchiveType::atGzippedTar ||
-                        FType == TVmArchiveType::atBzippedTar;
-  TContentSniffer sniffer(tar, plain, forceTar);
-  Produce(sniffer);
-  sniffer.Finish();
-  FHoldsTar = sniffer.IsTar();
+  std::unique_ptr<TContentCopy> copy;
+  if (FType == TVmArchiveType::atTar) {
+    // The file itself can be read again at no cost: nothing to keep.
+    FeedTar(tar, [] { return false; });
+    FHoldsTar = true;
+  } else {
+    const bool forceTar = FType == TVmArchiveType::atGzippedTar || FType == TVmArchiveType::atBzippedTar;
+    TContentSniffer sniffer(tar, plain, forceTar);
+    copy = TContentCopy::Create(FTempDirectory.empty() ? FBaseDirectory : FTempDirectory);
+    TTee tee(sniffer, copy.get());
+    Produce(tee);
+    sniffer.Finish();
+    FHoldsTar = sniffer.IsTar();
+  }
   if (FHoldsTar) {
     tar.Finish();
     // A tar with no header at all (a file of zeros) lists nothing, which is what it holds.
@@ -226,6 +396,7 @@ void TVmStreamArchive::ReadArchiveDirectory() {
     }
     FItemList.Add(std::make_unique<TVmStreamItem>(entry, packed, false));
   }
+  if (copy && copy->Usable()) FCopy = std::move(copy);
   FIsDirty = false;
 }
 
@@ -305,6 +476,9 @@ public:
       }
     A.FCurrentItem = nullptr;
   }
+
+  // The entry at hand has a destination for its data (a test only needs to know it is there).
+  bool NeedsData() const noexcept { return FTarget && FTarget != &FNull; }
 
   // Entries the content no longer holds (it changed since it was listed).
   void Finish() {
@@ -387,7 +561,7 @@ void TVmStreamArchive::RunPass(TPassKind kind, const std::vector<bool>& selected
   try {
     if (FHoldsTar) {
       TVmTarParser tar(pass);
-      Produce(tar);
+      FeedTar(tar, [&pass] { return pass.NeedsData(); });
       tar.Finish();
     } else if (!selected.empty()) {
       TVmTarEntry entry;
@@ -395,7 +569,7 @@ void TVmStreamArchive::RunPass(TPassKind kind, const std::vector<bool>& selected
       entry.Size = Items(0)->UncompressedSize();
       pass.BeginEntry(entry);
       TForward forward(pass);
-      Produce(forward);
+      Replay(forward);
       pass.EndEntry(true);
     }
   } catch (const EVmUserAbort&) {

@@ -1,17 +1,24 @@
 // Archives whose content is read front to back: tar, and one file or a tar compressed by
 // gzip or bzip2.
 //
-// The content is never held in memory: opening decodes it once from the start to list the
-// entries (and, for gzip, to check every member's trailer before anything is written), and
-// each extraction or test decodes it once more, writing every selected entry as its bytes
-// go by. A tar's entries go through the same output path as ZIP entries (the base
-// directory, the extract options, folders reached without following links, the temporary
-// name replaced on success); links, devices and FIFOs are never created and fail as their
-// entry's failure (EVmNotCreated). An entry whose data the content ends before fails with
+// The content is never held in memory. Opening a tar reads its headers and passes over the
+// data; opening a compressed file decodes it once from the start to list the entries (and,
+// for gzip, to check every member's trailer before anything is written) and keeps what it
+// decoded in an unlinked temporary file (in the temporary folder when one is set, else in
+// the base directory), so that extracting and testing read that copy instead of decoding
+// again. Each extraction or test is one pass over the content, writing every selected
+// entry as its bytes go by. When the copy cannot be kept (no such folder, no room: it may
+// take a quarter of the free space at most) each pass decodes the archive again.
+//
+// A tar's entries go through the same output path as ZIP entries (the base directory, the
+// extract options, folders reached without following links, the temporary name replaced
+// on success); links, devices and FIFOs are never created and fail as their entry's
+// failure (EVmNotCreated). An entry whose data the content ends before fails with
 // the stream read error. A damaged compressed stream fails every selected entry it stops.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +58,7 @@ class TVmStreamArchive : public TVmArchive {
 public:
   TVmStreamArchive(const std::string& fileName, std::uint32_t mode, TVmArchiveType type);
   TVmStreamArchive(core::TStream* stream, const std::string& archiveName, TVmArchiveType type);
+  ~TVmStreamArchive() override;
 
   TVmArchiveType ArchiveType() const noexcept { return FType; }
   // True when the content is a tar (always for atTar and the tarred kinds; for a plain
@@ -73,12 +81,21 @@ protected:
 
   // Reads the archive stream from its start through sink, in large blocks.
   void CopySource(core::TStream& sink);
+  // Bytes handed to sinks at a time.
+  static constexpr std::size_t kCopyBlock = 256 * 1024;
 
   TVmArchiveType FType;
   std::int64_t FArchiveTime = -1;
 
 private:
   class TPass;
+  class TContentCopy;
+  // The tar content into tar, from the kept copy or the tar file itself when there is one
+  // (passing over, by seeking, the data neither needsData nor the parser has to see), else
+  // decoded anew.
+  void FeedTar(TVmTarParser& tar, const std::function<bool()>& needsData);
+  // The whole content into sink: from the kept copy when there is one, else decoded anew.
+  void Replay(core::TStream& sink);
   enum class TPassKind { pkExtract, pkExtractOne, pkToStream, pkTest, pkTestOne };
   // One pass over the content: every selected item is extracted, tested or streamed.
   void RunPass(TPassKind kind, const std::vector<bool>& selected, const std::string& newName,
@@ -86,6 +103,7 @@ private:
   void InstallHelpers();
 
   bool FHoldsTar = false;
+  std::unique_ptr<TContentCopy> FCopy;
 };
 
 // A tar file (ustar, old GNU, pax long names).

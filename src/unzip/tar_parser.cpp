@@ -261,6 +261,32 @@ std::size_t TVmTarParser::Write(const void* buffer, std::size_t count) {
   return count;
 }
 
+std::uint64_t TVmTarParser::Skippable() const noexcept {
+  switch (FState) {
+    case TState::tsData:
+    case TState::tsSkip: return FRemaining + FPadding;
+    case TState::tsPadding: return FPadding;
+    default: return 0;
+  }
+}
+
+void TVmTarParser::Skip(std::uint64_t count) {
+  count = std::min(count, Skippable());
+  FTaken += static_cast<std::int64_t>(count);
+  if (FState == TState::tsData || FState == TState::tsSkip) {
+    const std::uint64_t n = std::min(count, FRemaining);
+    FRemaining -= n;
+    count -= n;
+    if (FRemaining > 0) return;
+    if (FState == TState::tsData) FConsumer.EndEntry(true);
+    FState = FPadding ? TState::tsPadding : TState::tsHeader;
+  }
+  if (FState == TState::tsPadding) {
+    FPadding -= count;
+    if (FPadding == 0) FState = TState::tsHeader;
+  }
+}
+
 void TVmTarParser::Finish() {
   if (FState == TState::tsData) {
     FState = TState::tsEnded;

@@ -71,6 +71,13 @@ public:
   // Only reports the position (the bytes taken so far).
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
 
+  // Bytes the parser would take next without looking at them: the rest of an entry's data,
+  // of a record it ignores, and the padding after either. A reader that can seek and whose
+  // consumer ignores EntryData may pass over them with Skip instead of writing them.
+  std::uint64_t Skippable() const noexcept;
+  // Takes count bytes (at most Skippable()) as if written, without reporting their data.
+  void Skip(std::uint64_t count);
+
   // The content has ended: an entry still waiting for data ends incomplete. A header cut
   // short raises EVmReadError (an all-zero remainder is taken as padding).
   void Finish();

@@ -123,6 +123,55 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("gzip -c src/d*/f* > \"$A\" && gzip -c src/hello.txt >> \"$A\"", "ab.gz"),
                       std::make_pair("bzip2 -c src/d*/f* > \"$A\" && bzip2 -c src/hello.txt >> \"$A\"", "ab.bz2")));
 
+// One opening, two passes: a test, then the extraction. A tree packed by GNU tar (plain or
+// compressed) extracts to what GNU tar itself extracts from it, whether the content opening
+// decoded could be kept in the temporary folder or not (a folder that does not exist: each
+// pass then decodes the archive again), and nothing else is left in the base folder.
+struct TTwoPasses {
+  const char* Case;
+  const char* Compress;  // tar's compression flag ("" for none)
+  bool KeepCopy;
+};
+class TwoPasses : public ::testing::TestWithParam<TTwoPasses> {};
+
+TEST_P(TwoPasses, ExtractLikeGnuTar) {
+  const TTwoPasses& c = GetParam();
+  TTempDir dir;
+  for (int i = 0; i < 3; ++i) fs::create_directories(dir.Path() / "src" / ("d" + std::to_string(i)));
+  for (int i = 0; i < 40; ++i)
+    WriteText(dir / ("src/d" + std::to_string(i % 3) + "/f" + std::to_string(i)), std::string(i * 37, 'a' + i % 26));
+  std::mt19937 random(3);
+  std::string noise(100000, '\0');  // longer than a listing read: its data is passed over
+  for (char& ch : noise) ch = static_cast<char>(random());
+  WriteText(dir / "src/noise.bin", noise);
+  const std::string archive = dir / (std::string("t.tar") + (*c.Compress ? ".x" : ""));
+  ASSERT_EQ(Shell("tar -C " + Quote(dir / "src") + " -c" + c.Compress + "f " + Quote(archive) + " . && mkdir " +
+                  Quote(dir / "gnu") + " " + Quote(dir / "ours") + " && tar -C " + Quote(dir / "gnu") + " -xf " +
+                  Quote(archive)),
+            0);
+
+  TVmUnZipper unzipper;
+  std::vector<std::string> failures;
+  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
+                                      const std::string& message) { failures.push_back(item->FileName() + message); };
+  unzipper.SetExtractOptions(eoCreateDirs | eoRestorePath);
+  unzipper.FTempDirectory = c.KeepCopy ? std::string() : (dir / "missing");
+  unzipper.SetBaseDirectory(dir / "ours");
+  unzipper.OpenArchive(archive);
+  unzipper.Archive()->TagAll();
+  unzipper.TestTaggedItems();
+  unzipper.ExtractFiles("*.*");
+  unzipper.CloseArchive();
+  EXPECT_TRUE(failures.empty()) << failures[0];
+  EXPECT_EQ(FilesBelow(dir.Path() / "ours"), FilesBelow(dir.Path() / "gnu"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TwoPasses,
+                         ::testing::Values(TTwoPasses{"tar", "", true}, TTwoPasses{"tgz", "z", true},
+                                           TTwoPasses{"tgz_decoded_again", "z", false}, TTwoPasses{"tbz", "j", true},
+                                           TTwoPasses{"tbz_decoded_again", "j", false}),
+                         [](const auto& info) { return std::string(info.param.Case); });
+
 // One tar header block, fields as text (the checksum is computed unless given).
 std::string TarHeader(const std::string& name, char type, const std::string& sizeField, const std::string& link = "",
                       int checksumDelta = 0) {
@@ -238,6 +287,10 @@ TEST(HostileTarSize, HugeSizeFailsAtEndOfInput) {
   unzipper.ExtractFiles("*.*");
   EXPECT_EQ(failures, std::vector<std::string>{"Stream read error"});
   EXPECT_TRUE(fs::is_empty(dir.Path() / "base"));
+  // A test passes over the data it does not need, but not over the end of the file.
+  unzipper.Archive()->TagAll();
+  unzipper.TestTaggedItems();
+  EXPECT_EQ(failures, (std::vector<std::string>{"Stream read error", "Stream read error"}));
 }
 
 // Damaged compressed files and kinds that are not opened: refused by OpenArchive, with
@@ -249,6 +302,14 @@ struct TRefused {
   std::string Message;
 };
 class RefusedFiles : public ::testing::TestWithParam<TRefused> {};
+
+// A gzipped tar of one file whose trailer has one bit changed, at this many bytes from the end.
+std::string DamagedTgz(std::size_t fromEnd) {
+  std::string g =
+      Capture("d=$(mktemp -d) && printf 'tar entry' > \"$d/t.txt\" && tar -C \"$d\" -czf - t.txt; rm -r \"$d\"");
+  g[g.size() - fromEnd] ^= 1;
+  return g;
+}
 
 TEST_P(RefusedFiles, OpenFailsWithItsMessage) {
   TTempDir dir;
@@ -266,6 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TRefused{"wrong_crc", "a.gz", [](std::string g) { g[g.size() - 8] ^= 1; return g; }, "Bad CRC"},
         TRefused{"wrong_size", "a.gz", [](std::string g) { g[g.size() - 4] ^= 1; return g; }, "Bad File Size"},
+        TRefused{"tar_wrong_crc", "a.tgz", [](std::string) { return DamagedTgz(8); }, "Bad CRC"},
+        TRefused{"tar_wrong_size", "a.tgz", [](std::string) { return DamagedTgz(4); }, "Bad File Size"},
         TRefused{"cut_trailer", "a.gz", [](std::string g) { return g.substr(0, g.size() - 3); }, "Stream read error"},
         TRefused{"cut_data", "a.gz", [](std::string g) { return g.substr(0, g.size() / 2); },
                  "Vellmora inflate error"},
