@@ -15,7 +15,7 @@
 #include "core/file_stream.h"
 #include "unzip/extract_path.h"
 #include "unzip/mask_match.h"
-#include "unzip/methods/bzip2_stream.h"
+#include "unzip/methods/bzip2_parallel.h"
 #include "unzip/output_file.h"
 #include "unzip/vm_exception.h"
 
@@ -617,21 +617,17 @@ void TVmStreamArchive::TestTaggedItems() {
 void TVmBzip2Archive::Produce(core::TStream& sink) {
   // Parallel compressors (pbzip2, lbzip2) write one bzip2 stream per block, one after the
   // other: they are one content. Bytes after the last stream that start no other are ignored.
-  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBlock]);
+  // Each stream's blocks are decoded on the machine's idle cores.
   std::int64_t start = 0;
   for (;;) {
     FStream->SetPosition(start);
     std::uint8_t magic[3] = {};
     if (start > 0 && (FStream->Read(magic, 3) != 3 || std::memcmp(magic, "BZh", 3) != 0)) return;
     FStream->SetPosition(start);
-    TBZDecompressionStream bzip2(*FStream);
-    for (;;) {
-      std::size_t n = bzip2.Read(buffer.get(), kCopyBlock);
-      if (n == 0) break;
-      sink.WriteBuffer(buffer.get(), n);
-    }
-    if (!bzip2.StreamEnded()) throw core::EReadError();
-    start = FStream->Position() - static_cast<std::int64_t>(bzip2.UnusedInput());
+    std::uint64_t used = kNoStreamEnd;
+    DecodeBzip2Blocks(*FStream, sink, ~std::uint64_t{0}, 0, true, &used);
+    if (used == kNoStreamEnd) throw core::EReadError();
+    start += static_cast<std::int64_t>(used);
   }
 }
 

@@ -132,3 +132,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
+
+// A stream followed by more bytes (the next stream of a .bz2 file) tells how many bytes it
+// took, whichever path decoded it, so that the next one is read from the right place.
+TEST(Bzip2Blocks, TellWhereTheStreamEnds) {
+  if (!HaveTool("bzip2")) GTEST_SKIP() << "bzip2 missing";
+  for (const auto& [input, level] : {std::pair{std::string("hello"), 9}, {Words(450000), 1},
+                                     {SpellingTheMagics(300000), 1}}) {
+    const std::string stream = Compress(input, level);
+    const std::string followed = stream + "BZh9 and more";
+    for (unsigned workers : {1u, 2u}) {
+      core::TMemoryStream in(std::vector<std::uint8_t>(followed.begin(), followed.end())), out;
+      std::uint64_t end = 0;
+      DecodeBzip2Blocks(in, out, ~std::uint64_t{0}, workers, true, &end);
+      EXPECT_EQ(end, stream.size()) << input.size() << " bytes, " << workers << " workers";
+      EXPECT_TRUE(out.DataString() == input) << input.size() << " bytes, " << workers << " workers";
+    }
+  }
+}

@@ -330,6 +330,27 @@ struct TMagic {
 };
 
 // The input read so far (from the oldest bit still needed), and every magic found in it.
+// Bytes that a resize leaves as they are: input is read over them at once, and clearing a
+// megabyte of read-ahead for every small entry cost more than decoding it.
+template <class T>
+struct TUninitialised : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUninitialised<U>;
+  };
+  TUninitialised() = default;
+  template <class U>
+  TUninitialised(const TUninitialised<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 class TInputWindow {
 public:
   explicit TInputWindow(core::TStream& input) : FInput(input) {}
@@ -448,7 +469,7 @@ private:
   }
 
   core::TStream& FInput;
-  std::vector<std::uint8_t> FBytes;
+  std::vector<std::uint8_t, TUninitialised<std::uint8_t>> FBytes;
   std::uint64_t FBase = 0;     // input byte of FBytes[0]
   std::uint64_t FScanned = 0;  // input bytes searched for magics
   bool FEnded = false;
@@ -484,6 +505,8 @@ public:
   }
   std::size_t Write(const void*, std::size_t) override { return 0; }
   std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+  // The input bit the next read starts at.
+  std::uint64_t Bit() const noexcept { return FBit; }
 
 private:
   TInputWindow& FWindow;
@@ -516,6 +539,7 @@ public:
       Serial(0);
     return size - FRemaining;
   }
+  std::uint64_t End() const noexcept { return FEnd; }
 
 private:
   // Whether the stream is worth handing to workers: a sound header and two blocks at least.
@@ -552,7 +576,7 @@ private:
         inFlight.push_back(std::move(piece));
       }
       // No end found for the block at `next`: the stream is cut short.
-      if (inFlight.empty()) return Serial(next);
+      if (inFlight.empty()) return FStart >= 0 ? SerialAgain() : Serial(next);
       std::shared_ptr<TPiece> piece = std::move(inFlight.front());
       inFlight.pop_front();
       workers.Wait(*piece);
@@ -569,8 +593,10 @@ private:
       const bool whole = Emit(*piece);
       // libbz2 checks the combined CRC as soon as all of the last block is out, even when
       // that just fills the request; once the request is filled, what follows is not read.
-      if (piece->EndsStream && whole && FWindow.Bits32(piece->End + 48) != FCombinedCRC)
-        RaiseBZError(BZ_DATA_ERROR);
+      if (piece->EndsStream && whole) {
+        if (FWindow.Bits32(piece->End + 48) != FCombinedCRC) RaiseBZError(BZ_DATA_ERROR);
+        FEnd = (piece->End + kMagicAndCrcBits + 7) / 8;
+      }
       if (piece->EndsStream || FRemaining == 0) return;
       FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
     }
@@ -670,18 +696,14 @@ private:
   void Serial(std::uint64_t startBit) {
     FWindow.StopScanning();
     TRealignedStream realigned(FWindow, startBit, FLevel);
-    FRemaining -= CopyBzip2(realigned, FOutput, FRemaining);
+    TBZDecompressionStream bz(realigned);
+    Copy(bz, 0);
+    // Only a stream read from its first byte tells where it ended to the byte.
+    if (startBit == 0 && bz.StreamEnded()) FEnd = realigned.Bit() / 8 - bz.UnusedInput();
   }
 
-  // libbz2 alone over the whole stream again, passing over what is written already. The
-  // rest after a piece that no merge made whole may be a block crafted full of magics or
-  // damage: either way the verdict is then the serial decoder's, the combined CRC over all
-  // blocks included, at the cost of decoding the written part twice.
-  void SerialAgain() {
-    std::uint64_t skip = FRequested - FRemaining;
-    FWindow.Restart(FStart);
-    TRealignedStream whole(FWindow, 0, FLevel);
-    TBZDecompressionStream bz(whole);
+  // Writes what bz decodes as far as the request reaches, after passing over skip bytes.
+  void Copy(TBZDecompressionStream& bz, std::uint64_t skip) {
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kScratch]);
     while (FRemaining > 0) {
       const std::uint64_t want = skip > 0 ? skip : FRemaining;
@@ -694,10 +716,24 @@ private:
     }
   }
 
+  // libbz2 alone over the whole stream again, passing over what is written already. The
+  // rest after a piece that no merge made whole may be a block crafted full of magics or
+  // damage: either way the verdict is then the serial decoder's, the combined CRC over all
+  // blocks included, at the cost of decoding the written part twice.
+  void SerialAgain() {
+    std::uint64_t skip = FRequested - FRemaining;
+    FWindow.Restart(FStart);
+    TRealignedStream whole(FWindow, 0, FLevel);
+    TBZDecompressionStream bz(whole);
+    Copy(bz, skip);
+    if (bz.StreamEnded()) FEnd = whole.Bit() / 8 - bz.UnusedInput();
+  }
+
   TInputWindow FWindow;
   core::TStream& FOutput;
   std::uint64_t FRequested = 0;
   std::int64_t FStart = -1;
+  std::uint64_t FEnd = kNoStreamEnd;
   std::uint64_t FRemaining;
   unsigned FWorkerCount;
   char FLevel = '9';
@@ -730,9 +766,12 @@ unsigned IdleProcessors() {
 }  // namespace
 
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers,
-                                bool rewindable) {
+                                bool rewindable, std::uint64_t* streamEnd) {
   if (workers == 0) workers = IdleProcessors();
-  return TBlockDecoder(input, output, size, std::min(workers, kMaxWorkers), rewindable).Run();
+  TBlockDecoder decoder(input, output, size, std::min(workers, kMaxWorkers), rewindable);
+  const std::uint64_t written = decoder.Run();
+  if (streamEnd) *streamEnd = decoder.End();
+  return written;
 }
 
 }  // namespace tarvo::unzip

@@ -30,7 +30,10 @@ namespace tarvo::unzip {
 // workers = 0 takes the processors that no other thread is running on at the call (at
 // least 1); 1 decodes serially.
 // rewindable: input can be set back to where the stream starts and read again the same.
+// streamEnd, when given, receives how many input bytes the stream took when its end mark
+// was decoded and checked, else kNoStreamEnd (the input is read ahead beyond it).
+inline constexpr std::uint64_t kNoStreamEnd = ~std::uint64_t{0};
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size,
-                                unsigned workers = 0, bool rewindable = false);
+                                unsigned workers = 0, bool rewindable = false, std::uint64_t* streamEnd = nullptr);
 
 }  // namespace tarvo::unzip

@@ -57,20 +57,6 @@ std::int64_t TBZDecompressionStream::Seek(std::int64_t, core::TSeekOrigin) {
   throw EBZDecompressionError(core::LoadResString(SBZInvalidOperation));
 }
 
-std::uint64_t CopyBzip2(core::TStream& compressed, core::TStream& output, std::uint64_t size) {
-  constexpr std::size_t kBlock = 256 * 1024;
-  TBZDecompressionStream bz(compressed);
-  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBlock]);
-  std::uint64_t copied = 0;
-  while (copied < size) {
-    const std::size_t n = bz.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kBlock)));
-    if (n == 0) break;
-    output.WriteBuffer(block.get(), n);
-    copied += n;
-  }
-  return copied;
-}
-
 void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size, bool rewindable) {
   if (DecodeBzip2Blocks(input, output, size, 0, rewindable) < size) throw core::EReadError();
 }

@@ -47,10 +47,6 @@ private:
 // decrypted data is not).
 void DecodeBzip2(core::TStream& input, core::TStream& output, std::uint64_t size, bool rewindable);
 
-// Copies up to size decompressed bytes from the bzip2 stream in compressed to output
-// through TBZDecompressionStream; returns how many (fewer when the stream ends first).
-std::uint64_t CopyBzip2(core::TStream& compressed, core::TStream& output, std::uint64_t size);
-
 // Raises EBZDecompressionError "error <code>" for a libbz2 result code.
 [[noreturn]] void RaiseBZError(int code);
 
