@@ -19,13 +19,15 @@ namespace {
 
 struct TOutcome {
   std::string Output, Error;
+  std::uint64_t End = unzip::kNoStreamEnd;
 };
 
-TOutcome Decode(const std::vector<std::uint8_t>& stream, std::uint64_t size, unsigned workers) {
+TOutcome Decode(const std::vector<std::uint8_t>& stream, std::uint64_t size, unsigned workers,
+                bool rewindable = false) {
   core::TMemoryStream in(stream), out;
   TOutcome outcome;
   try {
-    unzip::DecodeBzip2Blocks(in, out, size, workers);
+    unzip::DecodeBzip2Blocks(in, out, size, workers, rewindable, &outcome.End);
   } catch (const core::Exception& e) {
     outcome.Error = e.Message();
   }
@@ -49,6 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool sameError = parallel.Error == serial.Error || (filled && parallel.Error.empty());
   if (!sameError || parallel.Output.compare(0, common, serial.Output, 0, common) != 0 ||
       (serial.Error.empty() && parallel.Output.size() != serial.Output.size()))
+    std::abort();
+  // The whole stream from an input that can go back to its start, as a .bz2 file is read:
+  // the same bytes, the same verdict and the same end.
+  const TOutcome whole = Decode(stream, unzip::kNoStreamEnd, 1);
+  const TOutcome rewound = Decode(stream, unzip::kNoStreamEnd, 2, true);
+  if (whole.Error != rewound.Error || whole.End != rewound.End ||
+      rewound.Output.compare(0, std::min(whole.Output.size(), rewound.Output.size()), whole.Output, 0,
+                             std::min(whole.Output.size(), rewound.Output.size())) != 0 ||
+      (whole.Error.empty() && whole.Output != rewound.Output))
     std::abort();
   return 0;
 }
