@@ -8,17 +8,10 @@
 # blocks of a bzip2 stream on all cores; LZMA decodes on one.
 # Prints wall times and the ratio vmunzip / 7z (at most 1.0 is the goal).
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-root=$(pwd)
+source "$(dirname "$0")/common.sh"
+[ -n "$sevenzip" ] || { echo "methods.sh: 7z is needed (apt-get install p7zip-full)" >&2; exit 1; }
 work=${1:-/tmp/tarvo-bench-methods}
 runs=${RUNS:-3}
-build=${BUILD_DIR:-build-bench-unzip}
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVO_TESTS=OFF \
-  -DTARVO_COMPONENTS="core;platform;inflate;unzip" >/dev/null
-cmake --build "$build" --target vmunzip >/dev/null
-vmunzip="$root/$build/tools/vmunzip/vmunzip"
-sevenzip=$(command -v 7zz || command -v 7z)
 
 mkdir -p "$work/corpus"/{text,src,bin}
 cd "$work"

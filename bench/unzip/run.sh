@@ -6,17 +6,9 @@
 # best of RUNS runs (default 3). Prints wall time, CPU time (user + system), peak RSS and
 # the ratio to vmunzip. On a busy machine compare the CPU column as well as the wall one.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-root=$(pwd)
+source "$(dirname "$0")/common.sh"
 work=${1:-/tmp/tarvo-bench-unzip}
 runs=${RUNS:-3}
-build=${BUILD_DIR:-build-bench-unzip}
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVO_TESTS=OFF \
-  -DTARVO_COMPONENTS="core;platform;inflate;unzip" >/dev/null
-cmake --build "$build" --target vmunzip >/dev/null
-vmunzip="$root/$build/tools/vmunzip/vmunzip"
-sevenzip=$(command -v 7zz || command -v 7z || true)
 
 mkdir -p "$work"
 cd "$work"

@@ -9,17 +9,9 @@
 # listing (-t). Creating files costs ext4 more soon after many were deleted: the figures
 # move with the file system's recent history, so compare tools within one run only.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-root=$(pwd)
+source "$(dirname "$0")/common.sh"
 work=${1:-/tmp/tarvo-bench-tar}
 runs=${RUNS:-5}
-build=${BUILD_DIR:-build-bench-unzip}
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVO_TESTS=OFF \
-  -DTARVO_COMPONENTS="core;platform;inflate;unzip" >/dev/null
-cmake --build "$build" --target vmunzip >/dev/null
-vmunzip="$root/$build/tools/vmunzip/vmunzip"
-sevenzip=$(command -v 7zz || command -v 7z || true)
 
 mkdir -p "$work"
 cd "$work"
