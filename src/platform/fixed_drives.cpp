@@ -127,7 +127,7 @@ std::vector<TDriveInfo> ParseDriveOverride(std::string_view list) {
     if (std::any_of(drives.begin(), drives.end(), [&](const TDriveInfo& d) { return d.Letter == letter; })) continue;
     std::string root(entry.substr(2));
     while (root.size() > 1 && root.back() == '/') root.pop_back();
-    drives.push_back(TDriveInfo{letter, std::move(root), {}});
+    drives.push_back(TDriveInfo{letter, std::move(root), {}, {}});
   }
   std::sort(drives.begin(), drives.end(), [](const TDriveInfo& a, const TDriveInfo& b) { return a.Letter < b.Letter; });
   return drives;
@@ -170,11 +170,11 @@ std::vector<TDriveInfo> ParseMounts(std::string_view mountinfo, TRemovableProbe 
     if (!seen.insert({major, minor}).second) continue;
     mounts.push_back(TMount{point, source});
   }
-  std::vector<TDriveInfo> drives{TDriveInfo{kFirstLetter, "/", {}}};
+  std::vector<TDriveInfo> drives{TDriveInfo{kFirstLetter, "/", {}, {}}};
   if (sources) sources->assign(1, rootSource);
   for (const TMount& m : mounts) {
     if (drives.back().Letter == kLastLetter) break;
-    drives.push_back(TDriveInfo{static_cast<char>(drives.back().Letter + 1), m.Point, {}});
+    drives.push_back(TDriveInfo{static_cast<char>(drives.back().Letter + 1), m.Point, {}, {}});
     if (sources) sources->push_back(m.Source);
   }
   return drives;

@@ -14,6 +14,7 @@ struct TDriveInfo {
   char Letter;        // 'C' .. 'Z'
   std::string Root;   // the mount point (or the override's folder), no trailing separator except "/"
   std::string Label;  // the file system's volume label, empty when it has none
+  std::string ShellName;  // the shell's name for it ("Local Disk (C:)"), empty without a shell
 };
 
 // The fixed drives, sorted by letter: the TARVO_DRIVES override when it is set and names

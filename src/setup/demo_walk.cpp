@@ -4,11 +4,8 @@
 // tarvo-setup); the boxes are answered here and printed: Yes to Cancel's question on the
 // done page, which shows the abort page, and OK to any error box. Exit status 0 when both
 // walks reached the done page.
-#include <cstdlib>
 #include <iostream>
 #include <string>
-
-#include <QTimer>
 
 #include "i18n/translations.h"
 #include "setup/frm_main.h"
@@ -32,11 +29,10 @@ bool Walk(const std::string& screens, bool french) {
   auto page = [&] { return w.Notebook1->PageIndex(); };
   // The waiting pages are taken while their step runs, from its progress notifications;
   // page 4 at the last position short of the end.
-  QTimer waiting;
-  QObject::connect(&waiting, &QTimer::timeout, [&] {
+  ui::TApplication& app = *ui::Application();
+  app.OnMessagesProcessed = [&] {
     if ((page() == pgInstallMain && w.ProgressBar->Position() < 100) || page() == pgInstallData) shot(page());
-  });
-  waiting.start(0);
+  };
 
   shot(pgSelectTaal);
   (french ? w.rbFRANS : w.rbNEDERLANDS)->SetChecked(true);
@@ -45,11 +41,12 @@ bool Walk(const std::string& screens, bool french) {
     if (page() != expected) {
       std::cerr << lang << ": page " << page() << " instead of " << expected << "\n";
       shot(page());
+      app.OnMessagesProcessed = nullptr;
       return false;
     }
     shot(page());
   }
-  waiting.stop();
+  app.OnMessagesProcessed = nullptr;
   w.btCANCEL->Click();  // on the done page: asks, and Yes shows the abort page
   shot(page());
   return page() == pgAbort;
@@ -62,7 +59,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: tarvo-demo-walk SCREENS_FOLDER\n";
     return 2;
   }
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ui::UseOffscreenDisplay();
   i18n::TTranslationService translations;
   ui::TApplication application(argc, argv);
   application.SetTitle("Setup");

@@ -3,15 +3,11 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
-#include <QStringList>
-
 #include "i18n/message_box.h"
-
-class QApplication;
-class QTranslator;
 
 namespace tarvo::ui {
 
@@ -38,10 +34,20 @@ public:
   // The default exception box: the message in an error box captioned with the title.
   void ShowException(const std::string& message);
 
+  // Runs after every ProcessMessages, for a driver that watches the window between steps
+  // (the demo's walk takes its pictures here).
+  std::function<void()> OnMessagesProcessed;
+
+  // What the backend keeps for the running program (its own application object, COM);
+  // defined by the backend only.
+  struct TToolkit;
+  struct TToolkitDeleter {
+    void operator()(TToolkit* toolkit) const noexcept;
+  };
+
 private:
   std::string FTitle;
-  std::unique_ptr<QApplication> FOwnedApp;
-  std::unique_ptr<QTranslator> FTranslator;
+  std::unique_ptr<TToolkit, TToolkitDeleter> FToolkit;
   i18n::TMessageBoxFunc FPreviousBox;
 };
 
@@ -63,8 +69,7 @@ private:
 
 TScreen& Screen() noexcept;
 
-// The font families to ask for, best first: the window definition's family, then look-alikes
-// that Linux desktops carry.
-QStringList UiFontFamilies(const std::string& name);
+// Makes the toolkit draw without a display, for walks and tests; call before TApplication.
+void UseOffscreenDisplay();
 
 }  // namespace tarvo::ui

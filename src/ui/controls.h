@@ -1,19 +1,17 @@
-// The window toolkit's controls: components of the owner tree whose widgets are Qt
-// widgets. Each class has its own class record publishing the properties a translator and
-// the window definition need, so component translation and class rules act on the real
-// window. A control owns its widget; a widget freed with its parent widget first is not
-// freed twice.
+// The window toolkit's controls: components of the owner tree, each over one native widget
+// of the backend the build chose (ui/qt, ui/win32). Each class has its own class record
+// publishing the properties a translator and the window definition need, so component
+// translation and class rules act on the real window. A control owns its widget; a widget
+// freed with its parent widget first is not freed twice.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include <QPointer>
-#include <QWidget>
-
 #include "core/component.h"
 #include "core/string_list.h"
+#include "ui/native_widget.h"
 
 
 namespace tarvo::ui {
@@ -53,7 +51,7 @@ class TControl : public TComponent {
 public:
   ~TControl() override;
 
-  QWidget* Widget() const noexcept { return FWidget; }
+  TNativeWidget* Widget() const noexcept { return FWidget; }
   TControl* Parent() const noexcept { return FParent; }
   // Places the widget inside the parent's client area and shows it there.
   void SetParent(TControl* parent);
@@ -90,12 +88,12 @@ public:
 
 protected:
   // The control takes ownership of the widget.
-  TControl(TComponent* owner, QWidget* widget);
+  TControl(TComponent* owner, TNativeWidget* widget);
   // Where child controls go; the widget itself unless the control has an inner area.
-  virtual QWidget* ClientWidget() const { return FWidget; }
+  virtual TNativeWidget* ClientWidget() const { return FWidget; }
 
 private:
-  QPointer<QWidget> FWidget;
+  TNativeWidget* FWidget;  // cleared by the backend when the widget goes first
   TControl* FParent = nullptr;
   int FTabOrder = 0;
   std::string FHelpKeyword, FImeName;
@@ -159,7 +157,7 @@ public:
 
 protected:
   // For fields that add to the line edit (a key filter, a browse button).
-  TEdit(TComponent* owner, QWidget* lineEdit);
+  TEdit(TComponent* owner, TNativeWidget* lineEdit);
 };
 
 class TProgressBar : public TControl {

@@ -1,13 +1,10 @@
 #include "ui/dialogs.h"
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QPushButton>
+#include <utility>
 
 #include "core/resource_string.h"
 #include "i18n/message_box.h"
-#include "ui/qt_text.h"
+#include "ui/backend.h"
 #include "ui/ui_strings.h"
 
 namespace tarvo::ui {
@@ -19,26 +16,17 @@ namespace {
 TDialogHook g_dialogHook;
 TBrowseHook g_browseHook;
 
-// Windows breaks lines of a box at a lone carriage return as well.
-QString BoxText(const std::string& text) {
-  QString s = ToQ(text);
-  s.replace("\r\n", "\n");
-  s.replace('\r', '\n');
-  return s;
-}
-
 struct TButtonKind {
   TMsgDlgBtn Button;
   int Result;
   const core::TResourceString* Text;
-  QMessageBox::ButtonRole Role;
 };
 
 constexpr TButtonKind kButtons[] = {
-    {mbYes, mrYes, &SMsgDlgYes, QMessageBox::YesRole},
-    {mbNo, mrNo, &SMsgDlgNo, QMessageBox::NoRole},
-    {mbOK, mrOk, &SMsgDlgOK, QMessageBox::AcceptRole},
-    {mbCancel, mrCancel, &SMsgDlgCancel, QMessageBox::RejectRole},
+    {mbYes, mrYes, &SMsgDlgYes},
+    {mbNo, mrNo, &SMsgDlgNo},
+    {mbOK, mrOk, &SMsgDlgOK},
+    {mbCancel, mrCancel, &SMsgDlgCancel},
 };
 
 const TButtonKind& KindOf(TMsgDlgBtn button) {
@@ -47,36 +35,14 @@ const TButtonKind& KindOf(TMsgDlgBtn button) {
   return kButtons[2];
 }
 
-QMessageBox::Icon IconOf(TMsgDlgType type) {
-  switch (type) {
-    case mtWarning: return QMessageBox::Warning;
-    case mtError: return QMessageBox::Critical;
-    case mtInformation: return QMessageBox::Information;
-    case mtConfirmation: return QMessageBox::Question;
-    case mtCustom: break;
-  }
-  return QMessageBox::NoIcon;
-}
-
 int Show(const TDialogRequest& request, const std::vector<TMsgDlgBtn>& buttons) {
   if (g_dialogHook) return g_dialogHook(request);
-  QMessageBox box(IconOf(request.Type), ToQ(request.Caption), BoxText(request.Text), QMessageBox::NoButton,
-                  QApplication::activeWindow());
-  box.setWindowModality(Qt::ApplicationModal);
-  std::vector<std::pair<QAbstractButton*, int>> results;
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    const TButtonKind& kind = KindOf(buttons[i]);
-    QPushButton* b = box.addButton(ToQ(request.Buttons[i]), kind.Role);
-    results.emplace_back(b, kind.Result);
-    if (i == 0) box.setDefaultButton(b);
-  }
-  box.exec();
-  for (const auto& [button, result] : results)
-    if (box.clickedButton() == button) return result;
-  return mrCancel;
+  return backend::ShowDialog(request, buttons);
 }
 
 }  // namespace
+
+int backend::ModalResultOf(TMsgDlgBtn button) noexcept { return KindOf(button).Result; }
 
 TDialogHook SetDialogHook(TDialogHook hook) { return std::exchange(g_dialogHook, std::move(hook)); }
 TBrowseHook SetBrowseHook(TBrowseHook hook) { return std::exchange(g_browseHook, std::move(hook)); }
@@ -107,15 +73,7 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned fla
 
 std::optional<std::string> BrowseForFolder(const std::string& start) {
   if (g_browseHook) return g_browseHook(start);
-  QFileDialog dialog(QApplication::activeWindow(), ToQ(LoadResString(SBrowseFolderCaption)), ToQ(start));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-  dialog.setLabelText(QFileDialog::LookIn, ToQ(LoadResString(SBrowseLookIn)));
-  dialog.setLabelText(QFileDialog::FileName, ToQ(LoadResString(SBrowseFolder)));
-  dialog.setLabelText(QFileDialog::Accept, ToQ(LoadResString(SBrowseChoose)));
-  dialog.setLabelText(QFileDialog::Reject, ToQ(LoadResString(SMsgDlgCancel)));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return FromQ(dialog.selectedFiles().front());
+  return backend::ShowFolderDialog(start);
 }
 
 }  // namespace tarvo::ui

@@ -41,6 +41,10 @@ public:
   void ToolkitTextsChanged() override { BuildList(); }
   TNotifyEvent OnChange;
 
+  // The name the list shows for a drive: the shell's name where there is a shell, else
+  // "Local Disk (C:)" as the Windows shell names a drive, with the folder it stands for.
+  static std::string DisplayName(const platform::TDriveInfo& drive);
+
 private:
   void SelectIndex(int index);
   TDriveTypes FDriveTypes = dtFixed;

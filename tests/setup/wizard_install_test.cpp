@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 

@@ -21,7 +21,7 @@
 #include "ui/directory_edit.h"
 #include "ui/drive_combo.h"
 #include "ui/form.h"
-#include "ui/line_edit.h"
+#include "ui/qt/line_edit.h"
 #include "ui/validate_edit.h"
 
 using namespace tarvo::ui;

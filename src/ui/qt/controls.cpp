@@ -8,58 +8,20 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 
-#include "core/published.h"
+#include <utility>
+
 #include "ui/application.h"
-#include "ui/line_edit.h"
-#include "ui/qt_text.h"
+#include "ui/qt/line_edit.h"
+#include "ui/qt/qt_text.h"
 
 namespace tarvo::ui {
-
-using core::ObjectProperty;
-using core::StringsProperty;
-using core::TClassInfo;
-using core::TextProperty;
-using core::TPropInfo;
-
-void CallEvent(const TNotifyEvent& event, TComponent* sender) noexcept {
-  if (!event) return;
-  try {
-    event(sender);
-  } catch (const std::exception& e) {
-    HandleException(e);
-  } catch (...) {
-    HandleException(std::runtime_error("Unknown exception"));
-  }
-}
-
-// ---- TFont
-
-void TFont::SetName(const std::string& name) {
-  FName = name;
-  Changed();
-}
-void TFont::SetHeight(int pixels) {
-  FHeight = pixels;
-  Changed();
-}
-void TFont::SetBold(bool bold) {
-  FBold = bold;
-  Changed();
-}
-void TFont::Changed() {
-  if (OnChange) OnChange();
-}
-
-const TClassInfo& TFont::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TFont::Name, &TFont::SetName>("Name")};
-  static const TClassInfo info{"TFont", &::tarvo::core::ClassInfoOf<TPersistent>(), props};
-  return info;
-}
 
 // ---- TControl
 
 TControl::TControl(TComponent* owner, QWidget* widget)
     : TComponent(owner), FWidget(widget), FFont(std::make_unique<TFont>()) {
+  // A widget freed with its parent widget before this control is not freed again.
+  QObject::connect(widget, &QObject::destroyed, widget, [this] { FWidget = nullptr; });
   FFont->OnChange = [this] {
     if (!FWidget) return;
     QFont font = FWidget->font();
@@ -70,7 +32,12 @@ TControl::TControl(TComponent* owner, QWidget* widget)
   };
 }
 
-TControl::~TControl() { delete FWidget.data(); }
+TControl::~TControl() {
+  QWidget* widget = std::exchange(FWidget, nullptr);
+  if (!widget) return;
+  QObject::disconnect(widget, &QObject::destroyed, nullptr, nullptr);
+  delete widget;
+}
 
 void TControl::SetParent(TControl* parent) {
   FParent = parent;
@@ -106,23 +73,12 @@ bool TControl::IsInFrontOf(const TControl& sibling) const {
       !FWidget->parentWidget())
     return false;
   const QObjectList& order = FWidget->parentWidget()->children();  // the last one is on top
-  return order.indexOf(FWidget.data()) > order.indexOf(sibling.FWidget.data());
+  return order.indexOf(FWidget) > order.indexOf(sibling.FWidget);
 }
 
 std::string TControl::Hint() const { return FWidget ? FromQ(FWidget->toolTip()) : std::string(); }
 void TControl::SetHint(const std::string& hint) {
   if (FWidget) FWidget->setToolTip(ToQ(hint));
-}
-
-const TClassInfo& TControl::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {
-      TextProperty<&TControl::Hint, &TControl::SetHint>("Hint"),
-      TextProperty<&TControl::HelpKeyword, &TControl::SetHelpKeyword>("HelpKeyword"),
-      TextProperty<&TControl::ImeName, &TControl::SetImeName>("ImeName"),
-      ObjectProperty<&TControl::Font>("Font"),
-  };
-  static const TClassInfo info{"TControl", &::tarvo::core::ClassInfoOf<TComponent>(), props};
-  return info;
 }
 
 // ---- TLabel
@@ -144,12 +100,6 @@ void TLabel::SetWordWrap(bool wrap) {
   if (Widget()) LabelOf(this)->setWordWrap(wrap);
 }
 
-const TClassInfo& TLabel::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TLabel::Caption, &TLabel::SetCaption>("Caption")};
-  static const TClassInfo info{"TLabel", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
-}
-
 // ---- buttons
 
 namespace {
@@ -169,12 +119,6 @@ void TButton::Click() {
   if (Widget() && Widget()->isEnabled()) ButtonOf(this)->click();
 }
 
-const TClassInfo& TButton::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TButton::Caption, &TButton::SetCaption>("Caption")};
-  static const TClassInfo info{"TButton", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
-}
-
 TRadioButton::TRadioButton(TComponent* owner) : TControl(owner, new QRadioButton) {
   QObject::connect(ButtonOf(this), &QAbstractButton::clicked, ButtonOf(this), [this] { CallEvent(OnClick, this); });
 }
@@ -185,12 +129,6 @@ void TRadioButton::SetChecked(bool checked) {
   if (Widget()) ButtonOf(this)->setChecked(checked);
 }
 
-const TClassInfo& TRadioButton::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TRadioButton::Caption, &TRadioButton::SetCaption>("Caption")};
-  static const TClassInfo info{"TRadioButton", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
-}
-
 TCheckBox::TCheckBox(TComponent* owner) : TControl(owner, new QCheckBox) {
   QObject::connect(ButtonOf(this), &QAbstractButton::clicked, ButtonOf(this), [this] { CallEvent(OnClick, this); });
 }
@@ -199,12 +137,6 @@ void TCheckBox::SetCaption(const std::string& caption) { SetButtonCaption(this, 
 bool TCheckBox::Checked() const { return Widget() && ButtonOf(this)->isChecked(); }
 void TCheckBox::SetChecked(bool checked) {
   if (Widget()) ButtonOf(this)->setChecked(checked);
-}
-
-const TClassInfo& TCheckBox::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TCheckBox::Caption, &TCheckBox::SetCaption>("Caption")};
-  static const TClassInfo info{"TCheckBox", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
 }
 
 // ---- TEdit
@@ -218,12 +150,6 @@ TEdit::TEdit(TComponent* owner, QWidget* lineEdit) : TControl(owner, lineEdit) {
 std::string TEdit::Text() const { return Widget() ? FromQ(static_cast<QLineEdit*>(Widget())->text()) : std::string(); }
 void TEdit::SetText(const std::string& text) {
   if (Widget()) static_cast<QLineEdit*>(Widget())->setText(ToQ(text));
-}
-
-const TClassInfo& TEdit::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {TextProperty<&TEdit::Text, &TEdit::SetText>("Text")};
-  static const TClassInfo info{"TEdit", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
 }
 
 // ---- TProgressBar
@@ -247,19 +173,9 @@ void TProgressBar::SetPosition(int position) {
   if (Widget()) BarOf(this)->setValue(position);
 }
 
-const TClassInfo& TProgressBar::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TProgressBar", &::tarvo::core::ClassInfoOf<TControl>(), {}};
-  return info;
-}
-
 // ---- TImage, TSpeedBar, pages
 
 TImage::TImage(TComponent* owner) : TControl(owner, new QWidget) {}
-
-const TClassInfo& TImage::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TImage", &::tarvo::core::ClassInfoOf<TControl>(), {}};
-  return info;
-}
 
 namespace {
 class TSpeedBarWidget : public QWidget {
@@ -278,17 +194,7 @@ protected:
 
 TSpeedBar::TSpeedBar(TComponent* owner) : TControl(owner, new TSpeedBarWidget) {}
 
-const TClassInfo& TSpeedBar::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TSpeedBar", &::tarvo::core::ClassInfoOf<TControl>(), {}};
-  return info;
-}
-
 TPage::TPage(TComponent* owner) : TControl(owner, new QWidget) {}
-
-const TClassInfo& TPage::StaticClassInfo() noexcept {
-  static const TClassInfo info{"TPage", &::tarvo::core::ClassInfoOf<TControl>(), {}};
-  return info;
-}
 
 // ---- TNotebook
 
@@ -315,21 +221,6 @@ int TNotebook::PageIndex() const noexcept { return Widget() ? StackOf(this)->cur
 void TNotebook::SetPageIndex(int index) {
   if (index < 0 || index >= PageCount() || index == PageIndex() || !Widget()) return;
   StackOf(this)->setCurrentIndex(index);
-}
-
-const TClassInfo& TNotebook::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {StringsProperty<&TNotebook::Pages>("Pages")};
-  static const TClassInfo info{"TNotebook", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
-}
-
-const TClassInfo& TAction::StaticClassInfo() noexcept {
-  static const TPropInfo props[] = {
-      TextProperty<&TAction::Caption, &TAction::SetCaption>("Caption"),
-      TextProperty<&TAction::Category, &TAction::SetCategory>("Category"),
-  };
-  static const TClassInfo info{"TAction", &::tarvo::core::ClassInfoOf<TComponent>(), props};
-  return info;
 }
 
 }  // namespace tarvo::ui

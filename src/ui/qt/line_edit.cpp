@@ -1,4 +1,4 @@
-#include "ui/line_edit.h"
+#include "ui/qt/line_edit.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -6,7 +6,7 @@
 #include <QMenu>
 
 #include "core/resource_string.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 #include "ui/ui_strings.h"
 
 namespace tarvo::ui {

@@ -11,7 +11,7 @@
 
 #include "core/published.h"
 #include "ui/application.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 namespace tarvo::ui {
 
@@ -119,12 +119,6 @@ void TForm::ApplyTabOrder() {
 
 void TForm::ToolkitTextsChanged() {
   ForEachControl(this, [](TControl* c) { c->ToolkitTextsChanged(); });
-}
-
-const core::TClassInfo& TForm::StaticClassInfo() noexcept {
-  static const core::TPropInfo props[] = {core::TextProperty<&TForm::Caption, &TForm::SetCaption>("Caption")};
-  static const core::TClassInfo info{"TForm", &::tarvo::core::ClassInfoOf<TControl>(), props};
-  return info;
 }
 
 }  // namespace tarvo::ui

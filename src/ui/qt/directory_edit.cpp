@@ -1,0 +1,59 @@
+#include "ui/directory_edit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCompleter>
+#include <QStringListModel>
+#include <QStyle>
+
+#include "core/resource_string.h"
+#include "ui/application.h"
+#include "ui/qt/line_edit.h"
+#include "ui/qt/qt_text.h"
+#include "ui/ui_strings.h"
+
+namespace tarvo::ui {
+
+namespace {
+
+QLineEdit* EditOf(const TControl* c) { return static_cast<QLineEdit*>(c->Widget()); }
+
+QStringList ToQList(const std::vector<std::string>& list) {
+  QStringList out;
+  for (const std::string& s : list) out << ToQ(s);
+  return out;
+}
+
+}  // namespace
+
+TDirectoryEdit::TDirectoryEdit(TComponent* owner) : TEdit(owner, new TLineEdit) {
+  QLineEdit* edit = EditOf(this);
+  QAction* browse = edit->addAction(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                    QLineEdit::TrailingPosition);
+  browse->setObjectName("browse");
+  QObject::connect(browse, &QAction::triggered, edit, [this] {
+    try {
+      Browse();
+    } catch (const std::exception& e) {
+      HandleException(e);
+    }
+  });
+
+  // The folder list follows the typing: only the typed folder's children are read.
+  auto* model = new QStringListModel(edit);
+  auto* completer = new QCompleter(model, edit);
+  completer->setCompletionMode(QCompleter::PopupCompletion);
+  completer->setCaseSensitivity(Qt::CaseSensitive);
+  edit->setCompleter(completer);
+  QObject::connect(edit, &QLineEdit::textEdited, edit,
+                   [this, model] { model->setStringList(ToQList(Completions())); });
+  ToolkitTextsChanged();
+}
+
+void TDirectoryEdit::ToolkitTextsChanged() {
+  if (!Widget()) return;
+  if (auto* browse = Widget()->findChild<QAction*>("browse"))
+    browse->setToolTip(ToQ(core::LoadResString(SBrowseButtonHint)));
+}
+
+}  // namespace tarvo::ui
