@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/replacing_file.h"
+
 namespace tarvo::platform {
 
 namespace {
@@ -150,7 +152,7 @@ std::string GetProfileString(std::string_view content, std::string_view section,
 
 namespace {
 
-bool ReadWhole(const std::string& fileName, std::string& content, mode_t& mode) {
+bool ReadWhole(const std::string& fileName, std::string& content) {
   int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT;
   struct stat st {};
@@ -159,7 +161,6 @@ bool ReadWhole(const std::string& fileName, std::string& content, mode_t& mode) 
     errno = EFBIG;
     ok = false;
   }
-  if (ok) mode = st.st_mode & 07777;
   char buffer[16384];
   while (ok) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -180,36 +181,14 @@ bool ReadWhole(const std::string& fileName, std::string& content, mode_t& mode) 
   return ok;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& fileName) {
   std::string content;
-  mode_t mode = 0644;
-  if (!ReadWhole(fileName, content, mode)) return false;
+  if (!ReadWhole(fileName, content)) return false;
   std::string updated = SetProfileString(content, section, key, value);
-
-  std::string temp = fileName + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, updated) && ::fsync(fd) == 0;
-  int saved = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), fileName.c_str()) == 0) return true;
-  saved = ok ? errno : saved;
-  ::unlink(temp.c_str());
-  errno = saved;
-  return false;
+  return ReplaceFileContent(fileName, updated.data(), updated.size());
 }
 
 }  // namespace tarvo::platform

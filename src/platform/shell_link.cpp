@@ -12,6 +12,7 @@
 #include "core/published.h"
 #include "core/utf8.h"
 #include "platform/code_page.h"
+#include "platform/replacing_file.h"
 #include "platform/shell_link_format.h"
 
 namespace tarvo::platform {
@@ -214,27 +215,6 @@ void WriteLinkInfo(TWriter& w, const std::string& path) {
   w.Patch32(start, static_cast<std::uint32_t>(w.Bytes.size() - start));
 }
 
-bool WriteFileAtomically(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
-  std::string temp = fileName + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, 0644) == 0;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  int saved = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), fileName.c_str()) == 0) return true;
-  saved = ok ? errno : saved;
-  ::unlink(temp.c_str());
-  errno = saved;
-  return false;
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> TShellLink::Serialize() const {
@@ -282,7 +262,7 @@ bool TShellLink::Write() {
     errno = ENAMETOOLONG;
     return false;
   }
-  return WriteFileAtomically(FLinkFile, bytes);
+  return ReplaceFileContent(FLinkFile, bytes.data(), bytes.size());
 }
 
 bool TShellLink::Parse(const std::uint8_t* data, std::size_t size) {

@@ -16,6 +16,7 @@
 #include "i18n/translations.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
+#include "platform/replacing_file.h"
 #include "platform/shell_link.h"
 #include "unzip/unzipper.h"
 
@@ -74,33 +75,6 @@ bool HoldsDataFile(const std::string& folder) {
     if (SameTextASCII(it->path().filename().string(), kDataFile) && it->is_regular_file(ec)) return true;
   return false;
 }
-
-// The temporary file a download goes into: beside its final name, removed unless kept.
-class TTempDownload {
-public:
-  explicit TTempDownload(const std::string& fileName) : FName(fileName + ".XXXXXX") {
-    FHandle = ::mkstemp(FName.data());
-    // The message names the file the user knows about, not our temporary name.
-    if (FHandle < 0) throw core::EFCreateError(fileName, errno);
-    ::fchmod(FHandle, 0644);
-  }
-  ~TTempDownload() {
-    if (FHandle >= 0) ::close(FHandle);
-    if (!FName.empty()) ::unlink(FName.c_str());
-  }
-  int Handle() const { return FHandle; }
-  // Closes the file and gives it its final name.
-  void Keep(const std::string& fileName) {
-    int rc = ::close(FHandle);
-    FHandle = -1;
-    if (rc != 0 || ::rename(FName.c_str(), fileName.c_str()) != 0) throw core::EFCreateError(fileName, errno);
-    FName.clear();
-  }
-
-private:
-  std::string FName;
-  int FHandle = -1;
-};
 
 }  // namespace
 
@@ -179,19 +153,20 @@ void TInstaller::DownloadFile(const std::string& archive, const std::string& fil
   FCountingBody = false;
   if (OnArchiveBegin) OnArchiveBegin(archive);
   if (OnProgress) OnProgress(0);
-  TTempDownload temp(fileName);
+  platform::TReplacingFile temp(fileName);
   // A fresh connection per archive: a proxy or server may close an idle kept-alive
   // connection without saying so, and the archives are few and large.
   FHTTP->Disconnect();
-  {
-    core::THandleStream stream(temp.Handle());
-    FHTTP->Get(DownloadBaseAddress() + archive, stream);
-  }
+  FHTTP->Get(DownloadBaseAddress() + archive, temp);
   FCountingBody = false;
   if (FHTTP->ResponseCode() != 200)
     throw EInstallError(_("HTTP Error:") +
                         core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
-  temp.Keep(fileName);
+  try {
+    temp.Commit();
+  } catch (const core::EInOutError& e) {
+    throw core::EFCreateError(fileName, e.ErrorCode());
+  }
 }
 
 void TInstaller::UnpackArchive(const std::string& fileName) {

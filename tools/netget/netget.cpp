@@ -37,6 +37,7 @@
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/response_text.h"
+#include "platform/replacing_file.h"
 
 using namespace tarvo;
 
@@ -250,34 +251,31 @@ public:
     }
     std::size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    FTemp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".netget-XXXXXX";
-    if (FTemp.size() >= sizeof GTempPath) Fail("Output path too long");
-    // mkstemp creates a new file (O_EXCL): nothing planted at that name is written through.
-    FHandle = ::mkstemp(FTemp.data());
-    if (FHandle < 0) Fail("Cannot create a file in " + dir);
-    std::memcpy(GTempPath, FTemp.c_str(), FTemp.size() + 1);
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(FHandle, 0666 & ~mask);
-    FStream = std::make_unique<core::THandleStream>(FHandle);
+    if (path.size() + 16 >= sizeof GTempPath) Fail("Output path too long");
+    try {
+      FFile = std::make_unique<platform::TReplacingFile>(path);
+    } catch (const core::EFCreateError& e) {
+      errno = e.ErrorCode();
+      Fail("Cannot create a file in " + dir);
+    }
+    const std::string& temp = FFile->TemporaryName();
+    std::memcpy(GTempPath, temp.c_str(), temp.size() + 1);
   }
   ~TOutput() {
     if (FHandle >= 0) ::close(FHandle);
-    if (!FTemp.empty()) {
-      ::unlink(FTemp.c_str());
-      GTempPath[0] = '\0';
-    }
+    GTempPath[0] = '\0';
   }
-  core::TStream& Stream() { return *FStream; }
+  core::TStream& Stream() { return FFile ? *FFile : *FStream; }
   // The download is complete: the temporary file takes the target's name.
   void Commit() {
-    if (FTemp.empty()) return;
-    int fd = FHandle;
-    FHandle = -1;
-    if (::close(fd) != 0) Fail("Cannot write " + FPath);
-    if (::rename(FTemp.c_str(), FPath.c_str()) != 0) Fail("Cannot write " + FPath);
-    FTemp.clear();
+    if (!FFile) return;
+    try {
+      FFile->Commit();
+    } catch (const core::EInOutError& e) {
+      GTempPath[0] = '\0';
+      errno = e.ErrorCode();
+      Fail("Cannot write " + FPath);
+    }
     GTempPath[0] = '\0';
   }
 
@@ -287,9 +285,9 @@ private:
   }
 
   std::string FPath;
-  std::string FTemp;
   int FHandle = -1;
-  std::unique_ptr<core::TStream> FStream;
+  std::unique_ptr<core::TStream> FStream;          // standard output, a FIFO or a device
+  std::unique_ptr<platform::TReplacingFile> FFile;  // or a file
 };
 
 }  // namespace

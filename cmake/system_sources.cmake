@@ -1,0 +1,16 @@
+# One file per concern and system: NAME_posix.cpp holds the Linux side of a concern,
+# NAME_windows.cpp the Windows side; the build keeps the files of the system it targets.
+function(tarvo_system_sources var)
+  set(kept)
+  foreach(file ${${var}})
+    get_filename_component(stem ${file} NAME_WE)
+    if(WIN32 AND stem MATCHES "_posix(_test)?$")
+      continue()
+    endif()
+    if(NOT WIN32 AND stem MATCHES "_windows(_test)?$")
+      continue()
+    endif()
+    list(APPEND kept ${file})
+  endforeach()
+  set(${var} ${kept} PARENT_SCOPE)
+endfunction()
