@@ -73,6 +73,9 @@ void TfrmMain::BuildWindow() {
   btCANCEL = Make<TButton>(this, SpeedBar1, "btCANCEL", 8, 8, kButtonWidth, kButtonHeight);
   btFINISH = Make<TButton>(this, SpeedBar1, "btFINISH", right, 8, kButtonWidth, kButtonHeight);
   btNEXT = Make<TButton>(this, SpeedBar1, "btNEXT", right, 8, kButtonWidth, kButtonHeight);  // in front
+  btCANCEL->SetCancel(true);
+  btNEXT->SetDefault(true);
+  btFINISH->SetDefault(true);  // Enter finishes once Finish covers Next
   btCANCEL->SetTabOrder(0);
   btNEXT->SetTabOrder(1);
   btFINISH->SetTabOrder(2);

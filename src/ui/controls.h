@@ -120,7 +120,16 @@ public:
   void SetCaption(const std::string& caption);
   // Runs OnClick as a user's click would, when the button is enabled.
   void Click();
+  // Enter clicks the default button, Esc the cancel button, where the toolkit has keys for
+  // them and the button is shown, enabled and not covered by another control.
+  bool Default() const noexcept { return FDefault; }
+  void SetDefault(bool isDefault) noexcept { FDefault = isDefault; }
+  bool Cancel() const noexcept { return FCancel; }
+  void SetCancel(bool isCancel) noexcept { FCancel = isCancel; }
   TNotifyEvent OnClick;
+
+private:
+  bool FDefault = false, FCancel = false;
 };
 
 // Radio buttons with the same parent exclude each other.
