@@ -182,11 +182,7 @@ std::vector<TDriveInfo> ParseMounts(std::string_view mountinfo, TRemovableProbe 
 
 }  // namespace
 
-std::vector<TDriveInfo> FixedDrives() {
-  if (const char* list = std::getenv("TARVO_DRIVES")) {
-    std::vector<TDriveInfo> drives = ParseDriveOverride(list);
-    if (!drives.empty()) return drives;
-  }
+std::vector<TDriveInfo> MountTableDrives() {
   std::ifstream in("/proc/self/mountinfo");
   std::ostringstream text;
   text << in.rdbuf();
@@ -196,12 +192,20 @@ std::vector<TDriveInfo> FixedDrives() {
   return drives;
 }
 
+std::vector<TDriveInfo> FixedDrives() {
+  if (const char* list = std::getenv("TARVO_DRIVES")) {
+    std::vector<TDriveInfo> drives = ParseDriveOverride(list);
+    if (!drives.empty()) return drives;
+  }
+  return SystemFixedDrives();
+}
+
 char DriveOfPath(const std::vector<TDriveInfo>& drives, const std::string& path) {
   char best = 0;
   std::size_t bestLength = 0;
   for (const TDriveInfo& d : drives) {
-    const bool inside = d.Root == "/" ? path.starts_with("/")
-                                      : path == d.Root || path.starts_with(d.Root + "/");
+    const bool rooted = d.Root.ends_with('/') || d.Root.ends_with('\\');  // "/", or a drive root
+    const bool inside = rooted ? path.starts_with(d.Root) : path == d.Root || path.starts_with(d.Root + "/");
     if (inside && d.Root.size() >= bestLength) {
       best = d.Letter;
       bestLength = d.Root.size();

@@ -21,6 +21,13 @@ struct TDriveInfo {
 // at least one valid drive, else the mount table of this process.
 std::vector<TDriveInfo> FixedDrives();
 
+// The fixed disks the system reports: on Windows its drive letters of fixed disks (with the
+// shell's names), elsewhere MountTableDrives().
+std::vector<TDriveInfo> SystemFixedDrives();
+
+// The fixed drives of this process's mount table (Linux).
+std::vector<TDriveInfo> MountTableDrives();
+
 // The parts behind FixedDrives, for those who hold the text themselves.
 // Entries are LETTER=ABSOLUTE_PATH separated by ';'; malformed entries and repeated letters
 // are skipped (the first one wins).

@@ -1,8 +1,5 @@
 #include "platform/shell_link.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +9,6 @@
 #include "core/published.h"
 #include "core/utf8.h"
 #include "platform/code_page.h"
-#include "platform/replacing_file.h"
 #include "platform/shell_link_format.h"
 
 namespace tarvo::platform {
@@ -33,7 +29,7 @@ const core::TClassInfo& TShellLink::StaticClassInfo() noexcept {
 namespace {
 
 // A text that does not fit the format's 16-bit character count.
-struct ETooLong {};
+using lnk::ETooLong;
 
 std::u16string ToUTF16(const std::string& text) {
   std::u16string out;
@@ -168,17 +164,6 @@ TShortCut ShortCutOf(std::uint16_t hotKey) {
   return s;
 }
 
-std::uint64_t FileTimeOf(const struct timespec& t) {
-  if (t.tv_sec < 0) return 0;
-  return lnk::kFileTimeUnixEpoch + static_cast<std::uint64_t>(t.tv_sec) * 10000000u +
-         static_cast<std::uint64_t>(t.tv_nsec) / 100u;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // LinkInfo with a VolumeID (a fixed drive without label) and the target's local path in
 // both its 8-bit and its UTF-16 form; the common path suffix is empty.
 void WriteLinkInfo(TWriter& w, const std::string& path) {
@@ -218,8 +203,8 @@ void WriteLinkInfo(TWriter& w, const std::string& path) {
 }  // namespace
 
 std::vector<std::uint8_t> TShellLink::Serialize() const {
-  struct stat target {};
-  bool haveTarget = ::stat(FProgramFile.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+  const lnk::TLinkTarget target = lnk::LinkTargetOf(FProgramFile);
+  const bool haveTarget = target.Exists;
 
   std::uint32_t flags = lnk::HasLinkInfo | lnk::IsUnicode;
   if (!FDescription.empty()) flags |= lnk::HasName;
@@ -232,10 +217,10 @@ std::vector<std::uint8_t> TShellLink::Serialize() const {
   w.Put(lnk::kLinkCLSID, sizeof lnk::kLinkCLSID);
   w.U32(flags);
   w.U32(lnk::FILE_ATTRIBUTE_ARCHIVE);
-  w.U64(haveTarget ? FileTimeOf(target.st_ctim) : 0);  // CreationTime (status change: closest we have)
-  w.U64(haveTarget ? FileTimeOf(target.st_atim) : 0);
-  w.U64(haveTarget ? FileTimeOf(target.st_mtim) : 0);
-  w.U32(haveTarget ? static_cast<std::uint32_t>(target.st_size) : 0);  // low 32 bits, as the format keeps
+  w.U64(haveTarget ? target.CreationTime : 0);
+  w.U64(haveTarget ? target.AccessTime : 0);
+  w.U64(haveTarget ? target.WriteTime : 0);
+  w.U32(haveTarget ? static_cast<std::uint32_t>(target.Size) : 0);  // low 32 bits, as the format keeps
   w.U32(FIconFile.empty() ? 0 : FIconIndex);
   w.U32(ShowCommandOf(FWindowState));
   w.U16(ShellHotKey(FHotKey));
@@ -251,18 +236,6 @@ std::vector<std::uint8_t> TShellLink::Serialize() const {
   if (flags & lnk::HasIconLocation) w.CountedString(FIconFile);
   w.U32(lnk::kTerminalBlock);
   return std::move(w.Bytes);
-}
-
-bool TShellLink::Write() {
-  if (FWorkingDirectory.empty()) FWorkingDirectory = FolderOf(FProgramFile);
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes = Serialize();
-  } catch (const ETooLong&) {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  return ReplaceFileContent(FLinkFile, bytes.data(), bytes.size());
 }
 
 bool TShellLink::Parse(const std::uint8_t* data, std::size_t size) {
@@ -361,32 +334,6 @@ bool TShellLink::Parse(const std::uint8_t* data, std::size_t size) {
     FWindowState = TShellLinkWindowState::wsMinimized;
   FWorkingDirectory = workingDir;
   return true;
-}
-
-bool TShellLink::Read() {
-  // A shortcut is a few hundred bytes; the format's counted fields cap any sane one far
-  // below this.
-  constexpr std::size_t kMaxLinkFileSize = 1 << 20;
-  int fd = ::open(FLinkFile.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t buffer[8192];
-  bool ok = true;
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    bytes.insert(bytes.end(), buffer, buffer + n);
-    if (bytes.size() > kMaxLinkFileSize) {
-      ok = false;
-      break;
-    }
-  }
-  ::close(fd);
-  return ok && Parse(bytes.data(), bytes.size());
 }
 
 }  // namespace tarvo::platform

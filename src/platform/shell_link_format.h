@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tarvo::platform::lnk {
 
@@ -59,5 +60,17 @@ inline constexpr std::uint32_t kTerminalBlock = 0;
 
 // FILETIME: 100-nanosecond intervals since 1601-01-01 UTC.
 inline constexpr std::uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
+
+// Thrown by the writer for a text longer than StringData holds.
+struct ETooLong {};
+
+// What the header records of the target: its times as FILETIME values and its size.
+struct TLinkTarget {
+  bool Exists = false;  // a regular file
+  std::uint64_t CreationTime = 0, AccessTime = 0, WriteTime = 0;
+  std::uint64_t Size = 0;
+};
+// From the file system of this system.
+TLinkTarget LinkTargetOf(const std::string& path);
 
 }  // namespace tarvo::platform::lnk
