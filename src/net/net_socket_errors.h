@@ -1,36 +1,27 @@
 // Socket error numbers. Users read the Windows socket error numbers ("Socket Error # 10061"),
 // so the native errno values of the BSD socket interface and the resolver's EAI_* codes are
-// mapped onto them here, in one table, and every message is made from the mapped number.
+// mapped onto them (net_socket_errors_posix.cpp), and every message is made from the mapped
+// number. Numbers, names and texts come from net_socket_error_table.h.
 #pragma once
 
 #include <string>
 
+#include "net/net_socket_error_table.h"
+
 namespace tarvo::net {
 
-// Windows socket error numbers used by the transport.
-inline constexpr int Net_WSAEINTR = 10004;
-inline constexpr int Net_WSAEBADF = 10009;
-inline constexpr int Net_WSAEINVAL = 10022;
-inline constexpr int Net_WSAEWOULDBLOCK = 10035;
-inline constexpr int Net_WSAEINPROGRESS = 10036;
-inline constexpr int Net_WSAENOTSOCK = 10038;
-inline constexpr int Net_WSAEAFNOSUPPORT = 10047;
-inline constexpr int Net_WSAEADDRINUSE = 10048;
-inline constexpr int Net_WSAENETUNREACH = 10051;
-inline constexpr int Net_WSAECONNABORTED = 10053;
-inline constexpr int Net_WSAECONNRESET = 10054;
-inline constexpr int Net_WSAENOTCONN = 10057;
-inline constexpr int Net_WSAESHUTDOWN = 10058;
-inline constexpr int Net_WSAETIMEDOUT = 10060;
-inline constexpr int Net_WSAECONNREFUSED = 10061;
-inline constexpr int Net_WSAEHOSTUNREACH = 10065;
-inline constexpr int Net_WSAHOST_NOT_FOUND = 11001;
-inline constexpr int Net_WSATRY_AGAIN = 11002;
-inline constexpr int Net_WSANO_RECOVERY = 11003;
-inline constexpr int Net_WSANO_DATA = 11004;
+// The Windows socket error numbers: Net_WSAEINTR, ..., Net_WSAHOST_NOT_FOUND.
+#define TARVO_SOCKET_ERROR_CONSTANT(name, number, text) inline constexpr int Net_WSA##name = number;
+TARVO_SOCKET_ERRORS(TARVO_SOCKET_ERROR_CONSTANT)
+TARVO_RESOLVER_ERRORS(TARVO_SOCKET_ERROR_CONSTANT)
+#undef TARVO_SOCKET_ERROR_CONSTANT
+#define TARVO_RESOLVER_CODE_CONSTANT(name, number) inline constexpr int Net_WSA##name = number;
+TARVO_RESOLVER_CODES(TARVO_RESOLVER_CODE_CONSTANT)
+#undef TARVO_RESOLVER_CODE_CONSTANT
 
 // The Windows number for a native errno value; values without a counterpart are returned
-// unchanged (they then show with an empty text).
+// unchanged (they then show with an empty text). On Windows the native value is already
+// the Windows number.
 int NetErrnoToSocketError(int errnoValue) noexcept;
 
 // The Windows number for a getaddrinfo() result (EAI_*); errnoValue is consulted for

@@ -1,9 +1,9 @@
 // Resource strings of the network transport (identifiers 1000..1999). The socket error
-// texts are keyed by their Windows socket error number: identifier 1100 + (code - 10000)
-// for 10004..10066 and 1199 for 11001.
+// texts come from net_socket_error_table.h.
 #pragma once
 
 #include "core/resource_string.h"
+#include "net/net_socket_error_table.h"
 
 namespace tarvo::net {
 
@@ -16,45 +16,12 @@ TARVO_RESOURCESTRING(RSWinsockLoadError, 1004, "Error on loading Winsock2 librar
 TARVO_RESOURCESTRING(RSWinsockCallError, 1005, "Error on call to Winsock2 library function %s");
 TARVO_RESOURCESTRING(RSStackError, 1006, "Socket Error # %d\r\n%s");
 
-TARVO_RESOURCESTRING(RSStackEINTR, 1104, "Interrupted system call.");
-TARVO_RESOURCESTRING(RSStackEBADF, 1109, "Bad file number.");
-TARVO_RESOURCESTRING(RSStackEACCES, 1113, "Access denied.");
-TARVO_RESOURCESTRING(RSStackEFAULT, 1114, "Buffer fault.");
-TARVO_RESOURCESTRING(RSStackEINVAL, 1122, "Invalid argument.");
-TARVO_RESOURCESTRING(RSStackEMFILE, 1124, "Too many open files.");
-TARVO_RESOURCESTRING(RSStackEWOULDBLOCK, 1135, "Operation would block.");
-TARVO_RESOURCESTRING(RSStackEINPROGRESS, 1136, "Operation now in progress.");
-TARVO_RESOURCESTRING(RSStackEALREADY, 1137, "Operation already in progress.");
-TARVO_RESOURCESTRING(RSStackENOTSOCK, 1138, "Socket operation on non-socket.");
-TARVO_RESOURCESTRING(RSStackEDESTADDRREQ, 1139, "Destination address required.");
-TARVO_RESOURCESTRING(RSStackEMSGSIZE, 1140, "Message too long.");
-TARVO_RESOURCESTRING(RSStackEPROTOTYPE, 1141, "Protocol wrong type for socket.");
-TARVO_RESOURCESTRING(RSStackENOPROTOOPT, 1142, "Bad protocol option.");
-TARVO_RESOURCESTRING(RSStackEPROTONOSUPPORT, 1143, "Protocol not supported.");
-TARVO_RESOURCESTRING(RSStackESOCKTNOSUPPORT, 1144, "Socket type not supported.");
-TARVO_RESOURCESTRING(RSStackEOPNOTSUPP, 1145, "Operation not supported on socket.");
-TARVO_RESOURCESTRING(RSStackEPFNOSUPPORT, 1146, "Protocol family not supported.");
-TARVO_RESOURCESTRING(RSStackEAFNOSUPPORT, 1147, "Address family not supported by protocol family.");
-TARVO_RESOURCESTRING(RSStackEADDRINUSE, 1148, "Address already in use.");
-TARVO_RESOURCESTRING(RSStackEADDRNOTAVAIL, 1149, "Cannot assign requested address.");
-TARVO_RESOURCESTRING(RSStackENETDOWN, 1150, "Network is down.");
-TARVO_RESOURCESTRING(RSStackENETUNREACH, 1151, "Network is unreachable.");
-TARVO_RESOURCESTRING(RSStackENETRESET, 1152, "Net dropped connection or reset.");
-TARVO_RESOURCESTRING(RSStackECONNABORTED, 1153, "Software caused connection abort.");
-TARVO_RESOURCESTRING(RSStackECONNRESET, 1154, "Connection reset by peer.");
-TARVO_RESOURCESTRING(RSStackENOBUFS, 1155, "No buffer space available.");
-TARVO_RESOURCESTRING(RSStackEISCONN, 1156, "Socket is already connected.");
-TARVO_RESOURCESTRING(RSStackENOTCONN, 1157, "Socket is not connected.");
-TARVO_RESOURCESTRING(RSStackESHUTDOWN, 1158, "Cannot send or receive after socket is closed.");
-TARVO_RESOURCESTRING(RSStackETOOMANYREFS, 1159, "Too many references, cannot splice.");
-TARVO_RESOURCESTRING(RSStackETIMEDOUT, 1160, "Connection timed out.");
-TARVO_RESOURCESTRING(RSStackECONNREFUSED, 1161, "Connection refused.");
-TARVO_RESOURCESTRING(RSStackELOOP, 1162, "Too many levels of symbolic links.");
-TARVO_RESOURCESTRING(RSStackENAMETOOLONG, 1163, "File name too long.");
-TARVO_RESOURCESTRING(RSStackEHOSTDOWN, 1164, "Host is down.");
-TARVO_RESOURCESTRING(RSStackEHOSTUNREACH, 1165, "No route to host.");
-TARVO_RESOURCESTRING(RSStackENOTEMPTY, 1166, "Directory not empty");
-TARVO_RESOURCESTRING(RSStackHOST_NOT_FOUND, 1199, "Host not found.");
+// The socket error texts, RSStackEINTR ... RSStackHOST_NOT_FOUND, from the one table.
+#define TARVO_SOCKET_ERROR_TEXT(name, number, text) \
+  TARVO_RESOURCESTRING(RSStack##name, (number) == 11001 ? 1199 : 1100 + ((number) - 10000), text);
+TARVO_SOCKET_ERRORS(TARVO_SOCKET_ERROR_TEXT)
+TARVO_RESOLVER_ERRORS(TARVO_SOCKET_ERROR_TEXT)
+#undef TARVO_SOCKET_ERROR_TEXT
 
 // Byte buffer and I/O handler
 TARVO_RESOURCESTRING(RSConnectionClosedGracefully, 1200, "Connection Closed Gracefully.");

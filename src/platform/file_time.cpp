@@ -1,8 +1,5 @@
 #include "platform/file_time.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -26,27 +23,28 @@ TDateTime DosDateTimeToDateTime(std::uint16_t date, std::uint16_t time) noexcept
   return whole + fraction;
 }
 
-std::time_t DosDateTimeToUnixTime(std::uint16_t date, std::uint16_t time) noexcept {
+std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
+  struct TLast {
+    std::uint32_t Key;
+    std::int64_t Value;
+    bool Known = false;
+  };
+  thread_local TLast last;
+  const std::uint32_t key = static_cast<std::uint32_t>(date) << 16 | time;
+  if (last.Known && last.Key == key) return last.Value;
   TDosDateTime t = SplitDosDateTime(date, time);
-  std::tm tm{};
-  tm.tm_year = static_cast<int>(t.Year) - 1900;
-  tm.tm_mon = static_cast<int>(std::clamp(t.Month, 1u, 12u)) - 1;
-  tm.tm_mday = static_cast<int>(std::max(t.Day, 1u));
-  tm.tm_hour = static_cast<int>(t.Hour);
-  tm.tm_min = static_cast<int>(t.Minute);
-  tm.tm_sec = static_cast<int>(t.Second);
-  tm.tm_isdst = -1;  // local time, whatever daylight saving said on that day
-  return std::mktime(&tm);
+  t.Month = std::clamp(t.Month, 1u, 12u);
+  t.Day = std::max(t.Day, 1u);
+  last = {key, LocalTimeToEpoch(t), true};
+  return last.Value;
 }
 
-bool SetFileLastWriteTime(const std::string& path, std::uint16_t date, std::uint16_t time) noexcept {
-  std::time_t when = DosDateTimeToUnixTime(date, time);
-  if (when == static_cast<std::time_t>(-1)) return false;
-  struct timespec times[2];
-  times[0].tv_sec = when;
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
-  return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+void EpochToDosDateTime(std::int64_t when, std::uint16_t& date, std::uint16_t& time) noexcept {
+  date = time = 0;
+  TDosDateTime t{};
+  if (when < 0 || !EpochToLocalTime(when, t) || t.Year < 1980 || t.Year > 2107) return;
+  date = static_cast<std::uint16_t>((t.Year - 1980) << 9 | t.Month << 5 | t.Day);
+  time = static_cast<std::uint16_t>(t.Hour << 11 | t.Minute << 5 | t.Second / 2);
 }
 
 }  // namespace tarvo::platform

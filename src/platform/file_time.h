@@ -1,10 +1,9 @@
-// DOS date and time values (the 16-bit pairs archives store) and the file system's
-// last-write time. DOS values carry local time, as on the systems that wrote them.
+// DOS date and time values (the 16-bit pairs archives store), the one place they are taken
+// apart, put together and turned into other times. DOS values carry local time, as on the
+// systems that wrote them.
 #pragma once
 
 #include <cstdint>
-#include <ctime>
-#include <string>
 
 namespace tarvo::platform {
 
@@ -24,11 +23,18 @@ TDosDateTime SplitDosDateTime(std::uint16_t date, std::uint16_t time) noexcept;
 // taken as the nearest valid value, so the result is always a usable date.
 TDateTime DosDateTimeToDateTime(std::uint16_t date, std::uint16_t time) noexcept;
 
-// The DOS value taken as local time, in seconds since the Unix epoch.
-std::time_t DosDateTimeToUnixTime(std::uint16_t date, std::uint16_t time) noexcept;
+// The DOS date and time taken as local time, in seconds since the epoch (-1 when it cannot
+// be represented); month 0 and day 0 count as 1. The entries of an archive mostly share a
+// handful of stamps, so the last answer is kept (per thread).
+std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept;
 
-// Sets the last-write (and last-access) time of a file or folder from a DOS date and time
-// in local time. Never follows a symbolic link. Returns false when the system refused.
-bool SetFileLastWriteTime(const std::string& path, std::uint16_t date, std::uint16_t time) noexcept;
+// The DOS date and time (local time) of seconds since the epoch; both 0 for a time before
+// 1980, after 2107 or negative.
+void EpochToDosDateTime(std::int64_t when, std::uint16_t& date, std::uint16_t& time) noexcept;
+
+// The system's half: local calendar fields to seconds since the epoch (-1 when not
+// representable) and back (false when not representable). Fields are in range.
+std::int64_t LocalTimeToEpoch(const TDosDateTime& t) noexcept;
+bool EpochToLocalTime(std::int64_t when, TDosDateTime& t) noexcept;
 
 }  // namespace tarvo::platform

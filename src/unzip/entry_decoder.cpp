@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/resource_string.h"
+#include "platform/file_time.h"
 #include "unzip/byte_order.h"
 #include "unzip/decrypt_stream.h"
 #include "unzip/extract_path.h"
@@ -155,7 +157,7 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
 }
 
 void ExtractEntryToFile(TVmZipArchive& archive, TVmZipItem& item, const std::string& outputName) {
-  const std::int64_t when = DosDateTimeToEpoch(item.LastModFileDate(), item.LastModFileTime());
+  const std::int64_t when = platform::DosDateTimeToEpoch(item.LastModFileDate(), item.LastModFileTime());
   if (item.IsDirectory()) {
     // A folder keeps the mode it was made with (the umask's); only its time follows.
     int folder = archive.OutputFolders().Open(outputName, true);

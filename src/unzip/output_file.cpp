@@ -12,7 +12,6 @@
 
 #include "core/exception.h"
 #include "platform/file_attributes.h"
-#include "platform/file_time.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
@@ -37,28 +36,6 @@ char* AppendDecimal(char* p, unsigned long value) noexcept {
   return p;
 }
 
-std::int64_t LocalDosTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
-  platform::TDosDateTime t = platform::SplitDosDateTime(date, time);
-  std::tm tm{};
-  tm.tm_year = static_cast<int>(t.Year) - 1900;
-  tm.tm_mon = static_cast<int>(std::clamp(t.Month, 1u, 12u)) - 1;
-  tm.tm_mday = static_cast<int>(std::max(t.Day, 1u));
-  tm.tm_hour = static_cast<int>(t.Hour);
-  tm.tm_min = static_cast<int>(t.Minute);
-  tm.tm_sec = static_cast<int>(t.Second);
-  // The fields read as UTC, then moved by the local offset in force at that moment; a
-  // second look settles times close to a daylight-saving change.
-  std::time_t asUtc = ::timegm(&tm);
-  if (asUtc == static_cast<std::time_t>(-1)) return -1;
-  std::tm local{};
-  if (!::localtime_r(&asUtc, &local)) return -1;
-  std::time_t guess = asUtc - local.tm_gmtoff;
-  std::tm again{};
-  if (!::localtime_r(&guess, &again)) return -1;
-  if (again.tm_gmtoff != local.tm_gmtoff) guess = asUtc - again.tm_gmtoff;
-  return guess;
-}
-
 }  // namespace
 
 mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
@@ -66,20 +43,6 @@ mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
   if (attributes & platform::faReadOnly) mode &= ~static_cast<mode_t>(0222);
   if (unixMode >= 0) mode |= static_cast<mode_t>(unixMode) & 0111;
   return mode;
-}
-
-std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept {
-  // The entries of an archive mostly share a handful of stamps: the last answer is kept.
-  struct TLast {
-    std::uint32_t Key;
-    std::int64_t Value;
-    bool Known = false;
-  };
-  thread_local TLast last;
-  const std::uint32_t key = static_cast<std::uint32_t>(date) << 16 | time;
-  if (last.Known && last.Key == key) return last.Value;
-  last = {key, LocalDosTimeToEpoch(date, time), true};
-  return last.Value;
 }
 
 // A name no archive entry is likely to have and that fits whatever the entry's name length:

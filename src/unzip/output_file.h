@@ -76,9 +76,4 @@ private:
   std::uint64_t FWritten = 0;
 };
 
-// Modification time of a DOS date and time taken as local time, in seconds since the epoch
-// (-1 when the value cannot be represented). Unlike mktime it does not consult the time
-// zone files again for every call.
-std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept;
-
 }  // namespace tarvo::unzip

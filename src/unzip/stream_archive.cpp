@@ -13,6 +13,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/file_time.h"
 #include "unzip/extract_path.h"
 #include "unzip/mask_match.h"
 #include "unzip/methods/bzip2_parallel.h"
@@ -27,17 +28,6 @@ namespace {
 constexpr std::size_t kListBlock = 16 * 1024;
 // ... and in blocks of this size when it is needed.
 constexpr std::size_t kReadBlock = 256 * 1024;
-
-// The DOS date and time (local time) of a modification time, for listings.
-void EpochToDos(std::int64_t when, std::uint16_t& date, std::uint16_t& time) {
-  date = time = 0;
-  if (when < 0) return;
-  std::time_t t = static_cast<std::time_t>(when);
-  std::tm local{};
-  if (!::localtime_r(&t, &local) || local.tm_year < 80 || local.tm_year > 207) return;
-  date = static_cast<std::uint16_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
-  time = static_cast<std::uint16_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
-}
 
 // An entry that becomes an item: everything but the archive's own root ("./").
 bool Listed(const TVmTarEntry& entry) { return !(entry.Name.empty() && entry.IsDirectory()); }
@@ -237,7 +227,7 @@ TVmStreamItem::TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedS
     FExternalFileAttributes |= entry.Mode << 16;
     if (!(entry.Mode & 0200)) FExternalFileAttributes |= 0x01;  // read-only
   }
-  EpochToDos(entry.MTime, FLastModFileDate, FLastModFileTime);
+  platform::EpochToDosDateTime(entry.MTime, FLastModFileDate, FLastModFileTime);
 }
 
 TVmStreamArchive::TVmStreamArchive(const std::string& fileName, std::uint32_t mode, TVmArchiveType type)
