@@ -1,18 +1,16 @@
 #include "setup/silent.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <iostream>
 #include <string_view>
 
 #include "i18n/translations.h"
+#include "platform/console.h"
 #include "platform/fixed_drives.h"
 #include "setup/installer.h"
 
@@ -37,6 +35,9 @@ constexpr const char* kUsage =
     "  --data-folder PATH   data folder\n"
     "  --existing-data      use the data already in the data folder\n"
     "\n"
+    "  /SILENT, /VERYSILENT, /LANG=nl|fr, /LOG=FILE   as other Windows installers take them\n"
+    "                       (/VERYSILENT without progress, /LOG writes the messages to FILE)\n"
+    "\n"
     "Environment: TARVO_DOWNLOAD_BASE overrides the download address.\n"
     "Exit status: 0 installed, 1 not installed, 2 wrong command line.\n";
 
@@ -48,7 +49,21 @@ struct TSilentOptions {
   std::string ProxyServer, ProxyPort;
   std::string DataFolder;
   bool ExistingData = false;
+  bool VerySilent = false;
+  std::string LogFile;
 };
+
+// The switches of Windows installers: a slash, a name in any case, maybe "=value".
+bool IsSwitch(std::string_view arg, std::string_view name, std::string* value = nullptr) {
+  if (arg.size() < name.size() + 1 || arg[0] != '/') return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(arg[i + 1])) != name[i]) return false;
+  const std::string_view rest = arg.substr(name.size() + 1);
+  if (!value) return rest.empty();
+  if (rest.empty() || rest[0] != '=') return false;
+  *value = std::string(rest.substr(1));
+  return true;
+}
 
 // Why the command line was refused, or nothing.
 std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
@@ -63,8 +78,16 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
     std::string v;
     if (a == "--help" || a == "-h") {
       o.Help = true;
-    } else if (a == "--silent") {
+    } else if (a == "--silent" || IsSwitch(a, "SILENT")) {
       silent = true;
+    } else if (IsSwitch(a, "VERYSILENT")) {
+      silent = o.VerySilent = true;
+    } else if (IsSwitch(a, "LANG", &v)) {
+      for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      o.Language = v;
+    } else if (IsSwitch(a, "LOG", &v)) {
+      if (v.empty()) return "/LOG= needs a file";
+      o.LogFile = v;
     } else if (a == "--existing-data") {
       o.ExistingData = true;
     } else if (a == "--language") {
@@ -95,9 +118,7 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
   return std::nullopt;
 }
 
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+volatile int gInterrupted = 0;
 
 // The texts of a wizard page, translated, one per line.
 void ShowPage(std::initializer_list<const char*> texts) {
@@ -145,7 +166,8 @@ private:
 bool WantsSilentSetup(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
-    if (a == "--silent" || a == "--help" || a == "-h") return true;
+    if (a == "--silent" || a == "--help" || a == "-h" || IsSwitch(a, "SILENT") || IsSwitch(a, "VERYSILENT"))
+      return true;
   }
   return false;
 }
@@ -158,6 +180,7 @@ std::optional<std::string> SilentDriveRoot(char letter) {
 }
 
 int RunSilentSetup(int argc, char** argv) {
+  platform::AttachParentConsole();
   TSilentOptions options;
   if (std::optional<std::string> error = Parse(argc, argv, options)) {
     std::cerr << "tarvo-setup: " << *error << "\n" << kUsage;
@@ -166,6 +189,22 @@ int RunSilentSetup(int argc, char** argv) {
   if (options.Help) {
     std::cout << kUsage;
     return 0;
+  }
+  // A program without a console writes its messages to the log file it was given.
+  std::ofstream log;
+  struct TRestore {
+    std::streambuf* Previous = nullptr;
+    ~TRestore() {
+      if (Previous) std::cerr.rdbuf(Previous);
+    }
+  } restore;
+  if (!options.LogFile.empty()) {
+    log.open(std::filesystem::path(reinterpret_cast<const char8_t*>(options.LogFile.c_str())), std::ios::app);
+    if (!log) {
+      std::cerr << "tarvo-setup: cannot write the log file " << options.LogFile << "\n";
+      return 2;
+    }
+    restore.Previous = std::cerr.rdbuf(log.rdbuf());
   }
   std::optional<std::string> root = SilentDriveRoot(options.Drive);
   if (!root) {
@@ -184,8 +223,10 @@ int RunSilentSetup(int argc, char** argv) {
   installer.Options.ProxyPort = options.ProxyPort;
   installer.Options.DataChoice = options.ExistingData ? TDataChoice::dcWorkstation : TDataChoice::dcServer;
 
-  TProgressLine progress(::isatty(2) == 1);
-  installer.OnArchiveBegin = [&](const std::string& archive) { progress.Begin(archive); };
+  TProgressLine progress(options.LogFile.empty() && platform::StderrIsTerminal());
+  installer.OnArchiveBegin = [&](const std::string& archive) {
+    if (!options.VerySilent) progress.Begin(archive);
+  };
   installer.OnProgress = [&](int percent) { progress.Percent(percent); };
   installer.OnCancelQuery = [] { return gInterrupted != 0; };
   installer.OnAbort = [&](const std::string& message) {
@@ -196,11 +237,7 @@ int RunSilentSetup(int argc, char** argv) {
 
   // The first Ctrl-C cancels at the next progress notification; a second one ends the
   // program at once.
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
+  platform::CatchFirstInterrupt(&gInterrupted);
 
   ShowPage({"Vooruitgang", "Even geduld aub.", "De componenten worden gedownload en geïnstalleerd"});
   TStepResult result = installer.RunComponentStep();

@@ -21,6 +21,7 @@ struct TSilentCase {
   const char* Says;       // a text standard error must hold
   const char* Ini;        // expected SETUP.INI ("@" the sandbox), or null when there is none
   bool Wizard = false;    // through the wizard's program, without a display
+  const char* Log = nullptr;  // the file ("@" the sandbox) that holds Says instead of standard error
 };
 
 const TSilentCase kSilent[] = {
@@ -41,6 +42,13 @@ const TSilentCase kSilent[] = {
     {"UnknownDrive", "ok", "--silent --language nl --drive Q", 2, "no fixed drive Q:", nullptr},
     {"Help", "ok", "--help", 0, "--silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
      "                   [--data-folder PATH] [--existing-data]", nullptr},
+    // The switches of Windows installers.
+    {"VerySilentFrench", "ok", "/VERYSILENT /lang=FR", 0, "Installation terminée\n",
+     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=FRB\r\nKASSA=2\r\nDATA_DIRECTORY=@/c/TARVO/DATA/\r\n"},
+    {"SilentToLogFile", "missing", "/silent /LANG=nl /LOG=@/setup.log", 1,
+     "HTTP/1.1 404 Not Found\nInstallatie is niet voltooid\n", nullptr, false, "@/setup.log"},
+    {"SwitchLanguageWrong", "ok", "/SILENT /LANG=de", 2, "--language must be nl or fr", nullptr},
+    {"LogWithoutFile", "ok", "/SILENT /LANG=nl /LOG=", 2, "/LOG= needs a file", nullptr},
 #ifdef TARVO_WIZARD
     {"WizardProgram", "ok", "--silent --language nl", 0, "Installatie voltooid\n",
      "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=NLB\r\nKASSA=2\r\nDATA_DIRECTORY=@/c/TARVO/DATA/\r\n", true},
@@ -75,7 +83,8 @@ TEST_P(Silent, ExitStatusTextsAndFiles) {
   int status = ::pclose(pipe);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), c.Exit) << out;
-  EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+  const std::string said = c.Log ? ReadFile(Replace(c.Log, box.Path())) : out;
+  EXPECT_NE(said.find(c.Says), std::string::npos) << said;
   std::string drive = box.Path() + (std::string(c.Arguments).find("--drive d") != std::string::npos ? "/d/" : "/c/");
   if (c.Ini != nullptr)
     EXPECT_EQ(ReadFile(drive + "TARVO/SETUP.INI"), Replace(c.Ini, box.Path()));
