@@ -5,6 +5,14 @@
 
 namespace tarvo::platform {
 
+// The separator of folder names in the paths this system's users see and its APIs store
+// (SETUP.INI holds "C:\TARVO\DATA\" on Windows).
+#if defined(_WIN32)
+inline constexpr char kPathDelimiter = '\\';
+#else
+inline constexpr char kPathDelimiter = '/';
+#endif
+
 // True when the file lies on removable media (a floppy of a spanned disk set). The Linux
 // build treats every file as being on a fixed drive: split sets are read image by image
 // from the archive's own folder, never by asking for a disk change.

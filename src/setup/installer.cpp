@@ -14,6 +14,7 @@
 #include "core/file_stream.h"
 #include "core/format.h"
 #include "i18n/translations.h"
+#include "platform/drives.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
 #include "platform/replacing_file.h"
@@ -39,13 +40,14 @@ namespace {
 // Download and unpacking share one progress sweep per archive.
 constexpr int kDownloadShare = 80;
 
+// A folder with the system's separator at its end (a given one of either kind stays).
 std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
+  if (path.empty() || (path.back() != '/' && path.back() != platform::kPathDelimiter)) path += platform::kPathDelimiter;
   return path;
 }
 
 std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
+  std::size_t slash = path.find_last_of(std::string{'/', platform::kPathDelimiter});
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
@@ -80,7 +82,9 @@ bool HoldsDataFile(const std::string& folder) {
 
 std::string DownloadBaseAddress() {
   const char* env = std::getenv("TARVO_DOWNLOAD_BASE");
-  return WithSlash(env != nullptr && *env != '\0' ? std::string(env) : std::string(TARVO_DEFAULT_DOWNLOAD_BASE));
+  std::string base = env != nullptr && *env != '\0' ? std::string(env) : std::string(TARVO_DEFAULT_DOWNLOAD_BASE);
+  if (base.back() != '/') base += '/';  // an address, not a folder
+  return base;
 }
 
 int ParseProxyPort(const std::string& text) {
@@ -119,7 +123,7 @@ TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
 
 TInstaller::~TInstaller() = default;
 
-std::string TInstaller::InstallFolder() const { return WithSlash(Options.DriveRoot) + "TARVO/"; }
+std::string TInstaller::InstallFolder() const { return WithSlash(Options.DriveRoot) + "TARVO" + platform::kPathDelimiter; }
 
 std::string TInstaller::DataFolder() const { return WithSlash(Options.DataFolder); }
 
