@@ -17,6 +17,8 @@ packages=(
   tar gzip bzip2 libarchive-tools openssl
   # the window toolkit and the fonts the wizard asks for where Tahoma is absent
   qt6-base-dev fonts-noto-core fonts-dejavu-core
+  # the Windows program's demo: a virtual display for its window under Wine
+  xvfb xauth
 )
 
 missing=()
