@@ -146,6 +146,13 @@ int Dpi() noexcept {
 
 int Scale(int logical) noexcept { return MulDiv(logical, Dpi(), 96); }
 
+namespace {
+int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;  // one is enough
+}
+}  // namespace
+
 HFONT FontFor(const std::string& family, int height, bool bold) {
   static std::map<std::tuple<std::string, int, bool>, HFONT> cache;
   const auto key = std::make_tuple(family, height, bold);
@@ -156,12 +163,7 @@ HFONT FontFor(const std::string& family, int height, bool bold) {
   lf.lfCharSet = DEFAULT_CHARSET;
   bool installed = false;
   const HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExW(
-      screen, &lf, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
-        *reinterpret_cast<bool*>(p) = true;
-        return 0;
-      },
-      reinterpret_cast<LPARAM>(&installed), 0);
+  EnumFontFamiliesExW(screen, &lf, FontFound, reinterpret_cast<LPARAM>(&installed), 0);
   ReleaseDC(nullptr, screen);
   if (!installed) {  // the system's dialog font, at the asked size
     NONCLIENTMETRICSW metrics{};

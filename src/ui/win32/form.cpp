@@ -116,6 +116,12 @@ bool TabKey(HWND root, bool backwards) {
   return true;
 }
 
+BOOL CALLBACK ShownForm(HWND h, LPARAM found) {
+  const TWinState* s = StateOf(h);
+  if (s && s->Kind == TKind::kForm && IsWindowVisible(h)) *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
 }  // namespace
 
 bool win32::HandleDialogKey(MSG& msg) {
@@ -233,14 +239,7 @@ void TForm::Close() {
   ShowWindow(w, SW_HIDE);
   // The message loop ends when the last window of the program is closed.
   bool another = false;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        const TWinState* s = StateOf(h);
-        if (s && s->Kind == TKind::kForm && IsWindowVisible(h)) *reinterpret_cast<bool*>(p) = true;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&another));
+  EnumThreadWindows(GetCurrentThreadId(), ShownForm, reinterpret_cast<LPARAM>(&another));
   if (!another) PostQuitMessage(0);
 }
 
