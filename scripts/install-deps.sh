@@ -15,6 +15,8 @@ packages=(
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack
   tar gzip bzip2 libarchive-tools openssl
+  # the Windows programs: cross compilers, Wine for the 64-bit tests, zlib as the tests' oracle
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
   # the window toolkit and the fonts the wizard asks for where Tahoma is absent
   qt6-base-dev fonts-noto-core fonts-dejavu-core
   # the Windows program's demo: a virtual display for its window under Wine

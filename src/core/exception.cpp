@@ -30,7 +30,9 @@ std::string SysErrorMessage(int errorNumber) {
     case EACCES: return LoadResString(SSysEACCES);
     case EPERM: return LoadResString(SSysEPERM);
     case ENOSPC: return LoadResString(SSysENOSPC);
+#ifdef EDQUOT  // no disk quotas in the Windows C library's numbers
     case EDQUOT: return LoadResString(SSysEDQUOT);
+#endif
     case EROFS: return LoadResString(SSysEROFS);
     case EEXIST: return LoadResString(SSysEEXIST);
     case EISDIR: return LoadResString(SSysEISDIR);
@@ -43,10 +45,7 @@ std::string SysErrorMessage(int errorNumber) {
     case ETXTBSY: return LoadResString(SSysETXTBSY);
     default: break;
   }
-  char buf[256];
-  // GNU strerror_r may return a static string instead of filling buf.
-  const char* text = strerror_r(errorNumber, buf, sizeof buf);
-  return text ? std::string(text) : std::string();
+  return SystemErrorText(errorNumber);
 }
 
 }  // namespace tarvo::core

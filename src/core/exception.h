@@ -74,5 +74,7 @@ private:
 // The operating system's text for an error number: a resource string (translated with
 // the program) for the reasons users meet with files, strerror's text for the others.
 std::string SysErrorMessage(int errorNumber);
+// The C library's own text for an errno value (exception_posix.cpp, exception_windows.cpp).
+std::string SystemErrorText(int errorNumber);
 
 }  // namespace tarvo::core

@@ -4,7 +4,8 @@
 // Modes combine one access value with one sharing value, as the callers are used to:
 // fmCreate creates the file or empties an existing one (read-write); fmOpenRead,
 // fmOpenWrite and fmOpenReadWrite open an existing file. The sharing values are accepted
-// for compatibility; on Linux files are never locked against other processes.
+// for compatibility; on Linux files are never locked against other processes. On Windows
+// names are UTF-8, opened as UTF-16, and files are shared for reading and writing.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +27,13 @@ enum : std::uint32_t {
   fmCreate = 0xFF00,
 };
 
+// A descriptor (Linux) or a HANDLE (Windows, file_stream_windows.cpp); -1 for none.
+using TFileHandle = std::intptr_t;
+
 class THandleStream : public TStream {
 public:
-  explicit THandleStream(int handle) : FHandle(handle) {}
-  int Handle() const noexcept { return FHandle; }
+  explicit THandleStream(TFileHandle handle) : FHandle(handle) {}
+  TFileHandle Handle() const noexcept { return FHandle; }
 
   std::size_t Read(void* buffer, std::size_t count) override;
   std::size_t Write(const void* buffer, std::size_t count) override;
@@ -38,7 +42,7 @@ public:
   void SetSize(std::int64_t newSize) override;
 
 protected:
-  int FHandle;
+  TFileHandle FHandle;
 };
 
 class TFileStream : public THandleStream {

@@ -13,7 +13,7 @@ std::size_t THandleStream::Read(void* buffer, std::size_t count) {
   auto* p = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    ssize_t n = ::read(FHandle, p + done, count - done);
+    ssize_t n = ::read(static_cast<int>(FHandle), p + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (done == 0) throw EReadError();
@@ -29,7 +29,7 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
   const auto* p = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    ssize_t n = ::write(FHandle, p + done, count - done);
+    ssize_t n = ::write(static_cast<int>(FHandle), p + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       break;  // full disk, closed pipe: the short count tells the caller
@@ -42,20 +42,20 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
-  off_t r = ::lseek(FHandle, static_cast<off_t>(offset), whence);
+  off_t r = ::lseek(static_cast<int>(FHandle), static_cast<off_t>(offset), whence);
   if (r < 0) throw EStreamError("Stream seek error: " + SysErrorMessage(errno));
   return r;
 }
 
 std::int64_t THandleStream::Size() {
   struct stat st {};
-  if (::fstat(FHandle, &st) == 0 && S_ISREG(st.st_mode)) return st.st_size;
+  if (::fstat(static_cast<int>(FHandle), &st) == 0 && S_ISREG(st.st_mode)) return st.st_size;
   return TStream::Size();
 }
 
 void THandleStream::SetSize(std::int64_t newSize) {
   std::int64_t pos = Position();
-  if (newSize < 0 || ::ftruncate(FHandle, static_cast<off_t>(newSize)) != 0) throw EStreamError("Stream size error");
+  if (newSize < 0 || ::ftruncate(static_cast<int>(FHandle), static_cast<off_t>(newSize)) != 0) throw EStreamError("Stream size error");
   if (pos > newSize) Seek(newSize, TSeekOrigin::soBeginning);
 }
 
@@ -81,15 +81,15 @@ TFileStream::TFileStream(const std::string& fileName, std::uint32_t mode) : THan
     throw EFOpenError(fileName, err);
   }
   struct stat st {};
-  if (::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(FHandle);
+  if (::fstat(static_cast<int>(FHandle), &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(static_cast<int>(FHandle));
     FHandle = -1;
     throw EFOpenError(fileName, EISDIR);
   }
 }
 
 TFileStream::~TFileStream() {
-  if (FHandle >= 0) ::close(FHandle);
+  if (FHandle >= 0) ::close(static_cast<int>(FHandle));
 }
 
 }  // namespace tarvo::core

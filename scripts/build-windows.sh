@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows engines and tools with Debian's mingw-w64 (posix threads):
+#   bash scripts/build-windows.sh [i686|x86_64] [TARGET...]
+# (default x86_64, which Wine runs; i686 is the product's own target and is only built).
+# The libraries the engines call (libbz2, libwavpack, GoogleTest) are cross-built once per
+# toolchain from Debian's sources into ~/.cache/tarvo-deps/mingw-ARCH; the LZMA SDK files
+# come from the unpacked 7zip source. The tree is build-win-ARCH/, warnings are errors,
+# everything is linked statically. The tests of the x86_64 tree run under wine64:
+#   ctest --test-dir build-win-x86_64
+set -euo pipefail
+
+arch=${1:-x86_64}
+shift || true
+case $arch in
+  i686 | x86_64) ;;
+  *) echo "usage: $0 [i686|x86_64] [TARGET...]" >&2; exit 2 ;;
+esac
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${TARVO_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvo-deps}
+deps=$cache/mingw-$arch
+triple=$arch-w64-mingw32
+toolchain=$root/cmake/toolchain-mingw-$arch.cmake
+jobs=${TARVO_JOBS:-2}
+
+mapfile -t sources < <(bash "$root/scripts/fetch-sources.sh" bzip2 wavpack 7zip)
+bzip2_src=${sources[0]} wavpack_src=${sources[1]} sevenzip_src=${sources[2]}
+
+if [ ! -f "$deps/lib/libbz2.a" ]; then
+  echo "== libbz2 for $triple"
+  mkdir -p "$deps/lib" "$deps/include" "$deps/obj-bz2"
+  for f in blocksort huffman crctable randtable compress decompress bzlib; do
+    "$triple-gcc-posix" -O2 -w -c "$bzip2_src/$f.c" -o "$deps/obj-bz2/$f.o"
+  done
+  "$triple-ar" rcs "$deps/lib/libbz2.a" "$deps"/obj-bz2/*.o
+  cp "$bzip2_src/bzlib.h" "$deps/include/"
+  rm -rf "$deps/obj-bz2"
+fi
+
+if [ ! -f "$deps/lib/libwavpack.a" ]; then
+  echo "== libwavpack for $triple"
+  cmake -S "$wavpack_src" -B "$deps/build-wavpack" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_SHARED_LIBS=OFF \
+    -DWAVPACK_BUILD_PROGRAMS=OFF -DWAVPACK_BUILD_DOCS=OFF -DBUILD_TESTING=OFF -DWAVPACK_ENABLE_ASM=OFF \
+    -DWAVPACK_INSTALL_CMAKE_MODULE=OFF -DWAVPACK_BUILD_COOLEDIT_PLUGIN=OFF -DWAVPACK_BUILD_WINAMP_PLUGIN=OFF >/dev/null
+  cmake --build "$deps/build-wavpack" -j"$jobs" >/dev/null
+  cmake --install "$deps/build-wavpack" >/dev/null
+  rm -rf "$deps/build-wavpack"
+fi
+
+if [ ! -f "$deps/lib/libgtest.a" ]; then
+  echo "== GoogleTest for $triple"
+  cmake -S /usr/src/googletest -B "$deps/build-gtest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$deps/build-gtest" -j"$jobs" >/dev/null
+  cmake --install "$deps/build-gtest" >/dev/null
+  rm -rf "$deps/build-gtest"
+fi
+
+# The engines, the tools and their suites; the window parts come with the Win32 toolkit.
+components=${TARVO_WINDOWS_COMPONENTS:-core;platform;net;http;inflate;unzip;i18n}
+build=$root/build-win-$arch
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DTARVO_WERROR=ON -DTARVO_WIN_DEPS_DIR="$deps" -DTARVO_7ZIP_SOURCE_DIR="$sevenzip_src" \
+  -DTARVO_COMPONENTS="$components" "${launcher[@]}" >/dev/null
+nice cmake --build "$build" -j"$jobs" ${1:+--target "$@"}
+echo "$build"
