@@ -179,7 +179,7 @@ TEST_F(ApacheDigest, TheClientAnswersWithinItsCall) {
     ADD_FAILURE() << "a wrong password was accepted";
   } catch (const ENetHTTPProtocolException& e) {
     EXPECT_EQ(e.ErrorCode(), 401);
-    EXPECT_EQ(http.AuthRetries(), 3);
+    EXPECT_EQ(http.AuthRetries(), 1);  // the kept object answered with the new password, once
   }
 }
 
@@ -194,8 +194,8 @@ TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
   auth->AssignUserName("Mufasa");
   auth->AssignPassword("Circle Of Life");
   for (std::size_t i = 0; i < challenges.Count(); ++i) auth->AuthParams().Add(challenges[i]);
+  ASSERT_EQ(auth->Next(), wnDoRequest);
   for (const char* nc : {"nc=00000001", "nc=00000002"}) {
-    ASSERT_EQ(auth->Next(), wnDoRequest);
     auth->SetRequest("GET", path);
     std::string header = auth->Authentication();
     EXPECT_NE(header.find(nc), std::string::npos) << header;
@@ -246,7 +246,7 @@ TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
     const char* Password;
     int Retries;  // 0: the page comes back
   };
-  for (const Case& c : {Case{"right", "se cret:1", 0}, Case{"wrong", "secret", 3}, Case{"none", "", 1}}) {
+  for (const Case& c : {Case{"right", "se cret:1", 0}, Case{"wrong", "secret", 2}, Case{"none", "", 1}}) {
     SCOPED_TRACE(c.Name);
     TNetHTTP http;
     http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
