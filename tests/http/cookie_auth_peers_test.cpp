@@ -269,6 +269,13 @@ TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
   EXPECT_EQ(Slurp(err), "HTTP/1.1 401 Unauthorized\n");
   EXPECT_EQ(Shell(netget + " " + nginx.Base() + "/login --follow -o " + out), 0);
   EXPECT_EQ(Slurp(out), "[s=1]");
+  // -v shows the exchange, not the credentials nor the cookies.
+  EXPECT_EQ(Shell(netget + " -v " + url + " --user 'arvo:se cret:1' -o " + out + " 2>" + err), 0);
+  EXPECT_NE(Slurp(err).find("> Authorization: Basic <redacted>"), std::string::npos) << Slurp(err);
+  EXPECT_EQ(Slurp(err).find("YXJ2bzpzZSBjcmV0OjE"), std::string::npos);
+  EXPECT_EQ(Shell(netget + " -v " + nginx.Base() + "/login --follow -o " + out + " 2>" + err), 0);
+  EXPECT_NE(Slurp(err).find("> Cookie: <redacted>"), std::string::npos) << Slurp(err);
+  EXPECT_EQ(Slurp(err).find("> Cookie: s=1"), std::string::npos);
 }
 
 #endif
