@@ -11,6 +11,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   # libraries the product links
   libssl-dev libbz2-dev lzma-dev libwavpack-dev libidn2-dev
+  # the Public Suffix List, compiled into the cookie store at build time
+  publicsuffix
   # peers used by tests and benchmarks
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack

@@ -1,5 +1,6 @@
 #include "http/authentication.h"
 
+#include "http/auth_secret.h"
 #include "http/char_encoding.h"
 
 namespace tarvo::http {
@@ -15,13 +16,6 @@ int Sextet(char c) {
   if (c == '+') return 62;
   if (c == '/') return 63;
   return -1;
-}
-
-// Text to bytes in the transport's default encoding (ASCII; others become "?").
-std::string AsciiBytes(std::string_view text) {
-  std::string bytes;
-  for (std::size_t pos = 0; pos < text.size();) bytes += EncodeCodePoint(NextCodePoint(text, pos), nullptr);
-  return bytes;
 }
 
 }  // namespace
@@ -69,12 +63,19 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
 
 TNetAuthentication::TNetAuthentication() { FParams.SetFoldLines(false), FAuthParams.SetFoldLines(false); }
 
+TNetAuthentication::~TNetAuthentication() {
+  WipeString(FPassword);
+  FParams.Wipe();
+}
+
 void TNetAuthentication::AssignUserName(const std::string& name) {
   FUsername = name;
   FParams.SetValue("Username", name);
 }
 
 void TNetAuthentication::AssignPassword(const std::string& password) {
+  if (password == FPassword) return;
+  WipeString(FPassword);
   FPassword = password;
   FParams.SetValue("Password", password);
 }
@@ -108,12 +109,19 @@ TNetAuthWhatsNext TNetBasicAuthentication::NextStep() {
       FRealm =
           value.size() >= 2 && value.front() == '"' && value.back() == '"' ? value.substr(1, value.size() - 2) : value;
   }
+  // Sent once and refused: the credentials are wrong, and sending them again changes nothing.
   if (FCurrentStep != 0) return wnFail;
-  return FUsername.empty() ? wnAskTheProgram : wnDoRequest;
+  if (FUsername.empty()) return wnAskTheProgram;
+  FCurrentStep = 1;
+  return wnDoRequest;
 }
 
 std::string TNetBasicAuthentication::Authentication() {
-  return "Basic " + EncodeBase64(AsciiBytes(FUsername + ":" + FPassword));
+  // UTF-8, the one charset a server can name (RFC 7617); our text is UTF-8 already.
+  std::string pair = FUsername + ":" + FPassword;
+  std::string value = "Basic " + EncodeBase64(pair);
+  WipeString(pair);
+  return value;
 }
 
 }  // namespace tarvo::http

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/stream.h"
 #include "http/header_list.h"
 
 namespace tarvo::http {
@@ -26,7 +27,7 @@ enum TNetAuthWhatsNext {
 class TNetAuthentication {
 public:
   TNetAuthentication();
-  virtual ~TNetAuthentication() = default;
+  virtual ~TNetAuthentication();
   TNetAuthentication(const TNetAuthentication&) = delete;
   TNetAuthentication& operator=(const TNetAuthentication&) = delete;
 
@@ -34,6 +35,11 @@ public:
   virtual void Reset() { FCurrentStep = 0; }
   // Told the method and request target before each request is written (Digest needs them).
   virtual void SetRequest(const std::string& /*method*/, const std::string& /*uri*/) {}
+  // The body of the request being written (Digest's auth-int hashes it); nullptr for none.
+  virtual void SetRequestBody(core::TStream* /*body*/) {}
+  // The server's "Authentication-Info" (or "Proxy-Authentication-Info") after a success:
+  // false when it shows the server is not the one that knows the password.
+  virtual bool CheckAuthenticationInfo(std::string_view /*info*/) { return true; }
   virtual void AssignUserName(const std::string& name);
   virtual void AssignPassword(const std::string& password);
   // The header value for the request being written.

@@ -47,8 +47,9 @@ bool CookieDomainMatch(std::string_view host, std::string_view domain) {
 }
 
 bool CookiePathMatch(std::string_view requestPath, std::string_view cookiePath) {
-  if (SameText(requestPath, cookiePath)) return true;
-  if (requestPath.size() <= cookiePath.size() || !SameText(requestPath.substr(0, cookiePath.size()), cookiePath))
+  // Paths are case-sensitive on the server: /Private must not get the cookies of /private.
+  if (requestPath == cookiePath) return true;
+  if (requestPath.size() <= cookiePath.size() || requestPath.substr(0, cookiePath.size()) != cookiePath)
     return false;
   return (!cookiePath.empty() && cookiePath.back() == '/') || requestPath[cookiePath.size()] == '/';
 }

@@ -64,6 +64,19 @@ bool TNetCookies::StoreLocked(std::unique_ptr<TNetCookie> cookie, const TNetURI&
     }
   }
   if (cookie->IsExpired(Now())) return false;
+  // Over a cap the least recently sent cookie goes (of the domain, then of all).
+  auto stalest = [](const auto& a, const auto& b) {
+    return a->LastAccessed() != b->LastAccessed() ? a->LastAccessed() < b->LastAccessed()
+                                                  : a->CreationIndex() < b->CreationIndex();
+  };
+  std::size_t sameDomain = 0;
+  auto oldestOfDomain = FCookies.end();
+  for (auto it = FCookies.begin(); it != FCookies.end(); ++it)
+    if (SameText((*it)->Domain(), cookie->Domain())) {
+      ++sameDomain;
+      if (oldestOfDomain == FCookies.end() || stalest(*it, *oldestOfDomain)) oldestOfDomain = it;
+    }
+  if (sameDomain >= kMaxCookiesPerDomain) FCookies.erase(oldestOfDomain);
   if (FCookies.size() >= kMaxStoredCookies) {
     auto stalest = std::min_element(FCookies.begin(), FCookies.end(),
                                     [](const auto& a, const auto& b) { return a->LastAccessed() < b->LastAccessed(); });
@@ -78,7 +91,9 @@ bool TNetCookies::AddServerCookie(std::string_view text, const TNetURI& uri) {
 }
 
 void TNetCookies::AddServerCookies(const std::vector<std::string>& texts, const TNetURI& uri) {
-  for (const std::string& t : texts) AddServerCookie(t, uri);
+  std::size_t taken = 0;
+  for (const std::string& t : texts)
+    if (taken++ < kMaxCookiesPerResponse) AddServerCookie(t, uri);
 }
 
 void TNetCookies::AddClientCookie(std::string_view pair) {
@@ -157,11 +172,13 @@ std::string TNetCookies::ClientCookieHeader(const TNetURI& target, bool secureOn
   std::unique_lock guard(FLock);
   std::erase_if(FCookies, [&](const auto& c) { return c->IsExpired(now); });
   const bool httpScheme = IsHTTPScheme(target.Protocol());
+  // The whole request path, document included: "/a/b" gets the cookies of path "/a/b".
+  const std::string requestPath = target.Path() + target.Document();
   std::vector<TNetCookie*> picked;
   for (const auto& c : FCookies) {
     const bool hostOk =
         c->HostOnly() ? SameText(c->Domain(), target.Host()) : CookieDomainMatch(target.Host(), c->Domain());
-    if (hostOk && CookiePathMatch(target.Path(), c->Path()) && (!c->Secure() || secureOnly) &&
+    if (hostOk && CookiePathMatch(requestPath, c->Path()) && (!c->Secure() || secureOnly) &&
         (!c->HttpOnly() || httpScheme) && SafeOnTheWire(*c))
       picked.push_back(c.get());
   }
@@ -172,9 +189,11 @@ std::string TNetCookies::ClientCookieHeader(const TNetURI& target, bool secureOn
   });
   std::string header;
   for (TNetCookie* c : picked) {
+    const std::string pair = c->ClientCookie();
+    if (header.size() + 2 + pair.size() > kMaxCookieHeaderBytes) continue;
     c->SetLastAccessed(now);
     if (!header.empty()) header += "; ";
-    header += c->ClientCookie();
+    header += pair;
   }
   return header;
 }

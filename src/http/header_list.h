@@ -25,6 +25,14 @@ public:
   void Insert(std::size_t index, std::string line);
   void Delete(std::size_t index);
   void Clear() { FLines.clear(); }
+  // Clear, overwriting every line's bytes first (lines that held a secret).
+  void Wipe() {
+    for (std::string& line : FLines) {
+      line.resize(line.capacity());
+      for (volatile char* p = line.data(); p != line.data() + line.size();) *p++ = 0;
+    }
+    FLines.clear();
+  }
   // All lines, each followed by CR LF.
   std::string Text() const;
   // Replaces the content with the lines of a text (CR LF, LF or CR separated).

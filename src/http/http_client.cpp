@@ -230,12 +230,15 @@ bool TNetCustomHTTP::MayResend(int attempt) const {
 void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   TNetHTTPRequest& request = Request();
   TNetURI target(url);
-  if (!target.Username().empty()) {
+  // Credentials in the URL of the call count; those in a Location the server sent do not:
+  // a server must not choose the user we speak as.
+  if (!target.Username().empty() && FRedirectCount == 0) {
     request.SetUsername(target.Username());
     request.SetPassword(target.Password());
   }
-  FURI.SetUsername(request.Username());
-  FURI.SetPassword(request.Password());
+  // The target keeps no credentials: its text is cached and shown.
+  FURI.SetUsername("");
+  FURI.SetPassword("");
   FURI.SetPath(MergePaths(FURI.Path(), target.Path()));
   FURI.SetDocument(target.Document());
   FURI.SetParams(target.Params());
@@ -329,7 +332,8 @@ TNetHTTPConnectionType TNetCustomHTTP::SelectEndpoint() {
     port = proxyPort >= 1 && proxyPort <= 65535 ? static_cast<std::uint16_t>(proxyPort) : 80;
     if ((!SameText(Host(), host) || Port() != port) && Connected()) Disconnect();
     if (https) {
-      if (IOHandler() != nullptr && tls == nullptr) throw ENetIOHandlerPropInvalid(core::LoadResString(SIOHandlerPropInvalid));
+      // Without TLS the request would go into the tunnel in clear text.
+      if (tls == nullptr) throw ENetIOHandlerPropInvalid(core::LoadResString(SIOHandlerPropInvalid));
       if (tls != nullptr) tls->SetPassThrough(true);
       result = ctSSLProxy;
     } else {

@@ -161,6 +161,10 @@ protected:
   virtual bool DoOnProxyAuthorization(TNetHTTPRequest& request, TNetHTTPResponse& response);
   // A completed authentication goes to the manager when its connection closes.
   void HandOverAuthentication();
+  // Tells the server's and the proxy's authentication objects the request being written.
+  void PrepareAuthentication(TNetHTTPRequest& request);
+  // A 2xx answer's Authentication-Info: raises when it does not prove the server's identity.
+  void CheckAuthenticationInfo(TNetHTTPResponse& response);
 
   void DoOnDisconnected() override;
   void Notification(core::TComponent* component, core::TOperation operation) override;

@@ -3,6 +3,7 @@
 // of a completed authentication when its connection closes.
 #include "http/auth_manager.h"
 #include "http/auth_step.h"
+#include "http/auth_strings.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 
@@ -92,6 +93,34 @@ bool TNetCustomHTTP::DoOnProxyAuthorization(TNetHTTPRequest& /*request*/, TNetHT
   FProxyParameters.SetProxyUsername(username);
   FProxyParameters.SetProxyPassword(password);
   return again;
+}
+
+void TNetCustomHTTP::PrepareAuthentication(TNetHTTPRequest& request) {
+  if (TNetAuthentication* auth = request.Authentication()) {
+    // Credentials changed since the object was fed: it answers with the new ones.
+    if (auth->Username() != request.Username()) auth->AssignUserName(request.Username());
+    if (auth->Password() != request.Password()) auth->AssignPassword(request.Password());
+    auth->SetRequest(request.Method(), request.URL());
+    auth->SetRequestBody(request.Source());
+  }
+  // A proxy answers a Digest response for the request it reads: the same method and target.
+  if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && ProxyReadsRequest(request)) {
+    auth->SetRequest(request.Method(), request.URL());
+    auth->SetRequestBody(request.Source());
+  }
+}
+
+void TNetCustomHTTP::CheckAuthenticationInfo(TNetHTTPResponse& response) {
+  auto check = [&](TNetAuthentication* auth, const char* header) {
+    if (auth == nullptr) return;
+    std::string info = response.RawHeaders().Values(header);
+    if (!info.empty() && !auth->CheckAuthenticationInfo(info)) {
+      response.SetKeepAliveStopped();
+      throw ENetException(core::LoadResString(SServerNotAuthenticated));
+    }
+  };
+  check(Request().Authentication(), "Authentication-Info");
+  check(FProxyParameters.Authentication(), "Proxy-Authentication-Info");
 }
 
 void TNetCustomHTTP::HandOverAuthentication() {

@@ -113,7 +113,7 @@ TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* http)
 
 std::vector<std::string> TNetHTTPProtocol::ComposeRequest(TNetURI* uri) {
   TNetHTTPRequest& req = *FRequest;
-  if (req.Authentication()) req.Authentication()->SetRequest(req.Method(), req.URL());
+  FHTTP->PrepareAuthentication(req);
   req.SetHeaders();
   if (FHTTP->ProxyReadsRequest(req)) FHTTP->ProxyParams().SetHeaders(req.RawHeaders());
   if (uri != nullptr && !FHTTP->MaySendCredentials(*uri))
@@ -239,6 +239,7 @@ TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::vector<int>& igno
   if (cls == 1) FResponse->SetKeepAliveStopped();
 
   bool retry = false;
+  if (cls == 2) FHTTP->CheckAuthenticationInfo(*FResponse);
   if (cls != 2) {
     if (code == 401 || code == 407) {
       bool proxy = code == 407;

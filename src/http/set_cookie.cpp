@@ -5,6 +5,7 @@
 
 #include "http/char_encoding.h"
 #include "http/cookie_date.h"
+#include "http/cookie_public_suffix.h"
 
 namespace tarvo::http {
 
@@ -68,7 +69,7 @@ std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetU
       if (std::optional<std::int64_t> n = Integer(avalue))
         expires = SecondsFromNow(*n, now);
       else if (ParseCookieDate(avalue, date))
-        expires = date;
+        expires = date > 0 ? date : kCookieLongExpired;  // 0 would read as "no expiry"
     } else if (SameText(aname, "Max-Age")) {
       if (std::optional<std::int64_t> n = Integer(avalue)) maxAge = SecondsFromNow(*n, now);
     } else if (SameText(aname, "Domain")) {
@@ -100,6 +101,12 @@ std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetU
     cookie->SetDomain(uri.Host());
   } else {
     if (!CookieDomainMatch(uri.Host(), *domain)) return nullptr;
+    if (IsPublicSuffix(*domain)) {
+      // A cookie for every site under "com" or "co.uk". Only the suffix's own host may
+      // set one, and then for itself alone.
+      if (!SameText(*domain, uri.Host())) return nullptr;
+      cookie->SetHostOnly(true);
+    }
     cookie->SetDomain(std::move(*domain));
   }
   cookie->SetPath(path && !path->empty() && path->front() == '/' ? std::move(*path) : CookieDefaultPath(uri));

@@ -114,7 +114,7 @@ TEST_P(Digest, AnswersWithTheExactHeader) {
   ASSERT_EQ(d.Next(), wnDoRequest);
   d.SetRequest("GET", "/dir/index.html");
   EXPECT_EQ(d.Authentication(), c.expected);
-  EXPECT_EQ(d.CurrentStep(), 0);
+  EXPECT_EQ(d.CurrentStep(), 1);  // the nonce stays in use
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,41 +124,48 @@ INSTANTIATE_TEST_SUITE_P(
             "Rfc2617",
             R"(Digest realm="testrealm@host.com", qop="auth", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", opaque="5ccc069c403ebaf9f0171e9517f40e41")",
             "Mufasa", "Circle Of Life", "0a4f113b", "",
-            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="0a4f113b", response="6629fae49393a05397450978507c4ef1", opaque="5ccc069c403ebaf9f0171e9517f40e41")"},
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", uri="/dir/index.html", algorithm=MD5, qop=auth, nc=00000001, cnonce="0a4f113b", response="6629fae49393a05397450978507c4ef1", opaque="5ccc069c403ebaf9f0171e9517f40e41")"},
         DigestCase{
             "Rfc7616Md5",
             R"(Digest realm="http-auth@example.org",qop="auth",algorithm=MD5,nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v")",
             "Mufasa", "Circle of Life", "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", "",
-            R"(Digest username="Mufasa", realm="http-auth@example.org", nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", algorithm="MD5", uri="/dir/index.html", qop="auth", nc=00000001, cnonce="f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", response="8ca523f5e9506fed4657c9700eebdbec")"},
+            R"(Digest username="Mufasa", realm="http-auth@example.org", nonce="7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", uri="/dir/index.html", algorithm=MD5, qop=auth, nc=00000001, cnonce="f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ", response="8ca523f5e9506fed4657c9700eebdbec")"},
         DigestCase{
             "NoQop", R"(Digest realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")", "Mufasa",
             "Circle Of Life", "0a4f113b", "",
-            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", response="670fd8c2df070c60b045671b8b24ff02")"},
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", uri="/dir/index.html", algorithm=MD5, response="670fd8c2df070c60b045671b8b24ff02")"},
         DigestCase{
             "AuthIntPreferred",
             R"(Digest realm="testrealm@host.com", qop="auth,auth-int", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093")",
             "Mufasa", "Circle Of Life", "0a4f113b", "body",
-            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", algorithm="MD5", uri="/dir/index.html", qop="auth-int", nc=00000001, cnonce="0a4f113b", response="f93d61f87864e6c8c6a46b339ad998de")"}),
+            R"(Digest username="Mufasa", realm="testrealm@host.com", nonce="dcd98b7102dd2f0e8b11d0f600bfb0c093", uri="/dir/index.html", algorithm=MD5, qop=auth-int, nc=00000001, cnonce="0a4f113b", response="f93d61f87864e6c8c6a46b339ad998de")"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DigestNonceCount, SameNonceContinuesNewNonceRestarts) {
+TEST(DigestNonceCount, SameNonceContinuesStaleRestartsRefusalFails) {
   FixedNonceDigest d("0a4f113b");
   d.AssignUserName("Mufasa");
   d.AssignPassword("Circle Of Life");
   d.SetRequest("GET", "/dir/index.html");
-  auto challenge = [&](const char* nonce, const char* algorithm) {
+  auto challenge = [&](const std::string& extra) {
     d.AuthParams().Clear();
-    d.AuthParams().Add(std::string("Digest realm=\"testrealm@host.com\", qop=\"auth\", algorithm=") + algorithm +
-                       ", nonce=\"" + nonce + "\"");
-    EXPECT_EQ(d.Next(), wnDoRequest);
-    std::string h = d.Authentication();
-    std::size_t at = h.find("nc=");
-    return h.substr(at + 3, 8) + (h.find("d16df0df0d92cef8935129145e21b5e1") != std::string::npos ? " sess" : "");
+    d.AuthParams().Add("Digest realm=\"testrealm@host.com\", qop=\"auth\", " + extra);
+    return d.Next();
   };
-  EXPECT_EQ(challenge("dcd98b7102dd2f0e8b11d0f600bfb0c093", "MD5"), "00000001");
-  EXPECT_EQ(challenge("dcd98b7102dd2f0e8b11d0f600bfb0c093", "MD5-sess"), "00000002 sess");
-  EXPECT_EQ(challenge("fresh", "MD5"), "00000001");
-  EXPECT_EQ(d.Authentication(), "Digest");  // answered: back at step 0
+  auto nc = [&] {
+    std::string h = d.Authentication();
+    return h.substr(h.find("nc=") + 3, 8);
+  };
+  ASSERT_EQ(challenge("nonce=\"n1\""), wnDoRequest);
+  EXPECT_EQ(nc(), "00000001");
+  EXPECT_EQ(nc(), "00000002");  // the next request reuses the nonce
+  for (int i = 0; i < 14; ++i) nc();
+  EXPECT_EQ(nc(), "00000011");  // lower-case hexadecimal
+  EXPECT_EQ(challenge("nonce=\"n2\""), wnFail);  // refused without stale: a wrong password
+  EXPECT_EQ(challenge("nonce=\"n2\", stale=true"), wnDoRequest);
+  EXPECT_EQ(nc(), "00000001");
+  EXPECT_EQ(challenge("nonce=\"n2\", stale=true"), wnFail);  // stale again for the same nonce
+  d.Reset();
+  EXPECT_EQ(d.Authentication(), "");  // nothing to answer before a challenge
 }
 
 TEST(DigestChallenge, HostileChallengesFailOrRaiseButNeverEcho) {
@@ -191,10 +198,10 @@ TEST(DigestChallenge, HostileChallengesFailOrRaiseButNeverEcho) {
   quoted.AssignUserName("u");
   quoted.AuthParams().Add("Digest realm=\"a\\\"b\", nonce=\"n\"");
   quoted.Next();
-  EXPECT_EQ(quoted.Realm(), "a\\\"b");  // the backslash stays
+  EXPECT_EQ(quoted.Realm(), "a\"b");  // the quoted-string's content; sent back escaped
 
   TNetDigestAuthentication sha;
-  sha.AuthParams().Add("Digest realm=\"r\", nonce=\"n\", algorithm=SHA-256");
+  sha.AuthParams().Add("Digest realm=\"r\", nonce=\"n\", algorithm=SHA-1");
   try {
     sha.Next();
     ADD_FAILURE() << "no exception";

@@ -176,11 +176,13 @@ TEST_P(CookieStore, SendsWhatMatches) {
 }
 
 const StoreCase kStoreCases[] = {
-    {"DirectoryOfTheTarget",
+    {"PathOfTheRequest",
      {{kMain, "a=1"}},
      {{"http://a.example/tarvo/Files/upgrade.zip", "a=1"},
       {"http://a.example/tarvo/Files/x/y", "a=1"},
-      {"http://a.example/tarvo/Files", ""},
+      {"http://a.example/tarvo/Files", "a=1"},  // the cookie's path itself
+      {"http://a.example/tarvo/files/upgrade.zip", ""},  // paths are case-sensitive
+      {"http://a.example/tarvo/FilesX", ""},
       {"http://a.example/tarvo/other", ""},
       {"http://b.example/tarvo/Files/upgrade.zip", ""}}},
     {"DomainCookieReachesSiblings",
@@ -274,10 +276,17 @@ TEST(CookieStore, CookiesAddedOutsideTheParserNeverBreakARequest) {
 
 TEST(CookieStore, AServerCannotGrowTheStoreWithoutEnd) {
   TNetCookies cookies;
-  const TNetURI site("http://a.example/");
   for (std::size_t i = 0; i < kMaxStoredCookies + 10; ++i)
-    cookies.AddServerCookie("c" + std::to_string(i) + "=1", site);
+    cookies.AddServerCookie("c=1", TNetURI("http://h" + std::to_string(i) + ".example/"));
   EXPECT_EQ(cookies.Count(), kMaxStoredCookies);
+  // One site gets its share and no more; its oldest cookie goes first.
+  TNetCookies one;
+  const TNetURI site("http://a.example/");
+  for (std::size_t i = 0; i < kMaxCookiesPerDomain + 10; ++i)
+    one.AddServerCookie("c" + std::to_string(i) + "=" + std::string(200, 'v'), site);
+  EXPECT_EQ(one.Count(), kMaxCookiesPerDomain);
+  EXPECT_LT(one.GetCookieIndex("c0"), 0);
+  EXPECT_LE(one.ClientCookieHeader(site, false).size(), kMaxCookieHeaderBytes);
 }
 
 TEST(CookieStore, ClientsSharingOneManagerCanAddAndSendAtOnce) {

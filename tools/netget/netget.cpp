@@ -33,6 +33,7 @@
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "http/authentication.h"
+#include "http/char_encoding.h"
 #include "http/header_info.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
@@ -323,12 +324,27 @@ void ShowProgress(http::TNetHTTP& client, TProgressBar& bar) {
   };
 }
 
+// A header line as -v shows it: credentials and cookies stay on the wire, not in a terminal's
+// scroll-back or a pasted log. The scheme word of an authorization is kept, it helps.
+std::string Redacted(const std::string& line) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string::npos) return line;
+  std::string_view name = http::Trim(std::string_view(line).substr(0, colon));
+  std::string_view value = http::Trim(std::string_view(line).substr(colon + 1));
+  if (http::SameText(name, "Authorization") || http::SameText(name, "Proxy-Authorization")) {
+    std::size_t space = value.find(' ');
+    return std::string(name) + ": " + std::string(value.substr(0, space)) + " <redacted>";
+  }
+  if (http::SameText(name, "Cookie")) return std::string(name) + ": <redacted>";
+  return line;
+}
+
 void ShowExchange(http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, bool&) {
   http::TNetHTTPRequest& request = sender->Request();
   std::cerr << "> " << http::DisplayText(request.Method() + " " + request.URL(), kShownChars) << " HTTP/"
             << (sender->ProtocolVersion() == http::pv1_0 ? "1.0" : "1.1") << "\n";
   for (const std::string& line : request.RawHeaders().Lines())
-    std::cerr << "> " << http::DisplayText(line, kShownChars) << "\n";
+    std::cerr << "> " << http::DisplayText(Redacted(line), kShownChars) << "\n";
   std::cerr << "< " << http::DisplayText(sender->ResponseText(), kShownChars) << "\n";
   for (const std::string& line : headers.Lines()) std::cerr << "< " << http::DisplayText(line, kShownChars) << "\n";
 }
