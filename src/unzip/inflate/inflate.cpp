@@ -77,33 +77,17 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
-// Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
-// pattern, as the format requires. May write up to 31 bytes past the end (garbage that
-// later output overwrites before anything can read it).
-//
-// Below 32 bytes of distance the source overlaps what the copy itself writes. Reading that
+inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::memcpy(dst, src, 16); }
+
+// Matches reaching back less than 32 bytes overlap what the copy itself writes. Reading that
 // back word by word would make every load wait for stores still in flight; instead one
 // period of the pattern is taken into registers before the first store and then stored
-// again and again, a whole number of periods further each time.
-inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
+// again and again, a whole number of periods further each time. May write up to 31 bytes
+// past the end.
+__attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
-  if (dist >= 32) {
-    // Most matches are short: the first 32 bytes go without a loop branch.
-    Store64(dst, Load64(src));
-    Store64(dst + 8, Load64(src + 8));
-    Store64(dst + 16, Load64(src + 16));
-    Store64(dst + 24, Load64(src + 24));
-    if (length <= 32) return;
-    dst += 32;
-    src += 32;
-    do {
-      Store64(dst, Load64(src));
-      Store64(dst + 8, Load64(src + 8));
-      dst += 16;
-      src += 16;
-    } while (dst < end);
-  } else if (dist >= 16) {
+  if (dist >= 16) {
     // The period as its first 16 and its last 16 bytes (they overlap below 32).
     const std::uint64_t a = Load64(src), b = Load64(src + 8);
     const std::uint64_t c = Load64(src + dist - 16), d = Load64(src + dist - 8);
@@ -141,6 +125,32 @@ inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) n
       dst += step;
     } while (dst < end);
   }
+}
+
+// Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
+// pattern, as the format requires. May write up to 31 bytes past the end (garbage that
+// later output overwrites before anything can read it). The far case, by far the most
+// common, stays inline in the decode loop: most matches are short, so the first 32 bytes
+// go without a loop branch.
+__attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
+  if (dist < 32) [[unlikely]] {
+    CopyNearMatch(dst, dist, length);
+    return;
+  }
+  const std::uint8_t* src = dst - dist;
+  Copy16(dst, src);
+  Copy16(dst + 16, src + 16);
+  if (length <= 32) [[likely]]
+    return;
+  std::uint8_t* const end = dst + length;
+  dst += 32;
+  src += 32;
+  do {
+    Copy16(dst, src);
+    Copy16(dst + 16, src + 16);
+    dst += 32;
+    src += 32;
+  } while (dst < end);
 }
 
 class TVmDfInflater {
@@ -315,14 +325,16 @@ private:
     const core::TResourceString* fault = nullptr;
 
     // Branch-free refill to 56..63 bits; the bits above the count are already the right
-    // future input, so loading them again later is harmless.
-#define TARVO_REFILL()                  \
-  bitbuf |= Load64(in) << bitsLeft;     \
-  in += (63 - bitsLeft) >> 3;           \
+    // future input, so loading them again later is harmless. Only the low six bits of
+    // bitsLeft count: consuming subtracts a whole entry, whose low six bits are the bits it
+    // takes, and the shifts look at six bits anyway, so no field has to be masked out.
+#define TARVO_REFILL()                          \
+  bitbuf |= Load64(in) << (bitsLeft & 63);      \
+  in += 7 - ((bitsLeft >> 3) & 7);              \
   bitsLeft |= 56
-#define TARVO_CONSUME(n)                \
-  bitbuf >>= (n);                       \
-  bitsLeft -= (n)
+#define TARVO_CONSUME(entry)                    \
+  bitbuf >>= ((entry) & 63);                    \
+  bitsLeft -= (entry)
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
@@ -333,22 +345,27 @@ private:
           e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
         }
         if (e & kLiteral) {
-          TARVO_CONSUME(Bits(e));
+          TARVO_CONSUME(e);
           *out++ = static_cast<std::uint8_t>(Value(e));
-          // At least 41 bits remain: a second literal from the primary table needs no refill.
-          // It may land one byte past the stop point, which the window has room for.
+          // At least 41 bits remain: two more literals from the primary table need no
+          // refill. They may land two bytes past the stop point, which the window has room
+          // for. A refill keeps an entry already looked up valid.
           e = litTable[bitbuf & litMask];
           if (e & kLiteral) {
-            TARVO_CONSUME(Bits(e));
+            TARVO_CONSUME(e);
             *out++ = static_cast<std::uint8_t>(Value(e));
-            if (in >= inEnd || out >= outStop) break;
-            TARVO_REFILL();
             e = litTable[bitbuf & litMask];
-            continue;
+            if (e & kLiteral) {
+              TARVO_CONSUME(e);
+              *out++ = static_cast<std::uint8_t>(Value(e));
+              if (in >= inEnd || out >= outStop) break;
+              TARVO_REFILL();
+              e = litTable[bitbuf & litMask];
+              continue;
+            }
           }
           if (in >= inEnd || out >= outStop) break;
           TARVO_REFILL();
-          e = litTable[bitbuf & litMask];
           continue;
         }
         if (e & (kEndOfBlock | kInvalid)) {
@@ -356,15 +373,14 @@ private:
             fault = &SInfBadLengthSymbol;
             break;
           }
-          TARVO_CONSUME(Bits(e));
+          TARVO_CONSUME(e);
           endOfBlock = true;
           break;
         }
         std::uint64_t saved = bitbuf;
-        unsigned total = Bits(e);
-        TARVO_CONSUME(total);
-        const std::size_t length = Value(e) + (LowBits(saved, total) >> CodeLen(e));
-        if (kDeflate64 && bitsLeft < 32) {
+        TARVO_CONSUME(e);
+        const std::size_t length = Value(e) + (LowBits(saved, Bits(e)) >> CodeLen(e));
+        if (kDeflate64 && !(bitsLeft & 32)) {
           TARVO_REFILL();
         }
         std::uint32_t d = distTable[bitbuf & distMask];
@@ -377,9 +393,8 @@ private:
           break;
         }
         saved = bitbuf;
-        total = Bits(d);
-        TARVO_CONSUME(total);
-        const std::size_t distance = Value(d) + (LowBits(saved, total) >> CodeLen(d));
+        TARVO_CONSUME(d);
+        const std::size_t distance = Value(d) + (LowBits(saved, Bits(d)) >> CodeLen(d));
         if (distance > static_cast<std::size_t>(out - outBase)) {
           fault = &SInfDistanceTooFar;
           break;
@@ -399,7 +414,7 @@ private:
 #undef TARVO_CONSUME
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
     FIn.FBitBuffer = bitbuf;
-    FIn.FBitsLeft = bitsLeft;
+    FIn.FBitsLeft = bitsLeft & 63;
     FOut.FCurrent = out;
     if (fault) RaiseInflateError(*fault);
     return endOfBlock;
