@@ -486,6 +486,8 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
 
 void TNetCustomHTTP::DoOnDisconnected() {
   FTunnelTarget.clear();
+  if (TNetAuthentication* auth = Request().Authentication()) auth->Disconnected();
+  if (TNetAuthentication* auth = FProxyParameters.Authentication()) auth->Disconnected();
   HandOverAuthentication();
   // A finished proxy authentication cannot serve the next connection.
   if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())
