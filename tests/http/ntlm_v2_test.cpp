@@ -1,7 +1,7 @@
 // NTLM as servers of today expect it: HMAC-MD5 against RFC 2202, the NTLMv2 and extended
 // session security responses against the published MS-NLMP examples, and which response a
 // Type 3 carries for which Type 2. The exchange with a verifying server is in
-// ntlm_peers_test.cpp.
+// ntlm_peers_posix_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,7 @@
 // Cookies as a Python server sets them, compared with what curl (with its public suffix
 // list) sends back after the same responses. The server is reached as a proxy, so the
 // cases can use any host name: public suffixes, registrable domains, sibling hosts.
+// Linux only: the peers are Debian programs started as Linux processes.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,6 +1,7 @@
 // NTLM against a server that checks every Type 3 with impacket's NTLM functions (an
 // implementation independent of ours), for each kind of Type 2 a server may send, with
 // curl answering the same server as the oracle of each case's outcome.
+// Linux only: the peers are Debian programs started as Linux processes.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

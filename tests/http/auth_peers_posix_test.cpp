@@ -3,6 +3,7 @@
 // (two challenges, SHA-256 first) and SHA-256 alone; squid asking for proxy credentials
 // through its digest, basic and NTLM helpers, for proxied requests and for a CONNECT
 // tunnel. For every case curl answers the same peer, and both must agree on the outcome.
+// Linux only: the peers are Debian programs started as Linux processes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
