@@ -69,8 +69,8 @@ std::string NTLMUpperCase(std::string_view text) {
   std::string out;
   for (std::size_t pos = 0; pos < text.size();) {
     char32_t cp = NextCodePoint(text, pos);
-    if ((cp >= 'a' && cp <= 'z') || (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) || (cp >= 0x3B1 && cp <= 0x3CB && cp != 0x3C2) ||
-        (cp >= 0x430 && cp <= 0x44F))
+    if ((cp >= 'a' && cp <= 'z') || (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) ||
+        (cp >= 0x3B1 && cp <= 0x3CB && cp != 0x3C2) || (cp >= 0x430 && cp <= 0x44F))
       cp -= 0x20;
     else if (cp == 0xFF)
       cp = 0x178;

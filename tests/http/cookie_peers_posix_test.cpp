@@ -67,7 +67,8 @@ TEST(CookieServer, TheSameCookiesComeBackAsCurlSendsThem) {
       {"HostOnlyStaysOnItsHost", {{"http://a.example.org/set", {"a=1; Path=/"}}, {"http://b.example.org/"},
                                   {"http://a.example.org/"}}},
       {"TheEpochDeletes",
-       {{"http://a.example.org/set", {"a=1; Path=/", "b=2; Path=/"}}, {"http://a.example.org/set", {"a=1; Path=/" + epoch}},
+       {{"http://a.example.org/set", {"a=1; Path=/", "b=2; Path=/"}},
+        {"http://a.example.org/set", {"a=1; Path=/" + epoch}},
         {"http://a.example.org/"}}},
       {"MaxAgeZeroDeletes",
        {{"http://a.example.org/set", {"a=1; Path=/"}}, {"http://a.example.org/set", {"a=; Path=/; Max-Age=0"}},
@@ -92,7 +93,8 @@ TEST(CookieServer, TheSameCookiesComeBackAsCurlSendsThem) {
     const std::string jar = dir.Path() + "/" + c.name + ".jar";
     for (const Step& s : c.steps) {
       const std::string ours = http.Get(Target(s));
-      const std::string theirs = Output(curl + " -s -x " + proxy + " -b " + jar + " -c " + jar + " '" + Target(s) + "'");
+      const std::string theirs =
+          Output(curl + " -s -x " + proxy + " -b " + jar + " -c " + jar + " '" + Target(s) + "'");
       if (!s.setCookies.empty()) continue;
       if (s.ours != nullptr) {
         EXPECT_EQ(ours, s.ours) << s.url;
