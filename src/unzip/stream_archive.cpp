@@ -124,9 +124,10 @@ class TLister final : public TVmTarConsumer {
 public:
   explicit TLister(TVmArchiveList& list) : FList(list) {}
   void BeginEntry(const TVmTarEntry& entry) override {
-    if (Listed(entry)) FList.Add(std::make_unique<TVmStreamItem>(entry, entry.Size, true));
+    if (Listed(entry)) FList.Add(std::make_unique<TVmStreamItem>(entry, entry.StoredSize, true));
   }
   void EntryData(const std::uint8_t*, std::size_t) override {}
+  void EntryHole(std::uint64_t) override {}
   void EndEntry(bool) override {}
 
 private:
@@ -406,7 +407,9 @@ public:
     TVmStreamItem* item = A.StreamItems(FIndex);
     A.FCurrentItem = item;
     try {
-      Open(item);
+      if (entry.Problem == TVmTarProblem::tpBadSparseMap) throw EVmSparseMap();
+      if (entry.Problem == TVmTarProblem::tpSparseTooLarge) throw EVmSparseTooLarge();
+      Open(item, entry);
     } catch (const EVmNoSuchDirectory&) {
       throw;
     } catch (const EVmUserAbort&) {
@@ -421,6 +424,26 @@ public:
     if (!FTarget) return;
     try {
       FTarget->WriteBuffer(data, count);
+    } catch (const std::exception& e) {
+      Drop();
+      Fail(A.StreamItems(FIndex), e);
+    }
+  }
+
+  // A hole of a sparse file: skipped in a file, zeros into a stream, nothing for a test.
+  void EntryHole(std::uint64_t count) override {
+    if (!FTarget || FTarget == &FNull) return;
+    try {
+      if (FFile) {
+        FFile->WriteHole(count);
+        return;
+      }
+      static const std::uint8_t zeros[64 * 1024] = {};
+      for (; count > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof zeros));
+        FTarget->WriteBuffer(zeros, n);
+        count -= n;
+      }
     } catch (const std::exception& e) {
       Drop();
       Fail(A.StreamItems(FIndex), e);
@@ -481,7 +504,7 @@ public:
   }
 
 private:
-  void Open(TVmStreamItem* item) {
+  void Open(TVmStreamItem* item, const TVmTarEntry& entry) {
     if (FKind == TPassKind::pkTest || FKind == TPassKind::pkTestOne) {
       FTarget = &FNull;
       return;
@@ -507,6 +530,12 @@ private:
       return;
     }
     int folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
+    // A sparse file is extracted only when its folder could hold it written out in full
+    // (as it will be wherever holes are not kept, or once it is copied).
+    struct statvfs vfs {};
+    if (entry.Sparse && ::fstatvfs(folder, &vfs) == 0 &&
+        entry.Size / vfs.f_frsize > static_cast<std::uint64_t>(vfs.f_bavail))
+      throw core::EInOutError(ENOSPC);
     FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path,
                                             OutputFileMode(item->NativeFileAttributes(), item->UnixMode()),
                                             A.SourceIdentity());
