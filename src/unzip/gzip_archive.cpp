@@ -71,6 +71,16 @@ void TVmGzipArchive::Produce(core::TStream& sink) {
   }
 }
 
+std::uint64_t TVmGzipArchive::DeclaredSize() {
+  // A header and a trailer at least; anything shorter declares nothing (and fails to open).
+  const std::int64_t size = FStream->Size();
+  if (size < 18) return 0;
+  std::uint8_t isize[4];
+  FStream->SetPosition(size - 4);
+  FStream->ReadBuffer(isize, sizeof isize);
+  return GetLE32(isize);
+}
+
 std::string TVmGzipArchive::SingleName() const {
   // Only the stored name's last component: it is the archive's word, not a path to follow.
   std::string name = FStoredName.substr(FStoredName.find_last_of("/\\") + 1);

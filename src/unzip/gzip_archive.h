@@ -6,7 +6,8 @@
 // ("Bad CRC"), a size that differs EVmGzipBadSize ("Bad File Size"). Members that follow
 // one another (as concatenated files or parallel compressors make them) form one content;
 // bytes after the last member that do not start another are ignored. The single file takes
-// the name the first header stores, or the archive's name without ".gz".
+// the name the first header stores, or the archive's name without ".gz". The content
+// kept while opening is bounded by the size the file declares (DeclaredSize).
 #pragma once
 
 #include <string>
@@ -25,6 +26,9 @@ protected:
   void Produce(core::TStream& sink) override;
   std::string SingleName() const override;
   std::int64_t SingleTime() const override;
+  // ISIZE of the file's last member (its last four bytes): the size of its content modulo
+  // 2^32 when it holds one member.
+  std::uint64_t DeclaredSize() override;
 
 private:
   // Reads one member header at the stream's position; false when no member starts there.

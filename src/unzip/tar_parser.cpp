@@ -485,6 +485,10 @@ std::size_t TVmTarParser::Write(const void* buffer, std::size_t count) {
     }
     p += n;
     left -= n;
+    if (FState == TState::tsEnded && !FEndSeen) {
+      FEndSeen = true;
+      FEndOffset = static_cast<std::uint64_t>(FTaken) + (count - left);
+    }
   }
   FTaken += static_cast<std::int64_t>(count);
   return count;

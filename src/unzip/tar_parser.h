@@ -100,6 +100,9 @@ public:
   void Finish();
   // True once the end-of-archive block was seen.
   bool Ended() const noexcept { return FState == TState::tsEnded; }
+  // Bytes taken up to and including the end-of-archive block (all taken so far when the
+  // archive has not ended, or ended without one): what a copy of the tar needs to hold.
+  std::uint64_t EndOffset() const noexcept { return FEndSeen ? FEndOffset : static_cast<std::uint64_t>(FTaken); }
   std::size_t EntryCount() const noexcept { return FEntries; }
 
 private:
@@ -156,6 +159,8 @@ private:
   std::uint64_t FChunkLeft = 0;  // stored bytes of the current chunk still to come
   std::uint64_t FLogical = 0;    // position in the real file
   std::int64_t FTaken = 0;
+  bool FEndSeen = false;
+  std::uint64_t FEndOffset = 0;
   std::size_t FEntries = 0;
 };
 

@@ -49,6 +49,8 @@ EVmSparseMap::EVmSparseMap() : EVmException(LoadResString(SVmSparseMap), kErrorC
 
 EVmSparseTooLarge::EVmSparseTooLarge() : EVmException(LoadResString(SVmSparseTooLarge), kErrorCode) {}
 
+EVmContentTooLarge::EVmContentTooLarge() : EVmException(LoadResString(SVmContentTooLarge), kErrorCode) {}
+
 EVmBadStream::EVmBadStream() : EVmException(LoadResString(SVmBadStream), kErrorCode) {}
 
 EVmBadStream::EVmBadStream(const std::string& innerMessage)

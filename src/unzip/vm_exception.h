@@ -108,6 +108,14 @@ public:
   EVmSparseTooLarge();
 };
 
+// A compressed file whose content decodes to more than its size could hold (see
+// kMaxExpansion in stream_archive.h): a bomb, refused before it fills a disk.
+class EVmContentTooLarge : public EVmException {
+public:
+  static constexpr int kErrorCode = 38;
+  EVmContentTooLarge();
+};
+
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:
