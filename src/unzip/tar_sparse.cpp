@@ -75,7 +75,6 @@ void TVmSparseMapReader::EndNumber() {
       return;
     }
     FCount = FValue;
-    Chunks.reserve(static_cast<std::size_t>(FCount));
   } else if (FNumbers % 2 == 1) {
     Chunks.push_back({FValue, 0});
   } else {
