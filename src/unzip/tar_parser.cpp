@@ -148,13 +148,13 @@ void TVmTarParser::StartRecord(TState state, std::uint64_t size, std::size_t lim
 
 void TVmTarParser::ApplySparseRecord(std::string_view key, std::string_view value) {
   TSparseRecords& r = FSparse;
-  r.Any = true;
   std::uint64_t number = 0;
   if (key == "GNU.sparse.name") {
     r.Name.assign(value);
     return;
   }
   if (key == "GNU.sparse.map") {
+    r.Any = true;
     if (!ParseSparseMapText(value, r.Chunks)) r.Bad = true;
     return;
   }
@@ -182,6 +182,7 @@ void TVmTarParser::ApplySparseRecord(std::string_view key, std::string_view valu
   } else {
     return;  // a record of a later format: no bearing on the data
   }
+  r.Any = true;
   if (!numeric) r.Bad = true;
 }
 
@@ -218,9 +219,9 @@ void TVmTarParser::ApplyPax() {
   }
 }
 
-bool TVmTarParser::TakeOldSparse(const std::uint8_t* p, std::size_t count) {
+void TVmTarParser::TakeOldSparse(const std::uint8_t* p, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i, p += 24) {
-    if (p[0] == 0) return false;
+    if (p[0] == 0) return;
     std::uint64_t offset, size;
     bool negative1, negative2;
     if (!ParseNumber(p, 12, offset, negative1) || !ParseNumber(p + 12, 12, size, negative2) || negative1 ||
@@ -230,7 +231,6 @@ bool TVmTarParser::TakeOldSparse(const std::uint8_t* p, std::size_t count) {
     }
     FChunks.push_back({offset, size});
   }
-  return true;
 }
 
 void TVmTarParser::TakeSparseExtension() {
@@ -317,13 +317,14 @@ void TVmTarParser::TakeHeader() {
     ClearRecords();
     std::uint64_t realSize;
     bool realNegative;
-    const bool more = TakeOldSparse(FBlock + kOldSparseArray, kOldSparseEntries);
+    TakeOldSparse(FBlock + kOldSparseArray, kOldSparseEntries);
     if (ParseNumber(FBlock + kOldRealSize, 12, realSize, realNegative) && !realNegative) {
       FEntry.Size = realSize;
     } else {
       FOldSparseBad = true;
     }
-    if (more && FBlock[kOldIsExtended] != 0) {
+    // The flag says whether extension blocks follow, whatever the array holds.
+    if (FBlock[kOldIsExtended] != 0) {
       FState = TState::tsSparseExtension;
       return;
     }

@@ -117,8 +117,8 @@ private:
   void ApplyPax();
   void ApplySparseRecord(std::string_view key, std::string_view value);
   void StartRecord(TState state, std::uint64_t size, std::size_t limit);
-  // Old GNU sparse array: count entries of 24 bytes at p; false at the first empty one.
-  bool TakeOldSparse(const std::uint8_t* p, std::size_t count);
+  // Old GNU sparse array: count entries of 24 bytes at p, up to the first empty one.
+  void TakeOldSparse(const std::uint8_t* p, std::size_t count);
   void TakeSparseExtension();
   // The header and its records are all read: check the map (or read it first), then begin.
   void StartSparse();
