@@ -95,6 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
               "d=b\"\".join(c.compress(bytes(1<<20)) for i in range(16))+c.flush();"
               "open(sys.argv[1],\"wb\").write(d[:-4]+struct.pack(\"<I\",1<<20))' \"$A\"",
               "Bad File Size", (1 << 20) + (64 << 10)},
+        // The same with a CRC that lies as well: refused at the declared size, before the
+        // end where the CRC would be judged.
+        TBomb{"gz_refused_at_its_declared_size", "six.txt.gz",
+              "python3 -c 'import zlib,struct,sys;c=zlib.compressobj(1,8,31);"
+              "d=b\"\".join(c.compress(bytes(1<<20)) for i in range(16))+c.flush();"
+              "open(sys.argv[1],\"wb\").write(d[:-4]+struct.pack(\"<I\",1<<20))' \"$A\"" FLIP(8),
+              "Bad File Size", (1 << 20) + (64 << 10)},
         // 20 MiB of zeros in about 50 bytes: past 1032 times the file (plus 1 MiB), refused.
         TBomb{"bz2_beyond_expansion", "six.txt.bz2", "head -c 20M /dev/zero | bzip2 -9 > \"$A\"",
               "Compressed content larger than its archive can hold", (1 << 20) + (256 << 10)}),
