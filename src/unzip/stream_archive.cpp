@@ -622,7 +622,7 @@ private:
     // A sparse file is extracted only when its folder could hold it written out in full
     // (as it will be wherever holes are not kept, or once it is copied).
     struct statvfs vfs {};
-    if (entry.Sparse && ::fstatvfs(folder, &vfs) == 0 &&
+    if (entry.Sparse && ::fstatvfs(folder, &vfs) == 0 && vfs.f_frsize > 0 &&
         entry.Size / vfs.f_frsize > static_cast<std::uint64_t>(vfs.f_bavail))
       throw core::EInOutError(ENOSPC);
     FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path,

@@ -530,6 +530,14 @@ void TVmTarParser::Finish() {
     FConsumer.EndEntry(false);
     return;
   }
+  if (FState == TState::tsSparseMap || FState == TState::tsSparseExtension) {
+    // The content ended inside the map: the entry is there, its map is not.
+    FState = TState::tsEnded;
+    FEntry.Problem = TVmTarProblem::tpBadSparseMap;
+    FConsumer.BeginEntry(FEntry);
+    FConsumer.EndEntry(false);
+    return;
+  }
   if (FState == TState::tsHeader && FBlockFill > 0 && !AllZero(FBlock, FBlockFill)) throw EVmReadError();
   FState = TState::tsEnded;
 }

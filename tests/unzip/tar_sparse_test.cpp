@@ -241,6 +241,21 @@ INSTANTIATE_TEST_SUITE_P(
         TLyingMap{"v10_terabyte", Map10("1\n0\n512\n", 1ull << 40, 512), kTooLarge}),
     [](const auto& info) { return std::string(info.param.Case); });
 
+// An archive that ends inside a 1.0 map: the entry is listed and fails as a damaged map.
+TEST(LyingMaps, ArchiveEndingInsideTheMap) {
+  TTempDir dir;
+  fs::create_directory(dir.Path() / "base");
+  const std::string records = PaxRecord("GNU.sparse.major", "1") + PaxRecord("GNU.sparse.minor", "0") +
+                              PaxRecord("GNU.sparse.realsize", "4096");
+  WriteText(dir / "cut.tar", TarHeader("first.txt", '0', Octal(3)) + Data("one") +
+                                 TarHeader("PaxHeaders/liar", 'x', Octal(records.size())) + Data(records) +
+                                 TarHeader("liar", '0', Octal(1024)) + "2\n0\n51");
+  TRun run = TestAndExtract(dir / "cut.tar", dir / "base");
+  EXPECT_EQ(run.Sizes, (std::map<std::string, std::uint64_t>{{"first.txt", 3}, {"liar", 4096}}));
+  EXPECT_EQ(run.Failures, (std::vector<std::string>{kBadMap, kBadMap}));
+  EXPECT_EQ(FilesBelow(dir.Path() / "base"), (std::map<std::string, std::string>{{"first.txt", "one"}}));
+}
+
 // The same builders make maps that hold: the real name (GNU.sparse.name, or the name
 // without GNU tar's "GNUSparseFile.N" folder), the real size, the data in its places.
 struct TGoodMap {
