@@ -18,6 +18,7 @@ namespace tarvo::setup::testing {
 //   nodata    main.zip and upgrade.zip, no data.zip
 //   nocontent main.zip answered with 204 No Content
 //   big       main.zip of 8 MiB (not a ZIP): a download long enough to cancel
+//   slow      the same, sent at 20 KB/s (nginx's limit_rate): minutes, unless stopped
 class TArchiveServer {
 public:
   static TArchiveServer& Get();

@@ -4,12 +4,21 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <string_view>
+#include <thread>
 #include <vector>
+
+#include "../net/loopback_server.h"
 
 #include "install_sandbox.h"
 #include "platform/shell_link.h"
 #include "setup/installer.h"
+#include "setup/progress_text.h"
 
 using namespace tarvo;
 using namespace tarvo::setup;
@@ -329,6 +338,201 @@ TEST(ProxyPort, OnlyWholeNumbersFromOneTo65535) {
                                                {"", 0},        {"0", 0},         {"65536", 0}, {"-1", 0},
                                                {"+80", 0},     {"80a", 0},       {"8 0", 0},   {"99999999999", 0}};
   for (const auto& [text, port] : cases) EXPECT_EQ(ParseProxyPort(text), port) << text;
+}
+
+
+// ---- servers that stall: the exchange's own limits, and Cancel during the wait
+
+namespace stall {
+
+using net::testing::TLoopbackServer;
+using net::testing::TPeer;
+using Clock = std::chrono::steady_clock;
+
+// Says nothing after the request.
+void Silent(TPeer& peer) {
+  peer.ReadUntil("\r\n\r\n");
+  while (!peer.Stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+// A header byte now and then: every read is served, the head never ends.
+void TricklingHead(TPeer& peer) {
+  peer.ReadUntil("\r\n\r\n");
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n";
+  for (std::size_t i = 0; !peer.Stopping(); ++i) peer.Send(std::string(1, head[i % head.size()]), 200);
+}
+// A whole head, then a body that crawls.
+void CrawlingBody(TPeer& peer) {
+  peer.ReadUntil("\r\n\r\n");
+  peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n");
+  while (!peer.Stopping()) peer.Send("0123456789", 200);
+}
+
+struct TStallCase {
+  const char* Name;
+  void (*Script)(TPeer&);
+  bool CancelAfterHalfASecond;
+  TStepResult Result;
+  const char* Message;  // Matches() pattern
+};
+
+const TStallCase kStalls[] = {
+    {"TricklingHead", TricklingHead, false, TStepResult::srAborted,
+     "Read timed out.\r\n127.0.0.1 gaf binnen 2 seconden geen antwoord.\r\nmain.zip kon niet worden gedownload van *"},
+    {"CrawlingBody", CrawlingBody, false, TStepResult::srAborted,
+     "Read timed out.\r\nmain.zip kwam te traag binnen: minder dan 1000 bytes per seconde gedurende 2 seconden.\r\n*"},
+    {"CancelWhileTheServerIsSilent", Silent, true, TStepResult::srCancelled, nullptr},
+};
+
+class InstallStall : public ::testing::TestWithParam<TStallCase> {};
+
+TEST_P(InstallStall, EndsWithinSecondsNotMinutes) {
+  const TStallCase& c = GetParam();
+  TLoopbackServer server(c.Script);
+  TSandbox box("http://127.0.0.1:" + std::to_string(server.Port()) + "/tarvo/Files/");
+  TRecorder r(box);
+  r.Installer.Limits.ResponseHeadMS = 2000;
+  r.Installer.Limits.SlowBodyRate = 1000;
+  r.Installer.Limits.SlowBodyMS = 2000;
+  const Clock::time_point start = Clock::now();
+  r.Installer.OnCancelQuery = [&] { return c.CancelAfterHalfASecond && Clock::now() - start > std::chrono::milliseconds(500); };
+  EXPECT_EQ(r.Installer.RunComponentStep(), c.Result);
+  // A generous bound: the read time-out alone (60 s) would take far longer.
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+  if (c.Message) {
+    ASSERT_EQ(r.Aborts.size(), 1u);
+    EXPECT_TRUE(Matches(c.Message, r.Aborts[0])) << r.Aborts[0];
+  } else {
+    EXPECT_TRUE(r.Aborts.empty());  // no error box after the user cancelled
+  }
+  // The installer kept the progress coming while it waited: a window stays alive.
+  EXPECT_GE(r.Seen.size(), 10u);
+  EXPECT_EQ(Tree(box.Install()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, InstallStall, ::testing::ValuesIn(kStalls),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace stall
+
+// ---- a second run over an installation whose data the shop has changed since
+
+struct TRerunCase {
+  const char* Name;
+  bool ReplaceOption;   // --replace-data
+  int QueryAnswer;      // -1: no question bound; 0 No; 1 Yes
+  bool Replaced;
+};
+
+const TRerunCase kReruns[] = {
+    {"KeptWithoutAQuestion", false, -1, false},
+    {"KeptWhenTheAnswerIsNo", false, 0, false},
+    {"ReplacedWhenTheAnswerIsYes", false, 1, true},
+    {"ReplacedByTheOption", true, -1, true},
+};
+
+class Rerun : public Install, public ::testing::WithParamInterface<TRerunCase> {};
+
+TEST_P(Rerun, AsksBeforeReplacingTheShopsData) {
+  const TRerunCase& c = GetParam();
+  TSandbox box("ok");
+  {
+    TRecorder first(box);
+    ASSERT_EQ(first.Installer.RunComponentStep(), TStepResult::srCompleted);
+    ASSERT_EQ(first.Installer.RunDataStep(), TStepResult::srCompleted);
+  }
+  const std::string data = box.Install() + "DATA/WINKEL.DAT";
+  WriteFile(data, "the shop's sales of a year\n");
+  TRecorder r(box, /*dutch=*/false);
+  r.Installer.Options.ReplaceData = c.ReplaceOption;
+  std::vector<std::string> questions;
+  if (c.QueryAnswer >= 0)
+    r.Installer.OnReplaceDataQuery = [&](const std::string& q) {
+      questions.push_back(q);
+      return c.QueryAnswer == 1;
+    };
+  ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted);
+  const int dataRequests = TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip");
+  std::filesystem::remove(box.Desktop() + "T.Arvo.lnk");
+  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
+  EXPECT_TRUE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
+  EXPECT_EQ(ReadFile(data), c.Replaced ? std::string(4096, '\0') : "the shop's sales of a year\n");
+  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), dataRequests + (c.Replaced ? 1 : 0));
+  EXPECT_EQ(questions.size(), c.QueryAnswer >= 0 ? 1u : 0u);
+  if (!questions.empty()) {
+    EXPECT_EQ(questions[0], "De map " + box.Install() + "DATA/ bevat al gegevens (WINKEL.DAT).\rWilt u ze vervangen door "
+                            "een leeg gegevensbestand? De bestaande gegevens gaan dan verloren.");
+  }
+  // Either way the settings and the shortcut follow, as for an existing data folder.
+  EXPECT_EQ(ReadFile(box.Install() + "SETUP.INI"), ExpectedIni("FRB", box.Install() + "DATA/"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Rerun, ::testing::ValuesIn(kReruns),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// What an interrupted run of ours left goes at the start of the next; nothing else does.
+TEST(StaleTemporaries, OnlyOurOwnNamingIsRemoved) {
+  http::testing::TTempDir dir;
+  const std::pair<const char*, bool> names[] = {
+      {".main.zip.Ab3xY9", true},        {"main.zip.Ab3xY9.zip", true}, {"main.zip.tarvo-1234-0", true},
+      {".upgrade.zip.000000", false},    // another archive's
+      {".main.zip.Ab3xY", false},        {".main.zip.Ab3xY9x", false},  {".main.zip.Ab-xY9", false},
+      {"main.zip", false},               {"main.zip.Ab3xY9.txt", false}, {"main.zip.tarvo-12a-0", false},
+      {"main.zip.tarvo--0", false},      {"KLANTEN.CSV", false},
+  };
+  for (const auto& [name, gone] : names) dir.WriteFile(name, "x");
+  std::filesystem::create_directories(dir.Path() + "/.main.zip.Folder");  // a folder of that form stays
+  RemoveStaleTemporaries(dir.Path(), "main.zip");
+  for (const auto& [name, gone] : names)
+    EXPECT_EQ(std::filesystem::exists(dir.Path() + "/" + name), !gone) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "/.main.zip.Folder"));
+}
+
+TEST(ProgressText, SizesDurationsAndPhasesInWords) {
+  const std::pair<std::int64_t, const char*> sizes[] = {
+      {0, "0 bytes"},        {1023, "1023 bytes"},       {1024, "1,0 KB"},
+      {1536, "1,5 KB"},      {1048575, "1,0 MB"},        {12'900'000, "12,3 MB"},
+      {(std::int64_t{5} << 30) + (std::int64_t{1} << 29), "5,5 GB"}, {-5, "0 bytes"},
+  };
+  for (const auto& [n, text] : sizes) EXPECT_EQ(ByteCountText(n), text) << n;
+  const std::pair<int, const char*> durations[] = {{0, "0 s"}, {59, "59 s"}, {60, "1 min 00 s"}, {372, "6 min 12 s"},
+                                                   {7500, "2 u 05 min"}, {-3, "0 s"}};
+  for (const auto& [n, text] : durations) EXPECT_EQ(DurationText(n), text) << n;
+
+  TInstallProgress p;
+  p.Archive = "main.zip";
+  p.Peer = "proxy.local";
+  p.ArchiveIndex = 1;
+  p.ArchiveCount = 2;
+  EXPECT_EQ(ProgressPhaseText(p), "Verbinden met proxy.local...");
+  EXPECT_EQ(ProgressDetailText(p), "");
+  p.Phase = TInstallPhase::ipDownloading;
+  p.Done = 3 << 20;
+  EXPECT_EQ(ProgressDetailText(p), "3,0 MB");  // no size announced, no speed yet
+  p.Total = 30 << 20;
+  p.BytesPerSecond = 50 << 10;
+  p.SecondsLeft = 553;
+  EXPECT_EQ(ProgressPhaseText(p), "main.zip downloaden (1 van 2)");
+  EXPECT_EQ(ProgressDetailText(p), "3,0 MB van 30,0 MB - 50,0 KB/s - nog 9 min 13 s");
+  p.Phase = TInstallPhase::ipUnpacking;
+  EXPECT_EQ(ProgressPhaseText(p), "main.zip uitpakken (1 van 2)");
+}
+
+// A disk that fills up says so, and how much the archive needs (a small tmpfs: needs root).
+TEST_F(Install, AFullDiskSaysSoAndHowMuchIsNeeded) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  TSandbox box("big");
+  const std::string drive = box.Path() + "/small";
+  std::filesystem::create_directories(drive);
+  if (std::system(("mount -t tmpfs -o size=1m tarvo-test '" + drive + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  TRecorder r(box);
+  r.Installer.Options.DriveRoot = drive;
+  EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srAborted);
+  const std::string tree = Tree(drive);
+  EXPECT_EQ(std::system(("umount '" + drive + "'").c_str()), 0);
+  ASSERT_EQ(r.Aborts.size(), 1u);
+  EXPECT_TRUE(Matches("*\r\nDe schijf is vol: main.zip heeft 8,0 MB nodig, er is nog * vrij.", r.Aborts[0])) << r.Aborts[0];
+  EXPECT_EQ(tree, "TARVO/\n");  // no partial archive
 }
 
 }  // namespace
