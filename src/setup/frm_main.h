@@ -45,6 +45,9 @@ public:
   // the failure's message in an error box.
   void GotoAbortPage(const std::exception& e);
   void GotoAbortPage(const std::string& message);
+  // Shows a page and gives the focus to its first control (on a page without one, to the
+  // button in front).
+  void ShowPage(int index);
 
   // The installation steps behind the window, with the choices of its controls; made on
   // first use and kept, so that the proxy's authentication and the cookies carry over from
@@ -83,10 +86,6 @@ protected:
   // The work of the data page: install or locate the data, write the settings and the
   // shortcut. False when the data location was rejected: the data page shows again.
   virtual bool RunDataStep();
-
-  // Shows a page and gives the focus to its first control (on a page without one, to the
-  // button in front).
-  void ShowPage(int index);
 
 private:
   void BuildWindow();

@@ -79,7 +79,10 @@ void TControl::SendToBack() {
   RefreshCovered(FWidget->parentWidget());
 }
 void TControl::SetFocus() {
-  if (FWidget && TakesInput(FWidget)) FWidget->setFocus(Qt::OtherFocusReason);
+  // Before its window is shown the control becomes the window's focus for when it shows.
+  if (!FWidget || !FWidget->isEnabled() || IsCovered(FWidget)) return;
+  if (FWidget->isVisible() || (!FWidget->window()->isVisible() && FWidget->isVisibleTo(FWidget->window())))
+    FWidget->setFocus(Qt::OtherFocusReason);
 }
 bool TControl::Focused() const { return FWidget && FWidget->hasFocus(); }
 bool TControl::IsInFrontOf(const TControl& sibling) const {
