@@ -337,7 +337,10 @@ TInstaller& TfrmMain::Installer() {
     TInstaller& in = *FInstaller;
     in.OnProgress = [this](const TInstallProgress& progress) { ShowProgress(progress); };
     in.OnCancelQuery = [this] { return FCancelConfirmed || gSignalled != 0; };
-    in.OnAbort = [this](const std::string& message) { GotoAbortPage(message); };
+    in.OnAbort = [this](const std::string& message) {
+      if (std::exchange(FFailureShown, false)) ShowCancelled();  // no second box with the same text
+      else GotoAbortPage(message);
+    };
     in.OnRetryQuery = [this](const std::string& message) { return RetryQuery(message); };
     in.OnReplaceDataQuery = [this](const std::string& question) {
       TMessageDialog dialog(question, mtWarning, {mbYes, mbNo});
@@ -380,7 +383,9 @@ bool TfrmMain::RetryQuery(const std::string& message) {
                         mtError, {mbRetry, mbCancel});
   const TApplication* app = Application();
   dialog.SetCaption(app ? app->Title() : std::string());
-  return dialog.ShowModal() == mrRetry;
+  const bool retry = dialog.ShowModal() == mrRetry;
+  FFailureShown = !retry;
+  return retry;
 }
 
 void TfrmMain::RunComponentStep() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <utility>
 #include <memory>
 #include <string>
 
@@ -96,7 +97,7 @@ private:
   void UpdateBrowseRoot();
   void ShowProgress(const TInstallProgress& progress);
   bool RetryQuery(const std::string& message);
-  // Cancel's end: the abort page, Finish in front, no Cancel.
+  // Cancel's end, and a failure's: the abort page, Finish in front, no Cancel.
   void ShowCancelled();
   // The close box while a step runs: asked as Cancel is; the window closes once the step
   // has stopped.
@@ -112,6 +113,7 @@ private:
   bool FCancelConfirmed = false; // Cancel was confirmed during the step: it stops
   bool FCloseAfterStep = false;  // ... and the close box asked for it
   bool FBackToProxy = false;     // the component step asked for the proxy page again
+  bool FFailureShown = false;    // the failure's message was in the Retry box already
 };
 
 }  // namespace tarvo::setup

@@ -347,6 +347,17 @@ std::string TInstaller::FailureContext(const std::exception& e, const std::strin
   return core::Format(_("De downloadserver %s is niet bereikbaar."), {http::TNetURI(url).Host()});
 }
 
+void TInstaller::UseProxyChoice() {
+  if (Options.ProxyUse) {
+    ApplyProxy();
+  } else {
+    // A proxy given up after a failed try (the user went back and cleared the box) is not
+    // used behind the user's back.
+    FHTTP->ProxyParams().SetProxyServer("");
+    FHTTP->ProxyParams().SetProxyPort(0);
+  }
+}
+
 void TInstaller::DownloadFile(const std::string& archive, const std::string& fileName) {
   FCountingBody = false;
   BeginArchive(archive);
@@ -468,7 +479,7 @@ TStepResult TInstaller::RunComponentStep() {
   BeginStep(2);
   return Guarded(
       [&] {
-        if (Options.ProxyUse) ApplyProxy();
+        UseProxyChoice();
         FLastCreateFolderError = ForceDirectories(install);
         for (const char* archive : {"main.zip", "upgrade.zip"}) RemoveStaleTemporaries(install, archive);
         for (const char* archive : {"main.zip", "upgrade.zip"}) {
@@ -489,7 +500,7 @@ TStepResult TInstaller::RunDataStep() {
   if (Options.DataChoice == TDataChoice::dcServer && !keepData) {
     result = Guarded(
         [&] {
-          if (Options.ProxyUse) ApplyProxy();
+          UseProxyChoice();
           FLastCreateFolderError = ForceDirectories(data);
           ForceDirectories(data + "FOTO");
           RemoveStaleTemporaries(data, "data.zip");

@@ -135,8 +135,9 @@ public:
   std::function<bool(const std::string& question)> OnConfirm;
   // The failure transition of a step: show the abort page and an error box with message.
   std::function<void(const std::string& message)> OnAbort;
-  // The component step could not reach the server (EConnectionError): true goes back to
-  // the proxy settings (srRetry) instead of OnAbort. Unbound: OnAbort.
+  // The component step could not reach the server (EConnectionError): the message is
+  // shown with the choice; true goes back to the proxy settings (srRetry), false goes on
+  // to OnAbort with the message the user has just seen. Unbound: OnAbort.
   std::function<bool(const std::string& message)> OnRetryQuery;
   // The data folder already holds WINKEL.DAT: true replaces it with data.zip's. Unbound: no.
   std::function<bool(const std::string& question)> OnReplaceDataQuery;
@@ -163,6 +164,8 @@ public:
   // Proxy settings into the client. A proxy server with a port that is not a number from
   // 1 to 65535 raises EInstallError (a direct connection ignores the port).
   void ApplyProxy();
+  // ApplyProxy when the proxy box is ticked, else a direct connection.
+  void UseProxyChoice();
   // Fetches the download base address + archive into fileName. The body goes to a
   // temporary file beside it that becomes fileName only after a complete 200 reply; on any
   // failure nothing is left behind. A failure's message keeps the transport's or the
