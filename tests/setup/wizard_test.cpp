@@ -12,6 +12,8 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QCompleter>
+#include <QLineEdit>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -486,6 +488,31 @@ TEST_F(Wizard, TheFolderBrowserSpeaksTheWizardsLanguage) {
       EXPECT_EQ(all.find("[" + std::string(english) + "]"), std::string::npos) << english << " in " << all;
     TearDown();
   }
+}
+
+
+// The folder field's completion list is open when the user clicks Next: the click closes the
+// list and is Next's click too.
+TEST_F(Keyboard, TheCompletionListDoesNotSwallowTheClickOnNext) {
+  StartActive();
+  fs::create_directories(dir / "c" / "gegevens1");
+  fs::create_directories(dir / "c" / "gegevens2");
+  w->Notebook1->SetPageIndex(pgData);
+  w->rbWORKSTATION->SetChecked(true);
+  w->GegevensLocatie->SetFocus();
+  auto* edit = static_cast<QLineEdit*>(w->GegevensLocatie->Widget());
+  edit->clear();
+  QTest::keyClicks(edit, QString::fromStdString((dir / "c" / "geg").string()));
+  QWidget* popup = edit->completer()->popup();
+  ASSERT_TRUE(popup->isVisible());
+  QWidget* next = w->btNEXT->Widget();
+  const QPoint at = next->mapTo(w->Widget(), next->rect().center());
+  // Through the window, as a real click arrives (the open list holds the mouse).
+  QTest::mouseClick(w->Widget()->windowHandle(), Qt::LeftButton, {}, at);
+  QApplication::processEvents();
+  EXPECT_FALSE(popup->isVisible());
+  ASSERT_EQ(w->Seen.size(), 1u) << "Next did not run";
+  EXPECT_EQ(w->Seen[0].Page, pgInstallData);
 }
 
 }  // namespace
