@@ -249,7 +249,8 @@ void TInstaller::Pulse(bool force) {
   double within = 0;
   if (p.Phase == TInstallPhase::ipDownloading) {
     if (p.Total > 0) within = kDownloadShare * static_cast<double>(std::min(p.Done, p.Total)) / static_cast<double>(p.Total);
-    FSpeedSamples.emplace_back(now, p.Done);
+    if (FSpeedSamples.empty() || now - FSpeedSamples.back().first >= std::chrono::milliseconds(kPulseMS))
+      FSpeedSamples.emplace_back(now, p.Done);
     while (FSpeedSamples.size() > 2 && now - FSpeedSamples[1].first >= kSpeedWindow) FSpeedSamples.pop_front();
     const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(now - FSpeedSamples.front().first).count();
     if (span >= 500) {
@@ -275,13 +276,11 @@ void TInstaller::Pulse(bool force) {
 void TInstaller::CheckTransfer(TClock::time_point now) {
   if (!FTransferring) return;
   using std::chrono::milliseconds;
-  const std::string host = http::TNetURI(DownloadBaseAddress()).Host();
   if (!FInBody) {
     if (now - FHeadStart < milliseconds(Limits.ResponseHeadMS)) return;
     throw EConnectionError(core::LoadResString(net::RSReadTimeout) + "\r\n" +
                            core::Format(_("%s gaf binnen %d seconden geen antwoord."),
-                                        {FHTTP->ProxyParams().ProxyServer().empty() ? host : FHTTP->ProxyParams().ProxyServer(),
-                                         std::to_string(Limits.ResponseHeadMS / 1000)}));
+                                        {FProgress.Peer, std::to_string(Limits.ResponseHeadMS / 1000)}));
   }
   const auto span = std::chrono::duration_cast<milliseconds>(now - FWindowStart).count();
   if (span < Limits.SlowBodyMS) return;
@@ -302,9 +301,9 @@ std::string TInstaller::ReplaceDataQuestion(const std::string& folder) {
 std::string TInstaller::CancelQuestion() { return _("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"); }
 
 bool TInstaller::CancelConfirmed() {
-  if (!OnCancelQuery || !OnCancelQuery()) return false;
+  if (!OnCancelQuery || !OnCancelQuery() || (OnConfirm && !OnConfirm(CancelQuestion()))) return false;
   FCancelRequested = true;
-  return !OnConfirm || OnConfirm(CancelQuestion());
+  return true;
 }
 
 void TInstaller::PollCancel() {
@@ -461,8 +460,9 @@ TStepResult TInstaller::Guarded(F&& stretch, bool mayRetry) {
   } catch (const ECancelled&) {
     return TStepResult::srCancelled;
   } catch (const std::exception& e) {
-    // A failure that arrives after the user asked to stop is no news to show.
-    if (FCancelRequested) return TStepResult::srCancelled;
+    // A failure that arrives after the user asked to stop is no news to show (a query
+    // without a confirmation is the user's answer itself).
+    if (FCancelRequested || (OnCancelQuery && !OnConfirm && OnCancelQuery())) return TStepResult::srCancelled;
     keepAlive.reset();  // the questions below are modal: nothing of the step runs meanwhile
     const auto* own = dynamic_cast<const core::Exception*>(&e);
     const std::string message = own ? own->Message() : std::string(e.what());
