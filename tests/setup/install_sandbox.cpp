@@ -22,6 +22,15 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
+bool Matches(std::string_view pattern, std::string_view text) {
+  const std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) return pattern == text;
+  if (text.substr(0, star) != pattern.substr(0, star)) return false;
+  for (std::size_t at = star; at <= text.size(); ++at)
+    if (Matches(pattern.substr(star + 1), text.substr(at))) return true;
+  return false;
+}
+
 std::string Tree(const std::string& folder) {
   std::set<std::string> names;
   std::error_code ec;

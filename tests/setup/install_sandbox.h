@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "real_peers.h"
 
@@ -50,6 +51,8 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+// Whether text is pattern, each '*' in it standing for any text (a port, a system's error text).
+bool Matches(std::string_view pattern, std::string_view text);
 void WriteFile(const std::string& path, const std::string& content);
 // Files (relative names) below folder, sorted, one per line.
 std::string Tree(const std::string& folder);

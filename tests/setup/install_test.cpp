@@ -120,15 +120,6 @@ TEST_F(Install, BothStepsThenASecondRunOverTheInstallation) {
   }
 }
 
-// The message a failure shows: '*' stands for any text (a port, a system's error text).
-bool Matches(std::string_view pattern, std::string_view text) {
-  const std::size_t star = pattern.find('*');
-  if (star == std::string_view::npos) return pattern == text;
-  if (text.substr(0, star) != pattern.substr(0, star)) return false;
-  for (std::size_t at = star; at <= text.size(); ++at)
-    if (Matches(pattern.substr(star + 1), text.substr(at))) return true;
-  return false;
-}
 
 struct TFailureCase {
   const char* Name;
@@ -413,61 +404,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, InstallStall, ::testing::ValuesIn(kStalls),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace stall
-
-// ---- a second run over an installation whose data the shop has changed since
-
-struct TRerunCase {
-  const char* Name;
-  bool ReplaceOption;   // --replace-data
-  int QueryAnswer;      // -1: no question bound; 0 No; 1 Yes
-  bool Replaced;
-};
-
-const TRerunCase kReruns[] = {
-    {"KeptWithoutAQuestion", false, -1, false},
-    {"KeptWhenTheAnswerIsNo", false, 0, false},
-    {"ReplacedWhenTheAnswerIsYes", false, 1, true},
-    {"ReplacedByTheOption", true, -1, true},
-};
-
-class Rerun : public Install, public ::testing::WithParamInterface<TRerunCase> {};
-
-TEST_P(Rerun, AsksBeforeReplacingTheShopsData) {
-  const TRerunCase& c = GetParam();
-  TSandbox box("ok");
-  {
-    TRecorder first(box);
-    ASSERT_EQ(first.Installer.RunComponentStep(), TStepResult::srCompleted);
-    ASSERT_EQ(first.Installer.RunDataStep(), TStepResult::srCompleted);
-  }
-  const std::string data = box.Install() + "DATA/WINKEL.DAT";
-  WriteFile(data, "the shop's sales of a year\n");
-  TRecorder r(box, /*dutch=*/false);
-  r.Installer.Options.ReplaceData = c.ReplaceOption;
-  std::vector<std::string> questions;
-  if (c.QueryAnswer >= 0)
-    r.Installer.OnReplaceDataQuery = [&](const std::string& q) {
-      questions.push_back(q);
-      return c.QueryAnswer == 1;
-    };
-  ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted);
-  const int dataRequests = TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip");
-  std::filesystem::remove(box.Desktop() + "T.Arvo.lnk");
-  EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srCompleted);
-  EXPECT_TRUE(std::filesystem::exists(box.Desktop() + "T.Arvo.lnk"));
-  EXPECT_EQ(ReadFile(data), c.Replaced ? std::string(4096, '\0') : "the shop's sales of a year\n");
-  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), dataRequests + (c.Replaced ? 1 : 0));
-  EXPECT_EQ(questions.size(), c.QueryAnswer >= 0 ? 1u : 0u);
-  if (!questions.empty()) {
-    EXPECT_EQ(questions[0], "De map " + box.Install() + "DATA/ bevat al gegevens (WINKEL.DAT).\rWilt u ze vervangen door "
-                            "een leeg gegevensbestand? De bestaande gegevens gaan dan verloren.");
-  }
-  // Either way the settings and the shortcut follow, as for an existing data folder.
-  EXPECT_EQ(ReadFile(box.Install() + "SETUP.INI"), ExpectedIni("FRB", box.Install() + "DATA/"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Rerun, ::testing::ValuesIn(kReruns),
-                         [](const auto& info) { return std::string(info.param.Name); });
 
 // What an interrupted run of ours left goes at the start of the next; nothing else does.
 TEST(StaleTemporaries, OnlyOurOwnNamingIsRemoved) {

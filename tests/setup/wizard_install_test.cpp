@@ -34,15 +34,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// '*' stands for any text.
-bool Matches(std::string_view pattern, std::string_view text) {
-  const std::size_t star = pattern.find('*');
-  if (star == std::string_view::npos) return pattern == text;
-  if (text.substr(0, star) != pattern.substr(0, star)) return false;
-  for (std::size_t at = star; at <= text.size(); ++at)
-    if (Matches(pattern.substr(star + 1), text.substr(at))) return true;
-  return false;
-}
 
 class WizardInstall : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
 protected:
