@@ -26,6 +26,8 @@ struct TDialogRequest {
   std::string Caption;
   std::string Text;
   std::vector<std::string> Buttons;
+  // The platform box's flags beyond buttons and icon (MB_SYSTEMMODAL for the error box).
+  unsigned Flags = 0;
 };
 
 // Answers a dialog with a modal result instead of showing it.
