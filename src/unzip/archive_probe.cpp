@@ -1,13 +1,12 @@
 #include "unzip/archive_probe.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/file_system.h"
 #include "unzip/byte_order.h"
 #include "unzip/zip_format.h"
 
@@ -240,8 +239,7 @@ TVmArchiveType ProbeCab(TStream& stream) {
 TVmArchiveType GuessArchiveKind(const std::string& fileName, TVmArchiveType forcedType) {
   if (forcedType != TVmArchiveType::atUnknown) return forcedType;
   TVmArchiveType guess = TypeFromExtension(UpperExtension(fileName));
-  struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return guess;
+  if (platform::FileSizeOf(fileName) <= 0) return guess;
 
   core::TFileStream file(fileName, core::fmOpenRead | core::fmShareDenyNone);
   switch (guess) {
