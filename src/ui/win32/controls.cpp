@@ -201,7 +201,8 @@ HFONT FontFor(const std::string& family, int height, bool bold) {
 HWND CreateControl(TControl* control, TNativeWidget** slot, TKind kind, const wchar_t* windowClass, DWORD style,
                    DWORD exStyle) {
   const bool form = kind == TKind::kForm;
-  HWND hwnd = CreateWindowExW(exStyle, windowClass, L"", form ? style : (style | WS_CHILD), 0, 0, 0, 0,
+  // Children clip their siblings: of two buttons in one place the one in front paints.
+  HWND hwnd = CreateWindowExW(exStyle, windowClass, L"", form ? style : (style | WS_CHILD | WS_CLIPSIBLINGS), 0, 0, 0, 0,
                               form ? nullptr : ParkingWindow(), nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return nullptr;
   TWinState& state = States()[hwnd];

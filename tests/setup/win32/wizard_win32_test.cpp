@@ -161,3 +161,27 @@ TEST_F(WinWizard, TheDriveListOffersTheDrivesAndAHiddenPageTakesNoTab) {
 }
 
 }  // namespace
+
+namespace {
+
+LOGFONTW ShownFont(HWND h) {
+  LOGFONTW lf{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  return lf;
+}
+
+TEST_F(WinWizard, HeadingsInBoldThirteenPixelsTheOtherTextsInTheWindowsFont) {
+  for (const char* name : {"lbTitleTaal", "lbTitleProxy", "lbTitleAbort"}) {
+    auto* heading = dynamic_cast<TControl*>(w->FindComponent(name));
+    ASSERT_NE(heading, nullptr) << name;
+    const LOGFONTW lf = ShownFont(heading->Widget());
+    EXPECT_EQ(lf.lfWeight, FW_BOLD) << name;
+    EXPECT_EQ(lf.lfHeight, -13) << name;
+  }
+  const LOGFONTW text = ShownFont(dynamic_cast<TControl*>(w->FindComponent("lbProxy1"))->Widget());
+  EXPECT_EQ(text.lfWeight, FW_NORMAL);
+  EXPECT_EQ(text.lfHeight, -11);
+  EXPECT_STREQ(text.lfFaceName, L"Tahoma");
+}
+
+}  // namespace
