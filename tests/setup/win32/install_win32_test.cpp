@@ -316,4 +316,50 @@ TEST_F(WinInstall, ADataFolderWithoutWinkelDatIsRefusedUntilItHasOne) {
   EXPECT_EQ(Requests().find("data.zip"), std::string::npos);
 }
 
+// tarvo-setup.exe itself, as an administrator deploys it: no window, the messages in the
+// log file, the exit status telling the outcome.
+struct TSilentCase {
+  const char* Name;
+  const char* Folder;  // on the server
+  const char* Switches;
+  int Status;
+  const char* Logged;  // a line the log holds
+};
+
+const TSilentCase kSilent[] = {
+    {"installed", "ok", "/VERYSILENT /LANG=fr", 0, nullptr},
+    {"not_found", "missing", "/SILENT /LANG=nl", 1, "HTTP/1.1 404 Not Found"},
+    {"wrong_switch", "ok", "/VERYSILENT /LANG=de", 2, nullptr},
+};
+
+class WinSilent : public WinInstall, public ::testing::WithParamInterface<TSilentCase> {};
+
+TEST_P(WinSilent, TheProgramInstallsWithoutItsWindow) {
+  const TSilentCase& c = GetParam();
+  UseServerFolder(c.Folder);
+  const std::string log = (dir / "setup.log").string();
+  const std::string line = "\"" + WindowsPath(TARVO_SETUP_EXE) + "\" " + c.Switches + " \"/LOG=" + log + "\"";
+  std::wstring command(line.begin(), line.end());  // ASCII: the build tree's path
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  WaitForSingleObject(pi.hProcess, 120000);
+  DWORD status = 99;
+  GetExitCodeProcess(pi.hProcess, &status);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(status, static_cast<DWORD>(c.Status)) << Slurp(log);
+  if (c.Status == 0) {
+    EXPECT_EQ(Slurp(Install() / "SETUP.INI"), "[SETUP]\r\nTAAL=FRB\r\nDATA_DIRECTORY=" + InstallText() + "DATA\\\r\n");
+    EXPECT_TRUE(fs::exists(dir / "desktop" / "T.Arvo.lnk"));
+  } else {
+    EXPECT_FALSE(fs::exists(Install() / "SETUP.INI"));
+  }
+  if (c.Logged) EXPECT_NE(Slurp(log).find(c.Logged), std::string::npos) << Slurp(log);
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, WinSilent, ::testing::ValuesIn(kSilent),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 }  // namespace
