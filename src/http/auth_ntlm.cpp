@@ -1,25 +1,13 @@
 #include "http/auth_ntlm.h"
 
-#include <unistd.h>
-
 #include "http/auth_exception.h"
+#include "http/auth_host_name.h"
 #include "http/char_encoding.h"
 #include "http/des_library.h"
 
 namespace tarvo::http {
 
-namespace {
-
-std::string ComputerName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return {};
-  std::string host(name);
-  return host.substr(0, host.find('.'));
-}
-
-}  // namespace
-
-TNetNTLMAuthentication::TNetNTLMAuthentication() : FHost(ComputerName()) { (void)DESLibrary(); }
+TNetNTLMAuthentication::TNetNTLMAuthentication() : FHost(NTLMWorkstationName()) { (void)DESLibrary(); }
 
 void TNetNTLMAuthentication::AssignUserName(const std::string& name) {
   if (name == FUsername && !name.empty()) return;

@@ -437,10 +437,7 @@ void TNetIOHandler::WriteLn(std::string_view text, const INetTextEncoding* encod
 
 void TNetIOHandler::WriteLnRFC(std::string_view text, const INetTextEncoding* encoding) {
   if (!text.empty() && text.front() == '.') {
-    // Appended rather than "." + text: GCC 12 warns wrongly about the insert at the front.
-    std::string stuffed(1, '.');
-    stuffed.append(text);
-    WriteLn(stuffed, encoding);
+    WriteLn("." + std::string(text), encoding);
   } else {
     WriteLn(text, encoding);
   }
