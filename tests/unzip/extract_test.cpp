@@ -37,7 +37,7 @@ public:
   explicit Extraction(std::string existingArchive) : FArchive(std::move(existingArchive)) { Init(); }
 
   TVmUnZipper& Unzipper() { return FUnzipper; }
-  std::string Out(const std::string& name) const { return (FOut / name).string(); }
+  std::string Out(const std::string& name) const { return Utf8(FOut / Utf8Path(name)); }
   const fs::path& OutDir() const { return FOut; }
   const std::vector<TFailure>& Failures() const { return FFailures; }
   std::string ArchivePath() const { return FArchive; }
@@ -53,7 +53,7 @@ public:
   }
   std::vector<std::string> Files() const {
     std::vector<std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(FOut)) out.push_back(fs::relative(e.path(), FOut).string() + (e.is_directory() ? "/" : ""));
+    for (auto& e : fs::recursive_directory_iterator(FOut)) out.push_back(Utf8(fs::relative(e.path(), FOut), true) + (e.is_directory() ? "/" : ""));
     std::sort(out.begin(), out.end());
     return out;
   }

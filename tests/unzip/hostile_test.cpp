@@ -3,6 +3,7 @@
 // and lengths that lie about the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 
 #include "core/exception.h"
 #include "core/memory_stream.h"
@@ -123,7 +124,9 @@ TEST(ZipSlip, entry_paths_below_the_base) {
     const char* Name;
     bool IsDirectory, RestorePath;
     const char* Expected;
+    const char* OnWindows = nullptr;  // when Windows' name rules make it differ
   };
+  const bool windows = platform::kPathDelimiter == '\\';
   const Case cases[] = {
       {"out", "a/b.txt", false, true, "out/a/b.txt"},
       {"out", "a\\b\\c.txt", false, true, "out/a/b/c.txt"},
@@ -134,8 +137,8 @@ TEST(ZipSlip, entry_paths_below_the_base) {
       {"out", "a/./", true, true, ""},
       {"out", "a/b/..", false, true, ""},
       {"out", "D:\\dir\\x", false, false, "out/x"},
-      {"out", "a/C:x", false, true, "out/a/C:x"},  // a drive only counts at the front
-      {"out", "a/..b/...", false, true, "out/a/..b/..."},
+      {"out", "a/C:x", false, true, "out/a/C:x", ""},  // a drive only counts at the front; Windows: a stream
+      {"out", "a/..b/...", false, true, "out/a/..b/...", ""},  // Windows would drop the trailing dots
       {"out/", "x", false, false, "out/x"},
       {"/", "x", false, false, "/x"},
       {"", "a/b", false, true, "a/b"},
@@ -146,7 +149,8 @@ TEST(ZipSlip, entry_paths_below_the_base) {
       got = BuildEntryPath(c.Base, c.Name, c.IsDirectory, c.RestorePath);
     } catch (const EVmUnsafePath&) {
     }
-    EXPECT_EQ(got, c.Expected) << c.Base << " + " << c.Name;
+    std::replace(got.begin(), got.end(), platform::kPathDelimiter, '/');  // Windows joins with "\\"
+    EXPECT_EQ(got, windows && c.OnWindows ? c.OnWindows : c.Expected) << c.Base << " + " << c.Name;
   }
 }
 

@@ -12,6 +12,11 @@ namespace tarvo::unzip::test {
 
 fs::path Utf8Path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
 
+std::string Utf8(const fs::path& path, bool generic) {
+  const std::u8string text = generic ? path.generic_u8string() : path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string Quote(const fs::path& path) {
   const std::u8string text = path.u8string();
   return Quote(std::string(text.begin(), text.end()));

@@ -60,6 +60,8 @@ std::string SevenZip();
 
 // A UTF-8 name as a path (the Windows build would read a plain string in its code page).
 fs::path Utf8Path(const std::string& path);
+// A path as UTF-8 text (generic: with "/" between the names).
+std::string Utf8(const fs::path& path, bool generic = false);
 
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);
