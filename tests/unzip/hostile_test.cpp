@@ -304,6 +304,29 @@ TEST(ZipSlip, unix_symlink_entry_becomes_a_regular_file) {
   EXPECT_EQ(ReadText((box.Out() / "link").string()), "/etc/passwd");
 }
 
+// Progress is whole percent of the declared size, reported when it changes, also for
+// sizes whose hundredfold does not fit 64 bits.
+TEST(DeclaredSize, progress_is_whole_percent_of_the_declared_size) {
+  struct Case {
+    std::uint64_t Declared;
+    std::vector<std::size_t> Writes;
+    std::vector<int> Reported;
+  };
+  const Case cases[] = {
+      {3, {1, 1, 1}, {33, 66, 100}},
+      {1000, {1, 9, 980, 9, 1}, {0, 1, 99, 100}},  // 0.1 % is 0; 99.9 % is still 99
+      {~std::uint64_t{0}, {7, 7}, {0}},            // near 2^64: 0 % throughout
+      {~std::uint64_t{0} / 100 + 1, {100}, {0}},
+  };
+  for (const Case& c : cases) {
+    core::TNullStream sink;
+    std::vector<int> reported;
+    TVmUnzipOutputStream out(sink, c.Declared, [&](std::uint8_t percent, bool&) { reported.push_back(percent); });
+    for (std::size_t n : c.Writes) out.WriteBuffer(std::string(n, 'x').data(), n);
+    EXPECT_EQ(reported, c.Reported) << c.Declared;
+  }
+}
+
 TEST(DeclaredSize, output_stream_refuses_bytes_past_the_declared_size) {
   core::TMemoryStream sink;
   TVmUnzipOutputStream out(sink, 10, nullptr);
