@@ -6,6 +6,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/drives.h"
 #include "platform/file_system.h"
 #include "unzip/byte_order.h"
 #include "unzip/zip_format.h"
@@ -51,7 +52,7 @@ std::size_t ReadAt(TStream& stream, std::int64_t offset, void* buffer, std::size
 }
 
 std::string UpperExtension(const std::string& fileName) {
-  std::size_t slash = fileName.find_last_of('/');
+  std::size_t slash = fileName.find_last_of(platform::kPathDelimiters);
   std::size_t dot = fileName.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
   std::string ext = fileName.substr(dot);

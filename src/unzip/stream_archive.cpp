@@ -8,6 +8,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/drives.h"
 #include "platform/file_system.h"
 #include "platform/file_time.h"
 #include "platform/scratch_file.h"
@@ -243,7 +244,7 @@ void TVmStreamArchive::InstallHelpers() {
 }
 
 std::string NameWithoutCompressionSuffix(const std::string& archiveName) {
-  std::string name = archiveName.substr(archiveName.find_last_of('/') + 1);
+  std::string name = archiveName.substr(archiveName.find_last_of(platform::kPathDelimiters) + 1);
   std::string upper = name;
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

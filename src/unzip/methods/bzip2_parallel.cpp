@@ -617,11 +617,15 @@ private:
     piece->BlockCRC = FWindow.Bits32(start + 48);
     const std::uint64_t bits = end->Bit - start;
     std::vector<std::uint8_t>& s = piece->Stream;
-    s.reserve(4 + bits / 8 + 12);
-    s.insert(s.end(), {'B', 'Z', 'h', static_cast<std::uint8_t>(FLevel)});
-    std::uint64_t bit = start;
     const std::size_t whole = static_cast<std::size_t>(bits / 8);
+    s.reserve(4 + whole + 12);
     s.resize(4 + whole);
+    // The stream header: "BZh" and the level.
+    s[0] = 'B';
+    s[1] = 'Z';
+    s[2] = 'h';
+    s[3] = static_cast<std::uint8_t>(FLevel);
+    std::uint64_t bit = start;
     FWindow.CopyBytes(bit, s.data() + 4, whole);
     bit += 8 * std::uint64_t{whole};
     // The block's last bits, then an end mark whose combined CRC is the one block's CRC.
