@@ -3,17 +3,42 @@
 # use, once, even when several tests start at the same time):
 #   wine-run.sh PREFIX PROGRAM.exe ARGS...
 set -euo pipefail
-export WINEPREFIX=$1 WINEDEBUG=${WINEDEBUG:--all}
+# Programs with windows (TARVO_WINE_DISPLAY=1) run in a prefix of their own beside it: a
+# Wine session takes the display of its first program, and the console programs have none.
+export WINEPREFIX=$1${TARVO_WINE_DISPLAY:+-display} WINEDEBUG=${WINEDEBUG:--all}
+# No menu entries or file associations on the Linux side, no Mono or Gecko installers.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;mshtml=}
 shift
 wine=${TARVO_WINE64:-/usr/lib/wine/wine64}
+wineserver=$(dirname "$wine")/wineserver
 if [ ! -f "$WINEPREFIX/.tarvo-ready" ]; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.tarvo-ready" ]; then
       "$wine" wineboot -i >/dev/null 2>&1 || true
+      # Tahoma, the font Windows programs ask for: Wine ships it (fonts-wine) but only
+      # finds it in the prefix's Fonts folder. Its bold file draws as the regular one here;
+      # without it Wine makes the bold itself.
+      cp /usr/share/wine/fonts/tahoma.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+      # Windows without a window manager: otherwise showing a window waits two seconds
+      # for a manager that never answers.
+      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+      # The user's folders (Desktop, Documents, ...) inside the prefix, not links to $HOME:
+      # what a program writes there stays in the prefix.
+      for link in "$WINEPREFIX/drive_c/users/"*/*; do
+        if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+      done
+      "$wineserver" -w  # the session that made the prefix had no display; it ends first
       touch "$WINEPREFIX/.tarvo-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
+fi
+# They get a virtual display when there is none, numbered after this process; the display
+# stays until the session has ended, so that the next program starts a session of its own.
+# (Their tests hold one resource lock: one such session at a time.)
+if [ -n "${TARVO_WINE_DISPLAY:-}" ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+  exec xvfb-run -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" \
+    bash -c '"$1" "${@:3}"; status=$?; "$2" -w; exit $status' run "$wine" "$wineserver" "$@"
 fi
 exec "$wine" "$@"

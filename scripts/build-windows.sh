@@ -56,8 +56,8 @@ if [ ! -f "$deps/lib/libgtest.a" ]; then
   rm -rf "$deps/build-gtest"
 fi
 
-# The engines, the tools and their suites; the window parts come with the Win32 toolkit.
-components=${TARVO_WINDOWS_COMPONENTS:-core;platform;net;http;inflate;unzip;i18n}
+# The engines, the tools, the window toolkit (Win32), the wizard and their suites.
+components=${TARVO_WINDOWS_COMPONENTS:-core;platform;net;http;inflate;unzip;i18n;ui;setup}
 build=$root/build-win-$arch
 launcher=()
 if command -v ccache >/dev/null; then

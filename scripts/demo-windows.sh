@@ -5,7 +5,7 @@
 # makes sample main.zip, upgrade.zip and data.zip, serves them from a private nginx on
 # 127.0.0.1, and walks the real window under wine64 on a virtual X display (xvfb-run) in
 # French and then Dutch, each page saved as DIR/screens-win/<lang>-<page>.png. Then the tree
-# installed in the Wine prefix (DIR/wine), SETUP.INI byte by byte and lnkinfo's reading of
+# installed in the Wine prefix (DIR/wine-display), SETUP.INI byte by byte and lnkinfo's reading of
 # the shortcut on the Wine desktop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +14,7 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 native=${TARVO_BUILD:-$root/build}
 win=${TARVO_WIN_BUILD:-$root/build-win-x86_64}
-wine=/usr/lib/wine/wine64
+wine_run=$root/cmake/wine-run.sh
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 launcher=()
 if command -v ccache >/dev/null; then
@@ -76,15 +76,17 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-echo "== the window under wine64 (prefix $dir/wine)"
-export WINEPREFIX=$dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# wine-run.sh gives programs with windows the prefix DIR/wine-display.
+echo "== the window under wine64 (prefix $dir/wine-display)"
+export WINEPREFIX=$dir/wine-display
 export TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/"
 unset TARVO_DRIVES  # the prefix's own drive C
 drive_c=$WINEPREFIX/drive_c
 rm -rf "$drive_c/TARVO"
 status=0
 # Wine maps the Linux root to drive Z:, so the walker writes the pictures straight into DIR.
-xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$win/bin/tarvo-demo-walk.exe" "Z:${dir//\//\\}\\screens-win" || status=$?
+TARVO_WINE_DISPLAY=1 "$wine_run" "$dir/wine" "$win/bin/tarvo-demo-walk.exe" "Z:${dir//\//\\}\\screens-win" || status=$?
+/usr/lib/wine/wineserver -w  # the prefix is left alone once this returns
 echo "exit status: $status"
 echo "== pictures of the pages"
 (cd "$dir" && ls screens-win)

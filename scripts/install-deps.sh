@@ -26,6 +26,8 @@ packages=(
   qt6-base-dev fonts-noto-core fonts-dejavu-core
   # the Windows program's demo: a virtual display for its window under Wine
   xvfb xauth
+  # Tahoma (the window definition's font) and the other fonts Windows programs expect, for Wine
+  fonts-wine
 )
 
 missing=()

@@ -21,7 +21,7 @@ skipped=$(grep -c '\*\*\*Skipped\|Skipped ' "$log" || true)
 echo "== Windows: $skipped test(s) skipped under Wine (reasons above)"
 
 echo "== Windows: 32-bit programs =="
-programs=${TARVO_WINDOWS_PROGRAMS:-vmunzip netget}
+programs=${TARVO_WINDOWS_PROGRAMS:-vmunzip netget tarvo-setup}
 # shellcheck disable=SC2086
 bash "$root/scripts/build-windows.sh" i686 $programs >/dev/null || status=1
 exit $status

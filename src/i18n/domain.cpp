@@ -5,6 +5,7 @@
 #include "core/text_case.h"
 #include "core/text_trim.h"
 #include "i18n/i18n_strings.h"
+#include "i18n/language_system.h"
 #include "i18n/message_box.h"
 
 namespace tarvo::i18n {
@@ -14,9 +15,9 @@ using core::LoadResString;
 
 namespace {
 
-std::string WithSlash(std::string dir) {
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
+// "<lang>/LC_MESSAGES/<domain>.mo" with this system's delimiter.
+std::string CatalogPath(const std::string& directory, const std::string& lang, const std::string& domain) {
+  return directory + lang + kPathDelimiter + "LC_MESSAGES" + kPathDelimiter + domain + ".mo";
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ std::string HeaderField(std::string_view header, std::string_view name) {
 }
 
 TDomain::TDomain(TFileLocator& locator, std::string domain, std::string directory, std::string language)
-    : FLocator(locator), vDirectory(WithSlash(std::move(directory))), FDomain(std::move(domain)),
+    : FLocator(locator), vDirectory(WithPathDelimiter(std::move(directory))), FDomain(std::move(domain)),
       curlang(std::move(language)) {}
 
 TDomain::~TDomain() { CloseMoFile(); }
@@ -48,7 +49,7 @@ void TDomain::CloseMoFile() {
 }
 
 void TDomain::SetDirectory(const std::string& directory) {
-  vDirectory = WithSlash(directory);
+  vDirectory = WithPathDelimiter(directory);
   SpecificFilename.clear();
   CloseMoFile();
 }
@@ -72,10 +73,10 @@ void TDomain::OpenMoFile() {
     return;
   }
   if (fileName.empty()) {
-    fileName = vDirectory + curlang + "/LC_MESSAGES/" + FDomain + ".mo";
+    fileName = CatalogPath(vDirectory, curlang, FDomain);
     // A regional code ("fr_BE") falls back to its language ("fr").
     if (!FLocator.FileExists(fileName))
-      fileName = vDirectory + curlang.substr(0, 2) + "/LC_MESSAGES/" + FDomain + ".mo";
+      fileName = CatalogPath(vDirectory, curlang.substr(0, 2), FDomain);
   }
   if (!FLocator.FileExists(fileName)) {
     OpenHasFailedBefore = true;

@@ -1,18 +1,23 @@
 #include "i18n/file_locator.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 
 #include "core/text_trim.h"
+#include "i18n/language_system.h"
 
 namespace tarvo::i18n {
 
 namespace {
+
+// A UTF-8 path as the file system's own (UTF-16 on Windows, the bytes elsewhere).
+std::filesystem::path NativePath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 constexpr char kMarkerPrefix[] = "TRC";
 // Stored backwards so that neither marker appears whole anywhere in our own binary.
@@ -104,11 +109,11 @@ TFileLocator::~TFileLocator() = default;
 
 void TFileLocator::Analyze(const std::string& exe) {
   executable = exe;
-  const std::size_t slash = exe.rfind('/');
+  const std::size_t slash = exe.find_last_of(kPathSeparators);
   basedirectory = slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
   filelist.clear();
   try {
-    std::ifstream in(exe, std::ios::binary);
+    std::ifstream in(NativePath(exe), std::ios::binary);
     if (!in) return;
     const std::uint64_t begin = FindMarker(in, EmbedBeginMarker());
     if (begin == 0) return;
@@ -156,14 +161,21 @@ const TEmbeddedFileInfo* TFileLocator::FindEmbedded(const std::string& fileName)
   if (basedirectory.empty() || fileName.size() <= basedirectory.size() ||
       fileName.compare(0, basedirectory.size(), basedirectory) != 0)
     return nullptr;
-  auto it = filelist.find(fileName.substr(basedirectory.size()));
+  // Embedded names are kept with "/" (TrimName); a path this system made may hold "\\".
+  std::string relative = fileName.substr(basedirectory.size());
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  auto it = filelist.find(relative);
   return it == filelist.end() ? nullptr : &it->second;
 }
 
 bool TFileLocator::FileExists(const std::string& fileName) const {
   if (FindEmbedded(fileName)) return true;
-  struct stat st {};
-  return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::error_code ec;
+  try {
+    return std::filesystem::is_regular_file(NativePath(fileName), ec);
+  } catch (const std::exception&) {
+    return false;  // a name that is no UTF-8 names no file here
+  }
 }
 
 TMoFile* TFileLocator::GetMoFile(const std::string& fileName) {

@@ -8,6 +8,7 @@
 #include "i18n/domain_list.h"
 #include "i18n/gettext_errors.h"
 #include "i18n/i18n_strings.h"
+#include "i18n/language_system.h"
 
 namespace tarvo::i18n {
 
@@ -89,9 +90,7 @@ void IgnoreClass(std::vector<TClassMode>& rules, const core::TClassInfo& cls, TT
 TGettextInstance::TGettextInstance(TFileLocator& locator, const std::string& executableFolder,
                                    TDomainList* componentDomains)
     : CreatorThread(std::this_thread::get_id()), FLocator(locator), FComponentDomains(componentDomains) {
-  std::string folder = executableFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  DefaultDomainDirectory = folder + "locale";
+  DefaultDomainDirectory = (executableFolder.empty() ? executableFolder : WithPathDelimiter(executableFolder)) + "locale";
   UseLanguage("");
   bindtextdomain("default", DefaultDomainDirectory);
   textdomain("default");

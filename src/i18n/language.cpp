@@ -1,12 +1,7 @@
 #include "i18n/language.h"
 
-#include <unistd.h>
-
-#include <clocale>
-#include <cstdlib>
-#include <vector>
-
 #include "core/text_case.h"
+#include "i18n/language_system.h"
 
 namespace tarvo::i18n {
 
@@ -54,45 +49,28 @@ int SlovenianPlural(long long n) {
   return v == 1 ? 0 : (v == 2 ? 1 : (v == 3 || v == 4 ? 2 : 3));
 }
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
-}
-
 bool TwoLetters(std::string_view s) {
   auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
   return s.size() == 2 && letter(s[0]) && letter(s[1]);
 }
 
-// "ll_CC[.codeset][@modifier]" -> "ll_CC" when both parts are two letters.
-std::string LanguageAndCountry(std::string_view locale) {
-  const std::size_t cut = locale.find_first_of(".@");
-  if (cut != std::string_view::npos) locale = locale.substr(0, cut);
-  const std::size_t bar = locale.find('_');
-  if (bar == std::string_view::npos) return {};
-  std::string language = core::LowerCase(locale.substr(0, bar));
-  const std::string_view country = locale.substr(bar + 1);
-  if (!TwoLetters(language) || !TwoLetters(country)) return {};
-  if (language == "no") language = "nb";
-  return language + "_" + std::string(country);
-}
-
 }  // namespace
 
+std::string LanguageAndCountry(std::string_view language, std::string_view country) {
+  if (!TwoLetters(language) || !TwoLetters(country)) return {};
+  std::string code = core::LowerCase(language);
+  if (code == "no") code = "nb";
+  return code + "_" + std::string(country);
+}
+
+std::string WithPathDelimiter(std::string dir) {
+  if (dir.empty() || std::string_view(kPathSeparators).find(dir.back()) == std::string_view::npos) dir += kPathDelimiter;
+  return dir;
+}
+
 std::string DetectSystemLanguage() {
-  std::string code = Env("LANG");
-  if (code.empty()) {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES"}) {
-      code = LanguageAndCountry(Env(name));
-      if (!code.empty()) break;
-    }
-  }
-  if (code.empty()) {
-    // What the process itself runs with; "C" and "POSIX" both mean no language.
-    const char* current = std::setlocale(LC_MESSAGES, nullptr);
-    code = current ? LanguageAndCountry(current) : std::string();
-    if (code.empty()) code = "C";
-  }
+  std::string code = EnvironmentText("LANG");
+  if (code.empty()) code = UserLocaleLanguage();
   const std::size_t dot = code.find('.');
   if (dot != std::string::npos) code.resize(dot);
   return code;
@@ -112,18 +90,6 @@ TGetPluralForm PluralRuleFor(std::string_view code) {
   if (p == "pl") return &PolishPlural;
   if (p == "sl") return &SlovenianPlural;
   return &GermanicPlural;
-}
-
-std::string ExecutablePath() {
-  // No fixed buffer: deep install paths must not be cut short.
-  std::vector<char> buf(512);
-  for (;;) {
-    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<std::size_t>(n));
-    if (buf.size() > (1u << 20)) return {};
-    buf.resize(buf.size() * 2);
-  }
 }
 
 }  // namespace tarvo::i18n

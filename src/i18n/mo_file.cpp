@@ -1,17 +1,12 @@
 #include "i18n/mo_file.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "core/format.h"
 #include "core/scope_guard.h"
 #include "i18n/gettext_errors.h"
 #include "i18n/i18n_strings.h"
+#include "i18n/mo_file_map.h"
 #include "i18n/mo_format.h"
 
 namespace tarvo::i18n {
@@ -21,29 +16,16 @@ using core::LoadResString;
 
 namespace {
 
-// The operating system's error text is cut to this many characters in the message.
-constexpr std::size_t kMaxReasonLength = 2000;
-
 [[noreturn]] void NotValid(const std::string& name) {
   throw EGettextIOError(Format(LoadResString(SNotValidMoFile), {name}));
 }
 
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 }  // namespace
 
 TMoFile::TMoFile(const std::string& fileName, std::uint64_t offset, std::uint64_t size) {
-  FdCloser file{::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) throw EGettextIOError(Format(LoadResString(SCannotOpenFile), {fileName}));
-  struct stat st {};
-  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-    throw EGettextIOError(Format(LoadResString(SCannotCreateMemoryMap), {fileName}));
-  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  const TMoFileMap map = MapMoFile(fileName);
+  core::TScopeGuard unmap([&map]() noexcept { UnmapMoFile(map); });
+  const std::uint64_t fileSize = map.Size;
   if (offset > fileSize) NotValid(fileName);
   if (size == kWholeFile || size > fileSize - offset) {
     // An embedded catalog that claims more than the file holds is damaged.
@@ -51,19 +33,11 @@ TMoFile::TMoFile(const std::string& fileName, std::uint64_t offset, std::uint64_
     size = fileSize - offset;
   }
   if (size < mo::kHeaderSize) NotValid(fileName);
-  if (fileSize > SIZE_MAX) throw EGettextIOError(Format(LoadResString(SCannotCreateMemoryMap), {fileName}));
-  void* view = ::mmap(nullptr, static_cast<std::size_t>(fileSize), PROT_READ, MAP_SHARED, file.fd, 0);
-  if (view == MAP_FAILED) {
-    std::string reason = std::strerror(errno);
-    if (reason.size() > kMaxReasonLength) reason.resize(kMaxReasonLength);
-    throw EGettextIOError(Format(LoadResString(SCannotMapFile), {fileName, reason}));
-  }
-  FMapping = view;
-  FMappingSize = static_cast<std::size_t>(fileSize);
-  FBase = static_cast<const unsigned char*>(view) + offset;
+  FBase = static_cast<const unsigned char*>(map.View) + offset;
   FSize = size;
-  core::TScopeGuard unmap([this]() noexcept { ::munmap(FMapping, FMappingSize); });
   Load(fileName);
+  FMapping = map.View;
+  FMappingSize = static_cast<std::size_t>(map.Size);
   unmap.Dismiss();
 }
 
@@ -74,7 +48,7 @@ TMoFile::TMoFile(const void* data, std::size_t size, const std::string& name)
 }
 
 TMoFile::~TMoFile() {
-  if (FMapping) ::munmap(FMapping, FMappingSize);
+  if (FMapping) UnmapMoFile(TMoFileMap{FMapping, FMappingSize});
 }
 
 std::uint32_t TMoFile::Read32(std::uint64_t offset) const noexcept {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 
 namespace tarvo::net {
@@ -27,15 +26,6 @@ int TNetDeadline::Remaining(int step) const {
   std::int64_t left = std::max<std::int64_t>(0, FEnd - NetNowMS());
   if (step >= 0) left = std::min<std::int64_t>(left, step);
   return static_cast<int>(left);
-}
-
-int NetPoll(pollfd* fds, std::size_t count, int timeoutMS) {
-  const TNetDeadline deadline(timeoutMS);
-  for (;;) {
-    int rc = ::poll(fds, static_cast<nfds_t>(count), deadline.Remaining());
-    if (rc >= 0) return rc;
-    if (errno != EINTR) return -1;
-  }
 }
 
 }  // namespace tarvo::net

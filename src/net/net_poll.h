@@ -2,10 +2,10 @@
 // time that is left, so a limit holds however often the process is interrupted.
 #pragma once
 
-#include <poll.h>
-
 #include <cstddef>
 #include <cstdint>
+
+#include "net/net_types.h"
 
 namespace tarvo::net {
 
@@ -29,8 +29,24 @@ private:
   std::int64_t FEnd;
 };
 
-// poll() over count descriptors within timeoutMS (negative: no limit). Returns the ready
-// count, 0 when the time ran out, -1 on failure with errno set.
-int NetPoll(pollfd* fds, std::size_t count, int timeoutMS);
+// What a wait asks for and what it found, the same bits on every system.
+enum : short {
+  NetPollIn = 0x01,      // data to read (or the peer closed)
+  NetPollOut = 0x02,     // room to write; a pending connect has ended
+  NetPollPri = 0x04,     // urgent data
+  NetPollError = 0x08,   // reported only: the socket has an error
+  NetPollHangUp = 0x10,  // reported only: the peer hung up
+};
+
+struct TNetPollFd {
+  TNetStackSocketHandle Fd;
+  short Events;   // NetPollIn | NetPollOut | NetPollPri
+  short REvents;  // set by NetPoll
+};
+
+// Waits on count sockets within timeoutMS (negative: no limit): poll() on POSIX systems,
+// WSAPoll() on Windows. Returns the ready count, 0 when the time ran out; raises
+// ENetSocketError when the wait itself fails.
+int NetPoll(TNetPollFd* fds, std::size_t count, int timeoutMS);
 
 }  // namespace tarvo::net

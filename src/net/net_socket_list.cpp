@@ -1,7 +1,6 @@
 #include "net/net_socket_list.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "net/net_exception.h"
 #include "net/net_poll.h"
@@ -11,10 +10,8 @@ namespace tarvo::net {
 
 bool NetWaitReadable(TNetStackSocketHandle fd, int timeoutMS) {
   if (timeoutMS < 0) timeoutMS = -1;
-  pollfd p{fd, POLLIN, 0};
-  int rc = NetPoll(&p, 1, timeoutMS);
-  if (rc < 0) RaiseSocketErrorCode(NetErrnoToSocketError(errno));
-  return rc > 0;
+  TNetPollFd p{fd, NetPollIn, 0};
+  return NetPoll(&p, 1, timeoutMS) > 0;
 }
 
 void TNetSocketList::Add(TNetStackSocketHandle handle) {
@@ -63,26 +60,25 @@ bool TNetSocketList::Select(TNetSocketList* readList, TNetSocketList* writeList,
     TNetSocketList* List;
     short Events;
   };
-  TSlot slots[3] = {{readList, POLLIN}, {writeList, POLLOUT}, {exceptList, POLLPRI}};
-  std::vector<pollfd> fds;
+  TSlot slots[3] = {{readList, NetPollIn}, {writeList, NetPollOut}, {exceptList, NetPollPri}};
+  std::vector<TNetPollFd> fds;
   std::vector<int> owner;
   for (int s = 0; s < 3; ++s) {
     if (slots[s].List == nullptr) continue;
     std::lock_guard<std::mutex> guard(slots[s].List->FLock);
     for (int h : slots[s].List->FHandles) {
-      fds.push_back(pollfd{h, slots[s].Events, 0});
+      fds.push_back(TNetPollFd{h, slots[s].Events, 0});
       owner.push_back(s);
     }
   }
   int rc = NetPoll(fds.data(), fds.size(), timeoutMS);
-  if (rc < 0) RaiseSocketErrorCode(NetErrnoToSocketError(errno));
   for (int s = 0; s < 3; ++s) {
     if (slots[s].List == nullptr) continue;
     std::vector<int> ready;
     for (std::size_t i = 0; i < fds.size(); ++i) {
       // Hang-ups and errors count as readable: the next receive reports them.
-      short mask = slots[s].Events | (s == 0 ? (POLLHUP | POLLERR) : 0);
-      if (owner[i] == s && (fds[i].revents & mask) != 0) ready.push_back(fds[i].fd);
+      short mask = slots[s].Events | (s == 0 ? (NetPollHangUp | NetPollError) : 0);
+      if (owner[i] == s && (fds[i].REvents & mask) != 0) ready.push_back(fds[i].Fd);
     }
     std::lock_guard<std::mutex> guard(slots[s].List->FLock);
     slots[s].List->FHandles = std::move(ready);

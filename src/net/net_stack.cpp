@@ -1,9 +1,5 @@
 #include "net/net_stack.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -11,29 +7,19 @@
 #include "core/text_case.h"
 #include "net/net_exception.h"
 #include "net/net_socket_errors.h"
-#include "net/net_stack_posix.h"
 #include "net/net_strings.h"
 
 namespace tarvo::net {
-
-const int Net_SOL_SOCKET = SOL_SOCKET;
-const int Net_SO_REUSEADDR = SO_REUSEADDR;
-const int Net_SO_TYPE = SO_TYPE;
-const int Net_SO_KEEPALIVE = SO_KEEPALIVE;
-const int Net_IPPROTO_TCP = IPPROTO_TCP;
-const int Net_TCP_NODELAY = TCP_NODELAY;
 
 // ---------------------------------------------------------------------------------------
 // The shared instance
 
 namespace {
 
-std::unique_ptr<TNetStack> MakePosixStack() { return std::make_unique<TNetStackPosix>(); }
-
 struct TSharedStack {
   std::mutex Lock;
   std::unique_ptr<TNetStack> Instance;
-  TNetStackFactory Factory = &MakePosixStack;
+  TNetStackFactory Factory = &NetMakeSystemStack;
   int Users = 0;
 };
 
@@ -97,14 +83,6 @@ std::string TNetStack::ResolveHost(const std::string& host, TNetIPVersion versio
     std::string canonical = CanonicalIPv6Text(host);
     if (!canonical.empty()) return canonical;
     return LookupHostAddress(host, Net_IPv6);
-  }
-  throw ENetIPVersionUnsupported();
-}
-
-int TNetStack::AddressFamily(TNetIPVersion version) {
-  switch (version) {
-    case Net_IPv4: return AF_INET;
-    case Net_IPv6: return AF_INET6;
   }
   throw ENetIPVersionUnsupported();
 }

@@ -6,7 +6,8 @@
 //
 // TNetStack holds the platform-neutral rules (host resolution, error translation);
 // TNetStackBSDBase (net_stack_bsd.h) the parts common to BSD-style socket interfaces, and
-// TNetStackPosix (net_stack_posix.h) binds them to the POSIX socket calls.
+// TNetStackPosix (net_stack_posix.h) or TNetStackWindows (net_stack_windows.h) binds them to
+// the system's socket calls.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,8 @@ extern const int Net_TCP_NODELAY;
 
 class TNetStack;
 using TNetStackFactory = std::unique_ptr<TNetStack> (*)();
+// The stack of the system the program runs on (TNetStackPosix or TNetStackWindows).
+std::unique_ptr<TNetStack> NetMakeSystemStack();
 
 class TNetStack {
 public:
@@ -48,7 +51,7 @@ public:
   // The instance for a caller that holds a usage; raises ENetNotConnected while nobody
   // uses the stack.
   static TNetStack& Get();
-  // The class to instantiate (TNetStackPosix by default); returns the previous one.
+  // The class to instantiate (NetMakeSystemStack by default); returns the previous one.
   static TNetStackFactory SetStackClass(TNetStackFactory factory) noexcept;
   static int UserCount() noexcept;
 
@@ -103,6 +106,7 @@ public:
   // result unless it is -1; then the last error code when it is in ignore, else raises.
   int CheckForSocketError(int result, std::initializer_list<int> ignore);
 
+  // The system's address family of a version; raises ENetIPVersionUnsupported for others.
   static int AddressFamily(TNetIPVersion version);
 
 protected:

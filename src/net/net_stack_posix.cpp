@@ -19,6 +19,23 @@
 
 namespace tarvo::net {
 
+const int Net_SOL_SOCKET = SOL_SOCKET;
+const int Net_SO_REUSEADDR = SO_REUSEADDR;
+const int Net_SO_TYPE = SO_TYPE;
+const int Net_SO_KEEPALIVE = SO_KEEPALIVE;
+const int Net_IPPROTO_TCP = IPPROTO_TCP;
+const int Net_TCP_NODELAY = TCP_NODELAY;
+
+std::unique_ptr<TNetStack> NetMakeSystemStack() { return std::make_unique<TNetStackPosix>(); }
+
+int TNetStack::AddressFamily(TNetIPVersion version) {
+  switch (version) {
+    case Net_IPv4: return AF_INET;
+    case Net_IPv6: return AF_INET6;
+  }
+  throw ENetIPVersionUnsupported();
+}
+
 namespace {
 
 // Socket address for connect and bind; an empty ip leaves the address zero (any).
@@ -64,7 +81,7 @@ void AddressText(const sockaddr_storage& addr, std::string& ip, std::uint16_t& p
 }
 
 int WaitFor(int fd, short events, int timeoutMS) {
-  pollfd p{fd, events, 0};
+  TNetPollFd p{fd, events, 0};
   return NetPoll(&p, 1, timeoutMS);
 }
 
@@ -113,7 +130,7 @@ void TNetStackPosix::Connect(TNetStackSocketHandle handle, const std::string& ip
   if (::connect(handle, reinterpret_cast<sockaddr*>(&addr), len) == 0) return;
   if (errno != EINTR && errno != EINPROGRESS) RaiseLastSocketError();
   // An interrupted (or non-blocking) connect goes on in the background: wait for its end.
-  if (WaitFor(handle, POLLOUT, -1) < 0) RaiseLastSocketError();
+  WaitFor(handle, NetPollOut, -1);
   int error = GetSocketOption(handle, SOL_SOCKET, SO_ERROR);
   if (error != 0) RaiseSocketError(NetErrnoToSocketError(error));
 }
@@ -137,8 +154,7 @@ bool TNetStackPosix::ConnectWithTimeout(TNetStackSocketHandle handle, const std:
     for (;;) {
       if (deadline.Expired()) return false;
       int wait = deadline.Remaining(step);
-      int rc = WaitFor(handle, POLLOUT, wait);
-      if (rc < 0) RaiseLastSocketError();
+      int rc = WaitFor(handle, NetPollOut, wait);
       TNetAntiFreezeBase::DoProcess();
       if (rc > 0) break;
     }

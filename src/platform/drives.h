@@ -7,10 +7,14 @@ namespace tarvo::platform {
 
 // The separator of folder names in the paths this system's users see and its APIs store
 // (SETUP.INI holds "C:\TARVO\DATA\" on Windows).
+// kPathDelimiters: every character that ends a folder name in a path (Windows takes "/"
+// as well).
 #if defined(_WIN32)
 inline constexpr char kPathDelimiter = '\\';
+inline constexpr const char* kPathDelimiters = "\\/";
 #else
 inline constexpr char kPathDelimiter = '/';
+inline constexpr const char* kPathDelimiters = "/";
 #endif
 
 // True when the file lies on removable media (a floppy of a spanned disk set). The Linux

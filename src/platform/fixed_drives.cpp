@@ -121,12 +121,15 @@ std::vector<TDriveInfo> ParseDriveOverride(std::string_view list) {
     const std::size_t semi = std::min(list.find(';'), list.size());
     const std::string_view entry = list.substr(0, semi);
     list.remove_prefix(std::min(semi + 1, list.size()));
-    if (entry.size() < 3 || entry[1] != '=' || entry[2] != '/') continue;
+    if (entry.size() < 3 || entry[1] != '=') continue;
+    // An absolute folder of this system ("/srv/c", or on Windows "D:\\sandbox\\c").
+    if (entry[2] != '/' && !std::filesystem::path(entry.substr(2)).is_absolute()) continue;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(entry[0])));
     if (letter < 'A' || letter > kLastLetter) continue;
     if (std::any_of(drives.begin(), drives.end(), [&](const TDriveInfo& d) { return d.Letter == letter; })) continue;
     std::string root(entry.substr(2));
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    auto separator = [](char c) { return c == '/' || c == std::filesystem::path::preferred_separator; };
+    while (root.size() > 1 && separator(root.back()) && !(root.size() == 3 && root[1] == ':')) root.pop_back();
     drives.push_back(TDriveInfo{letter, std::move(root), {}, {}});
   }
   std::sort(drives.begin(), drives.end(), [](const TDriveInfo& a, const TDriveInfo& b) { return a.Letter < b.Letter; });
@@ -205,7 +208,8 @@ char DriveOfPath(const std::vector<TDriveInfo>& drives, const std::string& path)
   std::size_t bestLength = 0;
   for (const TDriveInfo& d : drives) {
     const bool rooted = d.Root.ends_with('/') || d.Root.ends_with('\\');  // "/", or a drive root
-    const bool inside = rooted ? path.starts_with(d.Root) : path == d.Root || path.starts_with(d.Root + "/");
+    const bool inside = rooted ? path.starts_with(d.Root) : path == d.Root || path.starts_with(d.Root + "/") ||
+                                path.starts_with(d.Root + "\\");
     if (inside && d.Root.size() >= bestLength) {
       best = d.Letter;
       bestLength = d.Root.size();

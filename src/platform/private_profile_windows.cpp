@@ -6,6 +6,7 @@
 #include "platform/private_profile.h"
 // Windows headers last: their macros would rewrite our names.
 #include "platform/wide_text.h"
+#undef WritePrivateProfileString  // the system's macro for its ...W function; ours is meant here
 
 namespace tarvo::platform {
 

@@ -312,6 +312,8 @@ bool TShellLink::Parse(const std::uint8_t* data, std::size_t size) {
     } else {
       out = AnsiToUtf8(std::string_view(reinterpret_cast<const char*>(p), count));
     }
+    // The count excludes a terminator, but some writers (Wine's shell) count and store one.
+    while (!out.empty() && out.back() == '\0') out.pop_back();
     pos += 2 + bytes;
     return true;
   };

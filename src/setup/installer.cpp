@@ -1,9 +1,5 @@
 #include "setup/installer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -21,6 +17,7 @@
 #include "net/net_exception.h"
 #include "net/net_strings.h"
 #include "platform/drives.h"
+#include "platform/file_system.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
 #include "platform/replacing_file.h"
@@ -398,18 +395,10 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   // neither overwrites it while it is read nor is deleted with it afterwards. It goes in
   // every case, also when it cannot be opened.
   // (The extension stays last: the reader goes by it first.)
-  std::string reading = fileName + ".XXXXXX.zip";
-  int fd = ::mkstemps(reading.data(), 4);
-  if (fd < 0) throw core::EFOpenError(fileName, errno);
-  ::close(fd);
-  if (::rename(fileName.c_str(), reading.c_str()) != 0) {
-    int error = errno;
-    ::unlink(reading.c_str());
-    throw core::EFOpenError(fileName, error);
-  }
+  const std::string reading = platform::MoveToUniqueName(fileName, ".zip");
   struct TRemove {
     std::string Name;
-    ~TRemove() { ::unlink(Name.c_str()); }
+    ~TRemove() { platform::RemoveFile(Name); }
   } remove{reading};
 
   std::optional<std::pair<std::string, std::string>> firstFailure;

@@ -9,7 +9,10 @@
 namespace tarvo::ui {
 
 std::string TDriveCombo::DisplayName(const platform::TDriveInfo& d) {
-  if (!d.ShellName.empty()) return d.ShellName;
+  // A shell that names an unlabelled disk by its letter alone ("(C:)", as Wine's does) gets
+  // the name Windows gives it.
+  if (!d.ShellName.empty() && d.ShellName.front() != '(') return d.ShellName;
+  if (!d.ShellName.empty()) return core::LoadResString(SLocalDisk) + " " + d.ShellName;
   const std::string name = d.Label.empty() ? core::LoadResString(SLocalDisk) : d.Label;
   return name + " (" + d.Letter + ":)  " + d.Root;
 }

@@ -1,12 +1,10 @@
 #include "unzip/archive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/scope_guard.h"
 #include "platform/drives.h"
+#include "platform/file_system.h"
 #include "unzip/extract_path.h"
 #include "unzip/mask_match.h"
 #include "unzip/vm_exception.h"
@@ -51,10 +49,7 @@ TVmArchive::TVmArchive(core::TStream* stream, const std::string& archiveName)
 }
 
 void TVmArchive::NoteSourceIdentity() {
-  auto* file = dynamic_cast<core::THandleStream*>(FStream);
-  struct stat st {};
-  if (file && ::fstat(file->Handle(), &st) == 0 && S_ISREG(st.st_mode))
-    FSourceIdentity = {st.st_dev, st.st_ino, true};
+  if (auto* file = dynamic_cast<core::THandleStream*>(FStream)) FSourceIdentity = platform::FileIdentityOf(file->Handle());
 }
 
 TVmArchive::~TVmArchive() = default;
@@ -134,12 +129,11 @@ bool TVmArchive::ConfirmExtractPath(TVmArchiveItem* item, std::string& newName) 
                          : ClassifyPath(FBaseDirectory, newName);
 
   // Opening the folder creates what is missing (with eoCreateDirs) and refuses links.
-  int folder = FOutputFolders.Open(ExtractFileDir(path), FExtractOptions & eoCreateDirs);
+  const TVmFolder& folder = FOutputFolders.Open(ExtractFileDir(path), FExtractOptions & eoCreateDirs);
+  if (!isDirectory) CheckCaseCollision(path);
   if (!isDirectory && FOnConfirmOverwrite) {
     // Without a handler the answer is yes: the existence test is only needed to ask.
-    struct stat st {};
-    if (::fstatat(folder, std::string(ExtractFileName(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !S_ISDIR(st.st_mode)) {
+    if (TVmOutputFolders::HoldsNonFolder(folder, ExtractFileName(path))) {
       bool confirm = true;
       FOnConfirmOverwrite(path, confirm);
       if (!confirm) return false;
@@ -147,6 +141,14 @@ bool TVmArchive::ConfirmExtractPath(TVmArchiveItem* item, std::string& newName) 
   }
   newName = path;
   return true;
+}
+
+void TVmArchive::CheckCaseCollision(const std::string& path) {
+  if (!platform::FileNamesIgnoreCase()) return;
+  // Two entries whose names differ only in case would land on one file: the later one
+  // would silently replace the earlier. The same name twice is a plain replacement.
+  auto [at, added] = FCaseKeys.emplace(platform::FoldFileNameCase(path), path);
+  if (!added && at->second != path) throw EVmUnsafePath();
 }
 
 void TVmArchive::ExtractItemByIndex(std::size_t index, const std::string& newName) {

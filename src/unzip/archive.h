@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -110,7 +111,9 @@ protected:
   void RequireLoadedArchive() const;
   // The output path of an item, or false to skip it; its folder exists afterwards. May
   // raise EVmUnsafePath (reported as the item's failure by the caller) or
-  // EVmNoSuchDirectory (propagates).
+  // EVmNoSuchDirectory (propagates). Where file names ignore case, a file whose path
+  // differs only in case from one an earlier entry of this archive went to is refused
+  // (EVmUnsafePath).
   bool ConfirmExtractPath(TVmArchiveItem* item, std::string& newName);
   void ExtractItemByIndex(std::size_t index, const std::string& newName);
 
@@ -130,6 +133,10 @@ protected:
 
 private:
   void NoteSourceIdentity();
+  void CheckCaseCollision(const std::string& path);
+
+  // The output paths given to files so far, by their case-folded form (Windows only).
+  std::map<std::string, std::string> FCaseKeys;
 };
 
 // How an item failure is classified: the library's exceptions with their code, the

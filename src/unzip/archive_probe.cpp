@@ -1,13 +1,13 @@
 #include "unzip/archive_probe.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/drives.h"
+#include "platform/file_system.h"
 #include "unzip/byte_order.h"
 #include "unzip/zip_format.h"
 
@@ -52,7 +52,7 @@ std::size_t ReadAt(TStream& stream, std::int64_t offset, void* buffer, std::size
 }
 
 std::string UpperExtension(const std::string& fileName) {
-  std::size_t slash = fileName.find_last_of('/');
+  std::size_t slash = fileName.find_last_of(platform::kPathDelimiters);
   std::size_t dot = fileName.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
   std::string ext = fileName.substr(dot);
@@ -240,8 +240,7 @@ TVmArchiveType ProbeCab(TStream& stream) {
 TVmArchiveType GuessArchiveKind(const std::string& fileName, TVmArchiveType forcedType) {
   if (forcedType != TVmArchiveType::atUnknown) return forcedType;
   TVmArchiveType guess = TypeFromExtension(UpperExtension(fileName));
-  struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return guess;
+  if (platform::FileSizeOf(fileName) <= 0) return guess;
 
   core::TFileStream file(fileName, core::fmOpenRead | core::fmShareDenyNone);
   switch (guess) {

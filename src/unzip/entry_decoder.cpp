@@ -1,9 +1,5 @@
 #include "unzip/entry_decoder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -159,18 +155,14 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
 void ExtractEntryToFile(TVmZipArchive& archive, TVmZipItem& item, const std::string& outputName) {
   const std::int64_t when = platform::DosDateTimeToEpoch(item.LastModFileDate(), item.LastModFileTime());
   if (item.IsDirectory()) {
-    // A folder keeps the mode it was made with (the umask's); only its time follows.
-    int folder = archive.OutputFolders().Open(outputName, true);
-    if (when >= 0) {
-      struct timespec times[2] = {{static_cast<std::time_t>(when), 0}, {static_cast<std::time_t>(when), 0}};
-      ::futimens(folder, times);
-    }
+    TVmOutputFolders::FinishFolder(archive.OutputFolders().Open(outputName, true), when, item.NativeFileAttributes());
     return;
   }
   std::unique_ptr<core::TStream> input = PrepareEntryInput(archive, item);
-  int folder = archive.OutputFolders().Open(ExtractFileDir(outputName), archive.ExtractOptions() & eoCreateDirs);
-  TVmOutputFile file(folder, ExtractFileName(outputName), outputName,
-                     OutputFileMode(item.NativeFileAttributes(), item.UnixMode()), archive.SourceIdentity());
+  const TVmFolder& folder =
+      archive.OutputFolders().Open(ExtractFileDir(outputName), archive.ExtractOptions() & eoCreateDirs);
+  TVmOutputFile file(folder, ExtractFileName(outputName), outputName, item.NativeFileAttributes(), item.UnixMode(),
+                     archive.SourceIdentity());
   try {
     DecodeEntry(archive, item, *input, file);
   } catch (const EVmUserAbort&) {

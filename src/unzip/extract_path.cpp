@@ -1,18 +1,23 @@
 #include "unzip/extract_path.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
+#include <array>
 #include <string_view>
 
-#include "core/exception.h"
+#include "core/text_case.h"
+#include "platform/drives.h"
+#include "platform/file_system.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
 
 namespace {
 
+constexpr char kDelimiter = platform::kPathDelimiter;
+
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// A delimiter of this system's paths (Windows takes "/" as well as "\\").
+bool IsDelimiter(char c) { return c == kDelimiter || (kDelimiter == '\\' && c == '/'); }
 
 bool IsDotName(std::string_view s) { return s.empty() || s == "." || s == ".."; }
 
@@ -23,9 +28,9 @@ bool IsDrive(std::string_view s) {
 // A relative path whose every component is a real name: joined below any folder, it stays
 // there. The second look at what was built, independent of how it was built.
 bool IsContainedRelative(std::string_view relative) {
-  if (relative.empty() || relative.front() == '/') return false;
+  if (relative.empty() || IsDelimiter(relative.front())) return false;
   for (std::size_t start = 0; start <= relative.size();) {
-    std::size_t end = relative.find('/', start);
+    std::size_t end = relative.find(kDelimiter, start);
     if (end == std::string_view::npos) end = relative.size();
     if (IsDotName(relative.substr(start, end - start))) return false;
     start = end + 1;
@@ -38,23 +43,41 @@ std::string JoinBase(const std::string& base, std::string_view relative) {
   std::string path;
   path.reserve(base.size() + 1 + relative.size());
   path += base;
-  if (base.back() != '/') path += '/';
+  if (!IsDelimiter(base.back())) path += kDelimiter;
   path += relative;
   return path;
 }
 
 }  // namespace
 
-bool DirectoryExists(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool DirectoryExists(const std::string& path) { return platform::DirectoryExists(path); }
 
-std::string NormalizeBaseDirectory(const std::string& directory) {
-  std::string result = directory;
-  if (result.size() > 1 && result.back() == '/') result.pop_back();
-  if (!result.empty() && !DirectoryExists(result)) throw EVmNoSuchDirectory();
-  return result;
+bool IsPlainWindowsName(std::string_view component) noexcept {
+  if (component.empty()) return false;
+  for (char c : component) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20) return false;
+    switch (c) {
+      case '<': case '>': case ':': case '"': case '|': case '?': case '*': case '/': case '\\':
+        return false;
+      default:
+        break;
+    }
+  }
+  if (component.back() == '.' || component.back() == ' ') return false;
+  // The device names hold for the part before the first dot, trailing blanks dropped.
+  std::string_view stem = component.substr(0, component.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (std::string_view device : kDevices)
+    if (core::SameText(stem, device)) return false;
+  if (stem.size() >= 4 && (core::SameText(stem.substr(0, 3), "COM") || core::SameText(stem.substr(0, 3), "LPT"))) {
+    const std::string_view digit = stem.substr(3);
+    if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') return false;
+    // Windows counts the superscript digits 1, 2 and 3 (U+00B9, U+00B2, U+00B3) as well.
+    if (digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3") return false;
+  }
+  return true;
 }
 
 std::string BuildEntryPath(const std::string& baseDirectory, const std::string& storedName, bool isDirectory,
@@ -72,6 +95,7 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
 
   if (!restorePath) {
     if (!IsContainedRelative(last)) throw EVmUnsafePath();
+    CheckNativeComponent(last);
     return JoinBase(baseDirectory, last);
   }
 
@@ -84,44 +108,14 @@ std::string BuildEntryPath(const std::string& baseDirectory, const std::string& 
     if (start == 0 && (part.empty() || IsDrive(part))) throw EVmUnsafePath();  // absolute, UNC, drive
     if (part == "..") throw EVmUnsafePath();
     if (!part.empty() && part != ".") {  // "a//b" and "a/./b" stay below the base
-      if (!relative.empty()) relative += '/';
+      CheckNativeComponent(part);
+      if (!relative.empty()) relative += kDelimiter;
       relative += part;
     }
     start = end + 1;
   }
   if (!IsContainedRelative(relative)) throw EVmUnsafePath();
   return JoinBase(baseDirectory, relative);
-}
-
-std::string ClassifyPath(const std::string& baseDirectory, const std::string& path) {
-  if (!path.empty() && path.front() == '/') return path;
-  return JoinBase(baseDirectory, path);
-}
-
-std::string_view ExtractFileDir(std::string_view path) {
-  std::size_t slash = path.find_last_of('/');
-  if (slash == std::string_view::npos) return {};
-  return path.substr(0, slash == 0 ? 1 : slash);
-}
-
-std::string_view ExtractFileName(std::string_view path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-void CreateFolderPath(const std::string& folder) {
-  if (folder.empty() || DirectoryExists(folder)) return;
-  std::size_t pos = folder.front() == '/' ? 1 : 0;
-  for (;;) {
-    std::size_t slash = folder.find('/', pos);
-    std::string prefix = slash == std::string::npos ? folder : folder.substr(0, slash);
-    if (!prefix.empty() && !DirectoryExists(prefix)) {
-      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) throw core::EInOutError(errno);
-      if (!DirectoryExists(prefix)) throw core::EInOutError(ENOTDIR);
-    }
-    if (slash == std::string::npos) break;
-    pos = slash + 1;
-  }
 }
 
 }  // namespace tarvo::unzip

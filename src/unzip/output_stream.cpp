@@ -8,6 +8,33 @@
 
 namespace tarvo::unzip {
 
+namespace {
+
+// done * 100 / total (integer division) for done < total, exact for sizes near 2^64 and
+// without a 128-bit type (the 32-bit build has none): two decimal digits of done / total,
+// each by adding the remainder ten times modulo total, so no sum ever overflows.
+int WholePercent(std::uint64_t done, std::uint64_t total) noexcept {
+  int percent = 0;
+  std::uint64_t remainder = done;
+  for (int digit = 0; digit < 2; ++digit) {
+    std::uint64_t sum = 0;
+    int d = 0;
+    for (int i = 0; i < 10; ++i) {
+      if (sum >= total - remainder) {
+        sum -= total - remainder;
+        ++d;
+      } else {
+        sum += remainder;
+      }
+    }
+    percent = percent * 10 + d;
+    remainder = sum;
+  }
+  return percent;
+}
+
+}  // namespace
+
 TVmUnzipOutputStream::TVmUnzipOutputStream(core::TStream& destination, std::uint64_t uncompressedSize,
                                            TVmUnzipProgressEvent onProgress, bool computeCRC)
     : FStream(destination),
@@ -32,8 +59,7 @@ std::size_t TVmUnzipOutputStream::Write(const void* buffer, std::size_t count) {
     } else if (FBytesWritten >= FUncompressedSize) {
       percent = 100;
     } else {
-      // written * 100 / expected without overflow for sizes near 2^64
-      percent = static_cast<int>(static_cast<unsigned __int128>(FBytesWritten) * 100 / FUncompressedSize);
+      percent = WholePercent(FBytesWritten, FUncompressedSize);
     }
     if (percent != FCurrentProgress) {
       FCurrentProgress = percent;

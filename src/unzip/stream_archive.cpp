@@ -1,20 +1,19 @@
 #include "unzip/stream_archive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "platform/drives.h"
+#include "platform/file_system.h"
 #include "platform/file_time.h"
+#include "platform/scratch_file.h"
 #include "unzip/extract_path.h"
 #include "unzip/mask_match.h"
 #include "unzip/methods/bzip2_parallel.h"
@@ -185,23 +184,11 @@ class TVmStreamArchive::TContentCopy final : public core::TStream {
 public:
   // Null when no such file can be made in folder ("" is the current folder).
   static std::unique_ptr<TContentCopy> Create(const std::string& folder) {
-    const std::string where = folder.empty() ? std::string(".") : folder;
-    int handle = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (handle < 0) {
-      // File systems without unnamed files: a unique name, removed before use.
-      std::string name = where + "/.tarvo-XXXXXX";
-      handle = ::mkostemp(name.data(), O_CLOEXEC);
-      if (handle < 0) return nullptr;
-      ::unlink(name.c_str());
-    }
-    struct statvfs vfs {};
-    const std::uint64_t room =
-        ::fstatvfs(handle, &vfs) == 0 ? static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize : 0;
-    return std::unique_ptr<TContentCopy>(new TContentCopy(handle, room / 4));
+    std::unique_ptr<platform::TScratchFile> file = platform::TScratchFile::Create(folder);
+    if (!file) return nullptr;
+    const std::uint64_t room = file->FreeSpace();
+    return std::unique_ptr<TContentCopy>(new TContentCopy(std::move(file), room / 4));
   }
-  ~TContentCopy() override { ::close(FHandle); }
-  TContentCopy(const TContentCopy&) = delete;
-  TContentCopy& operator=(const TContentCopy&) = delete;
 
   bool Usable() const noexcept { return !FFailed; }
   void Abandon() noexcept { FFailed = true; }
@@ -211,14 +198,9 @@ public:
       FFailed = true;
       return count;
     }
-    const auto* p = static_cast<const std::uint8_t*>(buffer);
-    for (std::size_t done = 0; done < count;) {
-      ssize_t n = ::write(FHandle, p + done, count - done);
-      if (n <= 0 && !(n < 0 && errno == EINTR)) {
-        FFailed = true;
-        return count;
-      }
-      if (n > 0) done += static_cast<std::size_t>(n);
+    if (!FFile->Append(buffer, count)) {
+      FFailed = true;
+      return count;
     }
     FSize += count;
     return count;
@@ -230,11 +212,7 @@ public:
   // Up to count bytes from offset at (0 at the end).
   std::size_t ReadAt(std::uint64_t at, void* buffer, std::size_t count) const {
     count = static_cast<std::size_t>(std::min<std::uint64_t>(count, FSize - std::min(at, FSize)));
-    for (;;) {
-      ssize_t n = ::pread(FHandle, buffer, count, static_cast<off_t>(at));
-      if (n >= 0) return static_cast<std::size_t>(n);
-      if (errno != EINTR) throw core::EInOutError(errno);
-    }
+    return FFile->ReadAt(at, buffer, count);
   }
   // Writes the whole copy into sink.
   void CopyTo(core::TStream& sink) const {
@@ -248,8 +226,9 @@ public:
   }
 
 private:
-  TContentCopy(int handle, std::uint64_t budget) : FHandle(handle), FBudget(budget) {}
-  int FHandle;
+  TContentCopy(std::unique_ptr<platform::TScratchFile> file, std::uint64_t budget)
+      : FFile(std::move(file)), FBudget(budget) {}
+  std::unique_ptr<platform::TScratchFile> FFile;
   std::uint64_t FBudget;
   std::uint64_t FSize = 0;
   bool FFailed = false;
@@ -304,8 +283,7 @@ TVmStreamArchive::~TVmStreamArchive() = default;
 
 void TVmStreamArchive::InstallHelpers() {
   if (auto* file = dynamic_cast<core::THandleStream*>(FStream)) {
-    struct stat st {};
-    if (::fstat(file->Handle(), &st) == 0) FArchiveTime = st.st_mtime;
+    FArchiveTime = platform::FileModificationTimeOf(file->Handle());
   }
   // ExtractAt and ExtractToStream reach one item through these: a pass of its own each.
   auto single = [this](TVmArchiveItem* item) {
@@ -327,7 +305,7 @@ void TVmStreamArchive::InstallHelpers() {
 }
 
 std::string NameWithoutCompressionSuffix(const std::string& archiveName) {
-  std::string name = archiveName.substr(archiveName.find_last_of('/') + 1);
+  std::string name = archiveName.substr(archiveName.find_last_of(platform::kPathDelimiters) + 1);
   std::string upper = name;
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -610,24 +588,21 @@ private:
       if (!confirm || !A.ConfirmExtractPath(item, path)) return;
     }
     if (item->IsDirectory()) {
-      int folder = A.OutputFolders().Open(path, true);
-      const std::int64_t when = item->ModificationTime();
-      if (when >= 0) {
-        struct timespec times[2] = {{static_cast<std::time_t>(when), 0}, {static_cast<std::time_t>(when), 0}};
-        ::futimens(folder, times);
-      }
+      TVmOutputFolders::FinishFolder(A.OutputFolders().Open(path, true), item->ModificationTime(),
+                                     item->NativeFileAttributes());
       return;
     }
-    int folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
+    const TVmFolder& folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
     // A sparse file is extracted only when its folder could hold it written out in full
     // (as it will be wherever holes are not kept, or once it is copied).
-    struct statvfs vfs {};
-    if (entry.Sparse && ::fstatvfs(folder, &vfs) == 0 && vfs.f_frsize > 0 &&
-        entry.Size / vfs.f_frsize > static_cast<std::uint64_t>(vfs.f_bavail))
-      throw core::EInOutError(ENOSPC);
-    FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path,
-                                            OutputFileMode(item->NativeFileAttributes(), item->UnixMode()),
-                                            A.SourceIdentity());
+    if (entry.Sparse) {
+      std::error_code error;
+      const auto space = std::filesystem::space(
+          std::filesystem::path(reinterpret_cast<const char8_t*>(folder.Path.empty() ? "." : folder.Path.c_str())), error);
+      if (!error && entry.Size > space.available) throw core::EInOutError(ENOSPC);
+    }
+    FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path, item->NativeFileAttributes(),
+                                            item->UnixMode(), A.SourceIdentity());
     FTarget = FFile.get();
   }
 

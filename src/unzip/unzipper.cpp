@@ -1,8 +1,7 @@
 #include "unzip/unzipper.h"
 
-#include <sys/stat.h>
-
 #include "core/file_stream.h"
+#include "platform/file_system.h"
 #include "unzip/archive_probe.h"
 #include "unzip/gzip_archive.h"
 #include "unzip/stream_archive.h"
@@ -83,8 +82,7 @@ std::unique_ptr<TVmArchive> TVmBaseBrowser::CreateArchive(TVmArchiveType type) {
 void TVmBaseBrowser::SetFileName(const std::string& fileName) {
   FFileName = fileName;
   CloseCurrentArchive();
-  struct stat st {};
-  if (!fileName.empty() && ::stat(fileName.c_str(), &st) == 0) {
+  if (platform::PathExists(fileName)) {
     TVmArchiveType type = FForceType ? FArchiveType : GuessArchiveKind(fileName);
     FArchive = CreateArchive(type);
     BindArchive(*FArchive);
@@ -143,9 +141,8 @@ void TVmCustomZipBrowser::BindArchive(TVmArchive& archive) {
 
 void TVmCustomUnZipper::SetFileName(const std::string& fileName) {
   if (!fileName.empty()) {
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0) throw EVmFileNotFound();
-    if (S_ISREG(st.st_mode) && st.st_size == 0) throw EVmBadStream();
+    if (!platform::PathExists(fileName)) throw EVmFileNotFound();
+    if (platform::FileSizeOf(fileName) == 0) throw EVmBadStream();
   }
   TVmCustomZipBrowser::SetFileName(fileName);
 }

@@ -145,7 +145,7 @@ TEST(NTLMExchange, ThreeStepsOnOneKeptConnection) {
       });
       std::string command = curl + " -s -o /dev/null --ntlm -u 'DOM\\user:SecREt01' http://127.0.0.1:" +
                             std::to_string(peer.Port()) + "/ntlm";
-      EXPECT_EQ(std::system(command.c_str()), 0);
+      EXPECT_EQ(LinuxShell(command), 0);
       EXPECT_EQ(peer.Connections(), 1);
       EXPECT_EQ(Count(peer.Received(), "Authorization: NTLM TlRMTVNTUAABAAAA"), 1);
       EXPECT_EQ(Count(peer.Received(), "Authorization: NTLM TlRMTVNTUAADAAAA"), 1);
@@ -191,9 +191,8 @@ TEST(DigestExchange, SameItemsAsCurlAndTheSameResponseFunction) {
   http.Request().SetUsername("Mufasa");
   http.Request().SetPassword("Circle Of Life");
   EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(ours.Port()) + "/dir/index.html"), "ok");
-  ASSERT_EQ(std::system((curl + " -s -o /dev/null --digest -u 'Mufasa:Circle Of Life' http://127.0.0.1:" +
-                         std::to_string(theirs.Port()) + "/dir/index.html")
-                            .c_str()),
+  ASSERT_EQ(LinuxShell(curl + " -s -o /dev/null --digest -u 'Mufasa:Circle Of Life' http://127.0.0.1:" +
+                       std::to_string(theirs.Port()) + "/dir/index.html"),
             0);
   std::map<std::string, std::string> a = DigestItems(ours.Received()), b = DigestItems(theirs.Received());
   ASSERT_FALSE(b.empty());
@@ -212,16 +211,16 @@ TEST(DigestExchange, SameItemsAsCurlAndTheSameResponseFunction) {
 // A redirect to another host: what the first host set or was given stays with it, and the
 // cookie the second host sets is its own, not the first host's.
 TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
-  TScriptedServer far([](int) {
+  TScriptedServer farServer([](int) {
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 200 OK\r\nSet-Cookie: far=1\r\nContent-Length: 2\r\n\r\nok"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
   });
-  TScriptedServer near([&](int port) {
+  TScriptedServer nearServer([&](int port) {
     std::string self = "http://127.0.0.1:" + std::to_string(port);
     return std::vector<TScriptedResponse>{
         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\nContent-Length: 0\r\n\r\n"},
-        {"HTTP/1.1 302 Found\r\nSet-Cookie: near=1\r\nLocation: http://localhost:" + std::to_string(far.Port()) +
+        {"HTTP/1.1 302 Found\r\nSet-Cookie: near=1\r\nLocation: http://localhost:" + std::to_string(farServer.Port()) +
          "/land\r\nContent-Length: 0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}};
   });
@@ -230,7 +229,7 @@ TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
   http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
   http.Request().SetUsername("u");
   http.Request().SetPassword("p");
-  const std::string nearURL = "http://127.0.0.1:" + std::to_string(near.Port());
+  const std::string nearURL = "http://127.0.0.1:" + std::to_string(nearServer.Port());
   EXPECT_EQ(http.Get(nearURL + "/start"), "ok");
   ASSERT_NE(http.CookieManager(), nullptr);
   TNetCookies& cookies = http.CookieManager()->CookieCollection();
@@ -239,8 +238,8 @@ TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
   EXPECT_NE(cookies.GetCookieByNameAndDomain("near", "127.0.0.1"), nullptr);
 
   http.Get(nearURL + "/again");
-  http.Get("http://localhost:" + std::to_string(far.Port()) + "/again");
-  const std::string nearSaw = near.Received(), farSaw = far.Received();
+  http.Get("http://localhost:" + std::to_string(farServer.Port()) + "/again");
+  const std::string nearSaw = nearServer.Received(), farSaw = farServer.Received();
   EXPECT_EQ(Count(nearSaw, "Authorization: Basic dTpw"), 1);
   EXPECT_EQ(Count(farSaw, "Authorization"), 0);
   EXPECT_EQ(Count(nearSaw, "Cookie: near=1\r\n"), 1);
@@ -252,14 +251,14 @@ TEST(RedirectedExchange, CookiesAndCredentialsStayWithTheirHost) {
 // Credentials the program gives when the host a redirect led to asks for them are that
 // host's: they reach it, within the call.
 TEST(RedirectedExchange, TheProgramAnswersForTheNewHost) {
-  TScriptedServer far([](int) {
+  TScriptedServer farServer([](int) {
     return std::vector<TScriptedResponse>{
-        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"far\"\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"farServer\"\r\nContent-Length: 0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}};
   });
-  TScriptedServer near([&](int) {
+  TScriptedServer nearServer([&](int) {
     return std::vector<TScriptedResponse>{{"HTTP/1.1 302 Found\r\nLocation: http://localhost:" +
-                                           std::to_string(far.Port()) + "/land\r\nContent-Length: 0\r\n\r\n"}};
+                                           std::to_string(farServer.Port()) + "/land\r\nContent-Length: 0\r\n\r\n"}};
   });
   TNetHTTP http;
   http.SetReadTimeout(10000);  // a retry sent to the wrong host would wait for ever
@@ -274,10 +273,10 @@ TEST(RedirectedExchange, TheProgramAnswersForTheNewHost) {
     auth->SetPassword("fp");
     handled = true;
   };
-  EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(near.Port()) + "/start"), "ok");
+  EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(nearServer.Port()) + "/start"), "ok");
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(Count(far.Received(), "Authorization: Basic ZmFyOmZw\r\n"), 1);
-  EXPECT_EQ(Count(near.Received(), "Authorization"), 0);
+  EXPECT_EQ(Count(farServer.Received(), "Authorization: Basic ZmFyOmZw\r\n"), 1);
+  EXPECT_EQ(Count(nearServer.Received(), "Authorization"), 0);
 }
 
 // A proxy's answer to CONNECT is not the tunnelled site's: cookies in it are not stored.

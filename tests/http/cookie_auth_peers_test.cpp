@@ -2,13 +2,7 @@
 // add_header and echoing the Cookie header it receives, nginx with auth_basic, and apache2
 // with mod_auth_digest (MD5, qop auth) and mod_auth_basic. First the pieces alone over a plain socket, then
 // the client and netget answering the same servers.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +17,7 @@
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/message_digest.h"
+#include "../net/test_sockets.h"
 #include "real_peers.h"
 
 using namespace tarvo::http;
@@ -34,19 +29,19 @@ std::string Md5Hex(const std::string& text) { return LowerCase(TNetHashMessageDi
 
 // One request on a fresh connection; the whole response as text.
 std::string Exchange(int port, const std::string& request) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  int fd = tarvo::net::testing::OpenTestSocket(AF_INET);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   std::string response;
   if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+      tarvo::net::testing::SendTestBytes(fd, request.data(), request.size()) == static_cast<long>(request.size())) {
     char buffer[4096];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+    for (long n; (n = tarvo::net::testing::ReceiveTestBytes(fd, buffer, sizeof buffer)) > 0;)
       response.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(fd);
+  tarvo::net::testing::CloseTestSocket(fd);
   return response;
 }
 
@@ -108,7 +103,7 @@ TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
   if (curl.empty()) return;
   const std::string jar = root.Path() + "/jar";
   for (const char* path : {"/tarvo/Files/main.zip", "/tarvo/Files/upgrade.zip"})
-    ASSERT_EQ(std::system((curl + " -s -o /dev/null -b " + jar + " -c " + jar + " " + nginx.Base() + path).c_str()), 0);
+    ASSERT_EQ(LinuxShell(curl + " -s -o /dev/null -b " + jar + " -c " + jar + " " + nginx.Base() + path), 0);
   std::set<std::string> theirs, ours;
   std::ifstream in(jar);
   for (std::string line; std::getline(in, line);) {
@@ -256,11 +251,6 @@ TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
 
 #ifdef TARVO_NETGET
 
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -274,7 +264,7 @@ TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
   if (!Executable("/usr/sbin/nginx") || FindProgram("openssl").empty()) GTEST_SKIP() << "nginx or openssl missing";
   TTempDir root;
   root.WriteFile("www/private/page.txt", "inside");
-  ASSERT_EQ(Shell("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 'se cret:1')\" > " + root.Path() + "/htpasswd"), 0);
+  ASSERT_EQ(LinuxShell("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 'se cret:1')\" > " + root.Path() + "/htpasswd"), 0);
   TNginxPeer nginx(root.Path() + "/www",
                    "location /private/ { auth_basic \"arvo\"; auth_basic_user_file " + root.Path() +
                        "/htpasswd; }\n"
@@ -303,16 +293,16 @@ TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
     }
   }
 
-  const std::string netget = TARVO_NETGET, out = root.Path() + "/out", err = root.Path() + "/err";
+  const std::string netget = ProgramCommand(TARVO_NETGET), out = root.Path() + "/out", err = root.Path() + "/err";
   // The password from the environment, or after the colon; a wrong one is the status.
-  EXPECT_EQ(Shell("NETGET_USER='arvo:se cret:1' " + netget + " " + url + " -o " + out), 0);
+  EXPECT_EQ(Shell(WithEnvironment("NETGET_USER", "arvo:se cret:1", netget + " " + url + " -o " + out)), 0);
   EXPECT_EQ(Slurp(out), "inside");
   EXPECT_EQ(Shell(netget + " " + url + " --user arvo:nope -o " + out + " 2>" + err), 1);
   EXPECT_EQ(Slurp(err), "HTTP/1.1 401 Unauthorized\n");
   EXPECT_EQ(Shell(netget + " " + nginx.Base() + "/login --follow -o " + out), 0);
   EXPECT_EQ(Slurp(out), "[s=1]");
   // -v shows the exchange, not the credentials nor the cookies.
-  EXPECT_EQ(Shell(netget + " -v " + url + " --user 'arvo:se cret:1' -o " + out + " 2>" + err), 0);
+  EXPECT_EQ(Shell(netget + " -v " + url + " --user " + ShellQuote("arvo:se cret:1") + " -o " + out + " 2>" + err), 0);
   EXPECT_NE(Slurp(err).find("> Authorization: Basic <redacted>"), std::string::npos) << Slurp(err);
   EXPECT_EQ(Slurp(err).find("YXJ2bzpzZSBjcmV0OjE"), std::string::npos);
   EXPECT_EQ(Shell(netget + " -v " + nginx.Base() + "/login --follow -o " + out + " 2>" + err), 0);

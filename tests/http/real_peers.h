@@ -2,9 +2,8 @@
 // a temporary folder, and stopped (by the process id we started) when the object goes.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@ int FreeLoopbackPort();
 // True once something accepts connections on 127.0.0.1:port.
 bool WaitForPort(int port, int timeoutMS);
 
+// A fresh folder; on Windows one that the Linux side sees under the same name.
 class TTempDir {
 public:
   TTempDir();
@@ -26,17 +26,19 @@ private:
   std::string FPath;
 };
 
+// A Linux program run as a peer: started here, or by the Linux side for a Windows test.
 class TPeerProcess {
 public:
-  TPeerProcess() = default;
-  ~TPeerProcess() { Stop(); }
+  TPeerProcess();
+  ~TPeerProcess();
   // Starts argv[0] with the arguments; output goes to logFile.
   bool Start(const std::vector<std::string>& argv, const std::string& logFile);
   void Stop();
-  bool Running() const { return FPid > 0; }
+  bool Running() const { return FRunning != nullptr; }
 
 private:
-  pid_t FPid = -1;
+  struct TRunning;  // real_peers_<system>.cpp
+  std::unique_ptr<TRunning> FRunning;
 };
 
 // nginx serving root on a free port (retrying on a port conflict).
@@ -74,8 +76,23 @@ private:
 // Debian's python3 with impacket, or empty (the PATH may lead to another python3).
 std::string PythonWithImpacket();
 
+// A Linux program at path that may be run.
 bool Executable(const std::string& path);
-// The absolute path of a program found on PATH, or empty.
+// The absolute path of a Linux program found on PATH, or empty.
 std::string FindProgram(const std::string& name);
+
+// A command line of the Linux shell (sh), run to its end: its exit status. A Windows test
+// has the Linux side run it.
+int LinuxShell(const std::string& command);
+// A command line of this system's shell (sh; cmd.exe on Windows): its exit status. For the
+// programs of this build (netget).
+int Shell(const std::string& command);
+// One argument quoted for Shell; the null device for its redirections.
+std::string ShellQuote(const std::string& argument);
+extern const char kNullDevice[];
+// command run by Shell with the environment variable set.
+std::string WithEnvironment(const std::string& name, const std::string& value, const std::string& command);
+// A program of this build as Shell's first word.
+std::string ProgramCommand(const std::string& path);
 
 }  // namespace tarvo::http::testing

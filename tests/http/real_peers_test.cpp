@@ -249,10 +249,10 @@ TEST_F(NginxTest, TinyproxyBasicAuthAnsweredThroughTheHandler) {
     }
   }
 #ifdef TARVO_NETGET
-  const std::string command = std::string(TARVO_NETGET) + " --proxy 127.0.0.1:" + std::to_string(port) + " " +
-                              Server->Base() + "/echo -o /dev/null 2>/dev/null";
-  EXPECT_EQ(std::system((command + " --proxy-user arvo:s3cret").c_str()), 0);
-  EXPECT_NE(std::system(("NETGET_PROXY_USER=arvo:nope " + command).c_str()), 0);
+  const std::string command = ProgramCommand(TARVO_NETGET) + " --proxy 127.0.0.1:" + std::to_string(port) + " " +
+                              Server->Base() + "/echo -o " + kNullDevice + " 2>" + kNullDevice;
+  EXPECT_EQ(Shell(command + " --proxy-user arvo:s3cret"), 0);
+  EXPECT_NE(Shell(WithEnvironment("NETGET_PROXY_USER", "arvo:nope", command)), 0);
 #endif
 }
 

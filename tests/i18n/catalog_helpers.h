@@ -15,9 +15,19 @@
 
 #include <gtest/gtest.h>
 
+
 namespace testcatalogs {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+// The Linux side (catalog_helpers_windows.cpp, apart from here: the Windows headers'
+// macros would rewrite names such as MB_OK): whether it runs, its shared folder, and a
+// Linux program run to its end there, answering the exit status.
+bool LinuxSideAvailable();
+std::string LinuxSideFolder();
+int RunOnLinuxSide(const std::vector<std::string>& argv);
+#endif
 
 inline std::string PoHeader(const std::string& charset = "UTF-8", const std::string& plural = "nplurals=2; plural=(n > 1);") {
   return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset + "\\n\"\n\"Plural-Forms: " +
@@ -60,9 +70,38 @@ inline void Msgfmt(const std::string& po, const fs::path& moPath, bool bigEndian
   fs::create_directories(moPath.parent_path());
   const fs::path poPath = moPath.string() + ".po";
   WriteFile(poPath, po);
-  std::string cmd = std::string(TARVO_MSGFMT_PATH) + (bigEndian ? " --endianness=big" : " --endianness=little") +
-                    " -o '" + moPath.string() + "' '" + poPath.string() + "'";
+  const std::string endianness = bigEndian ? "--endianness=big" : "--endianness=little";
+#ifdef _WIN32
+  // msgfmt is a Linux program: the Linux side runs it on the folder both sides see.
+  ASSERT_TRUE(LinuxSideAvailable()) << "no Linux side: run the tests through ctest";
+  ASSERT_EQ(RunOnLinuxSide({TARVO_MSGFMT_PATH, endianness, "-o", moPath.generic_string(), poPath.generic_string()}), 0)
+      << moPath;
+#else
+  std::string cmd = std::string(TARVO_MSGFMT_PATH) + " " + endianness + " -o '" + moPath.string() + "' '" +
+                    poPath.string() + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+#endif
+}
+
+// Sets (or with nullptr removes) an environment variable of this process, where the
+// system's own calls read it too.
+inline void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  // The C library passes the change on to the process environment.
+  ::_putenv_s(name, value != nullptr ? value : "");
+#else
+  if (value != nullptr) ::setenv(name, value, 1);
+  else ::unsetenv(name);
+#endif
+}
+
+// The folder below which the tests make their own: one the Linux side sees on Windows.
+inline fs::path TestFolderBase() {
+#ifdef _WIN32
+  return fs::path(LinuxSideFolder()) / "tmp";
+#else
+  return fs::temp_directory_path();
+#endif
 }
 
 // A fresh folder that stands for the executable's folder; removed at the end.
@@ -70,8 +109,7 @@ class TempFolder {
 public:
   TempFolder() {
     static std::atomic<int> counter{0};
-    path = fs::temp_directory_path() /
-           ("tarvo_i18n_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    path = TestFolderBase() / ("tarvo_i18n_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     fs::remove_all(path);
     fs::create_directories(path);
   }

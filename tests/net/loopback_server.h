@@ -2,13 +2,6 @@
 // 127.0.0.1 (an ephemeral port) that runs a script for each accepted connection.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,22 +10,26 @@
 #include <string_view>
 #include <thread>
 
+#include "test_sockets.h"
+
 namespace tarvo::net::testing {
 
 // A port on 127.0.0.1 that nobody listens on: bound by us, then released (or, with
-// keepOpen, left bound to the socket returned there).
+// keepOpen, left bound to the socket returned there). Bound to any address, so that it is
+// taken for every address: Windows lets a bind to any address share a port that a bind
+// to 127.0.0.1 holds.
 inline std::uint16_t UnusedPort(int* keepOpen = nullptr) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = OpenTestSocket(AF_INET);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
   ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   socklen_t len = sizeof a;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
   if (keepOpen != nullptr) {
     *keepOpen = fd;
   } else {
-    ::close(fd);
+    CloseTestSocket(fd);
   }
   return ntohs(a.sin_port);
 }
@@ -42,7 +39,7 @@ class TPeer {
 public:
   TPeer(int fd, const std::atomic<bool>& stop) : FFd(fd), FStop(stop) {
     int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    SetTestOption(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
   int Fd() const { return FFd; }
   // True once the server is being destroyed: a script that loops ends.
@@ -51,10 +48,9 @@ public:
   // false once the client closed (or the connection failed).
   bool Receive(std::string& got, int timeoutMS = 50) {
     got.clear();
-    pollfd p{FFd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMS) <= 0) return true;
+    if (WaitTestSocket(FFd, false, timeoutMS) <= 0) return true;
     char buf[4096];
-    ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
+    long n = ReceiveTestBytes(FFd, buf, sizeof buf);
     if (n <= 0) return false;
     got.assign(buf, static_cast<std::size_t>(n));
     return true;
@@ -62,7 +58,7 @@ public:
   // Sends all bytes; a pause after it lets the client receive them as a chunk of its own.
   void Send(std::string_view bytes, int pauseMS = 0) {
     while (!bytes.empty()) {
-      ssize_t n = ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      long n = SendTestBytes(FFd, bytes.data(), bytes.size());
       if (n <= 0) return;
       bytes.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -73,10 +69,9 @@ public:
     std::string got;
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMS);
     while (got.find(text) == std::string::npos && std::chrono::steady_clock::now() < end) {
-      pollfd p{FFd, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
+      if (WaitTestSocket(FFd, false, 50) <= 0) continue;
       char buf[4096];
-      ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
+      long n = ReceiveTestBytes(FFd, buf, sizeof buf);
       if (n <= 0) break;
       got.append(buf, static_cast<std::size_t>(n));
     }
@@ -86,18 +81,17 @@ public:
   bool WaitClientClose(int timeoutMS = 5000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMS);
     while (std::chrono::steady_clock::now() < end) {
-      pollfd p{FFd, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
+      if (WaitTestSocket(FFd, false, 50) <= 0) continue;
       char buf[4096];
-      if (::recv(FFd, buf, sizeof buf, 0) <= 0) return true;
+      if (ReceiveTestBytes(FFd, buf, sizeof buf) <= 0) return true;
     }
     return false;
   }
   // Ends the connection with a reset instead of an orderly close.
   void Reset() {
     linger l{1, 0};
-    ::setsockopt(FFd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    ::close(FFd);
+    SetTestOption(FFd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    CloseTestSocket(FFd);
     FFd = -1;
   }
 
@@ -113,7 +107,7 @@ public:
   // Accepts up to maxConnections connections (negative: any number) one after the other;
   // each runs script and is then closed (unless the script reset it).
   explicit TLoopbackServer(TScript script, int maxConnections = 1) : FScript(std::move(script)) {
-    FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    FListen = OpenTestSocket(AF_INET);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -127,7 +121,7 @@ public:
   ~TLoopbackServer() {
     FStop = true;
     FThread.join();
-    ::close(FListen);
+    CloseTestSocket(FListen);
   }
   std::uint16_t Port() const { return FPort; }
   int Accepted() const { return FAccepted.load(); }
@@ -135,15 +129,14 @@ public:
 private:
   void Run(int maxConnections) {
     for (int i = 0; (maxConnections < 0 || i < maxConnections) && !FStop;) {
-      pollfd p{FListen, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      int fd = ::accept(FListen, nullptr, nullptr);
+      if (WaitTestSocket(FListen, false, 20) <= 0) continue;
+      int fd = static_cast<int>(::accept(FListen, nullptr, nullptr));
       if (fd < 0) continue;
       ++FAccepted;
       ++i;
       TPeer peer(fd, FStop);
       FScript(peer);
-      if (peer.Fd() >= 0) ::close(peer.Fd());
+      if (peer.Fd() >= 0) CloseTestSocket(peer.Fd());
     }
   }
 

@@ -106,6 +106,19 @@ TEST_P(ShellLinkRoundTrip, OursAndLnkinfoReadWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(Cases, ShellLinkRoundTrip, ::testing::ValuesIn(kLinks),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// Wine's shell counts and stores a terminator with each text; the texts read back without it.
+TEST(ShellLinkRead, ATerminatorCountedInTheTextIsNotPartOfIt) {
+  TShellLink wine;
+  wine.SetProgramFile("C:\\TARVO\\TARVO.EXE");
+  wine.SetDescription(std::string("TArvo\0", 6));
+  wine.SetWorkingDirectory(std::string("C:\\TARVO\\\0", 10));
+  const std::vector<std::uint8_t> bytes = wine.Serialize();
+  TShellLink read;
+  ASSERT_TRUE(read.Parse(bytes.data(), bytes.size()));
+  EXPECT_EQ(read.Description(), "TArvo");
+  EXPECT_EQ(read.WorkingDirectory(), "C:\\TARVO\\");
+}
+
 TEST(ShellLinkHostile, DamagedFilesLeaveThePropertiesAlone) {
   TShellLink good;
   good.SetProgramFile("/nowhere/TARVO.EXE");

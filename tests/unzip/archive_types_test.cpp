@@ -4,7 +4,6 @@
 // written.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <map>
 #include <random>
@@ -48,7 +47,7 @@ TOutcome ExtractInto(const std::string& archive, const std::string& folder, bool
 std::map<std::string, std::string> FilesBelow(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file() && !e.is_symlink()) files[fs::relative(e.path(), root).string()] = ReadText(e.path());
+    if (e.is_regular_file() && !e.is_symlink()) files[fs::relative(e.path(), root).generic_string()] = ReadText(e.path());
   return files;
 }
 
@@ -66,12 +65,14 @@ protected:
     std::string noise(300000, '\0');
     for (char& c : noise) c = static_cast<char>(random());
     WriteText((src / std::string(60, 'd') / std::string(90, 'f')).string(), noise);
-    fs::create_symlink("hello.txt", src / "link");
+    HasLink = MakeSymlink("hello.txt", src / "link");  // not under Wine, which makes no links
   }
   static void TearDownTestSuite() { delete Source; }
   static TTempDir* Source;
+  static bool HasLink;
 };
 TTempDir* ArchiveMakers::Source = nullptr;
+bool ArchiveMakers::HasLink = false;
 
 // {command run in the source's parent ($A: the archive), archive name}. A row whose name
 // is one file's (a.gz) expects that file alone (two members: both files, one after the
@@ -100,6 +101,10 @@ TEST_P(ArchiveMakers, ExtractsWhatWasPacked) {
   }
   EXPECT_EQ(got, expected);
   // The link is listed and fails as itself; nothing else fails.
+  if (!HasLink) {
+    EXPECT_TRUE(result.Failures.empty());
+    return;
+  }
   ASSERT_EQ(result.Failures.size(), 1u);
   EXPECT_NE(result.Failures[0].find("src/link: Cannot extract file - links, devices and pipes are not created"),
             std::string::npos);

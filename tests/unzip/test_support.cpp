@@ -1,11 +1,6 @@
 #include "test_support.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -17,60 +12,27 @@
 
 namespace tarvo::unzip::test {
 
-namespace {
-std::atomic<int> gCounter{0};
+fs::path Utf8Path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
+
+std::string Utf8(const fs::path& path, bool generic) {
+  const std::u8string text = generic ? path.generic_u8string() : path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
-TTempDir::TTempDir() {
-  FPath = fs::temp_directory_path() /
-          ("tarvo_unzip_" + std::to_string(::getpid()) + "_" + std::to_string(gCounter.fetch_add(1)));
-  fs::remove_all(FPath);
-  fs::create_directories(FPath);
+std::string Quote(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return Quote(std::string(text.begin(), text.end()));
 }
 
-TTempDir::~TTempDir() {
+std::string ReadText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return ReadText(std::string(text.begin(), text.end()));
+}
+
+bool MakeSymlink(const fs::path& target, const fs::path& link) {
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (!it->is_symlink(ec)) ::chmod(it->path().c_str(), it->is_directory(ec) ? 0755 : 0644);
-  }
-  fs::remove_all(FPath, ec);
-}
-
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  if (status == -1) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Capture(const std::string& command, int* status, std::string* errorText) {
-  TTempDir scratch;
-  std::string errFile = scratch / "stderr";
-  std::string full = command + " 2>" + Quote(errFile);
-  FILE* pipe = ::popen(full.c_str(), "r");
-  std::string out;
-  if (!pipe) {
-    if (status) *status = -1;
-    return out;
-  }
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-  int rc = ::pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  if (errorText) *errorText = ReadText(errFile);
-  return out;
-}
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
+  fs::create_symlink(target, link, ec);
+  return !ec;
 }
 
 bool HaveTool(const std::string& name) { return Shell("command -v " + name + " >/dev/null 2>&1") == 0; }
@@ -82,28 +44,28 @@ std::string SevenZip() {
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
 }
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
   out << text;
 }
 
-std::string FixturesDir() { return std::string(TARVO_FIXTURES_DIR) + "/zip-public"; }
+std::string FixturesDir() { return HostPath(std::string(TARVO_FIXTURES_DIR) + "/zip-public"); }
 
 std::uint32_t Crc(const std::string& text) { return core::ComputeCRC32(0, text.data(), text.size()); }
 

@@ -1,5 +1,10 @@
 // Shared helpers of the archive tests: a private temporary folder, running the peer tools
 // (zip, 7z, python3), reading files, and a byte-level ZIP writer for hostile archives.
+//
+// The peer tools are Linux programs on both builds. Under Wine, Shell and Capture hand
+// the command to the Linux shell (Wine starts Linux programs as they are), and Quote
+// turns a Windows path into the Linux path of the same file, so one command line serves
+// both builds. The program under test itself is started with RunProgram.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +25,8 @@ public:
   TTempDir();
   ~TTempDir();
   const fs::path& Path() const noexcept { return FPath; }
-  std::string operator/(const std::string& name) const { return (FPath / name).string(); }
+  // The path of name (UTF-8) in the folder, as the library under test takes it.
+  std::string operator/(const std::string& name) const;
 
 private:
   fs::path FPath;
@@ -30,15 +36,38 @@ private:
 int Shell(const std::string& command);
 // Runs a command and returns its standard output (stderr goes to `errorText` when given).
 std::string Capture(const std::string& command, int* status = nullptr, std::string* errorText = nullptr);
-// Shell-quotes one argument.
+// Shell-quotes one argument (on Windows a path such as "C:\\x" becomes its Linux path).
 std::string Quote(const std::string& text);
+std::string Quote(const fs::path& path);
+inline std::string Quote(const char* text) { return Quote(std::string(text)); }
+// Runs program with args in folder ("" for the current one); returns its exit status
+// (-1 when it could not run) and its standard output and error.
+int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
+               std::string* out, std::string* err);
+// A path of the Linux side (a build or fixture path) as this build's programs name it.
+std::string HostPath(const std::string& linuxPath);
+// A symbolic link at link to target; false where the system makes none (Wine).
+bool MakeSymlink(const fs::path& target, const fs::path& link);
+// The last write time of a file in local time, "YYYY-MM-DD HH:MM:SS".
+std::string LocalWriteTime(const std::string& path);
+// Whether the file may not be changed (Linux: no write bit; Windows: the read-only attribute).
+bool IsReadOnly(const std::string& path);
+// Takes the right to change the file away (Linux: mode 0444; Windows: read-only attribute).
+void MakeReadOnly(const std::string& path);
 // True when the tool answers on PATH.
 bool HaveTool(const std::string& name);
 // "7zz" or "7z", whichever exists ("" for none).
 std::string SevenZip();
 
+// A UTF-8 name as a path (the Windows build would read a plain string in its code page).
+fs::path Utf8Path(const std::string& path);
+// A path as UTF-8 text (generic: with "/" between the names).
+std::string Utf8(const fs::path& path, bool generic = false);
+
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);
+std::string ReadText(const fs::path& path);
+inline std::string ReadText(const char* path) { return ReadText(std::string(path)); }
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 

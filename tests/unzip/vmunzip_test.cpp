@@ -14,9 +14,10 @@ struct TResult {
   std::string Out, Err;
 };
 
-TResult Vmunzip(const std::string& args) {
+// Runs vmunzip itself (vmunzip.exe on the Windows build) in folder.
+TResult Vmunzip(const std::vector<std::string>& args, const std::string& folder = std::string()) {
   TResult r;
-  r.Out = Capture(std::string(TARVO_VMUNZIP) + " " + args, &r.Status, &r.Err);
+  r.Status = RunProgram(TARVO_VMUNZIP, args, folder, &r.Out, &r.Err);
   return r;
 }
 
@@ -34,7 +35,7 @@ TZipLayout Sample() {
 TEST(Vmunzip, ListPrintsOneTabSeparatedLinePerEntry) {
   TTempDir dir;
   WriteFile(dir / "s.zip", BuildZip(Sample()));
-  TResult r = Vmunzip("list " + Quote(dir / "s.zip"));
+  TResult r = Vmunzip({"list", dir / "s.zip"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out,
             "docs/readme.txt\t7\t7\t0\t" + [] {
@@ -53,25 +54,25 @@ TEST(Vmunzip, ListPrintsOneTabSeparatedLinePerEntry) {
 }
 
 TEST(Vmunzip, ListOfThePublicSampleOfTheReadme) {
-  TResult r = Vmunzip("list " + Quote(FixturesDir() + "/zip2/chinese.zip"));
+  TResult r = Vmunzip({"list", FixturesDir() + "/zip2/chinese.zip"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out, "七个房间.txt\t47893\t22774\t8\t97f77458\t2016-06-13 17:33:06\n");
 }
 
 TEST(Vmunzip, ArchivesThatCannotBeOpenedExitWithTwoAndTheMessage) {
   TTempDir dir;
-  TResult missing = Vmunzip("list " + Quote(dir / "missing.zip"));
+  TResult missing = Vmunzip({"list", dir / "missing.zip"});
   EXPECT_EQ(missing.Status, 2);
   EXPECT_EQ(missing.Err, "File not found\n");
   WriteText(dir / "text.zip", "not an archive at all");
-  TResult text = Vmunzip("test " + Quote(dir / "text.zip"));
+  TResult text = Vmunzip({"test", dir / "text.zip"});
   EXPECT_EQ(text.Status, 2);
   EXPECT_EQ(text.Err, "Unhandled Archive Type\n");
   WriteFile(dir / "s.zip", BuildZip(Sample()));
-  TResult nodir = Vmunzip("extract -d " + Quote(dir / "nowhere") + " " + Quote(dir / "s.zip"));
+  TResult nodir = Vmunzip({"extract", "-d", dir / "nowhere", dir / "s.zip"});
   EXPECT_EQ(nodir.Status, 2);
   EXPECT_EQ(nodir.Err, "Directory does not exist\n");
-  TResult usage = Vmunzip("frobnicate");
+  TResult usage = Vmunzip({"frobnicate"});
   EXPECT_EQ(usage.Status, 2);
 }
 
@@ -79,7 +80,7 @@ TEST(Vmunzip, ExtractReportsEachFailedEntryAndExitsWithOne) {
   TTempDir dir;
   WriteFile(dir / "s.zip", BuildZip(Sample()));
   fs::create_directories(dir.Path() / "out");
-  TResult r = Vmunzip("extract -d " + Quote(dir / "out") + " " + Quote(dir / "s.zip"));
+  TResult r = Vmunzip({"extract", "-d", dir / "out", dir / "s.zip"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err,
             "bad.txt: Failed CRC Check\n"
@@ -93,7 +94,7 @@ TEST(Vmunzip, ExtractWithPathsAndAMaskSucceeds) {
   TTempDir dir;
   WriteFile(dir / "s.zip", BuildZip(Sample()));
   fs::create_directories(dir.Path() / "out");
-  TResult r = Vmunzip("extract --paths -d " + Quote(dir / "out") + " " + Quote(dir / "s.zip") + " 'docs/*'");
+  TResult r = Vmunzip({"extract", "--paths", "-d", dir / "out", dir / "s.zip", "docs/*"});
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(ReadText(dir / "out/docs/readme.txt"), "read me");
   EXPECT_FALSE(fs::exists(dir.Path() / "out/bad.txt"));
@@ -102,9 +103,7 @@ TEST(Vmunzip, ExtractWithPathsAndAMaskSucceeds) {
 TEST(Vmunzip, ExtractIntoTheCurrentFolderByDefault) {
   TTempDir dir;
   WriteFile(dir / "s.zip", BuildZip(Sample()));
-  TResult inDir;
-  inDir.Out = Capture("cd " + Quote(dir.Path()) + " && " + std::string(TARVO_VMUNZIP) + " extract s.zip 'docs/*'",
-                      &inDir.Status, &inDir.Err);
+  TResult inDir = Vmunzip({"extract", "s.zip", "docs/*"}, dir.Path().string());
   EXPECT_EQ(inDir.Status, 0) << inDir.Err;
   EXPECT_EQ(ReadText(dir / "readme.txt"), "read me");
 }
@@ -112,11 +111,11 @@ TEST(Vmunzip, ExtractIntoTheCurrentFolderByDefault) {
 TEST(Vmunzip, ExtractWithAPassword) {
   TTempDir dir;
   fs::create_directories(dir.Path() / "out");
-  std::string archive = Quote(FixturesDir() + "/sharpcompress/zipcrypto.zip");
-  TResult none = Vmunzip("extract -d " + Quote(dir / "out") + " " + archive + " brown.txt");
+  std::string archive = FixturesDir() + "/sharpcompress/zipcrypto.zip";
+  TResult none = Vmunzip({"extract", "-d", dir / "out", archive, "brown.txt"});
   EXPECT_EQ(none.Status, 1);
   EXPECT_EQ(none.Err, "brown.txt: Cannot extract file - invalid password\n");
-  TResult right = Vmunzip("extract --password test -d " + Quote(dir / "out") + " " + archive);
+  TResult right = Vmunzip({"extract", "--password", "test", "-d", dir / "out", archive});
   EXPECT_EQ(right.Status, 0) << right.Err;
   EXPECT_EQ(Crc(ReadText(dir / "out/brown.txt")), 0x5ebc8aeau);
 }
@@ -124,7 +123,7 @@ TEST(Vmunzip, ExtractWithAPassword) {
 TEST(Vmunzip, TestChecksEveryEntry) {
   TTempDir dir;
   WriteFile(dir / "s.zip", BuildZip(Sample()));
-  TResult r = Vmunzip("test " + Quote(dir / "s.zip"));
+  TResult r = Vmunzip({"test", dir / "s.zip"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err,
             "bad.txt: Failed CRC Check\n"
@@ -132,7 +131,7 @@ TEST(Vmunzip, TestChecksEveryEntry) {
   TZipLayout good;
   good.Entries.push_back({.Name = "a.txt", .Data = "fine"});
   WriteFile(dir / "good.zip", BuildZip(good));
-  TResult ok = Vmunzip("test " + Quote(dir / "good.zip"));
+  TResult ok = Vmunzip({"test", dir / "good.zip"});
   EXPECT_EQ(ok.Status, 0);
   EXPECT_EQ(ok.Err, "");
 }
@@ -144,7 +143,7 @@ TEST(Vmunzip, UnsafeNamesAreEntryFailures) {
   layout.Entries.push_back({.Name = "ok.txt", .Data = "y"});
   WriteFile(dir / "slip.zip", BuildZip(layout));
   fs::create_directories(dir.Path() / "out");
-  TResult r = Vmunzip("extract --paths -d " + Quote(dir / "out") + " " + Quote(dir / "slip.zip"));
+  TResult r = Vmunzip({"extract", "--paths", "-d", dir / "out", dir / "slip.zip"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "../escape.txt: Cannot extract file - unsafe file name\n");
   EXPECT_FALSE(fs::exists(dir.Path() / "escape.txt"));

@@ -15,20 +15,15 @@
 // through. A FIFO or device at FILE is written to directly. On failure the message (text from
 // the server made safe for a terminal) is printed and the exit status is 1. Connecting and
 // each wait for data are limited (30 and 60 seconds unless changed; 0 means no limit).
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
@@ -38,9 +33,12 @@
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/response_text.h"
+#include "netget_system.h"
+#include "platform/console.h"
 #include "platform/replacing_file.h"
 
 using namespace tarvo;
+using namespace netget;
 
 namespace {
 
@@ -81,7 +79,8 @@ bool ParseSeconds(const std::string& text, int& ms) {
   return true;
 }
 
-bool ParseArgs(int argc, char** argv, TOptions& o) {
+bool ParseArgs(std::vector<std::string>& argv, TOptions& o) {
+  const int argc = static_cast<int>(argv.size());
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "-o" && i + 1 < argc) {
@@ -94,8 +93,9 @@ bool ParseArgs(int argc, char** argv, TOptions& o) {
       o.Proxy = argv[++i];
     } else if ((a == "--user" || a == "--proxy-user") && i + 1 < argc) {
       (a == "--user" ? o.User : o.ProxyUser) = argv[++i];
-      // The argument stays readable in /proc for as long as we run: blank the password.
-      if (char* colon = std::strchr(argv[i], ':')) std::memset(colon + 1, '*', std::strlen(colon + 1));
+      // No copy of the password stays in the arguments.
+      std::size_t colon = argv[i].find(':');
+      if (colon != std::string::npos) argv[i].replace(colon + 1, std::string::npos, argv[i].size() - colon - 1, '*');
     } else if (a == "--follow") {
       o.Follow = true;
     } else if (a == "--http1.0") {
@@ -109,26 +109,6 @@ bool ParseArgs(int argc, char** argv, TOptions& o) {
     }
   }
   return !o.URL.empty();
-}
-
-// A password read from the terminal without echo; empty when there is no terminal.
-std::string AskPassword(const std::string& prompt) {
-  int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (tty < 0) return {};
-  termios saved{};
-  bool quiet = ::tcgetattr(tty, &saved) == 0;
-  if (quiet) {
-    termios silent = saved;
-    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(tty, TCSAFLUSH, &silent);
-  }
-  [[maybe_unused]] ssize_t w = ::write(tty, prompt.data(), prompt.size());
-  std::string password;
-  for (char c; ::read(tty, &c, 1) == 1 && c != '\n' && c != '\r';) password += c;
-  if (quiet) ::tcsetattr(tty, TCSAFLUSH, &saved);
-  w = ::write(tty, "\n", 1);
-  ::close(tty);
-  return password;
 }
 
 // USER[:PASSWORD] from the option, else from the environment variable; a missing password
@@ -197,14 +177,13 @@ private:
 // asks for the position it is at.
 class TForwardStream : public core::TStream {
 public:
-  explicit TForwardStream(int fd) : FHandle(fd) {}
+  explicit TForwardStream(TOutputHandle handle) : FHandle(handle) {}
   std::size_t Read(void*, std::size_t) override { return 0; }
   std::size_t Write(const void* buffer, std::size_t count) override {
     const char* p = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-      ssize_t n = ::write(FHandle, p + done, count - done);
-      if (n < 0 && errno == EINTR) continue;
+      long n = WriteOutput(FHandle, p + done, count - done);
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
@@ -221,18 +200,9 @@ public:
   }
 
 private:
-  int FHandle;
+  TOutputHandle FHandle;
   std::int64_t FPosition = 0;
 };
-
-// The temporary file of a download in progress, removed also when the user interrupts.
-char GTempPath[4096];
-
-void RemoveTempAndExit(int sig) {
-  if (GTempPath[0] != '\0') ::unlink(GTempPath);
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
-}
 
 // Where the body goes: standard output, a FIFO or device written directly, or a temporary
 // file beside the target that Commit renames over it.
@@ -240,31 +210,29 @@ class TOutput {
 public:
   explicit TOutput(const std::string& path) : FPath(path) {
     if (path.empty() || path == "-") {
-      FStream = std::make_unique<TForwardStream>(1);
+      FStream = std::make_unique<TForwardStream>(StandardOutput());
       return;
     }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
-      FHandle = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-      if (FHandle < 0) Fail("Cannot open " + path);
+    bool failed = false;
+    FHandle = OpenDeviceOutput(path, failed);
+    if (failed) Fail("Cannot open " + path);
+    if (FHandle != kNoOutput) {
       FStream = std::make_unique<TForwardStream>(FHandle);
       return;
     }
-    std::size_t slash = path.rfind('/');
+    std::size_t slash = path.find_last_of(kPathSeparators);
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    if (path.size() + 16 >= sizeof GTempPath) Fail("Output path too long");
     try {
       FFile = std::make_unique<platform::TReplacingFile>(path);
     } catch (const core::EFCreateError& e) {
       errno = e.ErrorCode();
       Fail("Cannot create a file in " + dir);
     }
-    const std::string& temp = FFile->TemporaryName();
-    std::memcpy(GTempPath, temp.c_str(), temp.size() + 1);
+    RemoveOnInterrupt(FFile->TemporaryName());
   }
   ~TOutput() {
-    if (FHandle >= 0) ::close(FHandle);
-    GTempPath[0] = '\0';
+    CloseOutput(FHandle);
+    RemoveOnInterrupt("");
   }
   core::TStream& Stream() { return FFile ? *FFile : *FStream; }
   // The download is complete: the temporary file takes the target's name.
@@ -273,11 +241,11 @@ public:
     try {
       FFile->Commit();
     } catch (const core::EInOutError& e) {
-      GTempPath[0] = '\0';
+      RemoveOnInterrupt("");
       errno = e.ErrorCode();
       Fail("Cannot write " + FPath);
     }
-    GTempPath[0] = '\0';
+    RemoveOnInterrupt("");
   }
 
 private:
@@ -286,7 +254,7 @@ private:
   }
 
   std::string FPath;
-  int FHandle = -1;
+  TOutputHandle FHandle = kNoOutput;
   std::unique_ptr<core::TStream> FStream;          // standard output, a FIFO or a device
   std::unique_ptr<platform::TReplacingFile> FFile;  // or a file
 };
@@ -352,8 +320,10 @@ void ShowExchange(http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, b
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseBinaryStandardStreams();
+  std::vector<std::string> args = Arguments(argc, argv);
   TOptions options;
-  if (!ParseArgs(argc, argv, options)) return Usage();
+  if (!ParseArgs(args, options)) return Usage();
   http::TNetHTTP client;
   if (!Configure(client, options)) return Usage();
   std::string user, password;
@@ -376,13 +346,10 @@ int main(int argc, char** argv) {
   client.SetHTTPOptions(client.HTTPOptions() | http::hoInProcessAuth);
 
   TProgressBar bar;
-  if (::isatty(2)) ShowProgress(client, bar);
+  if (platform::StderrIsTerminal()) ShowProgress(client, bar);
   if (options.Verbose) client.OnHeadersAvailable = &ShowExchange;
 
-  std::signal(SIGINT, RemoveTempAndExit);
-  std::signal(SIGTERM, RemoveTempAndExit);
-  std::signal(SIGHUP, RemoveTempAndExit);
-  std::signal(SIGPIPE, SIG_IGN);
+  InstallInterruptHandlers();
   try {
     TOutput out(options.Output);
     client.Get(options.URL, out.Stream());

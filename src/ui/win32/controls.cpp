@@ -134,14 +134,33 @@ const wchar_t* PanelClass() {
   return name;
 }
 
+namespace {
+// The DPI the program draws at: the monitor's once the window is there (per-monitor aware,
+// changed by WM_DPICHANGED), the system's before.
+int g_dpi = 0;
+}  // namespace
+
 int Dpi() noexcept {
-  static const int dpi = [] {
+  if (g_dpi == 0) {
     const HDC screen = GetDC(nullptr);
     const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
-    return d > 0 ? d : 96;
-  }();
-  return dpi;
+    g_dpi = d > 0 ? d : 96;
+  }
+  return g_dpi;
+}
+
+void SetDpi(int dpi) noexcept {
+  if (dpi >= 48 && dpi <= 960) g_dpi = dpi;  // what Windows reports spans 96 to 480
+}
+
+int WindowDpi(HWND hwnd) noexcept {
+  // GetDpiForWindow exists from Windows 10 1607 on; before, the system's DPI is the window's.
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto get = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  const UINT d = get && hwnd ? get(hwnd) : 0;
+  return d > 0 ? static_cast<int>(d) : Dpi();
 }
 
 int Scale(int logical) noexcept { return MulDiv(logical, Dpi(), 96); }
@@ -154,8 +173,8 @@ int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 }  // namespace
 
 HFONT FontFor(const std::string& family, int height, bool bold) {
-  static std::map<std::tuple<std::string, int, bool>, HFONT> cache;
-  const auto key = std::make_tuple(family, height, bold);
+  static std::map<std::tuple<std::string, int, bool, int>, HFONT> cache;
+  const auto key = std::make_tuple(family, height, bold, Dpi());
   if (const auto it = cache.find(key); it != cache.end()) return it->second;
   LOGFONTW lf{};
   const std::wstring wide = Widen(family);
@@ -182,7 +201,8 @@ HFONT FontFor(const std::string& family, int height, bool bold) {
 HWND CreateControl(TControl* control, TNativeWidget** slot, TKind kind, const wchar_t* windowClass, DWORD style,
                    DWORD exStyle) {
   const bool form = kind == TKind::kForm;
-  HWND hwnd = CreateWindowExW(exStyle, windowClass, L"", form ? style : (style | WS_CHILD), 0, 0, 0, 0,
+  // Children clip their siblings: of two buttons in one place the one in front paints.
+  HWND hwnd = CreateWindowExW(exStyle, windowClass, L"", form ? style : (style | WS_CHILD | WS_CLIPSIBLINGS), 0, 0, 0, 0,
                               form ? nullptr : ParkingWindow(), nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return nullptr;
   TWinState& state = States()[hwnd];
@@ -203,6 +223,26 @@ bool IsCovered(HWND hwnd) noexcept {
     if (GetWindowRect(above, &theirs) && IntersectRect(&both, &mine, &theirs) && EqualRect(&both, &mine)) return true;
   }
   return false;
+}
+
+namespace {
+// The font a control shows at the DPI in use: its own once changed, else its parent's.
+HFONT FontOf(TControl* c) {
+  const TWinState* s = StateOf(c->Widget());
+  if ((s && s->OwnFont) || !c->Parent()) return FontFor(c->Font()->Name(), c->Font()->Height(), c->Font()->Bold());
+  return FontOf(c->Parent());
+}
+}  // namespace
+
+void Rescale(TControl* control) {
+  TWinState* s = StateOf(control->Widget());
+  if (!s) return;
+  s->Font = FontOf(control);
+  SendMessageW(control->Widget(), WM_SETFONT, reinterpret_cast<WPARAM>(s->Font), TRUE);
+  if (s->Kind != TKind::kForm) {
+    const RECT r = s->Logical;
+    control->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
 }
 
 bool TakesInput(HWND hwnd) noexcept { return hwnd && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !IsCovered(hwnd); }

@@ -89,7 +89,8 @@ int backend::ShowDialog(const TDialogRequest& request, const std::vector<TMsgDlg
   TBoxTexts* outer = std::exchange(g_box, &texts);
   texts.Hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
   const int id = MessageBoxW(Owner(), Widen(request.Text).c_str(), Widen(request.Caption).c_str(),
-                             LayoutOf(buttons) | defaultButton | IconOf(request.Type) | MB_TASKMODAL | MB_SETFOREGROUND);
+                             LayoutOf(buttons) | defaultButton | IconOf(request.Type) | MB_SETFOREGROUND |
+                                 (request.Flags & MB_SYSTEMMODAL ? MB_SYSTEMMODAL : MB_TASKMODAL));
   if (texts.Hook) UnhookWindowsHookEx(texts.Hook);
   g_box = outer;
   for (TMsgDlgBtn b : buttons)

@@ -173,7 +173,7 @@ TForm::TForm(TComponent* owner)
     : TControl(owner, CreateControl(this, nullptr, TKind::kForm, PanelClass(), kFormStyle, kFormExStyle)) {
   TWinState* s = StateOf(Widget());
   if (!s) return;
-  s->OnMessage = [this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  s->OnMessage = [this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
       case WM_CLOSE: {
         bool canClose = true;
@@ -186,6 +186,23 @@ TForm::TForm(TComponent* owner)
           }
         }
         if (canClose) Close();
+        result = 0;
+        return true;
+      }
+      case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI (or the user changed it): the same layout in
+        // the new device pixels, the fonts made again at the new size, the frame where
+        // the system suggests.
+        SetDpi(HIWORD(wp));
+        const RECT logical = StateOf(Widget())->Logical;
+        SetClientSize(logical.right - logical.left, logical.bottom - logical.top);
+        if (lp) {
+          const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+          SetWindowPos(Widget(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        Rescale(this);
+        ForEachControl(this, [](TControl* c) { Rescale(c); });
+        InvalidateRect(Widget(), nullptr, TRUE);
         result = 0;
         return true;
       }
@@ -216,6 +233,8 @@ void TForm::SetClientSize(int width, int height) {
 void TForm::Show() {
   HWND w = Widget();
   if (!w) return;
+  // The controls were laid out at the system's DPI; the monitor the window opens on may differ.
+  if (const int dpi = WindowDpi(w); dpi != Dpi()) SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
   RECT frame, area;
   GetWindowRect(w, &frame);
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);

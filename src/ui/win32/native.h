@@ -43,9 +43,16 @@ HWND CreateControl(TControl* control, TNativeWidget** slot, TKind kind, const wc
 // Device pixels for logical ones at the program's DPI.
 int Scale(int logical) noexcept;
 int Dpi() noexcept;
+// The DPI after the window moved to a monitor of another DPI (48 to 960; others are ignored).
+void SetDpi(int dpi) noexcept;
+// The DPI of the monitor the window is on, where the system tells it; else Dpi().
+int WindowDpi(HWND hwnd) noexcept;
+// Gives the control the font and the device bounds of the DPI now in use (after SetDpi).
+void Rescale(TControl* control);
 
-// The font of that family, character height in logical pixels and weight; the system's
-// dialog font when the family is not installed. Cached for the program's life.
+// The font of that family, character height in logical pixels and weight at the DPI in
+// use; the system's dialog font when the family is not installed. Cached for the
+// program's life.
 HFONT FontFor(const std::string& family, int height, bool bold);
 
 // The window class of forms and containers.

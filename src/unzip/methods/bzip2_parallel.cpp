@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/processors.h"
 #include "unzip/methods/bzip2_stream.h"
 
 namespace tarvo::unzip {
@@ -616,11 +617,15 @@ private:
     piece->BlockCRC = FWindow.Bits32(start + 48);
     const std::uint64_t bits = end->Bit - start;
     std::vector<std::uint8_t>& s = piece->Stream;
-    s.reserve(4 + bits / 8 + 12);
-    s.insert(s.end(), {'B', 'Z', 'h', static_cast<std::uint8_t>(FLevel)});
-    std::uint64_t bit = start;
     const std::size_t whole = static_cast<std::size_t>(bits / 8);
+    s.reserve(4 + whole + 12);
     s.resize(4 + whole);
+    // The stream header: "BZh" and the level.
+    s[0] = 'B';
+    s[1] = 'Z';
+    s[2] = 'h';
+    s[3] = static_cast<std::uint8_t>(FLevel);
+    std::uint64_t bit = start;
     FWindow.CopyBytes(bit, s.data() + 4, whole);
     bit += 8 * std::uint64_t{whole};
     // The block's last bits, then an end mark whose combined CRC is the one block's CRC.
@@ -741,33 +746,11 @@ private:
   std::unique_ptr<TBlockMemory> FMainMemory;
 };
 
-// The processors that no other thread is running on right now. On a busy machine the
-// workers would only take turns on one processor, each turn costing the other's cache,
-// and serial decoding is faster. Linux tells the threads running now in /proc/loadavg:
-// "0.52 0.58 0.59 3/250 12345" (three load averages, running/existing threads, last pid).
-unsigned IdleProcessors() {
-  const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-  std::FILE* file = std::fopen("/proc/loadavg", "r");
-  if (!file) return processors;
-  char text[128];
-  const std::size_t n = std::fread(text, 1, sizeof text, file);
-  std::fclose(file);
-  const std::string_view line(text, n);
-  const std::size_t slash = line.find('/');
-  const std::size_t space = line.rfind(' ', slash);
-  unsigned running = 0;
-  if (slash == std::string_view::npos || space == std::string_view::npos ||
-      std::from_chars(text + space + 1, text + slash, running).ec != std::errc() || running == 0)
-    return processors;
-  const unsigned others = running - 1;  // this thread is one of them
-  return others >= processors ? 1 : processors - others;
-}
-
 }  // namespace
 
 std::uint64_t DecodeBzip2Blocks(core::TStream& input, core::TStream& output, std::uint64_t size, unsigned workers,
                                 bool rewindable, std::uint64_t* streamEnd) {
-  if (workers == 0) workers = IdleProcessors();
+  if (workers == 0) workers = platform::IdleProcessors();
   TBlockDecoder decoder(input, output, size, std::min(workers, kMaxWorkers), rewindable);
   const std::uint64_t written = decoder.Run();
   if (streamEnd) *streamEnd = decoder.End();

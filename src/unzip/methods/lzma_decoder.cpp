@@ -7,7 +7,7 @@
 #include <utility>
 
 extern "C" {
-#include <lzma/LzmaDec.h>
+#include <LzmaDec.h>
 }
 
 #include "unzip/byte_order.h"
@@ -40,9 +40,10 @@ struct TDictionaryLoan {
   }
 };
 
-void* LzmaAlloc(void*, size_t size) { return std::malloc(size); }
-void LzmaFree(void*, void* address) { std::free(address); }
-ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
+// The SDK's allocator takes its own pointer first: "void*" in the older headers Debian
+// installs, "ISzAllocPtr" in the source of 7zip; both are served.
+ISzAlloc gLzmaAlloc = {[](auto, size_t size) -> void* { return std::malloc(size); },
+                       [](auto, void* address) { std::free(address); }};
 
 struct TProbsGuard {
   CLzmaDec* Dec;

@@ -30,7 +30,10 @@ public:
 
 protected:
   void RunComponentStep() override { ++Steps; }
-  bool RunDataStep() override { return ++Steps > 0; }
+  bool RunDataStep() override {
+    btFINISH->BringToFront();  // as the real step does once the settings are written
+    return ++Steps > 0;
+  }
 };
 
 class WinWizard : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
@@ -39,8 +42,10 @@ protected:
     dir = fs::temp_directory_path() / ("tarvo_win_wizard_" + std::to_string(GetCurrentProcessId()));
     fs::create_directories(dir / "c");
     fs::create_directories(dir / "d");
+    // The program's folder with the catalogs beside it (a Linux path: Wine's drive Z:).
+    fs::copy(fs::path(TARVO_CATALOG_DIR), dir / "locale", fs::copy_options::recursive);
     _putenv_s("TARVO_DRIVES", ("C=" + (dir / "c").string() + ";D=" + (dir / "d").string()).c_str());
-    service = std::make_unique<i18n::TTranslationService>();
+    service = std::make_unique<i18n::TTranslationService>((dir / "tarvo-setup.exe").string());
     RegisterTranslationExclusions();
     InstallDialogs();
     w = std::make_unique<TTestWindow>();
@@ -153,6 +158,30 @@ TEST_F(WinWizard, TheDriveListOffersTheDrivesAndAHiddenPageTakesNoTab) {
     EXPECT_TRUE(IsWindowVisible(focus));
     EXPECT_NE(focus, w->btFINISH->Widget());  // covered by Next
   }
+}
+
+}  // namespace
+
+namespace {
+
+LOGFONTW ShownFont(HWND h) {
+  LOGFONTW lf{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  return lf;
+}
+
+TEST_F(WinWizard, HeadingsInBoldThirteenPixelsTheOtherTextsInTheWindowsFont) {
+  for (const char* name : {"lbTitleTaal", "lbTitleProxy", "lbTitleAbort"}) {
+    auto* heading = dynamic_cast<TControl*>(w->FindComponent(name));
+    ASSERT_NE(heading, nullptr) << name;
+    const LOGFONTW lf = ShownFont(heading->Widget());
+    EXPECT_EQ(lf.lfWeight, FW_BOLD) << name;
+    EXPECT_EQ(lf.lfHeight, -13) << name;
+  }
+  const LOGFONTW text = ShownFont(dynamic_cast<TControl*>(w->FindComponent("lbProxy1"))->Widget());
+  EXPECT_EQ(text.lfWeight, FW_NORMAL);
+  EXPECT_EQ(text.lfHeight, -11);
+  EXPECT_STREQ(text.lfFaceName, L"Tahoma");
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
-#include "unzip/output_folders.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "core/exception.h"
 #include "core/scope_guard.h"
 #include "unzip/extract_path.h"
+#include "unzip/output_folders.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
@@ -46,36 +46,7 @@ bool RelativeTo(std::string_view base, std::string_view folder, std::string_view
   return true;
 }
 
-}  // namespace
-
-TVmOutputFolders::~TVmOutputFolders() { Reset(std::string()); }
-
-void TVmOutputFolders::CloseLast() {
-  if (FLastFd >= 0 && FLastFd != FBaseFd) ::close(FLastFd);
-  FLastFd = -1;
-  FLastFolder.clear();
-}
-
-void TVmOutputFolders::Reset(const std::string& baseDirectory) {
-  CloseLast();
-  if (FBaseFd >= 0) ::close(FBaseFd);
-  FBaseFd = -1;
-  FBase = baseDirectory;
-}
-
-int TVmOutputFolders::OpenBase() {
-  if (FBaseFd >= 0) return FBaseFd;
-  // The base directory is the caller's choice and may itself be reached through a link.
-  int fd = OpenAt(AT_FDCWD, FBase.empty() ? "." : FBase.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) throw EVmNoSuchDirectory();
-    throw core::EInOutError(errno);
-  }
-  FBaseFd = fd;
-  return fd;
-}
-
-int TVmOutputFolders::Walk(int from, std::string_view relative, bool create) {
+int Walk(int from, std::string_view relative, bool create) {
   int current = from;
   auto step = [&](int next) {
     if (current != from) ::close(current);
@@ -108,13 +79,45 @@ int TVmOutputFolders::Walk(int from, std::string_view relative, bool create) {
   return current;
 }
 
-int TVmOutputFolders::Open(std::string_view folder, bool create) {
-  if (FLastFd >= 0 && folder == FLastFolder) return FLastFd;
-  CloseLast();
+}  // namespace
+
+TVmOutputFolders::~TVmOutputFolders() { Reset(std::string()); }
+
+void TVmOutputFolders::CloseAll() noexcept {
+  for (std::intptr_t fd : FHeld) ::close(static_cast<int>(fd));
+  FHeld.clear();
+  FHaveLast = false;
+  FLast = {};
+}
+
+void TVmOutputFolders::Reset(const std::string& baseDirectory) {
+  CloseAll();
+  if (FBaseHandle >= 0) ::close(static_cast<int>(FBaseHandle));
+  FBaseHandle = -1;
+  FBase = baseDirectory;
+}
+
+std::intptr_t TVmOutputFolders::OpenBase() {
+  if (FBaseHandle >= 0) return FBaseHandle;
+  // The base directory is the caller's choice and may itself be reached through a link.
+  int fd = OpenAt(AT_FDCWD, FBase.empty() ? "." : FBase.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) throw EVmNoSuchDirectory();
+    throw core::EInOutError(errno);
+  }
+  FBaseHandle = fd;
+  return fd;
+}
+
+const TVmFolder& TVmOutputFolders::Open(std::string_view folder, bool create) {
+  if (FHaveLast && folder == FLast.Path) return FLast;
+  CloseAll();
   std::string_view relative;
   int fd;
   if (RelativeTo(FBase, folder, relative)) {
-    fd = Walk(OpenBase(), relative, create);
+    const int base = static_cast<int>(OpenBase());
+    fd = Walk(base, relative, create);
+    if (fd != base) FHeld.push_back(fd);
   } else {
     // An explicit name outside the base directory: the caller chose it, links and all.
     const std::string name(folder);
@@ -125,10 +128,25 @@ int TVmOutputFolders::Open(std::string_view folder, bool create) {
       fd = OpenAt(AT_FDCWD, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (fd < 0) throw core::EInOutError(errno);
+    FHeld.push_back(fd);
   }
-  FLastFd = fd;
-  FLastFolder = folder;
-  return fd;
+  FLast = {fd, std::string(folder)};
+  FHaveLast = true;
+  return FLast;
+}
+
+bool TVmOutputFolders::HoldsNonFolder(const TVmFolder& folder, std::string_view name) noexcept {
+  struct stat st {};
+  return ::fstatat(static_cast<int>(folder.Handle), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         !S_ISDIR(st.st_mode);
+}
+
+void TVmOutputFolders::FinishFolder(const TVmFolder& folder, std::int64_t modificationTime, std::uint32_t) noexcept {
+  // A folder keeps the mode it was made with (the umask's); only its time follows.
+  if (modificationTime < 0) return;
+  const struct timespec times[2] = {{static_cast<std::time_t>(modificationTime), 0},
+                                    {static_cast<std::time_t>(modificationTime), 0}};
+  ::futimens(static_cast<int>(folder.Handle), times);
 }
 
 }  // namespace tarvo::unzip

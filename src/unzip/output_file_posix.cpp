@@ -39,7 +39,7 @@ char* AppendDecimal(char* p, unsigned long value) noexcept {
 
 }  // namespace
 
-mode_t OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
+unsigned OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
   mode_t mode = 0666;
   if (attributes & platform::faReadOnly) mode &= ~static_cast<mode_t>(0222);
   if (unixMode >= 0) mode |= static_cast<mode_t>(unixMode) & 0111;
@@ -60,9 +60,10 @@ void TVmOutputFile::MakeTemporaryName(unsigned n) noexcept {
   std::memcpy(p, ".part", 6);
 }
 
-TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::string& displayPath, mode_t mode,
-                             const TVmFileIdentity& protectedFile)
-    : FFolder(folderFd), FName(name) {
+TVmOutputFile::TVmOutputFile(const TVmFolder& folder, std::string_view name, const std::string& displayPath,
+                             std::uint32_t attributes, long unixMode, const TVmFileIdentity& protectedFile)
+    : FFolder(folder.Handle), FName(name), FAttributes(attributes) {
+  const mode_t mode = OutputFileMode(attributes, unixMode);
   // Files come in runs: a fresh extraction creates every name, a second archive over the
   // first (or an archive repeating a name) replaces them. When the last file replaced one,
   // the name is looked at first; otherwise the exclusive create is tried first. A wrong
@@ -71,7 +72,7 @@ TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::str
   thread_local bool lastReplaced = false;
   for (int attempt = 0; attempt < 4; ++attempt) {
     if (attempt > 0 || !lastReplaced) {
-      FHandle = CreateAt(FFolder, FName.c_str(), mode);
+      FHandle = CreateAt(static_cast<int>(FFolder), FName.c_str(), mode);
       if (FHandle >= 0) {
         lastReplaced = false;
         return;
@@ -80,13 +81,13 @@ TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::str
     }
 
     struct stat st {};
-    if (::fstatat(FFolder, FName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(static_cast<int>(FFolder), FName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) continue;  // not there (or removed meanwhile): create it
       throw core::EFCreateError(displayPath, errno);
     }
     if (S_ISDIR(st.st_mode)) throw core::EFCreateError(displayPath, EISDIR);
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) throw EVmUnsafePath();
-    if (protectedFile.Known && st.st_dev == protectedFile.Device && st.st_ino == protectedFile.Inode)
+    if (protectedFile == TVmFileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true})
       throw EVmUnsafePath();
     // Read-only files are not replaced, as on the systems the archives come from. A link
     // is replaced by the file (the rename takes the link's place), never written through.
@@ -94,7 +95,7 @@ TVmOutputFile::TVmOutputFile(int folderFd, std::string_view name, const std::str
 
     for (unsigned tries = 0; tries < 100; ++tries) {
       MakeTemporaryName(tries);
-      FHandle = CreateAt(FFolder, FTempName, mode);
+      FHandle = CreateAt(static_cast<int>(FFolder), FTempName, mode);
       if (FHandle >= 0) {
         lastReplaced = true;
         return;
@@ -115,7 +116,7 @@ std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
   const auto* p = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    ssize_t n = ::write(FHandle, p + done, count - done);
+    ssize_t n = ::write(static_cast<int>(FHandle), p + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw core::EInOutError(errno);
@@ -154,9 +155,9 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
     times[0].tv_sec = static_cast<std::time_t>(modificationTime);
     times[0].tv_nsec = 0;
     times[1] = times[0];
-    ::futimens(FHandle, times);  // a file system without times still gets the content
+    ::futimens(static_cast<int>(FHandle), times);  // a file system without times still gets the content
   }
-  int handle = FHandle;
+  int handle = static_cast<int>(FHandle);
   FHandle = -1;
   if (::close(handle) != 0 && errno != EINTR) {
     int err = errno;
@@ -169,9 +170,9 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
     // name throughout, like a rename over it, without the rename's forced write-back of
     // the new data (ext4 starts it for every replaced file, which makes thousands of
     // replacements crawl). File systems without the swap get the plain rename.
-    if (::renameat2(FFolder, FTempName, FFolder, FName.c_str(), RENAME_EXCHANGE) == 0) {
-      ::unlinkat(FFolder, FTempName, 0);
-    } else if (::renameat(FFolder, FTempName, FFolder, FName.c_str()) != 0) {
+    if (::renameat2(static_cast<int>(FFolder), FTempName, static_cast<int>(FFolder), FName.c_str(), RENAME_EXCHANGE) == 0) {
+      ::unlinkat(static_cast<int>(FFolder), FTempName, 0);
+    } else if (::renameat(static_cast<int>(FFolder), FTempName, static_cast<int>(FFolder), FName.c_str()) != 0) {
       int err = errno;
       FHandle = -2;
       Discard();
@@ -184,9 +185,9 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
 
 void TVmOutputFile::Discard() noexcept {
   if (FFolder < 0) return;
-  if (FHandle >= 0) ::close(FHandle);
+  if (FHandle >= 0) ::close(static_cast<int>(FHandle));
   FHandle = -1;
-  ::unlinkat(FFolder, FTempName[0] == '\0' ? FName.c_str() : FTempName, 0);
+  ::unlinkat(static_cast<int>(FFolder), FTempName[0] == '\0' ? FName.c_str() : FTempName, 0);
   FFolder = -1;
 }
 

@@ -1,0 +1,237 @@
+#include <limits>
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/exception.h"
+#include "core/utf16.h"
+#include "core/win_error.h"
+#include "platform/file_attributes.h"
+#include "unzip/output_file.h"
+#include "unzip/vm_exception.h"
+
+namespace tarvo::unzip {
+
+namespace {
+
+HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+int LastErrno() { return core::ErrnoFromWindowsError(::GetLastError()); }
+
+// WriteFile takes 32-bit counts.
+constexpr DWORD kMaxChunk = 1u << 30;
+
+// Others may read a file while it is written, never write it; DELETE lets the file be
+// renamed into place and removed through its own handle.
+constexpr DWORD kFileAccess = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
+HANDLE CreateNew(const std::wstring& name) {
+  // OPEN_REPARSE_POINT: a link planted at the name is never written through; CREATE_NEW
+  // fails on any name that exists, a link included.
+  return ::CreateFileW(name.c_str(), kFileAccess, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool Exists(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+std::string Join(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  path += name;
+  return path;
+}
+
+// Removes the file of an open handle by the handle itself: the name may have been taken
+// over meanwhile, the handle cannot.
+void DeleteByHandle(HANDLE h) noexcept {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// What is at an existing name, opened without following a reparse point.
+struct TExisting {
+  DWORD Attributes = 0;
+  DWORD Type = FILE_TYPE_UNKNOWN;
+  platform::TFileIdentity Identity;
+};
+
+bool Inspect(const std::wstring& name, TExisting& what, DWORD& error) {
+  HANDLE h = ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = ::GetLastError();
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  what.Type = ::GetFileType(h);
+  if (::GetFileInformationByHandle(h, &info)) {
+    what.Attributes = info.dwFileAttributes;
+    what.Identity = {info.dwVolumeSerialNumber,
+                     static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow, true};
+  }
+  ::CloseHandle(h);
+  return true;
+}
+
+}  // namespace
+
+unsigned OutputFileMode(std::uint32_t attributes, long unixMode) noexcept {
+  unsigned mode = 0666;
+  if (attributes & platform::faReadOnly) mode &= ~0222u;
+  if (unixMode >= 0) mode |= static_cast<unsigned>(unixMode) & 0111;
+  return mode;
+}
+
+void TVmOutputFile::MakeTemporaryName(unsigned n) noexcept {
+  const std::string name = ".tarvo-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(n) + ".part";
+  std::memcpy(FTempName, name.c_str(), std::min(name.size() + 1, sizeof FTempName));
+  FTempName[sizeof FTempName - 1] = '\0';
+}
+
+TVmOutputFile::TVmOutputFile(const TVmFolder& folder, std::string_view name, const std::string& displayPath,
+                             std::uint32_t attributes, long, const TVmFileIdentity& protectedFile)
+    : FFolder(0), FName(Join(folder.Path, name)), FAttributes(attributes) {
+  const std::wstring target = core::Utf8ToWide(FName);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    HANDLE h = CreateNew(target);
+    if (h != INVALID_HANDLE_VALUE) {
+      FHandle = reinterpret_cast<std::intptr_t>(h);
+      // A device answers to some names in every folder: nothing is written to one.
+      if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        FHandle = -1;
+        FFolder = -1;
+        throw EVmUnsafePath();
+      }
+      return;
+    }
+    DWORD error = ::GetLastError();
+    if (!Exists(error)) throw core::EFCreateError(displayPath, core::ErrnoFromWindowsError(error));
+
+    TExisting existing;
+    if (!Inspect(target, existing, error)) {
+      if (error == ERROR_FILE_NOT_FOUND) continue;  // removed meanwhile: create it
+      throw core::EFCreateError(displayPath, core::ErrnoFromWindowsError(error));
+    }
+    const bool reparse = (existing.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if ((existing.Attributes & FILE_ATTRIBUTE_DIRECTORY) && !reparse)
+      throw core::EFCreateError(displayPath, EISDIR);
+    // A link to a folder cannot be replaced by a file; a device is never written.
+    if ((existing.Attributes & FILE_ATTRIBUTE_DIRECTORY) || existing.Type != FILE_TYPE_DISK) throw EVmUnsafePath();
+    if (protectedFile == existing.Identity) throw EVmUnsafePath();
+    // Read-only files are not replaced. A link to a file is replaced by the file (the
+    // rename takes the link's place), never written through.
+    if (!reparse && (existing.Attributes & FILE_ATTRIBUTE_READONLY)) throw core::EFCreateError(displayPath, EACCES);
+
+    for (unsigned tries = 0; tries < 100; ++tries) {
+      MakeTemporaryName(tries);
+      h = CreateNew(core::Utf8ToWide(Join(folder.Path, FTempName)));
+      if (h != INVALID_HANDLE_VALUE) {
+        FHandle = reinterpret_cast<std::intptr_t>(h);
+        return;
+      }
+      error = ::GetLastError();
+      if (!Exists(error)) break;
+    }
+    FTempName[0] = '\0';
+    throw core::EFCreateError(displayPath, core::ErrnoFromWindowsError(error));
+  }
+  throw core::EFCreateError(displayPath, EEXIST);
+}
+
+TVmOutputFile::~TVmOutputFile() { Discard(); }
+
+std::size_t TVmOutputFile::Read(void*, std::size_t) { throw core::EStreamError("TVmOutputFile.Read not supported"); }
+
+std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    DWORD n = 0;
+    if (!::WriteFile(H(FHandle), p + done, static_cast<DWORD>(std::min<std::size_t>(count - done, kMaxChunk)), &n,
+                     nullptr))
+      throw core::EInOutError(LastErrno());
+    if (n == 0) throw core::EInOutError(ENOSPC);
+    done += n;
+  }
+  FWritten += done;
+  FEndsInHole = false;
+  return done;
+}
+
+// The file is not marked sparse: NTFS fills the gap with zeros when the file grows past it.
+void TVmOutputFile::WriteHole(std::uint64_t count) {
+  if (count == 0) return;
+  if (count > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - FWritten)
+    throw core::EInOutError(EFBIG);
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(count);
+  if (!::SetFilePointerEx(H(FHandle), distance, nullptr, FILE_CURRENT)) throw core::EInOutError(LastErrno());
+  FWritten += count;
+  FEndsInHole = true;
+}
+
+std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
+  if (offset == 0 && origin != core::TSeekOrigin::soBeginning) return static_cast<std::int64_t>(FWritten);
+  if (origin == core::TSeekOrigin::soBeginning && offset == static_cast<std::int64_t>(FWritten)) return offset;
+  throw core::EStreamError("TVmOutputFile.Seek not supported");
+}
+
+void TVmOutputFile::Commit(std::int64_t modificationTime) {
+  HANDLE h = H(FHandle);
+  if (FEndsInHole && !::SetEndOfFile(h)) {
+    const int error = LastErrno();
+    Discard();
+    throw core::EInOutError(error);
+  }
+  if (modificationTime >= 0) {
+    // FILETIME counts 100 ns from 1601-01-01 (UTC).
+    const std::int64_t ticks = modificationTime * 10000000 + 116444736000000000;
+    const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    ::SetFileTime(h, nullptr, nullptr, &written);  // a file system without times still gets the content
+  }
+  if (FTempName[0] != '\0') {
+    // The complete file takes the old one's name through its own handle, in one step:
+    // the name holds the old content or the new, never a part.
+    const std::wstring target = core::Utf8ToWide(FName);
+    std::vector<std::uint8_t> block(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.c_str(), (target.size() + 1) * sizeof(wchar_t) - sizeof(wchar_t));
+    if (!::SetFileInformationByHandle(h, FileRenameInfo, rename, static_cast<DWORD>(block.size()))) {
+      const int error = LastErrno();
+      Discard();
+      throw core::EInOutError(error);
+    }
+    FTempName[0] = '\0';
+  }
+  FHandle = -1;
+  FFolder = -1;
+  if (!::CloseHandle(h)) {
+    // The data may not all be on the disk: the file is not kept as if it were whole.
+    const int error = LastErrno();
+    ::DeleteFileW(core::Utf8ToWide(FName).c_str());
+    throw core::EInOutError(error);
+  }
+  platform::SetFileAttributes(FName, FAttributes, -1);
+}
+
+void TVmOutputFile::Discard() noexcept {
+  if (FFolder < 0) return;
+  FFolder = -1;
+  if (FHandle == -1) return;
+  // Whatever this object created goes: the new file, or the temporary one beside an old
+  // file that stays as it was.
+  DeleteByHandle(H(FHandle));
+  ::CloseHandle(H(FHandle));
+  FHandle = -1;
+  FTempName[0] = '\0';
+}
+
+}  // namespace tarvo::unzip

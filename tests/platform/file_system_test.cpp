@@ -1,0 +1,122 @@
+// The file questions both systems answer alike: what a name is, a file's size and identity,
+// moving a file to a unique name, the scratch file, the read-only mapping.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "core/exception.h"
+#include "core/file_stream.h"
+#include "platform/file_system.h"
+#include "platform/mapped_file.h"
+#include "platform/processors.h"
+#include "platform/scratch_file.h"
+
+using namespace tarvo;
+using namespace tarvo::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TFolder {
+  fs::path Path = fs::temp_directory_path() / ("tarvo_fs_" + std::to_string(std::rand()) + std::to_string(Next++));
+  TFolder() { fs::create_directories(Path); }
+  ~TFolder() { fs::remove_all(Path); }
+  std::string operator/(const std::string& name) const { return (Path / name).string(); }
+  static inline int Next = 0;
+};
+
+void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+}  // namespace
+
+TEST(FileSystem, KindsSizesAndIdentities) {
+  TFolder dir;
+  Write(dir / "f", "12345");
+  fs::create_directory(dir.Path / "d");
+  struct Case {
+    std::string Name;
+    TFileKind Kind;
+    bool Exists, Directory;
+    std::int64_t Size;
+  } cases[] = {
+      {"f", TFileKind::fkFile, true, false, 5},
+      {"d", TFileKind::fkDirectory, true, true, -1},
+      {"missing", TFileKind::fkNone, false, false, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FileKindOf(dir / c.Name), c.Kind) << c.Name;
+    EXPECT_EQ(PathExists(dir / c.Name), c.Exists) << c.Name;
+    EXPECT_EQ(DirectoryExists(dir / c.Name), c.Directory) << c.Name;
+    EXPECT_EQ(FileSizeOf(dir / c.Name), c.Size) << c.Name;
+  }
+  // One file by two names is one identity; another file is another.
+  fs::create_hard_link(dir.Path / "f", dir.Path / "g");
+  Write(dir / "h", "other");
+  core::TFileStream f(dir / "f", core::fmOpenRead), g(dir / "g", core::fmOpenRead), h(dir / "h", core::fmOpenRead);
+  EXPECT_TRUE(FileIdentityOf(f.Handle()).Known);
+  EXPECT_EQ(FileIdentityOf(f.Handle()), FileIdentityOf(g.Handle()));
+  EXPECT_FALSE(FileIdentityOf(f.Handle()) == FileIdentityOf(h.Handle()));
+  EXPECT_GT(FileModificationTimeOf(f.Handle()), 1600000000);
+}
+
+TEST(FileSystem, MoveToUniqueNameNeverTakesATakenName) {
+  TFolder dir;
+  Write(dir / "a.zip", "archive");
+  const std::string first = MoveToUniqueName(dir / "a.zip", ".zip");
+  EXPECT_FALSE(PathExists(dir / "a.zip"));
+  EXPECT_TRUE(first.ends_with(".zip"));
+  EXPECT_EQ(first.size(), (dir / "a.zip").size() + 7 + 4);
+  Write(dir / "a.zip", "second");
+  const std::string second = MoveToUniqueName(dir / "a.zip", ".zip");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(FileSizeOf(first), 7);
+  EXPECT_EQ(FileSizeOf(second), 6);
+  EXPECT_THROW(MoveToUniqueName(dir / "missing.zip", ".zip"), core::EFOpenError);
+  EXPECT_TRUE(RemoveFile(first));
+  EXPECT_FALSE(PathExists(first));
+}
+
+TEST(FileSystem, ScratchFileReadsBackByOffsetAndLeavesNothing) {
+  TFolder dir;
+  {
+    std::unique_ptr<TScratchFile> file = TScratchFile::Create(dir.Path.string());
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Append("hello ", 6));
+    char part[5] = {};
+    EXPECT_EQ(file->ReadAt(1, part, 4), 4u);  // a read between two appends
+    EXPECT_EQ(std::string(part, 4), "ello");
+    ASSERT_TRUE(file->Append("world", 5));
+    char all[16] = {};
+    EXPECT_EQ(file->ReadAt(0, all, sizeof all), 11u);
+    EXPECT_EQ(std::string(all, 11), "hello world");
+    EXPECT_EQ(file->ReadAt(11, all, sizeof all), 0u);
+    EXPECT_GT(file->FreeSpace(), 0u);
+  }
+  EXPECT_TRUE(fs::is_empty(dir.Path));
+  EXPECT_EQ(TScratchFile::Create((dir.Path / "missing").string()), nullptr);
+}
+
+TEST(FileSystem, MappedFileShowsTheContent) {
+  TFolder dir;
+  Write(dir / "m", "mapped content");
+  TMappedFile file(dir / "m");
+  ASSERT_EQ(file.Status(), TMappedFile::TStatus::msOpened);
+  EXPECT_EQ(file.FileSize(), 14u);
+  std::string reason;
+  ASSERT_TRUE(file.Map(reason)) << reason;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), 14), "mapped content");
+  EXPECT_EQ(TMappedFile(dir / "missing").Status(), TMappedFile::TStatus::msCannotOpen);
+  Write(dir / "empty", "");
+  TMappedFile empty(dir / "empty");
+  EXPECT_FALSE(empty.Map(reason));
+  EXPECT_FALSE(reason.empty());
+}
+
+TEST(Processors, IdleIsAtLeastOneAndAtMostAll) {
+  const unsigned idle = IdleProcessors();
+  EXPECT_GE(idle, 1u);
+  EXPECT_LE(idle, std::max(1u, std::thread::hardware_concurrency()));
+}
