@@ -7,7 +7,7 @@
 #include <utility>
 
 extern "C" {
-#include <lzma/LzmaDec.h>
+#include "LzmaDec.h"
 }
 
 #include "unzip/byte_order.h"
@@ -40,8 +40,16 @@ struct TDictionaryLoan {
   }
 };
 
-void* LzmaAlloc(void*, size_t size) { return std::malloc(size); }
-void LzmaFree(void*, void* address) { std::free(address); }
+// The SDK's allocator interface: the current SDK passes the interface itself as a pointer to
+// const, the older one (lzma-dev's, the fallback) as a plain pointer.
+template <class TSelf>
+void* LzmaAlloc(TSelf, size_t size) {
+  return std::malloc(size);
+}
+template <class TSelf>
+void LzmaFree(TSelf, void* address) {
+  std::free(address);
+}
 ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
 
 struct TProbsGuard {
