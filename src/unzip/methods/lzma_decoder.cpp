@@ -7,6 +7,7 @@
 #include <utility>
 
 extern "C" {
+#include "7zVersion.h"
 #include "LzmaDec.h"
 }
 
@@ -58,6 +59,8 @@ struct TProbsGuard {
 };
 
 }  // namespace
+
+const char* LzmaSdkVersion() noexcept { return MY_VERSION; }
 
 void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size, std::uint64_t dictionaryBudget) {
   std::uint8_t header[4 + LZMA_PROPS_SIZE];
