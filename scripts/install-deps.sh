@@ -14,12 +14,14 @@ packages=(
   # the Public Suffix List, compiled into the cookie store at build time
   publicsuffix
   # peers used by tests and benchmarks
-  zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
+  zip unzip 7zip p7zip-full python3 python3-ppmd curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
   # authenticating peers: lighttpd (Digest SHA-256), squid (a proxy with its basic and digest
   # helpers), impacket's NTLM functions verifying our messages
   lighttpd squid python3-impacket
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack
   tar gzip bzip2 libarchive-tools openssl
+  # unpacking Debian source packages (scripts/fetch-sources.sh)
+  dpkg-dev
   # the Windows programs: cross compilers, Wine for the 64-bit tests, zlib as the tests' oracle
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
   # the window toolkit and the fonts the wizard asks for where Tahoma is absent
@@ -44,6 +46,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The LZMA SDK (LZMA and PPMd decoders) from Debian's 7zip source package, into the cache
+# outside the tree where the build looks for it. Without it the build still succeeds: LZMA
+# then uses lzma-dev's older decoder and PPMd (method 98) is unsupported.
+bash "$(dirname "$0")/fetch-sources.sh" 7zip >/dev/null || echo "install-deps: 7zip source not fetched; PPMd will not be built" >&2
 
 # nginx, tinyproxy, apache2, lighttpd and squid are started by the tests with private configurations;
 # the packaged system services must not hold ports or pid files.

@@ -30,34 +30,6 @@ std::string DecodeRaw(std::uint16_t method, std::uint16_t flags, const std::stri
   return out.DataString();
 }
 
-// Extracts every entry of an archive into a fresh folder; returns "name: message" for each
-// failure (a CRC mismatch included) and the folder's files through `files`.
-std::vector<std::string> ExtractAll(const std::string& archive, const std::string& password = "",
-                                    std::map<std::string, std::string>* files = nullptr) {
-  TTempDir dir;
-  TVmUnZipper unzipper;
-  std::vector<std::string> failures;
-  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
-                                      const std::string& message) {
-    failures.push_back(item->FileName() + ": " + message);
-  };
-  unzipper.SetBaseDirectory(dir.Path().string());
-  unzipper.SetPassword(password);
-  unzipper.OpenArchive(archive);
-  unzipper.ExtractFiles("*.*");
-  unzipper.CloseArchive();
-  if (files)
-    for (auto& e : fs::directory_iterator(dir.Path())) (*files)[e.path().filename().string()] = ReadText(e.path());
-  return failures;
-}
-
-// Name, size and CRC of each file: readable when two sets differ.
-std::map<std::string, std::pair<std::size_t, std::uint32_t>> Digest(const std::map<std::string, std::string>& files) {
-  std::map<std::string, std::pair<std::size_t, std::uint32_t>> out;
-  for (const auto& [name, data] : files) out[name] = {data.size(), Crc(data)};
-  return out;
-}
-
 // Bits least significant first, as the legacy methods read them.
 struct TBitWriter {
   std::string Out;

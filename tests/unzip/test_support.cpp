@@ -8,6 +8,7 @@
 #include "core/crc32.h"
 #include "core/memory_stream.h"
 #include "unzip/inflate/inflate.h"
+#include "unzip/unzipper.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip::test {
@@ -133,6 +134,31 @@ std::vector<std::uint8_t> BuildZip(const TZipLayout& layout) {
   out += layout.Comment;
   out += layout.Trailer;
   return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+std::vector<std::string> ExtractAll(const std::string& archive, const std::string& password,
+                                    std::map<std::string, std::string>* files) {
+  TTempDir dir;
+  TVmUnZipper unzipper;
+  std::vector<std::string> failures;
+  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
+                                      const std::string& message) {
+    failures.push_back(item->FileName() + ": " + message);
+  };
+  unzipper.SetBaseDirectory(dir.Path().string());
+  unzipper.SetPassword(password);
+  unzipper.OpenArchive(archive);
+  unzipper.ExtractFiles("*.*");
+  unzipper.CloseArchive();
+  if (files)
+    for (auto& e : fs::directory_iterator(dir.Path())) (*files)[e.path().filename().string()] = ReadText(e.path());
+  return failures;
+}
+
+std::map<std::string, std::pair<std::size_t, std::uint32_t>> Digest(const std::map<std::string, std::string>& files) {
+  std::map<std::string, std::pair<std::size_t, std::uint32_t>> out;
+  for (const auto& [name, data] : files) out[name] = {data.size(), Crc(data)};
+  return out;
 }
 
 std::string TarHeader(const std::string& name, char type, const std::string& sizeField, const std::string& link,

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -73,6 +74,13 @@ void WriteText(const std::string& path, const std::string& text);
 
 std::string FixturesDir();  // .../fixtures/zip-public
 std::uint32_t Crc(const std::string& text);
+
+// Extracts every entry of an archive into a fresh folder; returns "name: message" for each
+// failure (a CRC mismatch included) and the folder's files through `files`.
+std::vector<std::string> ExtractAll(const std::string& archive, const std::string& password = "",
+                                    std::map<std::string, std::string>* files = nullptr);
+// Name, size and CRC of each file: readable when two sets differ.
+std::map<std::string, std::pair<std::size_t, std::uint32_t>> Digest(const std::map<std::string, std::string>& files);
 
 // Writes ZIP files field by field, so that every field can lie.
 struct TZipEntryLayout {

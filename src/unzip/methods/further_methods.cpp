@@ -2,13 +2,21 @@
 
 #include "unzip/methods/bzip2_stream.h"
 #include "unzip/methods/lzma_decoder.h"
+#include "unzip/methods/ppmd_decoder.h"
 #include "unzip/methods/unzip_helper.h"
 #include "unzip/methods/wavpack_decoder.h"
 
 namespace tarvo::unzip {
 
 namespace {
-enum : std::uint16_t { kMethodShrunk = 1, kMethodImploded = 6, kMethodBzip2 = 12, kMethodLzma = 14, kMethodWavPack = 97 };
+enum : std::uint16_t {
+  kMethodShrunk = 1,
+  kMethodImploded = 6,
+  kMethodBzip2 = 12,
+  kMethodLzma = 14,
+  kMethodWavPack = 97,
+  kMethodPpmd = 98
+};
 enum : std::uint16_t { kFlagEncrypted = 0x01, kFlag8KDictionary = 0x02, kFlagThreeTrees = 0x04 };
 }  // namespace
 
@@ -23,6 +31,10 @@ bool DecodeFurtherMethod(std::uint16_t method, std::uint16_t flags, core::TStrea
       return true;
     case kMethodWavPack:
       DecodeWavPack(input, output);
+      return true;
+    case kMethodPpmd:
+      if (!PpmdBuiltIn()) return false;
+      DecodePpmd(input, output);
       return true;
     default:
       break;

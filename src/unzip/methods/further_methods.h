@@ -1,6 +1,7 @@
 // The ZIP methods beyond stored and Deflate: shrink (1), reduce (2-5), implode (6),
-// bzip2 (12), LZMA (14) and WavPack (97). Entry decoding hands them the entry's input and
-// its CRC-checking output stream; what they raise passes on unchanged.
+// bzip2 (12), LZMA (14), WavPack (97) and PPMd (98, when built with the SDK's PPMd). Entry
+// decoding hands them the entry's input and its CRC-checking output stream; what they raise
+// passes on unchanged.
 #pragma once
 
 #include <cstdint>

@@ -7,7 +7,8 @@
 #include <utility>
 
 extern "C" {
-#include <LzmaDec.h>
+#include "7zVersion.h"
+#include "LzmaDec.h"
 }
 
 #include "unzip/byte_order.h"
@@ -40,10 +41,17 @@ struct TDictionaryLoan {
   }
 };
 
-// The SDK's allocator takes its own pointer first: "void*" in the older headers Debian
-// installs, "ISzAllocPtr" in the source of 7zip; both are served.
-ISzAlloc gLzmaAlloc = {[](auto, size_t size) -> void* { return std::malloc(size); },
-                       [](auto, void* address) { std::free(address); }};
+// The SDK's allocator interface: the current SDK passes the interface itself as a pointer to
+// const, the older one (lzma-dev's, the fallback) as a plain pointer.
+template <class TSelf>
+void* LzmaAlloc(TSelf, size_t size) {
+  return std::malloc(size);
+}
+template <class TSelf>
+void LzmaFree(TSelf, void* address) {
+  std::free(address);
+}
+ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
 
 struct TProbsGuard {
   CLzmaDec* Dec;
@@ -51,6 +59,8 @@ struct TProbsGuard {
 };
 
 }  // namespace
+
+const char* LzmaSdkVersion() noexcept { return MY_VERSION; }
 
 void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size, std::uint64_t dictionaryBudget) {
   std::uint8_t header[4 + LZMA_PROPS_SIZE];

@@ -23,4 +23,8 @@ constexpr std::uint64_t kLzmaDictionaryBudget = 256u * 1024 * 1024;
 void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size,
                 std::uint64_t dictionaryBudget = kLzmaDictionaryBudget);
 
+// The version of the LZMA SDK the decoder was built from: the fetched 7zip source's
+// ("26.01"), or, without it, lzma-dev's older one ("9.22 beta").
+const char* LzmaSdkVersion() noexcept;
+
 }  // namespace tarvo::unzip

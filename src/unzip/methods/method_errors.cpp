@@ -36,6 +36,15 @@ std::string LzmaMessage(int result) {
 
 EVmLZMAException::EVmLZMAException(int result) : EVmException(LzmaMessage(result), result) {}
 
+EVmPPMdError EVmPPMdError::Unsupported(unsigned order, unsigned restoreMethod) {
+  return EVmPPMdError(core::Format(LoadResString(SPpmdUnsupported), {std::to_string(order), std::to_string(restoreMethod)}),
+                      4);
+}
+
+EVmPPMdError EVmPPMdError::OutOfMemory(std::uint32_t memoryMiB) {
+  return EVmPPMdError(core::Format(LoadResString(SPpmdMemory), {std::to_string(memoryMiB)}), 2);
+}
+
 EVmWavPackError::EVmWavPackError(const std::string& libraryText)
     : EVmException(core::Format(LoadResString(SWavPackFailed), {libraryText.substr(0, 80)})) {}
 

@@ -2,6 +2,7 @@
 // that fails with one of them is reported like any other damaged entry.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "unzip/vm_exception.h"
@@ -32,6 +33,19 @@ public:
 class EVmLZMAException : public EVmException {
 public:
   explicit EVmLZMAException(int result);
+};
+
+// A PPMd model the SDK cannot make: an order or restoration method it does not know
+// ("PPMd model not supported (order 1, restoration method 0)", code 4), or memory the system
+// would not give ("Not enough memory for a PPMd model of 256 MiB", code 2). The codes are
+// the SDK's result codes, as for LZMA.
+class EVmPPMdError : public EVmException {
+public:
+  static EVmPPMdError Unsupported(unsigned order, unsigned restoreMethod);
+  static EVmPPMdError OutOfMemory(std::uint32_t memoryMiB);
+
+private:
+  EVmPPMdError(std::string message, int errorCode) : EVmException(std::move(message), errorCode) {}
 };
 
 // libwavpack could not open the entry: "WavPack decompression failed: <library text>".

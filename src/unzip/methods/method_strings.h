@@ -1,4 +1,4 @@
-// Resource strings of the further compression methods (identifiers 3100..3149).
+// Resource strings of the further compression methods (identifiers 3100..3159).
 #pragma once
 
 #include "core/resource_string.h"
@@ -28,5 +28,7 @@ TARVO_RESOURCESTRING(SLzmaArchive, 3132, "LZMA Archive Error.");
 TARVO_RESOURCESTRING(SLzmaNoArchive, 3133, "LZMA \"No Archive\" Error.");
 TARVO_RESOURCESTRING(SLzmaUnknown, 3134, "Unknown LZMA error (%d)");
 TARVO_RESOURCESTRING(SWavPackFailed, 3140, "WavPack decompression failed: %s");
+TARVO_RESOURCESTRING(SPpmdUnsupported, 3150, "PPMd model not supported (order %d, restoration method %d)");
+TARVO_RESOURCESTRING(SPpmdMemory, 3151, "Not enough memory for a PPMd model of %d MiB");
 
 }  // namespace tarvo::unzip
