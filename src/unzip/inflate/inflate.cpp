@@ -291,12 +291,12 @@ private:
   // processors with BMI2 (cheaper variable shifts and bit extraction) and without.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
-    static const bool bmi2 = __builtin_cpu_supports("bmi2");
+    static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64>(lit, dist);
   }
 
   template <bool kDeflate64>
-  __attribute__((target("bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
+  __attribute__((target("bmi,bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
                                                               const TVmDfDecodeHuffmanTree& dist) {
     return FastLoopBody<kDeflate64>(lit, dist);
   }
@@ -316,11 +316,9 @@ private:
     std::uint8_t* const outStop = FOut.FStop;
     std::uint8_t* const outBase = FOut.FBuffer.get();
     const std::uint32_t* const litTable = lit.Table();
-    const unsigned litBits = kLitPrimary;
-    const std::uint64_t litMask = (std::uint64_t{1} << litBits) - 1;
+    const std::uint64_t litMask = (std::uint64_t{1} << kLitPrimary) - 1;
     const std::uint32_t* const distTable = dist.Table();
-    const unsigned distBits = kDistPrimary;
-    const std::uint64_t distMask = (std::uint64_t{1} << distBits) - 1;
+    const std::uint64_t distMask = (std::uint64_t{1} << kDistPrimary) - 1;
     bool endOfBlock = false;
     const core::TResourceString* fault = nullptr;
 
@@ -335,40 +333,54 @@ private:
 #define TARVO_CONSUME(entry)                    \
   bitbuf >>= ((entry) & 63);                    \
   bitsLeft -= (entry)
+#define TARVO_LITERAL(entry) \
+  TARVO_CONSUME(entry);       \
+  *out++ = static_cast<std::uint8_t>(Value(entry))
+    // Base plus the extra bits above the code. Length and distance entries have nothing in
+    // bits 6 and 7 or 12 and 13, so the low byte is the bit count and the next six bits the
+    // code length as they stand.
+#define TARVO_BASE_PLUS_EXTRA(entry, saved) \
+  (Value(entry) + (LowBits((saved), (entry) & 63) >> (((entry) >> 8) & 63)))
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
       std::uint32_t e = litTable[bitbuf & litMask];
+      // At the top of the loop at least 56 bits are in hand.
       for (;;) {
-        if (!(e & kLiteral) && (e & kSubtable)) {
-          TARVO_CONSUME(litBits);
-          e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
-        }
         if (e & kLiteral) {
-          TARVO_CONSUME(e);
-          *out++ = static_cast<std::uint8_t>(Value(e));
-          // At least 41 bits remain: two more literals from the primary table need no
-          // refill. They may land two bytes past the stop point, which the window has room
-          // for. A refill keeps an entry already looked up valid.
+          // Primary entries take at most 11 bits: four of them fit in what a refill gives,
+          // with room for the next lookup. Up to four bytes may land past the stop point.
+          TARVO_LITERAL(e);
           e = litTable[bitbuf & litMask];
           if (e & kLiteral) {
-            TARVO_CONSUME(e);
-            *out++ = static_cast<std::uint8_t>(Value(e));
+            TARVO_LITERAL(e);
             e = litTable[bitbuf & litMask];
             if (e & kLiteral) {
-              TARVO_CONSUME(e);
-              *out++ = static_cast<std::uint8_t>(Value(e));
-              if (in >= inEnd || out >= outStop) break;
-              TARVO_REFILL();
+              TARVO_LITERAL(e);
               e = litTable[bitbuf & litMask];
-              continue;
+              if (e & kLiteral) {
+                TARVO_LITERAL(e);
+                e = litTable[bitbuf & litMask];
+              }
             }
           }
-          if (in >= inEnd || out >= outStop) break;
+          // A refill keeps an entry already looked up valid.
+          if ((in >= inEnd) | (out >= outStop)) break;
           TARVO_REFILL();
           continue;
         }
-        if (e & (kEndOfBlock | kInvalid)) {
+        if (e & kSubtable) [[unlikely]] {
+          TARVO_CONSUME(kLitPrimary);
+          e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
+          if (e & kLiteral) {
+            TARVO_LITERAL(e);
+            if ((in >= inEnd) | (out >= outStop)) break;
+            TARVO_REFILL();
+            e = litTable[bitbuf & litMask];
+            continue;
+          }
+        }
+        if (e & (kEndOfBlock | kInvalid)) [[unlikely]] {
           if (e & kInvalid) {
             fault = &SInfBadLengthSymbol;
             break;
@@ -379,23 +391,25 @@ private:
         }
         std::uint64_t saved = bitbuf;
         TARVO_CONSUME(e);
-        const std::size_t length = Value(e) + (LowBits(saved, Bits(e)) >> CodeLen(e));
+        const std::size_t length = TARVO_BASE_PLUS_EXTRA(e, saved);
         if (kDeflate64 && !(bitsLeft & 32)) {
           TARVO_REFILL();
         }
         std::uint32_t d = distTable[bitbuf & distMask];
-        if (d & kSubtable) {
-          TARVO_CONSUME(distBits);
-          d = distTable[Value(d) + (bitbuf & SubtableMask(d))];
-        }
-        if (d & kInvalid) {
-          fault = &SInfBadDistSymbol;
-          break;
+        if (d & (kSubtable | kInvalid)) [[unlikely]] {
+          if (d & kSubtable) {
+            TARVO_CONSUME(kDistPrimary);
+            d = distTable[Value(d) + (bitbuf & SubtableMask(d))];
+          }
+          if (d & kInvalid) {
+            fault = &SInfBadDistSymbol;
+            break;
+          }
         }
         saved = bitbuf;
         TARVO_CONSUME(d);
-        const std::size_t distance = Value(d) + (LowBits(saved, Bits(d)) >> CodeLen(d));
-        if (distance > static_cast<std::size_t>(out - outBase)) {
+        const std::size_t distance = TARVO_BASE_PLUS_EXTRA(d, saved);
+        if (distance > static_cast<std::size_t>(out - outBase)) [[unlikely]] {
           fault = &SInfDistanceTooFar;
           break;
         }
@@ -407,11 +421,13 @@ private:
         }
         CopyMatch(out, distance, length);
         out += length;
-        if (!more || out >= outStop) break;
+        if (!more | (out >= outStop)) break;
       }
     }
 #undef TARVO_REFILL
 #undef TARVO_CONSUME
+#undef TARVO_LITERAL
+#undef TARVO_BASE_PLUS_EXTRA
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
     FIn.FBitBuffer = bitbuf;
     FIn.FBitsLeft = bitsLeft & 63;
