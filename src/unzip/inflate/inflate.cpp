@@ -222,6 +222,10 @@ private:
     const unsigned maxLen = static_cast<unsigned>(FCodeLen.MaxCodeLen());
     int i = 0;
     while (i < total) {
+      if (FIn.FBuffer.get() + FIn.FBufPos < FIn.FastEnd()) {
+        i = ReadCodeLengthsFast(lengths, i, total);
+        continue;
+      }
       const std::uint64_t bits = FIn.PeekBits(maxLen + 7);
       unsigned prefix;
       const std::uint32_t e = FCodeLen.Decode(bits, prefix);
@@ -244,6 +248,46 @@ private:
       std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
       i += repeat;
     }
+  }
+
+  // The code lengths straight from the bit buffer while plenty of input is buffered (a
+  // symbol and its extra bits take at most 14 bits, a refill gives at least 56). Small
+  // entries spend a good part of their time here. Returns where it stopped.
+  int ReadCodeLengthsFast(std::uint8_t* lengths, int i, int total) {
+    const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
+    const std::uint8_t* const inEnd = FIn.FastEnd();
+    std::uint64_t bitbuf = FIn.FBitBuffer;
+    unsigned bitsLeft = FIn.FBitsLeft;
+    const std::uint32_t* const table = FCodeLen.Table();
+    const std::uint64_t mask = (std::uint64_t{1} << FCodeLen.TableBits()) - 1;
+    while (i < total && in < inEnd) {
+      bitbuf |= Load64(in) << (bitsLeft & 63);
+      in += 7 - ((bitsLeft >> 3) & 7);
+      bitsLeft |= 56;
+      const std::uint32_t e = table[bitbuf & mask];
+      if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
+      const unsigned symbol = Value(e);
+      const unsigned codeLen = CodeLen(e);
+      if (symbol < 16) {
+        bitbuf >>= codeLen;
+        bitsLeft -= codeLen;
+        lengths[i++] = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+      const int repeat = static_cast<int>(LowBits(bitbuf >> codeLen, extraBits)) + (symbol == 18 ? 11 : 3);
+      bitbuf >>= codeLen + extraBits;
+      bitsLeft -= codeLen + extraBits;
+      if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
+      if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+      const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
+      std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
+      i += repeat;
+    }
+    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
+    FIn.FBitBuffer = bitbuf;
+    FIn.FBitsLeft = bitsLeft & 63;
+    return i;
   }
 
   void DecodeData(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
@@ -413,15 +457,16 @@ private:
           fault = &SInfDistanceTooFar;
           break;
         }
-        // Look the next symbol up before copying, so the table read overlaps the copy.
-        const bool more = in < inEnd;
-        if (more) {
-          TARVO_REFILL();
-          e = litTable[bitbuf & litMask];
+        if ((in >= inEnd) | (out + length >= outStop)) [[unlikely]] {
+          CopyMatch(out, distance, length);
+          out += length;
+          break;
         }
+        // Look the next symbol up before copying, so the table read overlaps the copy.
+        TARVO_REFILL();
+        e = litTable[bitbuf & litMask];
         CopyMatch(out, distance, length);
         out += length;
-        if (!more | (out >= outStop)) break;
       }
     }
 #undef TARVO_REFILL
