@@ -413,25 +413,27 @@ private:
           TARVO_REFILL();
           continue;
         }
-        if (e & kSubtable) [[unlikely]] {
-          TARVO_CONSUME(kLitPrimary);
-          e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
-          if (e & kLiteral) {
-            TARVO_LITERAL(e);
-            if ((in >= inEnd) | (out >= outStop)) break;
-            TARVO_REFILL();
-            e = litTable[bitbuf & litMask];
-            continue;
+        if (e & (kSubtable | kEndOfBlock | kInvalid)) [[unlikely]] {
+          if (e & kSubtable) {
+            TARVO_CONSUME(kLitPrimary);
+            e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
+            if (e & kLiteral) {
+              TARVO_LITERAL(e);
+              if ((in >= inEnd) | (out >= outStop)) break;
+              TARVO_REFILL();
+              e = litTable[bitbuf & litMask];
+              continue;
+            }
           }
-        }
-        if (e & (kEndOfBlock | kInvalid)) [[unlikely]] {
-          if (e & kInvalid) {
-            fault = &SInfBadLengthSymbol;
+          if (e & (kEndOfBlock | kInvalid)) {
+            if (e & kInvalid) {
+              fault = &SInfBadLengthSymbol;
+              break;
+            }
+            TARVO_CONSUME(e);
+            endOfBlock = true;
             break;
           }
-          TARVO_CONSUME(e);
-          endOfBlock = true;
-          break;
         }
         std::uint64_t saved = bitbuf;
         TARVO_CONSUME(e);
