@@ -162,6 +162,66 @@ TEST(HostileStreams, RepeatCodesAreChecked) {
   EXPECT_EQ(RunInflate(across.Take()).Output, (Bytes{'A', 255, 254}));
 }
 
+// The code lengths are read straight from the bit buffer while enough input follows, and
+// with every bit checked near the end of the input. Each fault must read the same either
+// way: alone, the stream ends within the lengths; with bytes after it (ignored once the
+// final block ends), the lengths are read on the fast path.
+TEST(HostileStreams, CodeLengthFaultsReadTheSameWithInputBehind) {
+  struct Case {
+    const char* What;
+    Bytes Stream;
+    const char* Cause;  // nullptr: decodes to Output
+    Bytes Output;
+  };
+  std::vector<Case> cases;
+  {
+    BitWriter w;
+    DynamicHeader(w, true, 257, 1);
+    w.Code(16, 5).Bits(0, 2);
+    cases.push_back({"repeat first", w.Take(), "repeat code 16 with no previous code length {ReadLitDistCodeLengths}", {}});
+  }
+  for (int symbol : {16, 17, 18}) {
+    BitWriter w;
+    DynamicHeader(w, true, 257, 1);
+    PutLengths(w, std::vector<int>(256, 8));
+    w.Code(symbol, 5).Bits(0, symbol == 16 ? 2 : symbol == 17 ? 3 : 7);
+    cases.push_back({"repeat past the end", w.Take(), "a repeat runs past the end of the code lengths {ReadLitDistCodeLengths}", {}});
+  }
+  {
+    BitWriter w;
+    w.Header(true, 2).Bits(0, 5).Bits(0, 5).Bits(0, 4);
+    w.Bits(0, 3).Bits(0, 3).Bits(0, 3).Bits(1, 3);  // one code-length code of one bit
+    for (int i = 0; i < 40; ++i) w.Code(0, 1);        // symbol 0: unused, forty times
+    w.Code(1, 1);                                     // a pattern no code reaches
+    cases.push_back({"unreached code-length pattern", w.Take(), "decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}", {}});
+  }
+  {
+    // Every kind of code-length symbol, then a block that decodes.
+    BitWriter w;
+    DynamicHeader(w, true, 257, 2);
+    w.Code(18, 5).Bits(65 - 11, 7);  // 0..64: unused
+    w.Code(2, 5);                    // 'A'
+    w.Code(17, 5).Bits(7, 3);        // 66..75: unused
+    w.Code(18, 5).Bits(127, 7);      // 76..213
+    w.Code(18, 5).Bits(29, 7);       // 214..253
+    w.Code(2, 5).Code(16, 5).Bits(0, 2);  // 254..257: 254, 255, 256 and distance 0 of length 2
+    w.Code(2, 5);                         // distance 1
+    const auto codes = CanonicalCodes({2, 2, 2, 2});  // 'A', 254, 255, 256
+    w.Code(codes[0], 2).Code(codes[1], 2).Code(codes[3], 2);
+    cases.push_back({"every repeat kind", w.Take(), nullptr, {'A', 254}});
+  }
+  for (const Case& c : cases) {
+    Bytes padded = c.Stream;
+    padded.resize(padded.size() + 64, 0x5A);
+    for (const Bytes& input : {c.Stream, padded}) {
+      if (c.Cause)
+        EXPECT_EQ(InflateFailure(input), c.Cause) << c.What << ", " << input.size() << " bytes";
+      else
+        EXPECT_EQ(RunInflate(input).Output, c.Output) << c.What << ", " << input.size() << " bytes";
+    }
+  }
+}
+
 TEST(HostileStreams, UnreachedCodePatternsAreRefused) {
   // Code-length code with one symbol of one bit: the pattern 1 reaches nothing.
   BitWriter cl;
