@@ -464,9 +464,14 @@ private:
           out += length;
           break;
         }
-        // Look the next symbol up before copying, so the table read overlaps the copy.
-        TARVO_REFILL();
+        // Look the next symbol up before copying, so the table read overlaps the copy, and
+        // before the refill when the bits in hand cover a primary lookup (they nearly
+        // always do), so the read does not wait for the refill either.
+        const bool fewBits = (bitsLeft & 63) < kLitPrimary;
         e = litTable[bitbuf & litMask];
+        TARVO_REFILL();
+        if (fewBits) [[unlikely]]
+          e = litTable[bitbuf & litMask];
         CopyMatch(out, distance, length);
         out += length;
       }
