@@ -178,14 +178,16 @@ TEST(HostileStreams, CodeLengthFaultsReadTheSameWithInputBehind) {
     BitWriter w;
     DynamicHeader(w, true, 257, 1);
     w.Code(16, 5).Bits(0, 2);
-    cases.push_back({"repeat first", w.Take(), "repeat code 16 with no previous code length {ReadLitDistCodeLengths}", {}});
+    cases.push_back(
+        {"repeat first", w.Take(), "repeat code 16 with no previous code length {ReadLitDistCodeLengths}", {}});
   }
   for (int symbol : {16, 17, 18}) {
     BitWriter w;
     DynamicHeader(w, true, 257, 1);
     PutLengths(w, std::vector<int>(256, 8));
     w.Code(symbol, 5).Bits(0, symbol == 16 ? 2 : symbol == 17 ? 3 : 7);
-    cases.push_back({"repeat past the end", w.Take(), "a repeat runs past the end of the code lengths {ReadLitDistCodeLengths}", {}});
+    cases.push_back({"repeat past the end", w.Take(),
+                     "a repeat runs past the end of the code lengths {ReadLitDistCodeLengths}", {}});
   }
   {
     BitWriter w;
@@ -193,7 +195,8 @@ TEST(HostileStreams, CodeLengthFaultsReadTheSameWithInputBehind) {
     w.Bits(0, 3).Bits(0, 3).Bits(0, 3).Bits(1, 3);  // one code-length code of one bit
     for (int i = 0; i < 40; ++i) w.Code(0, 1);        // symbol 0: unused, forty times
     w.Code(1, 1);                                     // a pattern no code reaches
-    cases.push_back({"unreached code-length pattern", w.Take(), "decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}", {}});
+    cases.push_back({"unreached code-length pattern", w.Take(),
+                     "decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}", {}});
   }
   {
     // Every kind of code-length symbol, then a block that decodes.
