@@ -37,6 +37,9 @@ using namespace dfentry;
 constexpr int kMaxLitCodes = 286;
 constexpr int kMaxDistCodes = 30;
 constexpr int kMaxDistCodes64 = 32;
+// The farthest a match reaches back.
+constexpr std::size_t kMaxDistance = 32768;
+constexpr std::size_t kMaxDistance64 = 65536;
 // HLIT + HDIST can declare at most 286 + 32 lengths.
 constexpr int kMaxCodeLengths = 318;
 // The code-length alphabet, and the order in which a dynamic block sends its code lengths.
@@ -331,25 +334,30 @@ private:
   }
 
   // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
-  // is below its stop point. Returns true at the end of the block. Compiled twice: for
-  // processors with BMI2 (cheaper variable shifts and bit extraction) and without.
+  // is below its stop point. Returns true at the end of the block. Compiled for processors
+  // with BMI2 (cheaper variable shifts and bit extraction) and without, and for a window
+  // that already holds the longest distance's worth of history (every distance is then in
+  // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
     static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64>(lit, dist);
+    const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
+    if (bmi2)
+      return full ? FastLoopBmi2<kDeflate64, true>(lit, dist) : FastLoopBmi2<kDeflate64, false>(lit, dist);
+    return full ? FastLoopBody<kDeflate64, true>(lit, dist) : FastLoopBody<kDeflate64, false>(lit, dist);
   }
 
-  template <bool kDeflate64>
+  template <bool kDeflate64, bool kFullHistory>
   __attribute__((target("bmi,bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
                                                               const TVmDfDecodeHuffmanTree& dist) {
-    return FastLoopBody<kDeflate64>(lit, dist);
+    return FastLoopBody<kDeflate64, kFullHistory>(lit, dist);
   }
 
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 10;
 
-  template <bool kDeflate64>
+  template <bool kDeflate64, bool kFullHistory>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -455,7 +463,7 @@ private:
         saved = bitbuf;
         TARVO_CONSUME(d);
         const std::size_t distance = TARVO_BASE_PLUS_EXTRA(d, saved);
-        if (distance > static_cast<std::size_t>(out - outBase)) [[unlikely]] {
+        if (!kFullHistory && distance > static_cast<std::size_t>(out - outBase)) [[unlikely]] {
           fault = &SInfDistanceTooFar;
           break;
         }
