@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
     else
       files.push_back(argv[i]);
   }
-  std::printf("%-12s %9s %9s | %9s %9s %9s %9s %9s | %7s %7s %7s\n", "archive", "in MB", "out MB", "ours",
-              "zlib", "zlib+crc", "libdefl", "ldefl+crc", "x zlib", "x z+crc", "x ldefl");
+  std::printf("%-12s %9s %9s | %9s %9s %9s %9s %9s | %7s %7s %7s %7s\n", "archive", "in MB", "out MB", "ours",
+              "zlib", "zlib+crc", "libdefl", "ldefl+crc", "x zlib", "x z+crc", "x ldefl", "x ld+crc");
   for (const auto& file : files) {
     std::ifstream f(file, std::ios::binary | std::ios::ate);
     if (!f) {
@@ -201,8 +201,9 @@ int main(int argc, char** argv) {
     auto mbs = [&](double t) { return t > 0 ? outsize / t / 1e6 : 0.0; };
     auto ratio = [&](double t) { return t > 0 && ours > 0 ? t / ours : 0.0; };
     std::string name = file.substr(file.find_last_of('/') + 1);
-    std::printf("%-12s %9.1f %9.1f | %9.1f %9.1f %9.1f %9.1f %9.1f | %7.2f %7.2f %7.2f\n", name.c_str(), insize / 1e6,
-                outsize / 1e6, mbs(ours), mbs(zl), mbs(zlc), mbs(ld), mbs(ldc), ratio(zl), ratio(zlc), ratio(ld));
+    std::printf("%-12s %9.1f %9.1f | %9.1f %9.1f %9.1f %9.1f %9.1f | %7.2f %7.2f %7.2f %7.2f\n", name.c_str(),
+                insize / 1e6, outsize / 1e6, mbs(ours), mbs(zl), mbs(zlc), mbs(ld), mbs(ldc), ratio(zl), ratio(zlc),
+                ratio(ld), ratio(ldc));
   }
   std::printf("(MB/s of output per CPU second of the decoding thread, best of %d runs; ours includes its CRC-32;\n"
               " x = ours / peer)\n", runs);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the ~200 MB mixed benchmark corpus and its archives (deflated by zip -6, zip -9,
-# 7z -mx9 and Deflate64 by 7z) under the given folder. Reuses what already exists.
+# 7z -mx9 and Deflate64 by 7z) under the given folder, and small.zip: 4,000 text entries of
+# 1 to 20 KB (zip -6), where per-entry set-up counts. Reuses what already exists.
 set -euo pipefail
 dir=${1:-/tmp/tarvo-bench-inflate}
 mkdir -p "$dir/corpus"/{text,src,bin,packed}
@@ -36,4 +37,21 @@ fi
 [ -e zip9.zip ] || (cd corpus && zip -q -r -9 ../zip9.zip text src bin packed)
 [ -e 7z9.zip ] || (cd corpus && 7z a -bd -tzip -mm=Deflate -mx9 ../7z9.zip text src bin packed >/dev/null)
 [ -e 7z64.zip ] || (cd corpus && 7z a -bd -tzip -mm=Deflate64 ../7z64.zip text src bin packed >/dev/null)
+if [ ! -e small.zip ]; then
+  # Consecutive slices of the text corpus, sizes spread evenly over 1..20 KB.
+  rm -rf small && mkdir small
+  python3 - <<'PY'
+data = open("corpus/text/text000", "rb").read() + open("corpus/text/text001", "rb").read()
+pos = 0
+for i in range(4000):
+    size = 1024 + (i * 7919) % (19 * 1024)
+    if pos + size > len(data):
+        pos = 0
+    with open("small/%04d.txt" % i, "wb") as f:
+        f.write(data[pos:pos + size])
+    pos += size
+PY
+  (cd small && zip -q -6 ../small.zip ./*.txt)
+  rm -rf small
+fi
 du -sh corpus *.zip

@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 runs=${1:-3}
 data=${TARVO_BENCH_DIR:-/tmp/tarvo-bench-inflate}
-archives=(zip6 zip9 7z9 7z64)
+archives=(zip6 zip9 7z9 7z64 small)
 
 bash bench/inflate/make_corpus.sh "$data" >/dev/null
 cmake -S . -B build-bench-inflate -G Ninja -DTARVO_BENCH=ON -DTARVO_TESTS=OFF \

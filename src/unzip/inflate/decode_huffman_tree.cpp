@@ -110,17 +110,20 @@ std::uint32_t TVmDfDecodeHuffmanTree::EntryFor(int symbol, unsigned codeLen) con
 
 void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
   count = std::min(count, FAlphaSize);
-  int lengthCount[kMaxBits + 1] = {};
-  int maxLen = 0;
+  // Counted for every byte value, so the loop needs no test. The maximum is 7 or 15 (all
+  // low bits set): a length above it sets a higher bit in the OR of all lengths.
+  int lengthCount[256] = {};
+  unsigned all = 0;
   for (int i = 0; i < count; ++i) {
-    int len = lengths[i];
-    if (len > FDefMaxCodeLen)
-      throw EVmInternalInflateError(
-          core::Format(core::LoadResString(SInfCodeTooLong), {std::to_string(FDefMaxCodeLen)}));
-    ++lengthCount[len];
-    maxLen = std::max(maxLen, len);
+    ++lengthCount[lengths[i]];
+    all |= lengths[i];
   }
+  if (all > static_cast<unsigned>(FDefMaxCodeLen))
+    throw EVmInternalInflateError(
+        core::Format(core::LoadResString(SInfCodeTooLong), {std::to_string(FDefMaxCodeLen)}));
   lengthCount[0] = 0;
+  int maxLen = FDefMaxCodeLen;
+  while (maxLen > 0 && lengthCount[maxLen] == 0) --maxLen;
   FMaxCodeLen = maxLen;
 
   // More codes of some length than the shorter codes leave room for: no prefix-free

@@ -6,10 +6,15 @@
 // Entry layout (32 bits):
 //   bits 0..5    bits to consume: code length plus extra bits (for a subtable link: the
 //                primary table's width, consumed before the second lookup)
+//   bit  6       kEndOfBlock
+//   bit  7       kInvalid
 //   bits 8..11   code length (for a subtable link: the subtable's width)
-//   bits 12..15  kind flags below (none set: a length, distance or code-length symbol)
+//   bit  14      kSubtable
+//   bit  15      kLiteral
 //   bits 16..31  literal byte, length or distance base, code-length symbol, or the
 //                subtable's start index
+// Length and distance entries have bits 6, 7, 12 and 13 clear, so the decode loop may take
+// bits 0..7 as the count of bits to keep and bits 8..13 as the shift past the code.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +23,10 @@
 namespace tarvo::unzip {
 
 namespace dfentry {
-inline constexpr std::uint32_t kLiteral = 0x1000;
-inline constexpr std::uint32_t kEndOfBlock = 0x2000;
+inline constexpr std::uint32_t kEndOfBlock = 0x40;
+inline constexpr std::uint32_t kInvalid = 0x80;  // no code reaches it, or a symbol the mode forbids
 inline constexpr std::uint32_t kSubtable = 0x4000;
-inline constexpr std::uint32_t kInvalid = 0x8000;  // no code reaches it, or a symbol the mode forbids
+inline constexpr std::uint32_t kLiteral = 0x8000;
 
 // The fields of an entry. For a subtable link, CodeLen is the subtable's width and Value its
 // start index.

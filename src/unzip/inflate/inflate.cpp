@@ -37,6 +37,9 @@ using namespace dfentry;
 constexpr int kMaxLitCodes = 286;
 constexpr int kMaxDistCodes = 30;
 constexpr int kMaxDistCodes64 = 32;
+// The farthest a match reaches back.
+constexpr std::size_t kMaxDistance = 32768;
+constexpr std::size_t kMaxDistance64 = 65536;
 // HLIT + HDIST can declare at most 286 + 32 lengths.
 constexpr int kMaxCodeLengths = 318;
 // The code-length alphabet, and the order in which a dynamic block sends its code lengths.
@@ -222,6 +225,10 @@ private:
     const unsigned maxLen = static_cast<unsigned>(FCodeLen.MaxCodeLen());
     int i = 0;
     while (i < total) {
+      if (FIn.FBuffer.get() + FIn.FBufPos < FIn.FastEnd()) {
+        i = ReadCodeLengthsFast(lengths, i, total);
+        continue;
+      }
       const std::uint64_t bits = FIn.PeekBits(maxLen + 7);
       unsigned prefix;
       const std::uint32_t e = FCodeLen.Decode(bits, prefix);
@@ -244,6 +251,46 @@ private:
       std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
       i += repeat;
     }
+  }
+
+  // The code lengths straight from the bit buffer while plenty of input is buffered (a
+  // symbol and its extra bits take at most 14 bits, a refill gives at least 56). Small
+  // entries spend a good part of their time here. Returns where it stopped.
+  int ReadCodeLengthsFast(std::uint8_t* lengths, int i, int total) {
+    const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
+    const std::uint8_t* const inEnd = FIn.FastEnd();
+    std::uint64_t bitbuf = FIn.FBitBuffer;
+    unsigned bitsLeft = FIn.FBitsLeft;
+    const std::uint32_t* const table = FCodeLen.Table();
+    const std::uint64_t mask = (std::uint64_t{1} << FCodeLen.TableBits()) - 1;
+    while (i < total && in < inEnd) {
+      bitbuf |= Load64(in) << (bitsLeft & 63);
+      in += 7 - ((bitsLeft >> 3) & 7);
+      bitsLeft |= 56;
+      const std::uint32_t e = table[bitbuf & mask];
+      if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
+      const unsigned symbol = Value(e);
+      const unsigned codeLen = CodeLen(e);
+      if (symbol < 16) {
+        bitbuf >>= codeLen;
+        bitsLeft -= codeLen;
+        lengths[i++] = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+      const int repeat = static_cast<int>(LowBits(bitbuf >> codeLen, extraBits)) + (symbol == 18 ? 11 : 3);
+      bitbuf >>= codeLen + extraBits;
+      bitsLeft -= codeLen + extraBits;
+      if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
+      if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+      const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
+      std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
+      i += repeat;
+    }
+    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
+    FIn.FBitBuffer = bitbuf;
+    FIn.FBitsLeft = bitsLeft & 63;
+    return i;
   }
 
   void DecodeData(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
@@ -287,25 +334,30 @@ private:
   }
 
   // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
-  // is below its stop point. Returns true at the end of the block. Compiled twice: for
-  // processors with BMI2 (cheaper variable shifts and bit extraction) and without.
+  // is below its stop point. Returns true at the end of the block. Compiled for processors
+  // with BMI2 (cheaper variable shifts and bit extraction) and without, and for a window
+  // that already holds the longest distance's worth of history (every distance is then in
+  // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
-    static const bool bmi2 = __builtin_cpu_supports("bmi2");
-    return bmi2 ? FastLoopBmi2<kDeflate64>(lit, dist) : FastLoopBody<kDeflate64>(lit, dist);
+    static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
+    if (bmi2)
+      return full ? FastLoopBmi2<kDeflate64, true>(lit, dist) : FastLoopBmi2<kDeflate64, false>(lit, dist);
+    return full ? FastLoopBody<kDeflate64, true>(lit, dist) : FastLoopBody<kDeflate64, false>(lit, dist);
   }
 
-  template <bool kDeflate64>
-  __attribute__((target("bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
+  template <bool kDeflate64, bool kFullHistory>
+  __attribute__((target("bmi,bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
                                                               const TVmDfDecodeHuffmanTree& dist) {
-    return FastLoopBody<kDeflate64>(lit, dist);
+    return FastLoopBody<kDeflate64, kFullHistory>(lit, dist);
   }
 
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 10;
 
-  template <bool kDeflate64>
+  template <bool kDeflate64, bool kFullHistory>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -316,11 +368,9 @@ private:
     std::uint8_t* const outStop = FOut.FStop;
     std::uint8_t* const outBase = FOut.FBuffer.get();
     const std::uint32_t* const litTable = lit.Table();
-    const unsigned litBits = kLitPrimary;
-    const std::uint64_t litMask = (std::uint64_t{1} << litBits) - 1;
+    const std::uint64_t litMask = (std::uint64_t{1} << kLitPrimary) - 1;
     const std::uint32_t* const distTable = dist.Table();
-    const unsigned distBits = kDistPrimary;
-    const std::uint64_t distMask = (std::uint64_t{1} << distBits) - 1;
+    const std::uint64_t distMask = (std::uint64_t{1} << kDistPrimary) - 1;
     bool endOfBlock = false;
     const core::TResourceString* fault = nullptr;
 
@@ -335,83 +385,109 @@ private:
 #define TARVO_CONSUME(entry)                    \
   bitbuf >>= ((entry) & 63);                    \
   bitsLeft -= (entry)
+#define TARVO_LITERAL(entry) \
+  TARVO_CONSUME(entry);       \
+  *out++ = static_cast<std::uint8_t>(Value(entry))
+    // Base plus the extra bits above the code. Length and distance entries have nothing in
+    // bits 6 and 7 or 12 and 13, so the low byte is the bit count and the next six bits the
+    // code length as they stand.
+#define TARVO_BASE_PLUS_EXTRA(entry, saved) \
+  (Value(entry) + (LowBits((saved), (entry) & 63) >> (((entry) >> 8) & 63)))
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
       std::uint32_t e = litTable[bitbuf & litMask];
+      // At the top of the loop at least 56 bits are in hand.
       for (;;) {
-        if (!(e & kLiteral) && (e & kSubtable)) {
-          TARVO_CONSUME(litBits);
-          e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
-        }
         if (e & kLiteral) {
-          TARVO_CONSUME(e);
-          *out++ = static_cast<std::uint8_t>(Value(e));
-          // At least 41 bits remain: two more literals from the primary table need no
-          // refill. They may land two bytes past the stop point, which the window has room
-          // for. A refill keeps an entry already looked up valid.
+          // Primary entries take at most 11 bits: four of them fit in what a refill gives,
+          // with room for the next lookup. Up to four bytes may land past the stop point.
+          TARVO_LITERAL(e);
           e = litTable[bitbuf & litMask];
           if (e & kLiteral) {
-            TARVO_CONSUME(e);
-            *out++ = static_cast<std::uint8_t>(Value(e));
+            TARVO_LITERAL(e);
             e = litTable[bitbuf & litMask];
             if (e & kLiteral) {
-              TARVO_CONSUME(e);
-              *out++ = static_cast<std::uint8_t>(Value(e));
-              if (in >= inEnd || out >= outStop) break;
+              TARVO_LITERAL(e);
+              e = litTable[bitbuf & litMask];
+              if (e & kLiteral) {
+                TARVO_LITERAL(e);
+                e = litTable[bitbuf & litMask];
+              }
+            }
+          }
+          // A refill keeps an entry already looked up valid.
+          if ((in >= inEnd) | (out >= outStop)) break;
+          TARVO_REFILL();
+          continue;
+        }
+        if (e & (kSubtable | kEndOfBlock | kInvalid)) [[unlikely]] {
+          if (e & kSubtable) {
+            TARVO_CONSUME(kLitPrimary);
+            e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
+            if (e & kLiteral) {
+              TARVO_LITERAL(e);
+              if ((in >= inEnd) | (out >= outStop)) break;
               TARVO_REFILL();
               e = litTable[bitbuf & litMask];
               continue;
             }
           }
-          if (in >= inEnd || out >= outStop) break;
-          TARVO_REFILL();
-          continue;
-        }
-        if (e & (kEndOfBlock | kInvalid)) {
-          if (e & kInvalid) {
-            fault = &SInfBadLengthSymbol;
+          if (e & (kEndOfBlock | kInvalid)) {
+            if (e & kInvalid) {
+              fault = &SInfBadLengthSymbol;
+              break;
+            }
+            TARVO_CONSUME(e);
+            endOfBlock = true;
             break;
           }
-          TARVO_CONSUME(e);
-          endOfBlock = true;
-          break;
         }
         std::uint64_t saved = bitbuf;
         TARVO_CONSUME(e);
-        const std::size_t length = Value(e) + (LowBits(saved, Bits(e)) >> CodeLen(e));
+        const std::size_t length = TARVO_BASE_PLUS_EXTRA(e, saved);
         if (kDeflate64 && !(bitsLeft & 32)) {
           TARVO_REFILL();
         }
         std::uint32_t d = distTable[bitbuf & distMask];
-        if (d & kSubtable) {
-          TARVO_CONSUME(distBits);
-          d = distTable[Value(d) + (bitbuf & SubtableMask(d))];
-        }
-        if (d & kInvalid) {
-          fault = &SInfBadDistSymbol;
-          break;
+        if (d & (kSubtable | kInvalid)) [[unlikely]] {
+          if (d & kSubtable) {
+            TARVO_CONSUME(kDistPrimary);
+            d = distTable[Value(d) + (bitbuf & SubtableMask(d))];
+          }
+          if (d & kInvalid) {
+            fault = &SInfBadDistSymbol;
+            break;
+          }
         }
         saved = bitbuf;
         TARVO_CONSUME(d);
-        const std::size_t distance = Value(d) + (LowBits(saved, Bits(d)) >> CodeLen(d));
-        if (distance > static_cast<std::size_t>(out - outBase)) {
+        const std::size_t distance = TARVO_BASE_PLUS_EXTRA(d, saved);
+        if (!kFullHistory && distance > static_cast<std::size_t>(out - outBase)) [[unlikely]] {
           fault = &SInfDistanceTooFar;
           break;
         }
-        // Look the next symbol up before copying, so the table read overlaps the copy.
-        const bool more = in < inEnd;
-        if (more) {
-          TARVO_REFILL();
-          e = litTable[bitbuf & litMask];
+        if ((in >= inEnd) | (out + length >= outStop)) [[unlikely]] {
+          CopyMatch(out, distance, length);
+          out += length;
+          break;
         }
+        // Look the next symbol up before copying, so the table read overlaps the copy, and
+        // before the refill when the bits in hand cover a primary lookup (they nearly
+        // always do), so the read does not wait for the refill either.
+        const bool fewBits = (bitsLeft & 63) < kLitPrimary;
+        e = litTable[bitbuf & litMask];
+        TARVO_REFILL();
+        if (fewBits) [[unlikely]]
+          e = litTable[bitbuf & litMask];
         CopyMatch(out, distance, length);
         out += length;
-        if (!more || out >= outStop) break;
       }
     }
 #undef TARVO_REFILL
 #undef TARVO_CONSUME
+#undef TARVO_LITERAL
+#undef TARVO_BASE_PLUS_EXTRA
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
     FIn.FBitBuffer = bitbuf;
     FIn.FBitsLeft = bitsLeft & 63;
