@@ -39,11 +39,16 @@ std::string SystemText(DWORD error) {
 
 TMoFileMap MapMoFile(const std::string& fileName) {
   const std::wstring path = core::Utf8ToWide(fileName);
+  // Folders open too (FILE_FLAG_BACKUP_SEMANTICS), so that one is refused as the POSIX
+  // side refuses it: as no file to map, rather than as no file at all.
   THandleCloser file{::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
   if (file.handle == INVALID_HANDLE_VALUE) throw EGettextIOError(Format(LoadResString(SCannotOpenFile), {fileName}));
+  BY_HANDLE_FILE_INFORMATION info{};
   LARGE_INTEGER size{};
-  if (::GetFileType(file.handle) != FILE_TYPE_DISK || !::GetFileSizeEx(file.handle, &size) || size.QuadPart < 0)
+  if (::GetFileType(file.handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !::GetFileSizeEx(file.handle, &size) ||
+      size.QuadPart < 0)
     throw EGettextIOError(Format(LoadResString(SCannotCreateMemoryMap), {fileName}));
   TMoFileMap map;
   map.Size = static_cast<std::uint64_t>(size.QuadPart);

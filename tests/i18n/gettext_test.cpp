@@ -181,6 +181,15 @@ TEST(PluralRules, PickTheFormsOfEachLanguage) {
   for (const Case& c : cases) EXPECT_EQ(PluralRuleFor(c.lang)(c.n), c.form) << c.lang << " " << c.n;
 }
 
+// The whole path, however the system spells it, naming this very program.
+TEST(ExecutablePath, NamesTheRunningProgram) {
+  const std::string path = ExecutablePath();
+  const fs::path native(std::u8string(path.begin(), path.end()));
+  EXPECT_TRUE(native.is_absolute()) << path;
+  EXPECT_TRUE(fs::is_regular_file(native)) << path;
+  EXPECT_EQ(native.stem().string(), "tarvo_i18n_tests") << path;
+}
+
 TEST(DetectSystemLanguage, TakesLangThenTheUserLocale) {
   EnvGuard lang("LANG"), all("LC_ALL"), messages("LC_MESSAGES");
   SetEnv("LANG", "fr_BE.UTF-8");

@@ -182,3 +182,28 @@ TEST(MoFile, FileErrorsCarryTheirMessages) {
   EXPECT_THROW(TMoFile(host, 4, fs::file_size(host)), EGettextIOError);
   EXPECT_THROW(TMoFile(host, fs::file_size(host) + 1, 1), EGettextIOError);
 }
+
+// The same message on every system for what lies at a catalog's name; an empty file is a
+// damaged catalog (it cannot even be mapped), not a failure of the mapping.
+TEST(MoFile, WhatLiesAtTheNameDecidesTheMessage) {
+  TempFolder dir;
+  WriteFile(dir.path / "empty.mo", "");
+  WriteFile(dir.path / "short.mo", std::string("\xde\x12\x04\x95", 4));
+  fs::create_directories(dir.path / "folder.mo");
+  const struct {
+    const char* Name;
+    const char* Message;  // followed by the file's name
+  } cases[] = {{"missing.mo", "Cannot open file "},
+               {"folder.mo", "Cannot create memory map on file "},
+               {"empty.mo", "This file is not a valid GNU gettext mo file: "},
+               {"short.mo", "This file is not a valid GNU gettext mo file: "}};
+  for (const auto& c : cases) {
+    const std::string name = (dir.path / c.Name).string();
+    try {
+      TMoFile mo(name);
+      ADD_FAILURE() << c.Name << " opened";
+    } catch (const EGettextIOError& e) {
+      EXPECT_EQ(e.Message(), c.Message + name) << c.Name;
+    }
+  }
+}

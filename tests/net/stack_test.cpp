@@ -11,6 +11,7 @@
 #include "net/net_socket_errors.h"
 #include "net/net_socket_list.h"
 #include "net/net_stack.h"
+#include "loopback_server.h"
 #include "test_sockets.h"
 
 namespace tarvo::net {
@@ -212,6 +213,42 @@ TEST(Stack, SocketOptionsAndNames) {
     EXPECT_EQ(e.Message(), TranslateSocketErrorMsg(kClosedHandleError));
     EXPECT_NE(e.Message().find("\r\n") + 2, e.Message().size());
   }
+}
+
+}  // namespace
+}  // namespace tarvo::net
+
+namespace tarvo::net {
+namespace {
+
+// The readability waits over the system's poll (poll, WSAPoll): nothing yet, data, and the
+// peer's close, which counts as readable so that the receive reports it.
+TEST(Stack, ReadabilityWaitsSeeDataAndTheClose) {
+  testing::TLoopbackServer server([](testing::TPeer& peer) {
+    peer.ReadUntil("go");
+    peer.Send("x");
+    peer.ReadUntil("bye");
+  });
+  TNetComponent user;
+  TNetStack& stack = TNetStack::Get();
+  TNetStackSocketHandle h = stack.NewSocketHandle(Net_SOCK_STREAM, 0, Net_IPv4);
+  stack.Connect(h, "127.0.0.1", Net_IPv4, server.Port());
+  TNetSocketList list;
+  list.Add(h);
+  EXPECT_FALSE(list.SelectRead(0));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_FALSE(NetWaitReadable(h, 50));
+  stack.Send(h, TNetBytes{'g', 'o'});
+  list.Add(h);
+  EXPECT_TRUE(list.SelectRead(5000));
+  EXPECT_EQ(list.Count(), 1);
+  TNetBytes one(1);
+  EXPECT_EQ(stack.Receive(h, one), 1);
+  EXPECT_EQ(one[0], 'x');
+  stack.Send(h, TNetBytes{'b', 'y', 'e'});
+  EXPECT_TRUE(NetWaitReadable(h, 5000));  // the script has ended: the server closed
+  EXPECT_EQ(stack.Receive(h, one), 0);
+  stack.Disconnect(h);
 }
 
 }  // namespace
