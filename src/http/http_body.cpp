@@ -204,7 +204,7 @@ void TNetCustomHTTP::ReadTrailer(TNetHTTPResponse& response) {
   std::size_t lines = 0, bytes = 0;
   for (std::string line = ReadHeaderLine(); !line.empty(); line = ReadHeaderLine()) {
     bytes += line.size();
-    if (++lines > HeaderLineLimit()) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
+    if (++lines > FLimits.HeaderLineBound()) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
     if (bytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
     response.RawHeaders().Add(std::move(line));
   }

@@ -70,10 +70,6 @@ TNetCustomHTTP::~TNetCustomHTTP() {
   }
 }
 
-std::size_t TNetCustomHTTP::HeaderLineLimit() const {
-  return FMaxHeaderLines > 0 ? static_cast<std::size_t>(FMaxHeaderLines) : FLimits.ResponseHeaderLines;
-}
-
 std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
 
 std::unique_ptr<net::TNetIOHandler> TNetCustomHTTP::MakeClientIOHandler() { return std::make_unique<TNetHTTPIOHandler>(); }
@@ -465,7 +461,7 @@ void TNetCustomHTTP::ConnectTunnel() {
       // The proxy's own answer: cookies in it are not the target's and are not stored,
       // or a proxy could plant them for a site it only carries the bytes of.
       tunnel->Response().SetResponseText(line);
-      tunnel->RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
+      tunnel->RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -498,7 +494,7 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
     response.SetResponseText(status);
     if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
     if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-    proto.RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
+    proto.RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
     if (FAllowCookies) ProcessCookies(response);
     // Informational replies are skipped with their headers, all but 101: a switch of
     // protocols that was never asked for ends the exchange.
