@@ -2,6 +2,7 @@
 
 #include "core/file_stream.h"
 #include "core/memory_stream.h"
+#include "core/port_text.h"
 #include "core/resource_string.h"
 #include "http/capped_stream.h"
 #include "http/cookie_manager.h"
@@ -19,11 +20,7 @@ namespace tarvo::http {
 namespace {
 
 // A port text as a number; one that is not a number (or out of range) counts as 80.
-std::uint16_t PortNumber(std::string_view text) {
-  std::int64_t v;
-  if (!ParseInt64(Trim(text), v) || v < 1 || v > 65535) return 80;
-  return static_cast<std::uint16_t>(v);
-}
+std::uint16_t PortNumber(std::string_view text) { return core::ParsePort(Trim(text)).value_or(80); }
 
 std::string DefaultPortFor(std::string_view scheme) {
   if (SameText(scheme, "http")) return "80";
@@ -279,8 +276,7 @@ void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   else
     FURI.SetProtocol(SameText(FURI.Protocol(), "https") ? "https" : "http");
   if (!target.Port().empty()) {
-    std::int64_t port;
-    if (!ParseInt64(target.Port(), port) || port < 1 || port > 65535)
+    if (!core::ParsePort(target.Port()))
       throw ENetURIException(core::LoadResString(SInvalidPort));
     FURI.SetPort(target.Port());
   } else if (std::string port = DefaultPortFor(target.Protocol()); !port.empty()) {

@@ -6,13 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 
 #include "core/file_stream.h"
 #include "core/format.h"
+#include "core/port_text.h"
+#include "core/text_trim.h"
 #include "i18n/translations.h"
 #include "platform/drives.h"
 #include "platform/desktop_folder.h"
@@ -87,18 +88,7 @@ std::string DownloadBaseAddress() {
   return base;
 }
 
-int ParseProxyPort(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return 0;
-  std::size_t last = text.find_last_not_of(" \t");
-  const char* begin = text.data() + first;
-  const char* end = text.data() + last + 1;
-  if (*begin < '0' || *begin > '9') return 0;  // no sign
-  int port = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, port);
-  if (ec != std::errc() || ptr != end || port < 1 || port > 65535) return 0;
-  return port;
-}
+int ParseProxyPort(const std::string& text) { return core::ParsePort(core::TrimBlanks(text)).value_or(0); }
 
 TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
   FHTTP->SetConnectTimeout(kConnectTimeoutMS);
