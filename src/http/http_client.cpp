@@ -7,6 +7,7 @@
 #include "http/capped_stream.h"
 #include "http/cookie_manager.h"
 #include "http/form_encoding.h"
+#include "http/header_block.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
 #include "http/http_limits.h"
@@ -483,7 +484,8 @@ std::string TNetCustomHTTP::ReadHeaderLine() {
 
 void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
   TNetHTTPResponse& response = proto.Response();
-  std::size_t headBytes = 0;
+  // The informational responses before the final one share one budget of bytes.
+  TNetHeaderBlock interimHeads(0, FLimits.ResponseHeaderBytes);
   for (int interim = 0;; ++interim) {
     std::string status = ReadHeaderLine();
     FHeadStarted = true;
@@ -496,10 +498,9 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
     // protocols that was never asked for ends the exchange.
     int code = response.ResponseCode();
     if (code < 100 || code > 199 || code == 101) break;
-    headBytes += status.size();
-    for (const std::string& line : response.RawHeaders().Lines()) headBytes += line.size();
     if (interim + 1 >= FLimits.InterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
-    if (headBytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+    interimHeads.Count(status);
+    for (const std::string& line : response.RawHeaders().Lines()) interimHeads.Count(line);
   }
 }
 
