@@ -41,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& l : headers.Lines())
       if (l.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) std::abort();
   }
-  if (manager.CookieCollection().Count() > kMaxStoredCookies) std::abort();
+  if (manager.CookieCollection().Count() > THTTPLimits::kMaxStoredCookies) std::abort();
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "http/auth_exception.h"
-#include "http/auth_limits.h"
+#include "http/http_limits.h"
 #include "http/auth_strings.h"
 #include "http/auth_secret.h"
 #include "http/char_encoding.h"
@@ -200,8 +200,8 @@ bool ParseDigestChallenge(std::string_view challenge, std::vector<TNetChallengeI
         i = comma == std::string_view::npos ? s.size() : comma + 1;
       }
     }
-    if (item.Name.size() > kMaxDigestItemBytes || item.Value.size() > kMaxDigestItemBytes ||
-        items.size() == kMaxDigestItems)
+    if (item.Name.size() > THTTPLimits::kMaxDigestItemBytes || item.Value.size() > THTTPLimits::kMaxDigestItemBytes ||
+        items.size() == THTTPLimits::kMaxDigestItems)
       return false;
     if (!item.Name.empty()) items.push_back(std::move(item));
   }
@@ -213,7 +213,7 @@ std::vector<std::string> SplitChallenges(std::string_view value) {
   std::size_t start = 0, i = 0;
   bool inQuotes = false;
   // A new challenge begins after a comma where a token is followed by a space (not "=").
-  while (i < value.size() && out.size() < kMaxDigestItems) {
+  while (i < value.size() && out.size() < THTTPLimits::kMaxDigestItems) {
     char c = value[i];
     if (inQuotes) {
       if (c == '\\')
@@ -247,7 +247,7 @@ std::vector<std::string> SplitChallenges(std::string_view value) {
     i = k;
   }
   std::string_view last = TrimListPiece(value.substr(std::min(start, value.size())));
-  if (!last.empty() && out.size() < kMaxDigestItems) out.emplace_back(last);
+  if (!last.empty() && out.size() < THTTPLimits::kMaxDigestItems) out.emplace_back(last);
   return out;
 }
 

@@ -74,7 +74,7 @@ private:
 
 // One challenge's items: after the scheme word, `name=value` separated by ","; a value
 // that starts with a double quote runs to the next unescaped double quote (the backslashes
-// stay). Names are lower-cased. False when the text breaks the bounds of auth_limits.h.
+// stay). Names are lower-cased. False when the text breaks the bounds of THTTPLimits.
 struct TNetChallengeItem {
   std::string Name, Value;
 };

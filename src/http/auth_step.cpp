@@ -29,7 +29,7 @@ bool RunAuthorizationStep(TNetAuthStep& s) {
       case wnFail:
         return false;
       case wnAskTheProgram: {
-        if (!s.OnAuthorization || asks++ == kMaxAuthorizationAsks) return false;
+        if (!s.OnAuthorization || asks++ == THTTPLimits::kMaxAuthorizationAsks) return false;
         auth->AssignUserName(*s.Username);
         auth->AssignPassword(*s.Password);
         bool handled = false;

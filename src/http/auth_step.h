@@ -11,6 +11,7 @@
 
 #include "http/auth_registry.h"
 #include "http/authentication.h"
+#include "http/http_limits.h"
 
 namespace tarvo::http {
 
@@ -19,10 +20,6 @@ using TNetSelectAuthorizationEvent =
     std::function<void(TNetAuthenticationClass& AuthenticationClass, const TNetHeaderList& AuthInfo)>;
 // Asked for credentials when the scheme reports wnAskTheProgram; Handled true to go on.
 using TNetAuthorizationEvent = std::function<void(TNetAuthentication* Authentication, bool& Handled)>;
-
-// Times one step asks the program for credentials before it gives up: a handler that says
-// "handled" without giving the scheme what it needs must not keep the client asking.
-inline constexpr int kMaxAuthorizationAsks = 3;
 
 struct TNetAuthStep {
   bool Proxy = false;                                             // 407: credentials only via the handler

@@ -76,8 +76,8 @@ bool TNetCookies::StoreLocked(std::unique_ptr<TNetCookie> cookie, const TNetURI&
       ++sameDomain;
       if (oldestOfDomain == FCookies.end() || stalest(*it, *oldestOfDomain)) oldestOfDomain = it;
     }
-  if (sameDomain >= kMaxCookiesPerDomain) FCookies.erase(oldestOfDomain);
-  if (FCookies.size() >= kMaxStoredCookies) {
+  if (sameDomain >= THTTPLimits::kMaxCookiesPerDomain) FCookies.erase(oldestOfDomain);
+  if (FCookies.size() >= THTTPLimits::kMaxStoredCookies) {
     auto stalest = std::min_element(FCookies.begin(), FCookies.end(),
                                     [](const auto& a, const auto& b) { return a->LastAccessed() < b->LastAccessed(); });
     FCookies.erase(stalest);
@@ -93,7 +93,7 @@ bool TNetCookies::AddServerCookie(std::string_view text, const TNetURI& uri) {
 void TNetCookies::AddServerCookies(const std::vector<std::string>& texts, const TNetURI& uri) {
   std::size_t taken = 0;
   for (const std::string& t : texts)
-    if (taken++ < kMaxCookiesPerResponse) AddServerCookie(t, uri);
+    if (taken++ < THTTPLimits::kMaxCookiesPerResponse) AddServerCookie(t, uri);
 }
 
 void TNetCookies::AddClientCookie(std::string_view pair) {
@@ -130,7 +130,7 @@ void TNetCookies::AddCookies(TNetCookies& source) {
   std::unique_lock guard(FLock);
   for (auto& c : copies) {
     c->SetCreationIndex(FNextIndex++);
-    if (FCookies.size() < kMaxStoredCookies) FCookies.push_back(std::move(c));
+    if (FCookies.size() < THTTPLimits::kMaxStoredCookies) FCookies.push_back(std::move(c));
   }
 }
 
@@ -190,7 +190,7 @@ std::string TNetCookies::ClientCookieHeader(const TNetURI& target, bool secureOn
   std::string header;
   for (TNetCookie* c : picked) {
     const std::string pair = c->ClientCookie();
-    if (header.size() + 2 + pair.size() > kMaxCookieHeaderBytes) continue;
+    if (header.size() + 2 + pair.size() > THTTPLimits::kMaxCookieHeaderBytes) continue;
     c->SetLastAccessed(now);
     if (!header.empty()) header += "; ";
     header += pair;

@@ -13,24 +13,12 @@
 #include <vector>
 
 #include "http/cookie.h"
+#include "http/http_limits.h"
 
 namespace tarvo::http {
 
 enum TNetCookieAccess { caRead, caReadWrite };
 using TNetCookieList = std::vector<std::unique_ptr<TNetCookie>>;
-
-// Cookies one store keeps (RFC 6265 asks for at least 3000). A full store drops the cookie
-// used longest ago, so a server cannot grow it without end.
-inline constexpr std::size_t kMaxStoredCookies = 3000;
-// One domain's share (RFC 6265 asks for at least 50; browsers keep 150 to 180): a site
-// cannot push out every other site's cookies.
-inline constexpr std::size_t kMaxCookiesPerDomain = 150;
-// "Set-Cookie" lines taken from one response; the rest are dropped.
-inline constexpr std::size_t kMaxCookiesPerResponse = 50;
-// The "Cookie" header value: servers refuse header lines much above 8 KB (Apache 8190 with
-// the name, nginx 8 KB), so a site that set many cookies would break every later request.
-// Cookies that do not fit are left out, longest paths and oldest first kept.
-inline constexpr std::size_t kMaxCookieHeaderBytes = 8000;
 
 class TNetCookies {
 public:

@@ -27,7 +27,7 @@ void TNetCookieManager::AddServerCookie(std::string_view cookie, const TNetURI& 
 void TNetCookieManager::AddServerCookies(const std::vector<std::string>& cookies, const TNetURI& uri) {
   std::size_t taken = 0;
   for (const std::string& c : cookies)
-    if (taken++ < kMaxCookiesPerResponse) AddServerCookie(c, uri);
+    if (taken++ < THTTPLimits::kMaxCookiesPerResponse) AddServerCookie(c, uri);
 }
 
 void TNetCookieManager::AddServerCookies(const TNetHeaderList& responseHeaders, const TNetURI& respondingURI) {

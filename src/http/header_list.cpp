@@ -12,11 +12,6 @@ bool IsContinuation(const std::string& line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
-std::string RightTrim(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
-  return s;
-}
-
 // Items of a header value separated by ";" outside double quotes.
 std::vector<std::string> SplitItems(std::string_view value) {
   std::vector<std::string> items;
@@ -208,7 +203,7 @@ std::string TNetHeaderList::ValueAt(std::size_t i) const {
   value = std::string(Trim(value));
   std::size_t end = ContinuationEnd(i);
   for (std::size_t k = i + 1; k < end; ++k) {
-    while (!value.empty() && static_cast<unsigned char>(value.back()) <= 32) value.pop_back();
+    value.resize(core::TrimRight(value).size());
     value += ' ';
     value += Trim(FLines[k]);
   }
@@ -236,7 +231,7 @@ std::vector<std::string> TNetHeaderList::Fold(std::string line) const {
       if (c == '"') quoted = !quoted;
       if (!quoted && (c == ' ' || c == '\t' || c == ',') && i + 1 > (continuation ? 1u : 0u)) best = i + 1;
     }
-    std::string head = RightTrim(line.substr(0, best));
+    std::string head(core::TrimRightBlanks(std::string_view(line).substr(0, best)));
     if (best == 0 || Trim(head).empty()) break;
     std::string_view tail = Trim(std::string_view(line).substr(best));
     if (tail.empty()) break;
@@ -244,7 +239,8 @@ std::vector<std::string> TNetHeaderList::Fold(std::string line) const {
     line = " " + std::string(tail);
     continuation = true;
   }
-  pieces.push_back(RightTrim(std::move(line)));
+  line.resize(core::TrimRightBlanks(line).size());
+  pieces.push_back(std::move(line));
   return pieces;
 }
 

@@ -9,6 +9,7 @@
 #include "core/scope_guard.h"
 #include "http/capped_stream.h"
 #include "http/chunked.h"
+#include "http/header_block.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
@@ -201,12 +202,8 @@ void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* 
 }
 
 void TNetCustomHTTP::ReadTrailer(TNetHTTPResponse& response) {
-  std::size_t lines = 0, bytes = 0;
-  for (std::string line = ReadHeaderLine(); !line.empty(); line = ReadHeaderLine()) {
-    bytes += line.size();
-    if (++lines > HeaderLineLimit()) throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
-    if (bytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
-    response.RawHeaders().Add(std::move(line));
+  TNetHeaderBlock block(FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
+  while (block.Take(ReadHeaderLine(), response.RawHeaders())) {
   }
 }
 

@@ -2,10 +2,12 @@
 
 #include "core/file_stream.h"
 #include "core/memory_stream.h"
+#include "core/port_text.h"
 #include "core/resource_string.h"
 #include "http/capped_stream.h"
 #include "http/cookie_manager.h"
 #include "http/form_encoding.h"
+#include "http/header_block.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
 #include "http/http_limits.h"
@@ -19,11 +21,7 @@ namespace tarvo::http {
 namespace {
 
 // A port text as a number; one that is not a number (or out of range) counts as 80.
-std::uint16_t PortNumber(std::string_view text) {
-  std::int64_t v;
-  if (!ParseInt64(Trim(text), v) || v < 1 || v > 65535) return 80;
-  return static_cast<std::uint16_t>(v);
-}
+std::uint16_t PortNumber(std::string_view text) { return core::ParsePort(Trim(text)).value_or(80); }
 
 std::string DefaultPortFor(std::string_view scheme) {
   if (SameText(scheme, "http")) return "80";
@@ -68,10 +66,6 @@ TNetCustomHTTP::~TNetCustomHTTP() {
     Disconnect();
   } catch (...) {
   }
-}
-
-std::size_t TNetCustomHTTP::HeaderLineLimit() const {
-  return FMaxHeaderLines > 0 ? static_cast<std::size_t>(FMaxHeaderLines) : FLimits.ResponseHeaderLines;
 }
 
 std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
@@ -283,8 +277,7 @@ void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   else
     FURI.SetProtocol(SameText(FURI.Protocol(), "https") ? "https" : "http");
   if (!target.Port().empty()) {
-    std::int64_t port;
-    if (!ParseInt64(target.Port(), port) || port < 1 || port > 65535)
+    if (!core::ParsePort(target.Port()))
       throw ENetURIException(core::LoadResString(SInvalidPort));
     FURI.SetPort(target.Port());
   } else if (std::string port = DefaultPortFor(target.Protocol()); !port.empty()) {
@@ -465,7 +458,7 @@ void TNetCustomHTTP::ConnectTunnel() {
       // The proxy's own answer: cookies in it are not the target's and are not stored,
       // or a proxy could plant them for a site it only carries the bytes of.
       tunnel->Response().SetResponseText(line);
-      tunnel->RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
+      tunnel->RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -491,23 +484,23 @@ std::string TNetCustomHTTP::ReadHeaderLine() {
 
 void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
   TNetHTTPResponse& response = proto.Response();
-  std::size_t headBytes = 0;
+  // The informational responses before the final one share one budget of bytes.
+  TNetHeaderBlock interimHeads(0, FLimits.ResponseHeaderBytes);
   for (int interim = 0;; ++interim) {
     std::string status = ReadHeaderLine();
     FHeadStarted = true;
     response.SetResponseText(status);
     if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
     if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-    proto.RetrieveHeaders(static_cast<int>(HeaderLineLimit()));
+    proto.RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
     if (FAllowCookies) ProcessCookies(response);
     // Informational replies are skipped with their headers, all but 101: a switch of
     // protocols that was never asked for ends the exchange.
     int code = response.ResponseCode();
     if (code < 100 || code > 199 || code == 101) break;
-    headBytes += status.size();
-    for (const std::string& line : response.RawHeaders().Lines()) headBytes += line.size();
     if (interim + 1 >= FLimits.InterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
-    if (headBytes > FLimits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
+    interimHeads.Count(status);
+    for (const std::string& line : response.RawHeaders().Lines()) interimHeads.Count(line);
   }
 }
 

@@ -92,15 +92,14 @@ public:
   void SetRedirectMaximum(int v) { FRedirectMax = v; }
   int MaxAuthRetries() const { return FMaxAuthRetries; }
   void SetMaxAuthRetries(int v) { FMaxAuthRetries = v; }
-  // Header lines one response head (or chunked trailer) may have; more is an error. 0 or
-  // less leaves the bound to Limits().ResponseHeaderLines.
-  int MaxHeaderLines() const { return FMaxHeaderLines; }
-  void SetMaxHeaderLines(int v) { FMaxHeaderLines = v; }
-  // The bounds this client holds a peer to; each client may have its own.
+  // Header lines one response head (or chunked trailer) may have; more is an error. This
+  // is Limits().HeaderLines: 0 or less leaves the bound to Limits().HeaderLinesWhenUnbounded.
+  int MaxHeaderLines() const { return FLimits.HeaderLines; }
+  void SetMaxHeaderLines(int v) { FLimits.HeaderLines = v; }
+  // The bounds this client holds a peer to; each client may have its own. Setting them
+  // replaces all of them, MaxHeaderLines included.
   const THTTPLimits& Limits() const { return FLimits; }
   void SetLimits(const THTTPLimits& v) { FLimits = v; }
-  // The header-line bound in effect: MaxHeaderLines when positive, else the limit's.
-  std::size_t HeaderLineLimit() const;
   bool AllowCookies() const { return FAllowCookies; }
   void SetAllowCookies(bool v) { FAllowCookies = v; }
   TNetHTTPOptions HTTPOptions() const { return FOptions; }
@@ -209,7 +208,6 @@ protected:
   int FAuthRetries = 0;
   int FAuthProxyRetries = 0;
   int FMaxAuthRetries = 3;
-  int FMaxHeaderLines = 255;
   THTTPLimits FLimits;
   bool FAllowCookies = true;
   TNetHTTPProtocolVersion FProtocolVersion = pv1_1;

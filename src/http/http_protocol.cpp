@@ -5,6 +5,7 @@
 
 #include "core/resource_string.h"
 #include "core/scope_guard.h"
+#include "http/header_block.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/http_strings.h"
@@ -50,7 +51,6 @@ std::int64_t AnnouncedLength(const TNetHeaderList& headers) {
   return result;
 }
 
-bool HasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
 }  // namespace
 
@@ -151,21 +151,12 @@ void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) {
 
 void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderCount) {
   // Every header line up to the empty line is read; more than maxHeaderCount lines (when
-  // positive) or more bytes than the client's limit is an error, so that a peer cannot make
-  // us hold an unbounded head.
-  const THTTPLimits& limits = FHTTP->Limits();
+  // positive) or more bytes than the client's limit is an error.
   FResponse->Clear();
-  std::size_t total = 0;
+  TNetHeaderBlock block(maxHeaderCount > 0 ? static_cast<std::size_t>(maxHeaderCount) : 0,
+                        FHTTP->Limits().ResponseHeaderBytes);
   try {
-    std::string line = FHTTP->ReadHeaderLine();
-    while (!line.empty()) {
-      total += line.size();
-      if (HasNul(line)) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-      if (maxHeaderCount > 0 && FResponse->RawHeaders().Count() >= static_cast<std::size_t>(maxHeaderCount))
-        throw ENetHTTPBadResponse(core::LoadResString(STooManyHeaderLines));
-      if (total > limits.ResponseHeaderBytes) throw ENetHTTPBadResponse(core::LoadResString(SHeaderTooLong));
-      FResponse->RawHeaders().Add(std::move(line));
-      line = FHTTP->ReadHeaderLine();
+    while (block.Take(FHTTP->ReadHeaderLine(), FResponse->RawHeaders())) {
     }
   } catch (const net::ENetConnClosedGracefully&) {
     // A server that closes during the header lines ends the head, not the exchange. The

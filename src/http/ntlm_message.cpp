@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "http/auth_limits.h"
+#include "http/http_limits.h"
 #include "http/auth_secret.h"
 #include "http/char_encoding.h"
 #include "http/des_library.h"
@@ -99,7 +99,7 @@ std::string MakeNTLMType1(std::string_view domain, std::string_view host) {
 bool ParseNTLMType2(std::string_view m, TNetNTLMChallenge& challenge) {
   // signature(8) type(4) target name(8) flags(4) nonce(8) [context(8) target info(8)]
   challenge = TNetNTLMChallenge();
-  if (m.size() < 32 || m.size() > kMaxNTLMChallengeBytes) return false;
+  if (m.size() < 32 || m.size() > THTTPLimits::kMaxNTLMChallengeBytes) return false;
   if (std::memcmp(m.data(), kSignature, 8) != 0 || Get32(m, 8) != 2) return false;
   challenge.Flags = Get32(m, 20);
   std::memcpy(challenge.Nonce.data(), m.data() + 24, 8);

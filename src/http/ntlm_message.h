@@ -62,7 +62,8 @@ struct TNetNTLMChallenge {
   bool HasTimestamp = false;
   std::uint64_t Timestamp = 0;
 };
-// False unless the bytes are a Type 2 message no larger than kMaxNTLMChallengeBytes. With
+// False unless the bytes are a Type 2 message no larger than
+// THTTPLimits::kMaxNTLMChallengeBytes. With
 // target information, it and the target name must lie inside the message and the AV pairs
 // inside it; without, the target name is not looked at (some servers' test helpers send
 // one that points outside the message, and only the nonce is needed).

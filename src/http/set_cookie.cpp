@@ -50,7 +50,7 @@ std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetU
   if (eq == std::string_view::npos) return nullptr;
   std::string_view name = Trim(pair.substr(0, eq));
   std::string_view value = Unquote(Trim(pair.substr(eq + 1)));
-  if (name.empty() || name.size() + value.size() > kMaxCookiePairBytes) return nullptr;
+  if (name.empty() || name.size() + value.size() > THTTPLimits::kMaxCookiePairBytes) return nullptr;
 
   std::optional<TNetDateTime> maxAge, expires;
   std::optional<std::string> domain, path;
@@ -63,7 +63,7 @@ std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetU
     std::size_t aeq = av.find('=');
     std::string_view aname = Trim(av.substr(0, aeq));
     std::string_view avalue = aeq == std::string_view::npos ? std::string_view() : Unquote(Trim(av.substr(aeq + 1)));
-    if (avalue.size() > kMaxCookieAttributeBytes) continue;
+    if (avalue.size() > THTTPLimits::kMaxCookieAttributeBytes) continue;
     if (SameText(aname, "Expires")) {
       TNetDateTime date;
       if (std::optional<std::int64_t> n = Integer(avalue))

@@ -11,9 +11,9 @@
 //   domain-match it. Without one the cookie is host-only for the responding host.
 // - Path: one not starting with "/" is replaced by the directory of the responding URI.
 // - A text holding a control character (CR, LF, NUL, ...; tab aside), a name and value
-//   longer than kMaxCookiePairBytes, or an HttpOnly cookie for a scheme other than
-//   http/https is rejected. Attribute values longer than kMaxCookieAttributeBytes are
-//   ignored.
+//   longer than THTTPLimits::kMaxCookiePairBytes, or an HttpOnly cookie for a scheme other
+//   than http/https is rejected. Attribute values longer than
+//   THTTPLimits::kMaxCookieAttributeBytes are ignored.
 #pragma once
 
 #include <cstddef>
@@ -21,13 +21,9 @@
 #include <string_view>
 
 #include "http/cookie.h"
+#include "http/http_limits.h"
 
 namespace tarvo::http {
-
-// RFC 6265bis limits: name plus value, and one attribute value. Servers stay far below;
-// the bounds keep one response from planting megabytes that go back with every request.
-inline constexpr std::size_t kMaxCookiePairBytes = 4096;
-inline constexpr std::size_t kMaxCookieAttributeBytes = 1024;
 
 // The cookie, or nullptr when it is rejected. CreatedAt and LastAccessed are `now`.
 std::unique_ptr<TNetCookie> ParseServerCookie(std::string_view text, const TNetURI& uri, TNetDateTime now);

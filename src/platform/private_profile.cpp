@@ -4,6 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/text_case.h"
+#include "core/text_trim.h"
+
 namespace tarvo::platform {
 
 namespace {
@@ -31,38 +34,22 @@ std::vector<TLine> SplitLines(std::string_view content) {
   return lines;
 }
 
-std::string_view Trim(std::string_view s) {
-  const char* blanks = " \t";
-  std::size_t first = s.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(blanks) - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The section name of a header line "[name]" (blanks around allowed), or nothing.
 std::optional<std::string_view> SectionName(std::string_view line) {
-  std::string_view t = Trim(line);
+  std::string_view t = core::TrimBlanks(line);
   if (t.size() < 2 || t.front() != '[') return std::nullopt;
   std::size_t close = t.find(']');
   if (close == std::string_view::npos) return std::nullopt;
-  return Trim(t.substr(1, close - 1));
+  return core::TrimBlanks(t.substr(1, close - 1));
 }
 
 // For a "key=value" line, the position of its '=' when the key matches; else npos.
 std::size_t MatchKey(std::string_view line, std::string_view key) {
   std::size_t eq = line.find('=');
   if (eq == std::string_view::npos) return std::string_view::npos;
-  std::string_view name = Trim(line.substr(0, eq));
+  std::string_view name = core::TrimBlanks(line.substr(0, eq));
   if (!name.empty() && (name.front() == ';' || name.front() == '#')) return std::string_view::npos;
-  return SameName(name, key) ? eq : std::string_view::npos;
+  return core::SameText(name, key) ? eq : std::string_view::npos;
 }
 
 // Where a section lies: the index of its header and one past its last non-blank line.
@@ -74,10 +61,10 @@ struct TSectionSpan {
 std::optional<TSectionSpan> FindSection(const std::vector<TLine>& lines, std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::optional<std::string_view> name = SectionName(lines[i].Text);
-    if (!name || !SameName(*name, section)) continue;
+    if (!name || !core::SameText(*name, section)) continue;
     TSectionSpan span{i, i + 1};
     for (std::size_t j = i + 1; j < lines.size() && !SectionName(lines[j].Text); ++j)
-      if (!Trim(lines[j].Text).empty()) span.LastContent = j + 1;
+      if (!core::TrimBlanks(lines[j].Text).empty()) span.LastContent = j + 1;
     return span;
   }
   return std::nullopt;
@@ -137,7 +124,7 @@ std::string GetProfileString(std::string_view content, std::string_view section,
   if (span) {
     for (std::size_t i = span->Header + 1; i < span->LastContent; ++i) {
       std::size_t eq = MatchKey(lines[i].Text, key);
-      if (eq != std::string_view::npos) return std::string(Trim(lines[i].Text.substr(eq + 1)));
+      if (eq != std::string_view::npos) return std::string(core::TrimBlanks(lines[i].Text.substr(eq + 1)));
     }
   }
   return std::string(fallback);

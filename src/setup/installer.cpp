@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -10,6 +9,8 @@
 #include "core/file_stream.h"
 #include "core/scope_guard.h"
 #include "core/format.h"
+#include "core/port_text.h"
+#include "core/text_trim.h"
 #include "http/http_exception.h"
 #include "http/uri.h"
 #include "i18n/translations.h"
@@ -139,18 +140,7 @@ std::string DownloadBaseAddress() {
   return base;
 }
 
-int ParseProxyPort(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return 0;
-  std::size_t last = text.find_last_not_of(" \t");
-  const char* begin = text.data() + first;
-  const char* end = text.data() + last + 1;
-  if (*begin < '0' || *begin > '9') return 0;  // no sign
-  int port = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, port);
-  if (ec != std::errc() || ptr != end || port < 1 || port > 65535) return 0;
-  return port;
-}
+int ParseProxyPort(const std::string& text) { return core::ParsePort(core::TrimBlanks(text)).value_or(0); }
 
 void RemoveStaleTemporaries(const std::string& folder, const std::string& archive) {
   std::error_code ec;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text_trim.h"
 #include "unzip/archive_list.h"
 #include "unzip/name_codec.h"
 
@@ -15,13 +16,6 @@ std::u32string CodePoints(const std::string& text) {
   std::size_t pos = 0;
   while (pos < text.size()) out += NextCodePoint(text, pos);
   return out;
-}
-
-std::string Trim(const std::string& s) {
-  std::size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  std::size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 std::string DropDriveOrShare(std::string mask) {
@@ -91,7 +85,7 @@ bool MatchesStoredNameEx(const std::string& maskList, const std::string& storedN
   while (start <= maskList.size()) {
     std::size_t end = maskList.find(';', start);
     if (end == std::string::npos) end = maskList.size();
-    std::string part = Trim(maskList.substr(start, end - start));
+    std::string part(core::TrimBlanks(std::string_view(maskList).substr(start, end - start)));
     if (!part.empty() && MatchesStoredName(part, storedName, isDirectory)) return true;
     start = end + 1;
   }

@@ -10,7 +10,7 @@
 #include "core/memory_stream.h"
 #include "http/auth_digest.h"
 #include "http/auth_exception.h"
-#include "http/auth_limits.h"
+#include "http/http_limits.h"
 #include "http/auth_ntlm.h"
 #include "http/auth_registry.h"
 #include "http/auth_step.h"
@@ -169,7 +169,7 @@ TEST(DigestNonceCount, SameNonceContinuesStaleRestartsRefusalFails) {
 }
 
 TEST(DigestChallenge, HostileChallengesFailOrRaiseButNeverEcho) {
-  const std::string big(kMaxDigestItemBytes + 1, 'n');
+  const std::string big(THTTPLimits::kMaxDigestItemBytes + 1, 'n');
   struct Case {
     std::string challenge;
     TNetAuthWhatsNext expected;
@@ -183,7 +183,7 @@ TEST(DigestChallenge, HostileChallengesFailOrRaiseButNeverEcho) {
       {"Digest " + std::string(200, ','), wnDoRequest},
       {[] {
          std::string many = "Digest ";
-         for (std::size_t i = 0; i <= kMaxDigestItems; ++i) many += "x" + std::to_string(i) + "=1,";
+         for (std::size_t i = 0; i <= THTTPLimits::kMaxDigestItems; ++i) many += "x" + std::to_string(i) + "=1,";
          return many;
        }(),
        wnFail},
@@ -322,7 +322,7 @@ TEST(NTLM, Type2WhoseFieldsLeaveTheMessageIsRejected) {
       {"AvPairHeaderCut", {.flags = 0x00800201, .infoLength = 2, .avPairs = std::string("\2\0", 2)}, false},
       {"TargetInfoPastTheEnd", {.flags = 0x00800201, .infoLength = 0xFFFF, .infoOffset = 40}, false},
       {"TargetInfoFlagWithoutRoom", {.size = 40, .targetOffset = 40, .flags = 0x00800201}, false},
-      {"Oversized", {.size = kMaxNTLMChallengeBytes + 1}, false},
+      {"Oversized", {.size = THTTPLimits::kMaxNTLMChallengeBytes + 1}, false},
   };
   for (const Case& c : cases) {
     TNetNTLMChallenge parsed;
@@ -474,7 +474,7 @@ TEST_P(AuthStep, DecidesWhetherToSendAgain) {
     };
   EXPECT_EQ(RunAuthorizationStep(step), c.expected);
   EXPECT_EQ(retries, 1);
-  EXPECT_LE(asked, kMaxAuthorizationAsks + 1);
+  EXPECT_LE(asked, THTTPLimits::kMaxAuthorizationAsks + 1);
   if (c.expected) {
     EXPECT_EQ(auth->Authentication(), c.header);
   }

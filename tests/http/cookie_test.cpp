@@ -131,7 +131,7 @@ const ParseCase kParseCases[] = {
 
 std::vector<ParseCase> ParseCases() {
   std::vector<ParseCase> cases(std::begin(kParseCases), std::end(kParseCases));
-  static const std::string big = "a=" + std::string(kMaxCookiePairBytes, 'v');
+  static const std::string big = "a=" + std::string(THTTPLimits::kMaxCookiePairBytes, 'v');
   for (ParseCase& c : cases)
     if (c.text == nullptr) c.text = big.c_str();
   return cases;
@@ -276,17 +276,17 @@ TEST(CookieStore, CookiesAddedOutsideTheParserNeverBreakARequest) {
 
 TEST(CookieStore, AServerCannotGrowTheStoreWithoutEnd) {
   TNetCookies cookies;
-  for (std::size_t i = 0; i < kMaxStoredCookies + 10; ++i)
+  for (std::size_t i = 0; i < THTTPLimits::kMaxStoredCookies + 10; ++i)
     cookies.AddServerCookie("c=1", TNetURI("http://h" + std::to_string(i) + ".example/"));
-  EXPECT_EQ(cookies.Count(), kMaxStoredCookies);
+  EXPECT_EQ(cookies.Count(), THTTPLimits::kMaxStoredCookies);
   // One site gets its share and no more; its oldest cookie goes first.
   TNetCookies one;
   const TNetURI site("http://a.example/");
-  for (std::size_t i = 0; i < kMaxCookiesPerDomain + 10; ++i)
+  for (std::size_t i = 0; i < THTTPLimits::kMaxCookiesPerDomain + 10; ++i)
     one.AddServerCookie("c" + std::to_string(i) + "=" + std::string(200, 'v'), site);
-  EXPECT_EQ(one.Count(), kMaxCookiesPerDomain);
+  EXPECT_EQ(one.Count(), THTTPLimits::kMaxCookiesPerDomain);
   EXPECT_LT(one.GetCookieIndex("c0"), 0);
-  EXPECT_LE(one.ClientCookieHeader(site, false).size(), kMaxCookieHeaderBytes);
+  EXPECT_LE(one.ClientCookieHeader(site, false).size(), THTTPLimits::kMaxCookieHeaderBytes);
 }
 
 TEST(CookieStore, ClientsSharingOneManagerCanAddAndSendAtOnce) {

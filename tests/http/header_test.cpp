@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "http/header_block.h"
 #include "http/header_info.h"
+#include "http/http_exception.h"
 #include "http/header_list.h"
 #include "http/internet_date.h"
 #include "http/response_text.h"
@@ -272,6 +274,46 @@ const TShownCase kShown[] = {
 
 TEST(DisplayText, ControlAndBidiCharactersReplacedAndLengthCut) {
   for (const TShownCase& c : kShown) EXPECT_EQ(DisplayText(c.In, c.Max, c.Breaks), c.Out) << c.In;
+}
+
+// One block of header lines, wherever it comes from: the bounds are inclusive, a refused
+// line leaves the list as it was, and the empty line ends the block without being taken.
+TEST(HeaderBlock, BoundsAreInclusiveAndARefusedLineIsNotKept) {
+  struct TCase {
+    std::size_t MaxLines, MaxBytes;
+    std::vector<std::string> Lines;
+    const char* Refusal;  // nullptr: every line taken
+  };
+  const TCase cases[] = {
+      {2, 100, {"A: 1", "B: 2"}, nullptr},
+      {2, 100, {"A: 1", "B: 2", "C: 3"}, "Too many header lines in the response"},
+      {0, 100, {"A: 1", "B: 2", "C: 3"}, nullptr},  // 0: no bound on lines
+      {9, 8, {"A: 1", "B: 2"}, nullptr},            // exactly the byte bound
+      {9, 7, {"A: 1", "B: 2"}, "Response headers are too long"},
+      {9, 100, {"A: 1", std::string("B: \0", 4)}, "The response head contains a NUL character"},
+      {9, 100, {"A: 1", " folded on", "B: 2"}, nullptr},  // a continuation is a line like any other
+      {2, 100, {"A: 1", " folded on", "B: 2"}, "Too many header lines in the response"},
+      // NUL is checked first, then lines, then bytes.
+      {1, 4, {"A: 1", std::string("\0", 1)}, "The response head contains a NUL character"},
+      {1, 4, {"A: 1", "B: 2"}, "Too many header lines in the response"},
+  };
+  for (const TCase& c : cases) {
+    TNetHeaderBlock block(c.MaxLines, c.MaxBytes);
+    TNetHeaderList into;
+    std::string refusal;
+    std::size_t taken = 0;
+    try {
+      for (const std::string& line : c.Lines) taken += block.Take(line, into) ? 1 : 0;
+    } catch (const ENetHTTPBadResponse& e) {
+      refusal = e.Message();
+    }
+    EXPECT_EQ(refusal, c.Refusal != nullptr ? c.Refusal : "") << c.Lines.back();
+    EXPECT_EQ(into.Count(), taken);
+    EXPECT_EQ(block.Lines(), taken);
+    if (c.Refusal == nullptr) {
+      EXPECT_FALSE(block.Take("", into));
+    }
+  }
 }
 
 }  // namespace

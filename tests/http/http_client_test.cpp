@@ -347,20 +347,34 @@ TEST(Limits, WaitsForABodyThatMayNotComeAreTheClientsOwn) {
   }
 }
 
+// MaxHeaderLines and the limits are one setting: the property is the limits' HeaderLines,
+// and 0 or less falls back to HeaderLinesWhenUnbounded.
 TEST(Limits, MaxHeaderLinesBoundsTheHead) {
   std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
   for (int i = 0; i < 4; ++i) head += "X-" + std::to_string(i) + ": v\r\n";
   head += "\r\n";
-  for (int max : {4, 5}) {  // the head has five lines
+  struct TCase {
+    int MaxHeaderLines;
+    std::size_t WhenUnbounded;
+    bool Refused;
+  };
+  const TCase cases[] = {  // the head has five lines
+      {4, 1000, true}, {5, 1000, false}, {0, 4, true}, {-1, 5, false}, {5, 4, false},
+  };
+  for (const TCase& c : cases) {
     TScriptedMemoryPeer peer({{head, false}});
     TNetHTTP http;
     http.SetIOHandler(&peer);
-    http.SetMaxHeaderLines(max);
+    THTTPLimits limits;
+    limits.HeaderLinesWhenUnbounded = c.WhenUnbounded;
+    http.SetLimits(limits);
+    http.SetMaxHeaderLines(c.MaxHeaderLines);
+    EXPECT_EQ(http.Limits().HeaderLines, c.MaxHeaderLines);
     core::TMemoryStream out;
-    if (max == 4) {
-      EXPECT_THROW(http.Get("http://example.test/", out), ENetHTTPBadResponse);
+    if (c.Refused) {
+      EXPECT_THROW(http.Get("http://example.test/", out), ENetHTTPBadResponse) << c.MaxHeaderLines;
     } else {
-      EXPECT_NO_THROW(http.Get("http://example.test/", out));
+      EXPECT_NO_THROW(http.Get("http://example.test/", out)) << c.MaxHeaderLines;
     }
   }
 }

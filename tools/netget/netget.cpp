@@ -22,11 +22,13 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "core/port_text.h"
 #include "http/authentication.h"
 #include "http/char_encoding.h"
 #include "http/header_info.h"
@@ -272,11 +274,11 @@ bool Configure(http::TNetHTTP& client, const TOptions& options) {
   if (options.HTTP10) client.SetProtocolVersion(http::pv1_0);
   if (options.Proxy.empty()) return true;
   std::size_t colon = options.Proxy.rfind(':');
-  long port;
-  if (colon == std::string::npos || colon == 0 || !ParseNumber(options.Proxy.substr(colon + 1), 1, 65535, port))
-    return false;
+  if (colon == std::string::npos || colon == 0) return false;
+  std::optional<std::uint16_t> port = core::ParsePort(std::string_view(options.Proxy).substr(colon + 1));
+  if (!port) return false;
   client.ProxyParams().SetProxyServer(options.Proxy.substr(0, colon));
-  client.ProxyParams().SetProxyPort(static_cast<int>(port));
+  client.ProxyParams().SetProxyPort(*port);
   return true;
 }
 
