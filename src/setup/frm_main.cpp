@@ -346,7 +346,9 @@ TInstaller& TfrmMain::Installer() {
       TMessageDialog dialog(question, mtWarning, {mbYes, mbNo});
       dialog.SetCaption(_("WAARSCHUWING"));
       dialog.SetDefaultButton(mbNo);
-      return dialog.ShowModal() == mrYes;
+      const bool replace = dialog.ShowModal() == mrYes;
+      if (!replace) lbDataPhase->SetCaption(_("De bestaande gegevens blijven behouden."));
+      return replace;
     };
     in.OnErrorBox = [this](const std::string& message) { ErrorBox(message); };
     in.OnFinishToFront = [this] { btFINISH->BringToFront(); };

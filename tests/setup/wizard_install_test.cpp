@@ -361,6 +361,7 @@ TEST_P(RerunOverData, AsksBeforeReplacingTheDataFile) {
   const bool replaced = GetParam() == ui::mrYes;
   EXPECT_EQ(ReadFile(data), replaced ? std::string(4096, '\0') : "changed by the shop\n");
   EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), dataRequests + (replaced ? 1 : 0));
+  EXPECT_EQ(w->lbDataPhase->Caption(), replaced ? "data.zip uitpakken (1 van 1)" : "De bestaande gegevens blijven behouden.");
   EXPECT_NE(ReadFile(Install() + "SETUP.INI").find("DATA_DIRECTORY=" + Install() + "DATA/\r\n"), std::string::npos);
 }
 
