@@ -251,8 +251,10 @@ TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
   // The user clicks Cancel a second into the step; the dialog must follow that click, not
   // the next whole percent or the server's next byte.
   Clock::time_point clicked, asked;
+  ui::TCursor cursorAsked = ui::crHourGlass;
   ui::TDialogHook scripted = ui::SetDialogHook([&](const ui::TDialogRequest& r) {
     asked = Clock::now();
+    cursorAsked = ui::Screen().Cursor();  // the question shows the normal pointer
     shown.push_back(r);
     return ui::mrYes;
   });
@@ -270,6 +272,7 @@ TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
   EXPECT_LT(clicked - start, std::chrono::seconds(3)) << "the timer itself waited on a frozen window";
   EXPECT_LT(asked - clicked, std::chrono::seconds(2));
   EXPECT_LT(ended - asked, std::chrono::seconds(2));
+  EXPECT_EQ(cursorAsked, ui::crDefault);
   EXPECT_EQ(Page(), pgAbort);
   EXPECT_EQ(Tree(Install()), "");
 }
