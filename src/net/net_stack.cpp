@@ -1,10 +1,17 @@
 #include "net/net_stack.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "core/resource_string.h"
 #include "core/text_case.h"
+#include "net/net_component.h"
 #include "net/net_exception.h"
 #include "net/net_socket_errors.h"
 #include "net/net_strings.h"
@@ -77,14 +84,60 @@ std::string TNetStack::ResolveHost(const std::string& host, TNetIPVersion versio
   if (version == Net_IPv4) {
     if (core::SameText(host, "LOCALHOST")) return "127.0.0.1";
     if (IsIP(host)) return host;
-    return LookupHostAddress(host, Net_IPv4);
+    return LookupKeepingAlive(host, Net_IPv4);
   }
   if (version == Net_IPv6) {
     std::string canonical = CanonicalIPv6Text(host);
     if (!canonical.empty()) return canonical;
-    return LookupHostAddress(host, Net_IPv6);
+    return LookupKeepingAlive(host, Net_IPv6);
   }
   throw ENetIPVersionUnsupported();
+}
+
+std::string TNetStack::LookupKeepingAlive(const std::string& name, TNetIPVersion version) {
+  if (!TNetAntiFreezeBase::ShouldUse()) return LookupHostAddress(name, version);
+  struct TLookup {
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    std::string Address;
+    std::exception_ptr Error;
+  };
+  auto lookup = std::make_shared<TLookup>();
+  IncUsage();  // the thread's: the stack outlives a caller that stops waiting
+  try {
+    std::thread([lookup, name, version, stack = this] {
+      std::string address;
+      std::exception_ptr error;
+      try {
+        address = stack->LookupHostAddress(name, version);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      {
+        std::lock_guard<std::mutex> guard(lookup->Lock);
+        lookup->Address = std::move(address);
+        lookup->Error = error;
+        lookup->Finished = true;
+      }
+      lookup->Done.notify_all();
+      DecUsage();
+    }).detach();
+  } catch (...) {
+    DecUsage();
+    throw;
+  }
+  const int slice = std::max(1, TNetAntiFreezeBase::Instance()->IdleTimeOut());
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(lookup->Lock);
+      if (lookup->Done.wait_for(lock, std::chrono::milliseconds(slice), [&] { return lookup->Finished; })) {
+        if (lookup->Error) std::rethrow_exception(lookup->Error);
+        return lookup->Address;
+      }
+    }
+    TNetAntiFreezeBase::DoProcess();
+  }
 }
 
 // ---------------------------------------------------------------------------------------

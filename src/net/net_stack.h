@@ -56,7 +56,11 @@ public:
   static int UserCount() noexcept;
 
   // "LOCALHOST" (any case) → 127.0.0.1 and dotted quads as they are for IPv4; IPv6 literals
-  // in canonical form; everything else through the name service.
+  // in canonical form; everything else through the name service. With the anti-freeze hook
+  // in use the name service is asked on a thread of its own while the caller waits in
+  // slices that give the hook its turns: a slow resolver does not freeze the window, and a
+  // hook that raises (the user cancelled) ends the wait at once. The answer that comes
+  // later is dropped; the thread keeps the stack in use until it ends.
   std::string ResolveHost(const std::string& host, TNetIPVersion version = Net_IPv4);
   // A dotted quad of four values 0..255 (blanks around the parts are allowed).
   static bool IsIP(std::string_view text);
@@ -65,6 +69,11 @@ public:
   static std::string CanonicalIPv6Text(std::string_view text);
 
   virtual std::string LookupHostAddress(const std::string& name, TNetIPVersion version) = 0;
+
+private:
+  std::string LookupKeepingAlive(const std::string& name, TNetIPVersion version);
+
+public:
   virtual TNetStackSocketHandle NewSocketHandle(int socketType, int protocol, TNetIPVersion version,
                                                 bool overlapped = false) = 0;
   virtual void Connect(TNetStackSocketHandle handle, const std::string& ip, TNetIPVersion version,

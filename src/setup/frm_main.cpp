@@ -20,6 +20,19 @@ namespace {
 
 volatile int gSignalled = 0;
 
+// A question or a box during a step shows the normal pointer, not the hourglass of the work
+// behind it.
+class TDialogCursor {
+public:
+  TDialogCursor() : FSaved(Screen().Cursor()) { Screen().SetCursor(crDefault); }
+  ~TDialogCursor() { Screen().SetCursor(FSaved); }
+  TDialogCursor(const TDialogCursor&) = delete;
+  TDialogCursor& operator=(const TDialogCursor&) = delete;
+
+private:
+  TCursor FSaved;
+};
+
 // Window and button bar.
 constexpr int kClientWidth = 535, kClientHeight = 392;
 constexpr int kStripWidth = 129;
@@ -285,11 +298,13 @@ void TfrmMain::btNEXTClick(TComponent*) {
 bool TfrmMain::ConfirmDialog(const std::string& text) {
   TMessageDialog dialog(text, mtConfirmation, {mbYes, mbNo});
   dialog.SetCaption(_("WAARSCHUWING"));
+  TDialogCursor cursor;
   return dialog.ShowModal() == mrYes;
 }
 
 void TfrmMain::ErrorBox(const std::string& text) {
   const TApplication* app = Application();
+  TDialogCursor cursor;
   ui::MessageBox(text, app ? app->Title() : std::string(), i18n::MB_ICONERROR | i18n::MB_SYSTEMMODAL);
 }
 
@@ -346,7 +361,10 @@ TInstaller& TfrmMain::Installer() {
       TMessageDialog dialog(question, mtWarning, {mbYes, mbNo});
       dialog.SetCaption(_("WAARSCHUWING"));
       dialog.SetDefaultButton(mbNo);
-      return dialog.ShowModal() == mrYes;
+      TDialogCursor cursor;
+      const bool replace = dialog.ShowModal() == mrYes;
+      if (!replace) lbDataPhase->SetCaption(_("De bestaande gegevens blijven behouden."));
+      return replace;
     };
     in.OnErrorBox = [this](const std::string& message) { ErrorBox(message); };
     in.OnFinishToFront = [this] { btFINISH->BringToFront(); };
@@ -383,6 +401,7 @@ bool TfrmMain::RetryQuery(const std::string& message) {
                         mtError, {mbRetry, mbCancel});
   const TApplication* app = Application();
   dialog.SetCaption(app ? app->Title() : std::string());
+  TDialogCursor cursor;
   const bool retry = dialog.ShowModal() == mrRetry;
   FFailureShown = !retry;
   return retry;

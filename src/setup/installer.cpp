@@ -392,11 +392,14 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   } remove{reading};
 
   std::optional<std::pair<std::string, std::string>> firstFailure;
+  std::uint64_t failedSize = 0;
   bool cancelled = false;
   unzip::TVmUnZipper unzipper;
   unzipper.OnProcessItemFailure = [&](void*, unzip::TVmArchiveItem* item, unzip::TVmProcessType, unzip::TVmErrorClass,
                                       int, const std::string& message) {
-    if (!firstFailure) firstFailure.emplace(item != nullptr ? item->FileName() : std::string(), message);
+    if (firstFailure) return;
+    firstFailure.emplace(item != nullptr ? item->FileName() : std::string(), message);
+    failedSize = item != nullptr ? item->UncompressedSize() : 0;
   };
   auto pulse = [&](bool& abort) {
     try {
@@ -422,9 +425,17 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   }
   unzipper.CloseArchive();
   if (cancelled) throw ECancelled();
-  if (firstFailure)
-    throw EInstallError(
-        core::Format(_("Kan \"%s\" niet uitpakken: %s"), {firstFailure->first, firstFailure->second}));
+  if (firstFailure) {
+    std::string message = core::Format(_("Kan \"%s\" niet uitpakken: %s"), {firstFailure->first, firstFailure->second});
+    // An entry that no longer fits: say that the disk is full, and how much the entry needs.
+    std::error_code ec;
+    const std::filesystem::space_info space = std::filesystem::space(FolderOf(fileName), ec);
+    if (!ec && space.available < failedSize)
+      message += "\r\n" + core::Format(_("De schijf is vol: %s heeft %s nodig, er is nog %s vrij."),
+                                        {firstFailure->first, ByteCountText(static_cast<std::int64_t>(failedSize)),
+                                         ByteCountText(static_cast<std::int64_t>(space.available))});
+    throw EInstallError(message);
+  }
   FUnpacked = 1;
   Pulse(true);
 }

@@ -58,7 +58,7 @@ TArchiveServer::TArchiveServer() {
   const std::string root = FRoot.Path();
   const std::string src = root + "/src";
   auto files = [&](const std::string& scenario) { return root + "/" + scenario + "/tarvo/Files/"; };
-  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big", "slow"}) fs::create_directories(files(s));
+  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big", "slow", "zeros"}) fs::create_directories(files(s));
 
   WriteFile(src + "/main/TARVO.EXE", "MZ T.Arvo\n");
   WriteFile(src + "/main/VERSION.TXT", "1.0\n");
@@ -79,6 +79,8 @@ TArchiveServer::TArchiveServer() {
 
   WriteFile(files("big") + "main.zip", std::string(std::size_t{8} << 20, 'z'));
   fs::copy_file(files("big") + "main.zip", files("slow") + "main.zip");
+  WriteFile(src + "/zeros/BIG.DAT", std::string(std::size_t{3} << 20, '\0'));
+  Shell("cd '" + src + "/zeros' && zip -q -9 '" + files("zeros") + "main.zip' BIG.DAT");
 
   std::string main = ReadFile(files("ok") + "main.zip");
   WriteFile(files("truncated") + "main.zip", main.substr(0, main.size() / 2));

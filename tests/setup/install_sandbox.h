@@ -20,6 +20,7 @@ namespace tarvo::setup::testing {
 //   nocontent main.zip answered with 204 No Content
 //   big       main.zip of 8 MiB (not a ZIP): a download long enough to cancel
 //   slow      the same, sent at 20 KB/s (nginx's limit_rate): minutes, unless stopped
+//   zeros     main.zip of a few KB holding BIG.DAT, 3 MiB of zeros
 class TArchiveServer {
 public:
   static TArchiveServer& Get();

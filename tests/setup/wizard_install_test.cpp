@@ -251,8 +251,10 @@ TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
   // The user clicks Cancel a second into the step; the dialog must follow that click, not
   // the next whole percent or the server's next byte.
   Clock::time_point clicked, asked;
+  ui::TCursor cursorAsked = ui::crHourGlass;
   ui::TDialogHook scripted = ui::SetDialogHook([&](const ui::TDialogRequest& r) {
     asked = Clock::now();
+    cursorAsked = ui::Screen().Cursor();  // the question shows the normal pointer
     shown.push_back(r);
     return ui::mrYes;
   });
@@ -270,6 +272,7 @@ TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
   EXPECT_LT(clicked - start, std::chrono::seconds(3)) << "the timer itself waited on a frozen window";
   EXPECT_LT(asked - clicked, std::chrono::seconds(2));
   EXPECT_LT(ended - asked, std::chrono::seconds(2));
+  EXPECT_EQ(cursorAsked, ui::crDefault);
   EXPECT_EQ(Page(), pgAbort);
   EXPECT_EQ(Tree(Install()), "");
 }
@@ -361,6 +364,7 @@ TEST_P(RerunOverData, AsksBeforeReplacingTheDataFile) {
   const bool replaced = GetParam() == ui::mrYes;
   EXPECT_EQ(ReadFile(data), replaced ? std::string(4096, '\0') : "changed by the shop\n");
   EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), dataRequests + (replaced ? 1 : 0));
+  EXPECT_EQ(w->lbDataPhase->Caption(), replaced ? "data.zip uitpakken (1 van 1)" : "De bestaande gegevens blijven behouden.");
   EXPECT_NE(ReadFile(Install() + "SETUP.INI").find("DATA_DIRECTORY=" + Install() + "DATA/\r\n"), std::string::npos);
 }
 

@@ -247,6 +247,21 @@ void Rescale(TControl* control) {
 
 bool TakesInput(HWND hwnd) noexcept { return hwnd && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !IsCovered(hwnd); }
 
+namespace {
+// A default push button is drawn as the default only while nothing covers it (Next, until
+// Finish is brought over it).
+void RefreshDefaultButtons(HWND parent) {
+  if (!parent) return;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const TWinState* s = StateOf(child);
+    const auto* b = s && s->Kind == TKind::kButton ? dynamic_cast<const TButton*>(s->Control) : nullptr;
+    if (!b) continue;
+    const bool shows = b->Default() && !IsCovered(child);
+    SendMessageW(child, BM_SETSTYLE, shows ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+}
+}  // namespace
+
 }  // namespace win32
 
 using namespace win32;
@@ -329,14 +344,18 @@ void TControl::SetEnabled(bool enabled) {
   if (FWidget) EnableWindow(FWidget, enabled);
 }
 void TControl::BringToFront() {
-  if (FWidget) SetWindowPos(FWidget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!FWidget) return;
+  SetWindowPos(FWidget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  RefreshDefaultButtons(GetParent(FWidget));
 }
 void TControl::SetFocus() {
   if (FWidget && TakesInput(FWidget)) ::SetFocus(FWidget);
 }
 bool TControl::Focused() const { return FWidget && GetFocus() == FWidget; }
 void TControl::SendToBack() {
-  if (FWidget) SetWindowPos(FWidget, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!FWidget) return;
+  SetWindowPos(FWidget, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  RefreshDefaultButtons(GetParent(FWidget));
 }
 bool TControl::IsInFrontOf(const TControl& sibling) const {
   if (!FWidget || !sibling.FWidget || GetParent(FWidget) != GetParent(sibling.FWidget)) return false;
@@ -408,7 +427,10 @@ TButton::TButton(TComponent* owner)
 }
 std::string TButton::Caption() const { return WindowText(Widget()); }
 void TButton::SetCaption(const std::string& caption) { SetWindowText(Widget(), caption); }
-void TButton::SetDefault(bool isDefault) { FDefault = isDefault; }
+void TButton::SetDefault(bool isDefault) {
+  FDefault = isDefault;
+  if (Widget()) RefreshDefaultButtons(GetParent(Widget()));
+}
 void TButton::Click() {
   if (Widget() && IsWindowEnabled(Widget())) SendMessageW(Widget(), BM_CLICK, 0, 0);
 }
