@@ -269,9 +269,9 @@ TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
   ASSERT_EQ(shown.size(), 1u) << shown.back().Text;  // the question, and no error box after it
   EXPECT_EQ(shown[0].Text, "De installatie is niet voltooid.\rBent u zeker ?");
   // Bounds in seconds, generous: the frozen window took 10 s and more here (60 s silent).
-  EXPECT_LT(clicked - start, std::chrono::seconds(3)) << "the timer itself waited on a frozen window";
-  EXPECT_LT(asked - clicked, std::chrono::seconds(2));
-  EXPECT_LT(ended - asked, std::chrono::seconds(2));
+  EXPECT_LT(clicked - start, std::chrono::seconds(8)) << "the timer itself waited on a frozen window";
+  EXPECT_LT(asked - clicked, std::chrono::seconds(6));
+  EXPECT_LT(ended - asked, std::chrono::seconds(6));
   EXPECT_EQ(cursorAsked, ui::crDefault);
   EXPECT_EQ(Page(), pgAbort);
   EXPECT_EQ(Tree(Install()), "");
