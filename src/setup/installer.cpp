@@ -255,9 +255,16 @@ void TInstaller::Pulse(bool force) {
   if (due) {
     FLastPulse = now;
     if (OnProgress) OnProgress(p);
+    // Time the user spent in a question the window asked meanwhile (Cancel answered No)
+    // does not count against the server.
+    const TClock::duration asked = TClock::now() - now;
+    if (asked > std::chrono::seconds(1)) {
+      FHeadStart += asked;
+      FWindowStart += asked;
+    }
   }
   PollCancel();
-  CheckTransfer(now);
+  CheckTransfer(TClock::now());
 }
 
 void TInstaller::CheckTransfer(TClock::time_point now) {

@@ -403,6 +403,31 @@ TEST_P(InstallStall, EndsWithinSecondsNotMinutes) {
 INSTANTIATE_TEST_SUITE_P(Servers, InstallStall, ::testing::ValuesIn(kStalls),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// The window asked the user something for a while (Cancel answered No): that time does not
+// count against a server that sends at a steady pace.
+TEST(InstallStallLimits, TimeInAQuestionIsNotTheServersFault) {
+  TLoopbackServer server([](TPeer& peer) {
+    peer.ReadUntil("\r\n\r\n");
+    peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 400000\r\n\r\n");
+    for (int i = 0; i < 20 && !peer.Stopping(); ++i) peer.Send(std::string(20000, 'x'), 50);
+  });
+  TSandbox box("http://127.0.0.1:" + std::to_string(server.Port()) + "/tarvo/Files/");
+  TRecorder r(box);
+  r.Installer.Limits.SlowBodyRate = 20000;  // the server sends 400 KB/s
+  r.Installer.Limits.SlowBodyMS = 1000;
+  bool asked = false;
+  r.Installer.OnProgress = [&](const TInstallProgress& p) {
+    r.Progress.back().push_back(p.Percent);
+    if (!asked && p.Done > 0) {
+      asked = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the question is open
+    }
+  };
+  EXPECT_EQ(r.Installer.RunComponentStep(), TStepResult::srAborted);  // the body is no archive
+  ASSERT_EQ(r.Aborts.size(), 1u);
+  EXPECT_EQ(r.Aborts[0].find("Read timed out."), std::string::npos) << r.Aborts[0];
+}
+
 }  // namespace stall
 
 // What an interrupted run of ours left goes at the start of the next; nothing else does.
