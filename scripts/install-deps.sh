@@ -15,6 +15,9 @@ packages=(
   publicsuffix
   # peers used by tests and benchmarks
   zip unzip 7zip p7zip-full python3 curl nginx-light tinyproxy apache2 gettext locales liblnk-utils
+  # authenticating peers: lighttpd (Digest SHA-256), squid (a proxy with its basic and digest
+  # helpers), impacket's NTLM functions verifying our messages
+  lighttpd squid python3-impacket
   zlib1g-dev libdeflate-dev libdeflate-tools wavpack
   tar gzip bzip2 libarchive-tools openssl
   # the Windows programs: cross compilers, Wine for the 64-bit tests, zlib as the tests' oracle
@@ -40,9 +43,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# nginx, tinyproxy and apache2 are started by the tests with private configurations;
+# nginx, tinyproxy, apache2, lighttpd and squid are started by the tests with private configurations;
 # the packaged system services must not hold ports or pid files.
-for svc in nginx tinyproxy apache2; do
+for svc in nginx tinyproxy apache2 lighttpd squid; do
   if command -v systemctl >/dev/null 2>&1; then
     systemctl disable --now "$svc" >/dev/null 2>&1 || true
   fi

@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t split = text.find("\n\n");
   std::string_view challenges = text.substr(0, split);
   std::string_view info = split == std::string_view::npos ? std::string_view() : text.substr(split + 2);
+  // Every piece starts with its scheme word: no empty piece, none led by a comma or blank.
   for (const std::string& c : SplitChallenges(challenges))
-    if (c.empty()) std::abort();
+    if (c.empty() || c.front() == ',' || c.front() == ' ' || c.front() == '\t') std::abort();
   TNetDigestAuthentication d;
   d.AssignUserName("J\xC3\xA4s\xC3\xB8n");
   d.AssignPassword("pw");

@@ -20,15 +20,10 @@ void TStrings::IndexError(int index) const {
 }
 
 void TStrings::Put(int index, const std::string& s) {
-  BeginUpdate();
-  try {
-    Delete(index);
-    Insert(index, s);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(*this);
+  Delete(index);
+  Insert(index, s);
+  update.End();
 }
 
 int TStrings::Add(const std::string& s) {
@@ -38,9 +33,9 @@ int TStrings::Add(const std::string& s) {
 }
 
 void TStrings::AddStrings(const TStrings& other) {
-  BeginUpdate();
+  TUpdateScope update(*this);
   for (int i = 0, n = other.Count(); i < n; ++i) Add(other.Get(i));
-  EndUpdate();
+  update.End();
 }
 
 int TStrings::IndexOf(std::string_view s) const {
@@ -59,25 +54,20 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view text) {
-  BeginUpdate();
-  try {
-    Clear();
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find_first_of("\r\n", start);
-      if (end == std::string_view::npos) {
-        Add(std::string(text.substr(start)));
-        break;
-      }
-      Add(std::string(text.substr(start, end - start)));
-      start = end + 1;
-      if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  TUpdateScope update(*this);
+  Clear();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      Add(std::string(text.substr(start)));
+      break;
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(std::string(text.substr(start, end - start)));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
   }
-  EndUpdate();
+  update.End();
 }
 
 void TStrings::BeginUpdate() {
@@ -91,15 +81,10 @@ void TStrings::EndUpdate() {
 void TStrings::Assign(const TPersistent& source) {
   if (auto* other = dynamic_cast<const TStrings*>(&source)) {
     if (other == this) return;
-    BeginUpdate();
-    try {
-      Clear();
-      AddStrings(*other);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    TUpdateScope update(*this);
+    Clear();
+    AddStrings(*other);
+    update.End();
     return;
   }
   TPersistent::Assign(source);

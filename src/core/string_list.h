@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "core/scope_guard.h"
 #include "core/persistent.h"
 
 namespace tarvo::core {
@@ -53,6 +54,22 @@ protected:
 
 private:
   int FUpdateCount = 0;
+};
+
+// BeginUpdate now, EndUpdate however the block is left. End() closes the batch on the
+// normal path, so a listener's failure reaches the caller; leaving by an exception closes
+// it too and keeps that first exception.
+class TUpdateScope {
+public:
+  explicit TUpdateScope(TStrings& strings) : FGuard(TEnd{&strings}) { strings.BeginUpdate(); }
+  void End() { FGuard.Run(); }
+
+private:
+  struct TEnd {
+    TStrings* FStrings;
+    void operator()() const { FStrings->EndUpdate(); }
+  };
+  TScopeGuard<TEnd> FGuard;
 };
 
 class TStringList : public TStrings {

@@ -31,6 +31,14 @@ std::vector<std::string> Split(std::string_view s, char sep) {
   return out;
 }
 
+// A list may hold empty elements (RFC 9110 section 5.6.1): ",Digest ...", "a, , b". They
+// are dropped with the commas and blanks around a piece.
+std::string_view TrimListPiece(std::string_view s) {
+  while (!s.empty() && (s.front() == ',' || s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ',' || s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
 bool IsTokenChar(char c) {
   return c > 0x20 && c < 0x7F && std::string_view("()<>@,;:\\\"/[]?={}").find(c) == std::string_view::npos;
 }
@@ -231,13 +239,14 @@ std::vector<std::string> SplitChallenges(std::string_view value) {
       std::size_t after = end;
       while (after < value.size() && value[after] == ' ') ++after;
       if (after == value.size() || value[after] != '=') {
-        out.emplace_back(Trim(value.substr(start, i - start)));
+        std::string_view piece = TrimListPiece(value.substr(start, i - start));
+        if (!piece.empty()) out.emplace_back(piece);
         start = k;
       }
     }
     i = k;
   }
-  std::string_view last = Trim(value.substr(std::min(start, value.size())));
+  std::string_view last = TrimListPiece(value.substr(std::min(start, value.size())));
   if (!last.empty() && out.size() < kMaxDigestItems) out.emplace_back(last);
   return out;
 }

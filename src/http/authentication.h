@@ -40,6 +40,9 @@ public:
   // The server's "Authentication-Info" (or "Proxy-Authentication-Info") after a success:
   // false when it shows the server is not the one that knows the password.
   virtual bool CheckAuthenticationInfo(std::string_view /*info*/) { return true; }
+  // The connection the requests went out on has closed (a scheme that authenticates the
+  // connection is then complete, or has to start over).
+  virtual void Disconnected() {}
   virtual void AssignUserName(const std::string& name);
   virtual void AssignPassword(const std::string& password);
   // The header value for the request being written.

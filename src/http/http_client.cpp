@@ -227,14 +227,41 @@ bool TNetCustomHTTP::MayResend(int attempt) const {
   return attempt == 0 && FReusedConnection && !FHeadStarted && idempotent;
 }
 
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// User information is percent-encoded in a URL (RFC 3986 section 3.2.1): a password with
+// "@", ":" or "/" can only be written so, and the server wants the password itself. A "%"
+// not followed by two hexadecimal digits stays as it is.
+std::string UserInfoDecoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(text[i + 1]) << 4 | HexDigit(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 void TNetCustomHTTP::ResolveRequestTarget(const std::string& url) {
   TNetHTTPRequest& request = Request();
   TNetURI target(url);
   // Credentials in the URL of the call count; those in a Location the server sent do not:
   // a server must not choose the user we speak as.
   if (!target.Username().empty() && FRedirectCount == 0) {
-    request.SetUsername(target.Username());
-    request.SetPassword(target.Password());
+    request.SetUsername(UserInfoDecoded(target.Username()));
+    request.SetPassword(UserInfoDecoded(target.Password()));
   }
   // The target keeps no credentials: its text is cached and shown.
   FURI.SetUsername("");
@@ -486,6 +513,8 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
 
 void TNetCustomHTTP::DoOnDisconnected() {
   FTunnelTarget.clear();
+  if (TNetAuthentication* auth = Request().Authentication()) auth->Disconnected();
+  if (TNetAuthentication* auth = FProxyParameters.Authentication()) auth->Disconnected();
   HandOverAuthentication();
   // A finished proxy authentication cannot serve the next connection.
   if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())

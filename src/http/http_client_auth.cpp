@@ -100,7 +100,9 @@ void TNetCustomHTTP::PrepareAuthentication(TNetHTTPRequest& request) {
     // Credentials changed since the object was fed: it answers with the new ones.
     if (auth->Username() != request.Username()) auth->AssignUserName(request.Username());
     if (auth->Password() != request.Password()) auth->AssignPassword(request.Password());
-    auth->SetRequest(request.Method(), request.URL());
+    // The server checks a Digest answer against the target it receives, and a proxy passes
+    // the request on in origin form: the server's scheme is told that form, not ours.
+    auth->SetRequest(request.Method(), request.UseProxy() == ctProxy ? FURI.GetPathAndParams() : request.URL());
     auth->SetRequestBody(request.Source());
   }
   // A proxy answers a Digest response for the request it reads: the same method and target.

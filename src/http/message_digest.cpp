@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "http/auth_secret.h"
 #include "http/char_encoding.h"
 
 namespace tarvo::http {
@@ -167,6 +168,32 @@ std::string HexUpper(const std::uint8_t* data, std::size_t size) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out(size * 2, '0');
   for (std::size_t i = 0; i < size; ++i) out[2 * i] = kHex[data[i] >> 4], out[2 * i + 1] = kHex[data[i] & 15];
+  return out;
+}
+
+TNetDigest HMACMD5(std::string_view key, std::string_view data) {
+  // Keys longer than the 64-byte block are hashed first; the padded key is XORed with the
+  // inner and outer pads.
+  std::uint8_t block[64] = {};
+  TNetDigest hashedKey{};
+  if (key.size() > 64) {
+    hashedKey = TNetHashMessageDigest5().HashBytes(key);
+    std::memcpy(block, hashedKey.data(), hashedKey.size());
+  } else {
+    std::memcpy(block, key.data(), key.size());
+  }
+  std::uint8_t pad[64];
+  TNetHashMessageDigest5 inner, outer;
+  for (int i = 0; i < 64; ++i) pad[i] = block[i] ^ 0x36;
+  inner.Update(pad, 64);
+  inner.Update(data);
+  TNetDigest innerHash = inner.Final();
+  for (int i = 0; i < 64; ++i) pad[i] = block[i] ^ 0x5C;
+  outer.Update(pad, 64);
+  outer.Update(innerHash.data(), innerHash.size());
+  TNetDigest out = outer.Final();
+  // The key is a password hash: nothing of it stays on the stack.
+  WipeBytes(block, sizeof block), WipeBytes(pad, sizeof pad), WipeBytes(hashedKey.data(), hashedKey.size());
   return out;
 }
 

@@ -1,5 +1,5 @@
-// MD4 (RFC 1320) and MD5 (RFC 1321): NTLM keys its responses with MD4 of the password and
-// Digest authentication hashes with MD5. Both are fed bytes in pieces (so a stream never has
+// MD4 (RFC 1320) and MD5 (RFC 1321): NTLM keys its responses with MD4 of the password (and
+// HMAC-MD5 of that for version 2); Digest authentication hashes with MD5. Both are fed bytes in pieces (so a stream never has
 // to sit in memory whole) and give a 16-byte digest. Neither is fit for new security uses;
 // they are here because the protocols name them.
 #pragma once
@@ -62,6 +62,9 @@ private:
   void Transform(const std::uint8_t block[64]) override;
   void Restart() override;
 };
+
+// HMAC-MD5 (RFC 2104): NTLM version 2 keys and proves its responses with it.
+TNetDigest HMACMD5(std::string_view key, std::string_view data);
 
 // "0123...ABCDEF" form of any bytes.
 std::string HexUpper(const std::uint8_t* data, std::size_t size);

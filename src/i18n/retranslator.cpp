@@ -26,8 +26,7 @@ TGettextComponentMarker* FindMarker(const TComponent* root) {
 }
 
 void ReplaceLines(core::TStrings& list, const std::vector<std::string>& lines) {
-  list.BeginUpdate();
-  core::TScopeGuard update([&list] { list.EndUpdate(); });
+  core::TUpdateScope update(list);
   if (list.Count() == static_cast<int>(lines.size())) {
     for (int i = 0, n = list.Count(); i < n; ++i)
       if (list.Get(i) != lines[static_cast<std::size_t>(i)]) list.Put(i, lines[static_cast<std::size_t>(i)]);
@@ -35,7 +34,7 @@ void ReplaceLines(core::TStrings& list, const std::vector<std::string>& lines) {
     list.Clear();
     for (const std::string& line : lines) list.Add(line);
   }
-  update.Run();
+  update.End();
 }
 
 void TRetranslator::Remember(TPersistent* obj, const std::string& propName, const std::string& oldValue,

@@ -131,13 +131,9 @@ std::string TranslatedResStringLoader(const core::TResourceString& rs) {
   TGettextInstance* i = DefaultInstance();
   if (!i || i->CreatorThread != std::this_thread::get_id() || tTranslatingResString > 0) return text;
   ++tTranslatingResString;
-  try {
-    text = TranslateForResources(text);
-  } catch (...) {
-    --tTranslatingResString;
-    throw;
-  }
-  --tTranslatingResString;
+  core::TScopeGuard nested([] { --tTranslatingResString; });
+  text = TranslateForResources(text);
+  nested.Run();
   return text;
 }
 

@@ -12,7 +12,11 @@ bool AttachParentConsole() noexcept;
 // Whether standard error is an interactive terminal (a progress bar may redraw its line).
 bool StderrIsTerminal() noexcept;
 
-// The first Ctrl-C sets *flag to 1 instead of ending the program; a second one ends it.
+// The first Ctrl-C (and on POSIX systems the first SIGTERM or SIGHUP: `timeout`, a closed
+// terminal, a service manager) sets *flag to 1 instead of ending the program, so that it
+// can stop cleanly; a second one ends it.
 void CatchFirstInterrupt(volatile int* flag) noexcept;
+// Gives those signals their default action again.
+void RestoreInterrupts() noexcept;
 
 }  // namespace tarvo::platform

@@ -1,6 +1,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <initializer_list>
+
 #include "platform/console.h"
 
 namespace tarvo::platform {
@@ -22,7 +24,12 @@ void CatchFirstInterrupt(volatile int* flag) noexcept {
   action.sa_handler = OnInterrupt;
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+void RestoreInterrupts() noexcept {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::signal(signal, SIG_DFL);
+  g_flag = nullptr;
 }
 
 }  // namespace tarvo::platform

@@ -43,4 +43,9 @@ void CatchFirstInterrupt(volatile int* flag) noexcept {
   SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
+void RestoreInterrupts() noexcept {
+  SetConsoleCtrlHandler(OnControl, FALSE);
+  g_flag = nullptr;
+}
+
 }  // namespace tarvo::platform

@@ -5,7 +5,9 @@
 #include "http/response_text.h"
 #include "i18n/message_box.h"
 #include "i18n/translations.h"
+#include "platform/console.h"
 #include "platform/fixed_drives.h"
+#include "setup/progress_text.h"
 #include "setup/window_texts.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"
@@ -15,6 +17,8 @@ namespace tarvo::setup {
 using i18n::_;
 
 namespace {
+
+volatile int gSignalled = 0;
 
 // Window and button bar.
 constexpr int kClientWidth = 535, kClientHeight = 392;
@@ -114,12 +118,15 @@ void TfrmMain::BuildWindow() {
   PROXY_USE->SetTabOrder(0);
   PROXY_SERVER->SetTabOrder(1);
   PROXY_POORT->SetTabOrder(2);
+  PROXY_USE->OnClick = [this](TComponent*) { UpdateProxyFields(); };
 
   p = Notebook1->AddPage("InstallMain");
   Heading(this, p, "lbTitleInstallMain");
   Text(this, p, "lbInstallMain1", kBodyTop, 1);
   Text(this, p, "lbInstallMain2", kBodyTop + 22, 2);
   ProgressBar = Make<TProgressBar>(this, p, "ProgressBar", kMargin, kBodyTop + 64, kTextWidth, 18);
+  lbMainPhase = Text(this, p, "lbMainPhase", kBodyTop + 92, 1);
+  lbMainDetail = Text(this, p, "lbMainDetail", kBodyTop + 112, 1);
 
   p = Notebook1->AddPage("Data");
   Heading(this, p, "lbTitleData");
@@ -138,6 +145,9 @@ void TfrmMain::BuildWindow() {
   Heading(this, p, "lbTitleInstallData");
   Text(this, p, "lbInstallData1", kBodyTop, 1);
   Text(this, p, "lbInstallData2", kBodyTop + 22, 2);
+  ProgressBarData = Make<TProgressBar>(this, p, "ProgressBarData", kMargin, kBodyTop + 64, kTextWidth, 18);
+  lbDataPhase = Text(this, p, "lbDataPhase", kBodyTop + 92, 1);
+  lbDataDetail = Text(this, p, "lbDataDetail", kBodyTop + 112, 1);
 
   p = Notebook1->AddPage("Einde");
   Heading(this, p, "lbTitleEinde");
@@ -168,9 +178,39 @@ void TfrmMain::FormCreate(TComponent*) {
   i18n::UseLanguage("nl");
   i18n::TranslateComponent(this);
   ToolkitTextsChanged();  // the drive names were made in the language found at start-up
+  InstallDrive->OnChange = [this](TComponent*) { UpdateBrowseRoot(); };
+  UpdateProxyFields();
+  UpdateBrowseRoot();
+  ShowPage(pgSelectTaal);
 }
 
-void TfrmMain::Advance() { Notebook1->SetPageIndex(Notebook1->PageIndex() + 1); }
+void TfrmMain::Advance() { ShowPage(Notebook1->PageIndex() + 1); }
+
+void TfrmMain::ShowPage(int index) {
+  Notebook1->SetPageIndex(index);
+  TControl* first = nullptr;
+  switch (Notebook1->PageIndex()) {
+    case pgSelectTaal: first = rbNEDERLANDS->Checked() ? rbNEDERLANDS : rbFRANS; break;
+    case pgLocatie: first = InstallDrive; break;
+    case pgProxySettings: first = PROXY_USE; break;
+    case pgData: first = rbSERVER->Checked() ? rbSERVER : rbWORKSTATION; break;
+    default: break;
+  }
+  if (!first) first = btFINISH->IsInFrontOf(*btNEXT) ? btFINISH : btNEXT;
+  first->SetFocus();
+}
+
+void TfrmMain::UpdateProxyFields() {
+  const bool use = PROXY_USE->Checked();
+  for (const char* name : {"PROXY_SERVER", "PROXY_POORT", "lbProxyAdres", "lbProxyPoort"})
+    if (auto* c = dynamic_cast<TControl*>(FindComponent(name))) c->SetEnabled(use);
+}
+
+void TfrmMain::UpdateBrowseRoot() {
+  const char letter = InstallDrive->Drive();
+  for (const platform::TDriveInfo& drive : platform::FixedDrives())
+    if (drive.Letter == letter) GegevensLocatie->SetRootFolder(drive.Root);
+}
 
 template <class Step>
 void TfrmMain::BusyFrame(Step step) {
@@ -181,10 +221,15 @@ void TfrmMain::BusyFrame(Step step) {
   // Finish, which the keyboard could reach behind Next, waits as Next does.
   btFINISH->SetEnabled(false);
   FBusy = true;
-  FCancelConfirmed = FCloseAfterStep = false;
+  FCancelConfirmed = FCloseAfterStep = FBackToProxy = false;
+  // A SIGTERM or SIGHUP (the session ends, a service manager stops us) ends the step as a
+  // confirmed Cancel would, so that no partial archive stays behind, and then the window.
+  gSignalled = 0;
+  platform::CatchFirstInterrupt(&gSignalled);
   struct TRestore {
     TfrmMain* form;
     ~TRestore() {
+      platform::RestoreInterrupts();
       Screen().SetCursor(crDefault);
       form->btNEXT->SetEnabled(true);
       form->btFINISH->SetEnabled(true);
@@ -214,14 +259,19 @@ void TfrmMain::btNEXTClick(TComponent*) {
         if (Notebook1->PageIndex() == pgInstallMain) RunComponentStep();
         else accepted = RunDataStep();
       });
+      if (gSignalled) FCancelConfirmed = FCloseAfterStep = true;
       if (FCancelConfirmed) {
         // Stopped by Cancel, or finished before it could stop: either way the user said yes.
         ShowCancelled();
         if (FCloseAfterStep) Close();
         return;
       }
+      if (FBackToProxy) {
+        ShowPage(pgProxySettings);
+        return;
+      }
       if (!accepted) {
-        Notebook1->SetPageIndex(pgData);
+        ShowPage(pgData);
         return;
       }
       break;
@@ -252,6 +302,7 @@ void TfrmMain::GotoAbortPage(const std::string& message) {
   Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
   btFINISH->BringToFront();
   btCANCEL->Hide();
+  ShowPage(Notebook1->PageCount() - 1);
   // The message may carry a server's status line: no control or direction marks reach the box.
   constexpr std::size_t kMaxShown = 1000;
   ErrorBox(http::DisplayText(message, kMaxShown, true));
@@ -261,6 +312,7 @@ void TfrmMain::ShowCancelled() {
   Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
   btCANCEL->Hide();
   btFINISH->BringToFront();
+  ShowPage(Notebook1->PageCount() - 1);
 }
 
 void TfrmMain::btCANCELClick(TComponent*) {
@@ -283,17 +335,19 @@ TInstaller& TfrmMain::Installer() {
   if (!FInstaller) {
     FInstaller = std::make_unique<TInstaller>();
     TInstaller& in = *FInstaller;
-    auto repaint = [] {
-      if (TApplication* app = Application()) app->ProcessMessages();
+    in.OnProgress = [this](const TInstallProgress& progress) { ShowProgress(progress); };
+    in.OnCancelQuery = [this] { return FCancelConfirmed || gSignalled != 0; };
+    in.OnAbort = [this](const std::string& message) {
+      if (std::exchange(FFailureShown, false)) ShowCancelled();  // no second box with the same text
+      else GotoAbortPage(message);
     };
-    in.OnArchiveBegin = [this](const std::string&) { ProgressBar->SetPosition(0); };
-    in.OnProgress = [this, repaint](int percent) {
-      ProgressBar->SetPosition(percent);
-      repaint();
+    in.OnRetryQuery = [this](const std::string& message) { return RetryQuery(message); };
+    in.OnReplaceDataQuery = [this](const std::string& question) {
+      TMessageDialog dialog(question, mtWarning, {mbYes, mbNo});
+      dialog.SetCaption(_("WAARSCHUWING"));
+      dialog.SetDefaultButton(mbNo);
+      return dialog.ShowModal() == mrYes;
     };
-    in.OnStatus = [repaint](const std::string&) { repaint(); };
-    in.OnCancelQuery = [this] { return FCancelConfirmed; };
-    in.OnAbort = [this](const std::string& message) { GotoAbortPage(message); };
     in.OnErrorBox = [this](const std::string& message) { ErrorBox(message); };
     in.OnFinishToFront = [this] { btFINISH->BringToFront(); };
   }
@@ -313,15 +367,42 @@ TInstaller& TfrmMain::Installer() {
   return *FInstaller;
 }
 
+void TfrmMain::ShowProgress(const TInstallProgress& progress) {
+  const bool data = Notebook1->PageIndex() == pgInstallData;
+  (data ? ProgressBarData : ProgressBar)->SetPosition(progress.Percent);
+  (data ? lbDataPhase : lbMainPhase)->SetCaption(ProgressPhaseText(progress));
+  (data ? lbDataDetail : lbMainDetail)->SetCaption(ProgressDetailText(progress));
+  // Input and painting between the blocks of work: Cancel answers at once.
+  if (TApplication* app = Application()) app->ProcessMessages();
+}
+
+bool TfrmMain::RetryQuery(const std::string& message) {
+  constexpr std::size_t kMaxShown = 1000;
+  TMessageDialog dialog(http::DisplayText(message, kMaxShown, true) + "\r\r" +
+                            _("Kies Opnieuw om de proxy-instellingen na te kijken."),
+                        mtError, {mbRetry, mbCancel});
+  const TApplication* app = Application();
+  dialog.SetCaption(app ? app->Title() : std::string());
+  const bool retry = dialog.ShowModal() == mrRetry;
+  FFailureShown = !retry;
+  return retry;
+}
+
 void TfrmMain::RunComponentStep() {
   TInstaller& installer = Installer();
-  installer.RunComponentStep();
+  FBackToProxy = installer.RunComponentStep() == TStepResult::srRetry;
   GegevensLocatie->SetText(installer.Options.DataFolder);
+  UpdateBrowseRoot();
 }
 
 bool TfrmMain::RunDataStep() { return Installer().RunDataStep() != TStepResult::srRejected; }
 
-void TfrmMain::btFINISHClick(TComponent*) { Close(); }
+void TfrmMain::btFINISHClick(TComponent*) {
+  // Next covers Finish until the work is done; a covered Finish reached by the keyboard must
+  // not end the wizard half way.
+  if (btNEXT->IsInFrontOf(*btFINISH)) return;
+  Close();
+}
 
 const core::TClassInfo& TfrmMain::StaticClassInfo() noexcept {
   static const core::TClassInfo info{"TfrmMain", &::tarvo::core::ClassInfoOf<TForm>(), {}};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <utility>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,9 @@ public:
   // the failure's message in an error box.
   void GotoAbortPage(const std::exception& e);
   void GotoAbortPage(const std::string& message);
+  // Shows a page and gives the focus to its first control (on a page without one, to the
+  // button in front).
+  void ShowPage(int index);
 
   // The installation steps behind the window, with the choices of its controls; made on
   // first use and kept, so that the proxy's authentication and the cookies carry over from
@@ -64,15 +68,21 @@ public:
   TEdit* PROXY_SERVER;
   TValidateEdit* PROXY_POORT;
   TProgressBar* ProgressBar;
+  TLabel* lbMainPhase;   // page 4: what is being done, and how far the download is
+  TLabel* lbMainDetail;
   TRadioButton* rbSERVER;
   TRadioButton* rbWORKSTATION;
   TDirectoryEdit* GegevensLocatie;
+  TProgressBar* ProgressBarData;  // page 6, as page 4
+  TLabel* lbDataPhase;
+  TLabel* lbDataDetail;
   http::TNetHTTP* NetHTTP1;
   unzip::TVmUnZipper* VmUnZipper1;
 
 protected:
   // The work of the proxy page: download and unpack the components. Failures of a download
-  // or an unpacking go to GotoAbortPage; the window then shows the abort page.
+  // or an unpacking go to GotoAbortPage; the window then shows the abort page. A server or
+  // proxy that cannot be reached offers Retry first, which goes back to the proxy page.
   virtual void RunComponentStep();
   // The work of the data page: install or locate the data, write the settings and the
   // shortcut. False when the data location was rejected: the data page shows again.
@@ -81,7 +91,13 @@ protected:
 private:
   void BuildWindow();
   void Advance();
-  // Cancel's end: the abort page, Finish in front, no Cancel.
+  // Address and port take input only while the proxy box is ticked.
+  void UpdateProxyFields();
+  // The folder browser opens on the chosen drive when the typed folder is not there.
+  void UpdateBrowseRoot();
+  void ShowProgress(const TInstallProgress& progress);
+  bool RetryQuery(const std::string& message);
+  // Cancel's end, and a failure's: the abort page, Finish in front, no Cancel.
   void ShowCancelled();
   // The close box while a step runs: asked as Cancel is; the window closes once the step
   // has stopped.
@@ -96,6 +112,8 @@ private:
   bool FBusy = false;            // a step runs
   bool FCancelConfirmed = false; // Cancel was confirmed during the step: it stops
   bool FCloseAfterStep = false;  // ... and the close box asked for it
+  bool FBackToProxy = false;     // the component step asked for the proxy page again
+  bool FFailureShown = false;    // the failure's message was in the Retry box already
 };
 
 }  // namespace tarvo::setup

@@ -8,14 +8,21 @@
 #include <optional>
 
 #include "core/file_stream.h"
+#include "core/scope_guard.h"
 #include "core/format.h"
+#include "http/http_exception.h"
+#include "http/uri.h"
 #include "i18n/translations.h"
+#include "net/net_component.h"
+#include "net/net_exception.h"
+#include "net/net_strings.h"
 #include "platform/drives.h"
 #include "platform/file_system.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
 #include "platform/replacing_file.h"
 #include "platform/shell_link.h"
+#include "setup/progress_text.h"
 #include "unzip/unzipper.h"
 
 #ifndef TARVO_DEFAULT_DOWNLOAD_BASE
@@ -32,10 +39,24 @@ public:
   ECancelled() : core::Exception("cancelled") {}
 };
 
+// While a step runs, the transport's waits (connecting, waiting for the reply, between the
+// blocks of a body) come back here every kPulseMS: the progress goes out, Cancel is seen at
+// once, and the exchange's own limits are checked. Made only when no other hook exists.
+class TInstaller::TKeepAlive : public net::TNetAntiFreezeBase {
+public:
+  explicit TKeepAlive(TInstaller& owner) : FOwner(owner) { SetIdleTimeOut(kPulseMS); }
+  void Process() override { FOwner.Pulse(); }
+
+private:
+  TInstaller& FOwner;
+};
+
 namespace {
 
-// Download and unpacking share one progress sweep per archive.
-constexpr int kDownloadShare = 80;
+// Download and unpacking share one archive's part of the sweep.
+constexpr double kDownloadShare = 0.8;
+// The speed shown is the average over this much of the latest transfer.
+constexpr auto kSpeedWindow = std::chrono::seconds(5);
 
 // A folder with the system's separator at its end (a given one of either kind stays).
 std::string WithSlash(std::string path) {
@@ -49,11 +70,45 @@ std::string FolderOf(const std::string& path) {
 }
 
 // A folder and its missing parents; failures surface later, when a file in it cannot be
-// created.
-void ForceDirectories(const std::string& folder) {
+// created. Answers why it failed ("" when it is there).
+std::string ForceDirectories(const std::string& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
+  if (!ec) return {};
+  return core::Format(_("De map %s kan niet worden aangemaakt: %s"), {folder, core::SysErrorMessage(ec.value())});
 }
+
+bool IsTemporaryTail(std::string_view tail) {
+  return tail.size() == 6 && std::all_of(tail.begin(), tail.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+         });
+}
+
+// "tarvo-PID-N", the Windows form of a partial download's suffix.
+bool IsWindowsTemporaryTail(std::string_view tail) {
+  if (tail.substr(0, 6) != "tarvo-") return false;
+  tail.remove_prefix(6);
+  const std::size_t dash = tail.find('-');
+  auto digits = [](std::string_view d) {
+    return !d.empty() && d.size() <= 10 && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dash != std::string_view::npos && digits(tail.substr(0, dash)) && digits(tail.substr(dash + 1));
+}
+
+bool IsStaleTemporary(std::string_view name, std::string_view archive) {
+  // ".main.zip.XXXXXX"
+  if (name.size() == archive.size() + 8 && name[0] == '.' && name.substr(1, archive.size()) == archive &&
+      name[archive.size() + 1] == '.' && IsTemporaryTail(name.substr(archive.size() + 2)))
+    return true;
+  if (name.size() <= archive.size() + 1 || name.substr(0, archive.size()) != archive || name[archive.size()] != '.')
+    return false;
+  std::string_view rest = name.substr(archive.size() + 1);
+  // "main.zip.XXXXXX.zip"
+  if (rest.size() == 10 && rest.substr(6) == ".zip" && IsTemporaryTail(rest.substr(0, 6))) return true;
+  // "main.zip.tarvo-PID-N"
+  return IsWindowsTemporaryTail(rest);
+}
+
 
 bool SameTextASCII(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -97,24 +152,48 @@ int ParseProxyPort(const std::string& text) {
   return port;
 }
 
+void RemoveStaleTemporaries(const std::string& folder, const std::string& archive) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (IsStaleTemporary(it->path().filename().string(), archive) && it->is_regular_file(ignored))
+      std::filesystem::remove(it->path(), ignored);
+  }
+}
+
 TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
   FHTTP->SetConnectTimeout(kConnectTimeoutMS);
   FHTTP->SetReadTimeout(kReadTimeoutMS);
   FHTTP->OnWorkBegin = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t total) {
     if (mode != net::wmRead) return;
+    FInBody = true;
+    FWindowStart = TClock::now();
+    FWindowBytes = 0;
     // An error reply's body is read too; it must not move the bar.
     FCountingBody = FHTTP->ResponseCode() == 200;
-    FBodyTotal = total;
-    PollCancel();
+    if (FCountingBody) {
+      FProgress.Total = std::max<std::int64_t>(total, 0);
+      FProgress.Done = 0;
+      FSpeedSamples.clear();
+      SetPhase(TInstallPhase::ipDownloading);
+    }
+    Pulse();
   };
-  FHTTP->OnStatus = [this](net::TNetComponent*, net::TNetStatus, const std::string& text) {
+  FHTTP->OnWorkEnd = [this](net::TNetComponent*, net::TWorkMode mode) {
+    if (mode != net::wmRead) return;
+    // Another exchange may follow in the same request (an authentication round): its head
+    // has a deadline of its own.
+    FInBody = false;
+    FHeadStart = TClock::now();
+  };
+  FHTTP->OnStatus = [this](net::TNetComponent*, net::TNetStatus status, const std::string& text) {
+    if (status == net::hsConnected && FTransferring && !FInBody) SetPhase(TInstallPhase::ipWaiting);
     if (OnStatus) OnStatus(text);
   };
   FHTTP->OnWork = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
     if (mode != net::wmRead) return;
-    if (FCountingBody && FBodyTotal > 0 && done >= 0)
-      Report(static_cast<int>(std::min(done, FBodyTotal) * kDownloadShare / FBodyTotal));
-    PollCancel();
+    if (FCountingBody && done >= 0) FProgress.Done = done;
+    Pulse();
   };
 }
 
@@ -124,16 +203,104 @@ std::string TInstaller::InstallFolder() const { return WithSlash(Options.DriveRo
 
 std::string TInstaller::DataFolder() const { return WithSlash(Options.DataFolder); }
 
-void TInstaller::Report(int percent) {
-  if (percent <= FPercent) return;
-  FPercent = percent;
-  if (OnProgress) OnProgress(percent);
+bool TInstaller::DataFolderHoldsData() const { return HoldsDataFile(DataFolder()); }
+
+void TInstaller::BeginStep(int archives) {
+  FProgress = TInstallProgress();
+  FProgress.ArchiveCount = archives;
+  FCancelRequested = false;
+  FLastPulse = TClock::time_point();
+}
+
+void TInstaller::BeginArchive(const std::string& archive) {
+  FProgress.Archive = archive;
+  ++FProgress.ArchiveIndex;
+  const std::string& proxy = FHTTP->ProxyParams().ProxyServer();
+  FProgress.Peer = proxy.empty() ? http::TNetURI(DownloadBaseAddress()).Host() : proxy;
+  FProgress.Done = FProgress.Total = FProgress.BytesPerSecond = 0;
+  FProgress.SecondsLeft = -1;
+  FUnpacked = 0;
+  FSpeedSamples.clear();
+  if (OnArchiveBegin) OnArchiveBegin(archive);
+  SetPhase(TInstallPhase::ipConnecting);
+}
+
+void TInstaller::SetPhase(TInstallPhase phase) {
+  FProgress.Phase = phase;
+  Pulse(true);
+}
+
+int TInstaller::StepPercent(double withinArchive) const {
+  const int count = std::max(1, FProgress.ArchiveCount);
+  const double done = (std::max(1, FProgress.ArchiveIndex) - 1 + std::clamp(withinArchive, 0.0, 1.0)) / count;
+  return std::clamp(static_cast<int>(done * 100), 0, 100);
+}
+
+void TInstaller::Pulse(bool force) {
+  if (FInPulse) return;  // a window handler that waits in turn comes back here
+  FInPulse = true;
+  core::TScopeGuard reset([this] { FInPulse = false; });
+  const TClock::time_point now = TClock::now();
+  TInstallProgress& p = FProgress;
+
+  double within = 0;
+  if (p.Phase == TInstallPhase::ipDownloading) {
+    if (p.Total > 0) within = kDownloadShare * static_cast<double>(std::min(p.Done, p.Total)) / static_cast<double>(p.Total);
+    if (FSpeedSamples.empty() || now - FSpeedSamples.back().first >= std::chrono::milliseconds(kPulseMS))
+      FSpeedSamples.emplace_back(now, p.Done);
+    while (FSpeedSamples.size() > 2 && now - FSpeedSamples[1].first >= kSpeedWindow) FSpeedSamples.pop_front();
+    const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(now - FSpeedSamples.front().first).count();
+    if (span >= 500) {
+      p.BytesPerSecond = (p.Done - FSpeedSamples.front().second) * 1000 / span;
+      p.SecondsLeft = p.Total > 0 && p.BytesPerSecond > 0
+                          ? static_cast<int>(std::min<std::int64_t>((p.Total - std::min(p.Done, p.Total)) / p.BytesPerSecond, 359'999))
+                          : -1;
+    }
+  } else if (p.Phase == TInstallPhase::ipUnpacking) {
+    within = kDownloadShare + (1 - kDownloadShare) * FUnpacked;
+  }
+  const int percent = std::max(p.Percent, StepPercent(within));
+  const bool due = force || percent > p.Percent || now - FLastPulse >= std::chrono::milliseconds(kPulseMS);
+  p.Percent = percent;
+  if (due) {
+    FLastPulse = now;
+    if (OnProgress) OnProgress(p);
+  }
+  PollCancel();
+  CheckTransfer(now);
+}
+
+void TInstaller::CheckTransfer(TClock::time_point now) {
+  if (!FTransferring) return;
+  using std::chrono::milliseconds;
+  if (!FInBody) {
+    if (now - FHeadStart < milliseconds(Limits.ResponseHeadMS)) return;
+    throw EConnectionError(core::LoadResString(net::RSReadTimeout) + "\r\n" +
+                           core::Format(_("%s gaf binnen %d seconden geen antwoord."),
+                                        {FProgress.Peer, std::to_string(Limits.ResponseHeadMS / 1000)}));
+  }
+  const auto span = std::chrono::duration_cast<milliseconds>(now - FWindowStart).count();
+  if (span < Limits.SlowBodyMS) return;
+  const std::int64_t got = FHTTP->WorkInfo(net::wmRead).Current - FWindowBytes;
+  if (got * 1000 < Limits.SlowBodyRate * span)
+    throw EInstallError(core::LoadResString(net::RSReadTimeout) + "\r\n" +
+                        core::Format(_("%s kwam te traag binnen: minder dan %d bytes per seconde gedurende %d seconden."),
+                                     {FProgress.Archive, std::to_string(Limits.SlowBodyRate), std::to_string(span / 1000)}));
+  FWindowStart = now;
+  FWindowBytes = FHTTP->WorkInfo(net::wmRead).Current;
+}
+
+std::string TInstaller::ReplaceDataQuestion(const std::string& folder) {
+  return core::Format(_("De map %s bevat al gegevens (%s)."), {folder, kDataFile}) + "\r" +
+         _("Wilt u ze vervangen door een leeg gegevensbestand? De bestaande gegevens gaan dan verloren.");
 }
 
 std::string TInstaller::CancelQuestion() { return _("De installatie is niet voltooid.") + "\r" + _("Bent u zeker ?"); }
 
 bool TInstaller::CancelConfirmed() {
-  return OnCancelQuery && OnCancelQuery() && (!OnConfirm || OnConfirm(CancelQuestion()));
+  if (!OnCancelQuery || !OnCancelQuery() || (OnConfirm && !OnConfirm(CancelQuestion()))) return false;
+  FCancelRequested = true;
+  return true;
 }
 
 void TInstaller::PollCancel() {
@@ -143,30 +310,83 @@ void TInstaller::PollCancel() {
 void TInstaller::ApplyProxy() {
   int port = ParseProxyPort(Options.ProxyPort);
   if (!Options.ProxyServer.empty() && port == 0)
-    throw EInstallError(core::Format(_("Ongeldige poort \"%s\" voor de proxyserver: geef een getal van 1 tot 65535 op."),
+    throw EConnectionError(core::Format(_("Ongeldige poort \"%s\" voor de proxyserver: geef een getal van 1 tot 65535 op."),
                                      {Options.ProxyPort}));
   FHTTP->ProxyParams().SetProxyServer(Options.ProxyServer);
   FHTTP->ProxyParams().SetProxyPort(port);
 }
 
+std::string TInstaller::FailureContext(const std::exception& e, const std::string& archive,
+                                       const std::string& fileName) const {
+  const std::string url = DownloadBaseAddress() + archive;
+  if (dynamic_cast<const core::EFCreateError*>(&e)) return FLastCreateFolderError;
+  if (const auto* io = dynamic_cast<const core::EInOutError*>(&e); io && io->ErrorCode() == ENOSPC) {
+    std::error_code ec;
+    const std::filesystem::space_info space = std::filesystem::space(FolderOf(fileName), ec);
+    const std::int64_t needed = FProgress.Total > 0 ? FProgress.Total : FProgress.Done;
+    return core::Format(_("De schijf is vol: %s heeft %s nodig, er is nog %s vrij."),
+                        {archive, ByteCountText(needed), ec ? std::string("?") : ByteCountText(static_cast<std::int64_t>(space.available))});
+  }
+  if (dynamic_cast<const http::ENetHTTPProtocolException*>(&e) || dynamic_cast<const EInstallError*>(&e))
+    return core::Format(_("%s kon niet worden gedownload van %s."), {archive, url});
+  const bool connecting = FProgress.Phase == TInstallPhase::ipConnecting;
+  const auto* socket = dynamic_cast<const net::ENetSocketError*>(&e);
+  if (!socket && !dynamic_cast<const net::ENetConnectTimeout*>(&e)) return {};
+  const std::string& proxy = FHTTP->ProxyParams().ProxyServer();
+  if (!connecting) return core::Format(_("De verbinding werd verbroken tijdens de download van %s."), {url});
+  if (!proxy.empty()) {
+    const std::string address = proxy + ":" + std::to_string(FHTTP->ProxyParams().ProxyPort());
+    if (socket && socket->LastError() == 10061)
+      return core::Format(_("De proxyserver %s weigert de verbinding: controleer het adres en de poort."), {address});
+    return core::Format(_("De proxyserver %s is niet bereikbaar."), {address});
+  }
+  return core::Format(_("De downloadserver %s is niet bereikbaar."), {http::TNetURI(url).Host()});
+}
+
+void TInstaller::UseProxyChoice() {
+  if (Options.ProxyUse) {
+    ApplyProxy();
+  } else {
+    // A proxy given up after a failed try (the user went back and cleared the box) is not
+    // used behind the user's back.
+    FHTTP->ProxyParams().SetProxyServer("");
+    FHTTP->ProxyParams().SetProxyPort(0);
+  }
+}
+
 void TInstaller::DownloadFile(const std::string& archive, const std::string& fileName) {
-  FPercent = 0;
   FCountingBody = false;
-  if (OnArchiveBegin) OnArchiveBegin(archive);
-  if (OnProgress) OnProgress(0);
-  platform::TReplacingFile temp(fileName);
-  // A fresh connection per archive: a proxy or server may close an idle kept-alive
-  // connection without saying so, and the archives are few and large.
-  FHTTP->Disconnect();
-  FHTTP->Get(DownloadBaseAddress() + archive, temp);
-  FCountingBody = false;
-  if (FHTTP->ResponseCode() != 200)
-    throw EInstallError(_("HTTP Error:") +
-                        core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+  BeginArchive(archive);
   try {
-    temp.Commit();
-  } catch (const core::EInOutError& e) {
-    throw core::EFCreateError(fileName, e.ErrorCode());
+    platform::TReplacingFile temp(fileName);
+    // A fresh connection per archive: a proxy or server may close an idle kept-alive
+    // connection without saying so, and the archives are few and large.
+    FHTTP->Disconnect();
+    FTransferring = true;
+    FInBody = false;
+    FHeadStart = TClock::now();
+    core::TScopeGuard done([this] { FTransferring = FInBody = FCountingBody = false; });
+    FHTTP->Get(DownloadBaseAddress() + archive, temp);
+    done.Run();
+    if (FHTTP->ResponseCode() != 200)
+      throw EInstallError(_("HTTP Error:") +
+                          core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+    try {
+      temp.Commit();
+    } catch (const core::EInOutError& e) {
+      throw core::EFCreateError(fileName, e.ErrorCode());
+    }
+  } catch (const ECancelled&) {
+    throw;
+  } catch (const std::exception& e) {
+    const auto* own = dynamic_cast<const core::Exception*>(&e);
+    const std::string message = own ? own->Message() : std::string(e.what());
+    const std::string context = FailureContext(e, archive, fileName);
+    if (context.empty() || message.find(context) != std::string::npos) throw;
+    const bool unreachable = (dynamic_cast<const net::ENetSocketError*>(&e) || dynamic_cast<const net::ENetConnectTimeout*>(&e)) &&
+                             FProgress.Phase == TInstallPhase::ipConnecting;
+    if (unreachable || dynamic_cast<const EConnectionError*>(&e)) throw EConnectionError(message + "\r\n" + context);
+    throw EInstallError(message + "\r\n" + context);
   }
 }
 
@@ -188,11 +408,21 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
                                       int, const std::string& message) {
     if (!firstFailure) firstFailure.emplace(item != nullptr ? item->FileName() : std::string(), message);
   };
-  unzipper.OnArchiveProgress = [&](void*, std::uint8_t percent, bool& abort) {
-    Report(kDownloadShare + percent * (100 - kDownloadShare) / 100);
-    if (CancelConfirmed()) abort = cancelled = true;
+  auto pulse = [&](bool& abort) {
+    try {
+      Pulse();
+    } catch (const ECancelled&) {
+      abort = cancelled = true;
+    }
   };
+  unzipper.OnArchiveProgress = [&](void*, std::uint8_t percent, bool& abort) {
+    FUnpacked = percent / 100.0;
+    pulse(abort);
+  };
+  // A large entry reports within itself too, so the window stays alive while it is decoded.
+  unzipper.OnArchiveItemProgress = [&](void*, unzip::TVmArchiveItem*, std::uint8_t, bool& abort) { pulse(abort); };
   unzipper.SetBaseDirectory(FolderOf(fileName));
+  SetPhase(TInstallPhase::ipUnpacking);
   try {
     unzipper.OpenArchive(reading);
     unzipper.ExtractFiles("*.*");
@@ -205,18 +435,29 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   if (firstFailure)
     throw EInstallError(
         core::Format(_("Kan \"%s\" niet uitpakken: %s"), {firstFailure->first, firstFailure->second}));
-  Report(100);
+  FUnpacked = 1;
+  Pulse(true);
 }
 
 template <class F>
-TStepResult TInstaller::Guarded(F&& stretch) {
+TStepResult TInstaller::Guarded(F&& stretch, bool mayRetry) {
+  std::optional<TKeepAlive> keepAlive;
+  if (!net::TNetAntiFreezeBase::Instance()) keepAlive.emplace(*this);
   try {
     stretch();
     return TStepResult::srCompleted;
   } catch (const ECancelled&) {
     return TStepResult::srCancelled;
   } catch (const std::exception& e) {
-    if (OnAbort) OnAbort(e.what());
+    // A failure that arrives after the user asked to stop is no news to show (a query
+    // without a confirmation is the user's answer itself).
+    if (FCancelRequested || (OnCancelQuery && !OnConfirm && OnCancelQuery())) return TStepResult::srCancelled;
+    keepAlive.reset();  // the questions below are modal: nothing of the step runs meanwhile
+    const auto* own = dynamic_cast<const core::Exception*>(&e);
+    const std::string message = own ? own->Message() : std::string(e.what());
+    if (mayRetry && OnRetryQuery && dynamic_cast<const EConnectionError*>(&e) && OnRetryQuery(message))
+      return TStepResult::srRetry;
+    if (OnAbort) OnAbort(message);
     return TStepResult::srAborted;
   }
 }
@@ -224,29 +465,40 @@ TStepResult TInstaller::Guarded(F&& stretch) {
 TStepResult TInstaller::RunComponentStep() {
   const std::string install = InstallFolder();
   Options.DataFolder = DefaultDataFolder();
-  return Guarded([&] {
-    if (Options.ProxyUse) ApplyProxy();
-    ForceDirectories(install);
-    for (const char* archive : {"main.zip", "upgrade.zip"}) {
-      DownloadFile(archive, install + archive);
-      UnpackArchive(install + archive);
-    }
-  });
+  BeginStep(2);
+  return Guarded(
+      [&] {
+        UseProxyChoice();
+        FLastCreateFolderError = ForceDirectories(install);
+        for (const char* archive : {"main.zip", "upgrade.zip"}) RemoveStaleTemporaries(install, archive);
+        for (const char* archive : {"main.zip", "upgrade.zip"}) {
+          DownloadFile(archive, install + archive);
+          UnpackArchive(install + archive);
+        }
+      },
+      true);
 }
 
 TStepResult TInstaller::RunDataStep() {
   const std::string data = DataFolder();
   TStepResult result = TStepResult::srCompleted;
-  if (Options.DataChoice == TDataChoice::dcServer) {
-    result = Guarded([&] {
-      if (Options.ProxyUse) ApplyProxy();
-      ForceDirectories(data);
-      ForceDirectories(data + "FOTO");
-      DownloadFile("data.zip", data + "data.zip");
-      UnpackArchive(data + "data.zip");
-    });
+  BeginStep(1);
+  // A second run must not wipe the shop's data without a word: asked, and kept by default.
+  const bool keepData = Options.DataChoice == TDataChoice::dcServer && !Options.ReplaceData && HoldsDataFile(data) &&
+                        !(OnReplaceDataQuery && OnReplaceDataQuery(ReplaceDataQuestion(data)));
+  if (Options.DataChoice == TDataChoice::dcServer && !keepData) {
+    result = Guarded(
+        [&] {
+          UseProxyChoice();
+          FLastCreateFolderError = ForceDirectories(data);
+          ForceDirectories(data + "FOTO");
+          RemoveStaleTemporaries(data, "data.zip");
+          DownloadFile("data.zip", data + "data.zip");
+          UnpackArchive(data + "data.zip");
+        },
+        false);
     if (result == TStepResult::srCancelled) return result;
-  } else if (!HoldsDataFile(data)) {
+  } else if (Options.DataChoice == TDataChoice::dcWorkstation && !HoldsDataFile(data)) {
     if (OnErrorBox) OnErrorBox(_("De opgegeven locatie bevat geen geldige gegevens."));
     return TStepResult::srRejected;
   }

@@ -8,7 +8,9 @@
 // folder always ends in '/'.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +31,31 @@ struct TInstallOptions {
   std::string ProxyPort;         // PROXY_POORT, the text as typed
   TDataChoice DataChoice = TDataChoice::dcServer;
   std::string DataFolder;        // GegevensLocatie; the component step sets the default
+  // With dcServer and a data folder that already holds WINKEL.DAT: replace it without
+  // asking (the silent mode's --replace-data). Otherwise OnReplaceDataQuery decides, and
+  // without one the data stays.
+  bool ReplaceData = false;
+};
+
+// What a step is doing, for the progress display.
+enum class TInstallPhase {
+  ipConnecting,   // resolving the name and connecting (to the proxy, when one is used)
+  ipWaiting,      // the request is out, the reply has not begun
+  ipDownloading,  // the body arrives
+  ipUnpacking,
+};
+
+struct TInstallProgress {
+  TInstallPhase Phase = TInstallPhase::ipConnecting;
+  std::string Archive;           // "main.zip"
+  std::string Peer;              // the host the step talks to: the server, or the proxy
+  int ArchiveIndex = 0;          // 1-based within the step
+  int ArchiveCount = 0;
+  std::int64_t Done = 0;         // bytes of the archive received
+  std::int64_t Total = 0;        // its size as the server announced it; 0 unknown
+  std::int64_t BytesPerSecond = 0;  // over the last seconds; 0 unknown
+  int SecondsLeft = -1;          // at that speed; -1 unknown
+  int Percent = 0;               // of the whole step, never going back
 };
 
 enum class TStepResult {
@@ -36,6 +63,8 @@ enum class TStepResult {
   srAborted,    // OnAbort was called: the abort page
   srCancelled,  // the cancel query answered true: stopped, nothing more written
   srRejected,   // the existing data folder holds no WINKEL.DAT: OnErrorBox was called
+  srRetry,      // the component step could not reach the server and OnRetryQuery said
+                // retry: back to the proxy page
 };
 
 // A failure of the installer's own (bad proxy port, HTTP status other than 200, an entry
@@ -43,6 +72,13 @@ enum class TStepResult {
 class EInstallError : public core::Exception {
 public:
   using core::Exception::Exception;
+};
+
+// The server (or the proxy) could not be reached or did not answer: the proxy settings may
+// be at fault, so the wizard offers to go back to them.
+class EConnectionError : public EInstallError {
+public:
+  using EInstallError::EInstallError;
 };
 
 // Fixed file names of the installation.
@@ -59,20 +95,37 @@ inline constexpr const char* kShortcutName = "T.Arvo.lnk";
 inline constexpr int kConnectTimeoutMS = 30'000;
 inline constexpr int kReadTimeoutMS = 60'000;
 
+// Bounds on a whole exchange, beyond each single read: a server that trickles a byte now and
+// then never trips the read time-out.
+struct TTransferLimits {
+  // From the start of a request to the end of the reply's head (connecting included): twice
+  // the read time-out, for a scanning proxy that holds the reply back.
+  int ResponseHeadMS = 120'000;
+  // The body must average at least SlowBodyRate bytes per second over each SlowBodyMS
+  // (curl's --speed-limit / --speed-time): a modem line still passes, a stall does not.
+  std::int64_t SlowBodyRate = 256;
+  int SlowBodyMS = 60'000;
+};
+
+// How often a running step hands the window its progress (and so processes pending input
+// and repaints), however slowly the bytes come.
+inline constexpr int kPulseMS = 50;
 class TInstaller {
 public:
   TInstaller();
   ~TInstaller();
 
   TInstallOptions Options;
+  TTransferLimits Limits;
 
   // --- seams -------------------------------------------------------------------------
-  // A new archive begins (its file name): the progress restarts at 0.
+  // A new archive begins (its file name).
   std::function<void(const std::string& archive)> OnArchiveBegin;
-  // Progress of the current archive in whole percent, never going back within one archive:
-  // the download fills 0..80 (only a 200 reply counts, never an error page), unpacking
-  // 80..100.
-  std::function<void(int percent)> OnProgress;
+  // Progress of the step: at every change of phase or whole percent and at least every
+  // kPulseMS while the step works or waits (so a window bound here stays alive). One sweep
+  // across the step: each archive has an equal share, its download the first 80% of it
+  // (only a 200 reply counts, never an error page), its unpacking the rest.
+  std::function<void(const TInstallProgress& progress)> OnProgress;
   // The connection's state in words ("Resolving hostname %s.", "Connected.", ...).
   std::function<void(const std::string& text)> OnStatus;
   // Polled at every progress notification: true means the user asked to cancel. Then
@@ -82,6 +135,12 @@ public:
   std::function<bool(const std::string& question)> OnConfirm;
   // The failure transition of a step: show the abort page and an error box with message.
   std::function<void(const std::string& message)> OnAbort;
+  // The component step could not reach the server (EConnectionError): the message is
+  // shown with the choice; true goes back to the proxy settings (srRetry), false goes on
+  // to OnAbort with the message the user has just seen. Unbound: OnAbort.
+  std::function<bool(const std::string& message)> OnRetryQuery;
+  // The data folder already holds WINKEL.DAT: true replaces it with data.zip's. Unbound: no.
+  std::function<bool(const std::string& question)> OnReplaceDataQuery;
   // An error box that keeps the wizard on its page.
   std::function<void(const std::string& message)> OnErrorBox;
   // The settings file is written: Finish replaces Next.
@@ -100,12 +159,18 @@ public:
   std::string DefaultDataFolder() const { return InstallFolder() + "DATA"; }
   // Options.DataFolder with its trailing '/'.
   std::string DataFolder() const;
+  // Whether the data folder holds the data file (in any case of its name).
+  bool DataFolderHoldsData() const;
   // Proxy settings into the client. A proxy server with a port that is not a number from
   // 1 to 65535 raises EInstallError (a direct connection ignores the port).
   void ApplyProxy();
+  // ApplyProxy when the proxy box is ticked, else a direct connection.
+  void UseProxyChoice();
   // Fetches the download base address + archive into fileName. The body goes to a
   // temporary file beside it that becomes fileName only after a complete 200 reply; on any
-  // failure nothing is left behind.
+  // failure nothing is left behind. A failure's message keeps the transport's or the
+  // server's text as its first line and says on the next what failed (the file and the
+  // address, the proxy, the folder, the disk).
   void DownloadFile(const std::string& archive, const std::string& fileName);
   // Unpacks every entry of fileName into its folder and deletes the archive, also when it
   // cannot be opened. An entry that fails raises EInstallError naming the entry and cause.
@@ -117,20 +182,46 @@ public:
   http::TNetHTTP& HTTP() { return *FHTTP; }
   // "De installatie is niet voltooid." CR "Bent u zeker ?", translated.
   static std::string CancelQuestion();
+  // Whether to replace the data file in folder, translated; Yes loses the shop's data.
+  static std::string ReplaceDataQuestion(const std::string& folder);
 
 private:
+  using TClock = std::chrono::steady_clock;
   class ECancelled;
-  void Report(int percent);
+  class TKeepAlive;
+  void BeginStep(int archives);
+  void BeginArchive(const std::string& archive);
+  void SetPhase(TInstallPhase phase);
+  // Hands on the progress when it is due (or forced), then stops the step if the user
+  // cancelled or the transfer broke its limits.
+  void Pulse(bool force = false);
+  void CheckTransfer(TClock::time_point now);
+  int StepPercent(double withinArchive) const;
   bool CancelConfirmed();
   void PollCancel();
+  // Why the download failed, in words, as the line after the failure's own text.
+  std::string FailureContext(const std::exception& e, const std::string& archive, const std::string& fileName) const;
   template <class F>
-  TStepResult Guarded(F&& stretch);
+  TStepResult Guarded(F&& stretch, bool mayRetry);
 
   std::unique_ptr<http::TNetHTTP> FHTTP;
-  int FPercent = 0;
+  TInstallProgress FProgress;
+  double FUnpacked = 0;  // share of the current archive's entries done, 0..1
   bool FCountingBody = false;
-  std::int64_t FBodyTotal = 0;
+  bool FTransferring = false;  // inside DownloadFile's exchange
+  bool FInBody = false;        // a reply's body is being read
+  bool FInPulse = false;
+  bool FCancelRequested = false;
+  std::string FLastCreateFolderError;  // why the install or data folder could not be made
+  TClock::time_point FLastPulse, FHeadStart, FWindowStart;
+  std::int64_t FWindowBytes = 0;
+  std::deque<std::pair<TClock::time_point, std::int64_t>> FSpeedSamples;
 };
+
+// Removes what an interrupted run of ours left in folder for the archive: its partial
+// download (".main.zip.XXXXXX", or "main.zip.tarvo-PID-N" on Windows) and its copy being
+// unpacked ("main.zip.XXXXXX.zip"). Nothing else of the folder is touched.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& archive);
 
 // The download base address: TARVO_DOWNLOAD_BASE from the environment, else the one the
 // program was built with; always ending in '/'.

@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/fixed_drives.h"
 #include "setup/installer.h"
+#include "setup/progress_text.h"
 
 namespace tarvo::setup {
 
@@ -22,7 +23,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tarvo-setup --silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
-    "                   [--data-folder PATH] [--existing-data]\n"
+    "                   [--data-folder PATH] [--existing-data | --replace-data]\n"
     "\n"
     "Installs T.Arvo without the window: downloads and unpacks main.zip and upgrade.zip\n"
     "into TARVO on the drive, then data.zip into the data folder (default TARVO/DATA), or\n"
@@ -34,6 +35,8 @@ constexpr const char* kUsage =
     "  --proxy HOST:PORT    HTTP proxy\n"
     "  --data-folder PATH   data folder\n"
     "  --existing-data      use the data already in the data folder\n"
+    "  --replace-data       replace the data file (WINKEL.DAT) of an earlier installation;\n"
+    "                       without it existing data is kept\n"
     "\n"
     "  /SILENT, /VERYSILENT, /LANG=nl|fr, /LOG=FILE   as other Windows installers take them\n"
     "                       (/VERYSILENT without progress, /LOG writes the messages to FILE)\n"
@@ -49,6 +52,7 @@ struct TSilentOptions {
   std::string ProxyServer, ProxyPort;
   std::string DataFolder;
   bool ExistingData = false;
+  bool ReplaceData = false;
   bool VerySilent = false;
   std::string LogFile;
 };
@@ -90,6 +94,8 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
       o.LogFile = v;
     } else if (a == "--existing-data") {
       o.ExistingData = true;
+    } else if (a == "--replace-data") {
+      o.ReplaceData = true;
     } else if (a == "--language") {
       if (!value(o.Language)) return "--language needs nl or fr";
     } else if (a == "--drive") {
@@ -106,6 +112,7 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
       if (o.ProxyServer.size() > 2 && o.ProxyServer.front() == '[' && o.ProxyServer.back() == ']')
         o.ProxyServer = o.ProxyServer.substr(1, o.ProxyServer.size() - 2);
       o.ProxyPort = v.substr(colon + 1);
+      if (ParseProxyPort(o.ProxyPort) == 0) return "--proxy needs a port from 1 to 65535, not " + o.ProxyPort;
     } else if (a == "--data-folder") {
       if (!value(o.DataFolder) || o.DataFolder.empty()) return "--data-folder needs a folder";
     } else {
@@ -115,6 +122,7 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
   if (o.Help) return std::nullopt;
   if (!silent) return "--silent is required";
   if (o.Language != "nl" && o.Language != "fr") return "--language must be nl or fr";
+  if (o.ExistingData && o.ReplaceData) return "--existing-data and --replace-data exclude each other";
   return std::nullopt;
 }
 
@@ -132,33 +140,41 @@ void ShowAbortPage() {
             "Neem contact op met Morvel BVBA indien het probleem zich blijft voordoen."});
 }
 
-// The progress of one archive: a bar on a terminal, the archive's name otherwise.
+// The progress of the step: a bar with what is being done on a terminal, the archive's
+// name otherwise.
 class TProgressLine {
 public:
   explicit TProgressLine(bool terminal) : FTerminal(terminal) {}
   void Begin(const std::string& archive) {
-    End();
-    FArchive = archive;
-    FOpen = true;
     if (!FTerminal) std::cerr << archive << "\n";
   }
-  void Percent(int percent) {
-    if (!FTerminal || !FOpen) return;
-    constexpr int kWidth = 40;
-    int filled = percent * kWidth / 100;
-    std::fprintf(stderr, "\r%-12s [%s%s] %3d%%", FArchive.c_str(), std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
+  void Show(const TInstallProgress& p) {
+    if (!FTerminal) return;
+    constexpr int kWidth = 30;
+    const int filled = p.Percent * kWidth / 100;
+    std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                       std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " +
+                       std::to_string(p.Percent) + "%  " + ProgressPhaseText(p);
+    const std::string detail = ProgressDetailText(p);
+    if (!detail.empty()) line += "  " + detail;
+    // Pad over what the previous line left.
+    const std::size_t width = line.size();
+    if (line.size() < FWidth) line.append(FWidth - line.size(), ' ');
+    FWidth = width;
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
+    FOpen = true;
   }
   void End() {
     if (FTerminal && FOpen) std::fputc('\n', stderr);
     FOpen = false;
+    FWidth = 0;
   }
 
 private:
   bool FTerminal;
   bool FOpen = false;
-  std::string FArchive;
+  std::size_t FWidth = 0;
 };
 
 }  // namespace
@@ -222,12 +238,26 @@ int RunSilentSetup(int argc, char** argv) {
   installer.Options.ProxyServer = options.ProxyServer;
   installer.Options.ProxyPort = options.ProxyPort;
   installer.Options.DataChoice = options.ExistingData ? TDataChoice::dcWorkstation : TDataChoice::dcServer;
+  installer.Options.ReplaceData = options.ReplaceData;
+  installer.Options.DataFolder = installer.DefaultDataFolder();
+  if (!options.DataFolder.empty()) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::absolute(options.DataFolder, ec);
+    installer.Options.DataFolder = ec ? options.DataFolder : folder.string();
+  }
+  // Existing data that is not there is known before anything is downloaded.
+  if (options.ExistingData && !installer.DataFolderHoldsData()) {
+    std::cerr << _("De opgegeven locatie bevat geen geldige gegevens.") << "\n";
+    return 1;
+  }
 
   TProgressLine progress(options.LogFile.empty() && platform::StderrIsTerminal());
   installer.OnArchiveBegin = [&](const std::string& archive) {
     if (!options.VerySilent) progress.Begin(archive);
   };
-  installer.OnProgress = [&](int percent) { progress.Percent(percent); };
+  installer.OnProgress = [&](const TInstallProgress& p) {
+    if (!options.VerySilent) progress.Show(p);
+  };
   installer.OnCancelQuery = [] { return gInterrupted != 0; };
   installer.OnAbort = [&](const std::string& message) {
     progress.End();
@@ -239,19 +269,22 @@ int RunSilentSetup(int argc, char** argv) {
   // program at once.
   platform::CatchFirstInterrupt(&gInterrupted);
 
+  // Told why it stopped: the user (or `timeout`, or the session's end) asked for it.
+  auto stopped = [&](TStepResult result) {
+    progress.End();
+    if (result == TStepResult::srCancelled) std::cerr << _("De installatie werd onderbroken.") << "\n";
+    ShowAbortPage();
+    platform::RestoreInterrupts();
+    return 1;
+  };
+
   ShowPage({"Vooruitgang", "Even geduld aub.", "De componenten worden gedownload en geïnstalleerd"});
+  const std::string dataFolder = installer.Options.DataFolder;
   TStepResult result = installer.RunComponentStep();
   progress.End();
-  if (result != TStepResult::srCompleted) {
-    ShowAbortPage();
-    return 1;
-  }
+  if (result != TStepResult::srCompleted) return stopped(result);
+  installer.Options.DataFolder = dataFolder;  // the step set the default; the command line's stays
 
-  if (!options.DataFolder.empty()) {
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::absolute(options.DataFolder, ec);
-    installer.Options.DataFolder = ec ? options.DataFolder : folder.string();
-  }
   ShowPage({"Gegevens Installeren", "Even geduld aub", "De gegevens worden geïnstalleerd"});
   try {
     result = installer.RunDataStep();
@@ -269,8 +302,7 @@ int RunSilentSetup(int argc, char** argv) {
     case TStepResult::srRejected:
       return 1;
     default:
-      ShowAbortPage();
-      return 1;
+      return stopped(result);
   }
 }
 

@@ -2,12 +2,13 @@
 // deploy to many machines.
 //
 //   tarvo-setup --silent --language nl|fr [--drive C] [--proxy HOST:PORT]
-//               [--data-folder PATH] [--existing-data]
+//               [--data-folder PATH] [--existing-data | --replace-data]
 //
 // The texts the wizard would show go to standard error (with a progress bar when that is
 // a terminal). The exit status is 0 when the wizard would reach its done page, 1 when it
 // would end on its abort page or the existing data folder holds no data, 2 for a wrong
-// command line. Ctrl-C stops at the next progress notification, as Cancel does.
+// command line. Ctrl-C (or SIGTERM, SIGHUP) stops the step at once, as Cancel does, and
+// leaves no partial archive. Data already in the data folder is kept unless --replace-data.
 #pragma once
 
 #include <optional>

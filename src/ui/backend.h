@@ -24,8 +24,8 @@ void ShowCursor(TCursor previous, TCursor cursor);
 // The modal result a dialog button answers (mrYes for mbYes, ...).
 int ModalResultOf(TMsgDlgBtn button) noexcept;
 
-// Shows the message dialog modally; buttons[i] is shown as request.Buttons[i], the first
-// one is the default. Answers the modal result of the button chosen, mrCancel when the
+// Shows the message dialog modally; buttons[i] is shown as request.Buttons[i], and
+// buttons[request.Default] is the default. Answers the modal result of the button chosen, mrCancel when the
 // dialog was closed otherwise.
 int ShowDialog(const TDialogRequest& request, const std::vector<TMsgDlgBtn>& buttons);
 

@@ -72,6 +72,9 @@ public:
   void SendToBack();
   // Whether this control lies above a sibling in the z-order.
   bool IsInFrontOf(const TControl& sibling) const;
+  // Gives the control the keyboard focus (a control that takes no input now keeps none).
+  void SetFocus();
+  bool Focused() const;
   int TabOrder() const noexcept { return FTabOrder; }
   void SetTabOrder(int order) noexcept { FTabOrder = order; }
 
@@ -120,10 +123,10 @@ public:
   void SetCaption(const std::string& caption);
   // Runs OnClick as a user's click would, when the button is enabled.
   void Click();
-  // Enter clicks the default button, Esc the cancel button, where the toolkit has keys for
-  // them and the button is shown, enabled and not covered by another control.
+  // Enter clicks the default button, Esc the cancel button, when the button is shown,
+  // enabled and not covered by another control; such a default button is drawn as one.
   bool Default() const noexcept { return FDefault; }
-  void SetDefault(bool isDefault) noexcept { FDefault = isDefault; }
+  void SetDefault(bool isDefault);
   bool Cancel() const noexcept { return FCancel; }
   void SetCancel(bool isCancel) noexcept { FCancel = isCancel; }
   TNotifyEvent OnClick;

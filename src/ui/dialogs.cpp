@@ -27,6 +27,7 @@ constexpr TButtonKind kButtons[] = {
     {mbNo, mrNo, &SMsgDlgNo},
     {mbOK, mrOk, &SMsgDlgOK},
     {mbCancel, mrCancel, &SMsgDlgCancel},
+    {mbRetry, mrRetry, &SMsgDlgRetry},
 };
 
 const TButtonKind& KindOf(TMsgDlgBtn button) {
@@ -56,7 +57,10 @@ TMessageDialog::TMessageDialog(std::string text, TMsgDlgType type, std::vector<T
 
 int TMessageDialog::ShowModal() {
   TDialogRequest request{FType, FCaption, FText, {}};
-  for (TMsgDlgBtn b : FButtons) request.Buttons.push_back(LoadResString(*KindOf(b).Text));
+  for (TMsgDlgBtn b : FButtons) {
+    if (FDefault == b) request.Default = request.Buttons.size();
+    request.Buttons.push_back(LoadResString(*KindOf(b).Text));
+  }
   return Show(request, FButtons);
 }
 

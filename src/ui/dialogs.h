@@ -11,12 +11,13 @@
 namespace tarvo::ui {
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel };
+enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbRetry };
 
 // Modal results, equal to the platform's button identifiers (IDOK, IDYES, ...).
 inline constexpr int mrNone = 0;
 inline constexpr int mrOk = 1;
 inline constexpr int mrCancel = 2;
+inline constexpr int mrRetry = 4;
 inline constexpr int mrYes = 6;
 inline constexpr int mrNo = 7;
 
@@ -26,6 +27,7 @@ struct TDialogRequest {
   std::string Caption;
   std::string Text;
   std::vector<std::string> Buttons;
+  std::size_t Default = 0;  // the button Enter chooses, an index into Buttons
 };
 
 // Answers a dialog with a modal result instead of showing it.
@@ -44,6 +46,9 @@ public:
   TMessageDialog(std::string text, TMsgDlgType type, std::vector<TMsgDlgBtn> buttons);
   const std::string& Caption() const noexcept { return FCaption; }
   void SetCaption(const std::string& caption) { FCaption = caption; }
+  // The button Enter chooses; the first one unless set (a question whose Yes loses data
+  // defaults to No).
+  void SetDefaultButton(TMsgDlgBtn button) { FDefault = button; }
   // Shows the dialog and answers the modal result of the button chosen (mrCancel when the
   // dialog is closed otherwise).
   int ShowModal();
@@ -52,6 +57,7 @@ private:
   std::string FText, FCaption;
   TMsgDlgType FType;
   std::vector<TMsgDlgBtn> FButtons;
+  std::optional<TMsgDlgBtn> FDefault;
 };
 
 // The platform's message box (MB_* flags of i18n/message_box.h); answers the button's

@@ -20,6 +20,11 @@ public:
   // Opens the folder browser (the browse button does); a confirmed choice replaces the text
   // and is where the next browse starts when the field is empty.
   void Browse();
+  // Where the browser opens when neither the field's folder nor any folder above it inside
+  // this one exists (the chosen drive's root); empty: the system's rule.
+  void SetRootFolder(const std::string& folder) { FRootFolder = folder; }
+  // The folder the browser opens at now.
+  std::string BrowseStart() const;
   // The folders offered for the text typed so far.
   std::vector<std::string> Completions() const;
 
@@ -28,6 +33,7 @@ public:
 private:
   TDirDialogKind FDialogKind = dkWin32;
   std::string FLastChosen;
+  std::string FRootFolder;
 };
 
 }  // namespace tarvo::ui

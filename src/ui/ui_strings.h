@@ -14,6 +14,7 @@ TARVO_RESOURCESTRING(SMsgDlgWarning, 4954, "Warning");
 TARVO_RESOURCESTRING(SMsgDlgError, 4955, "Error");
 TARVO_RESOURCESTRING(SMsgDlgInformation, 4956, "Information");
 TARVO_RESOURCESTRING(SMsgDlgConfirm, 4957, "Confirm");
+TARVO_RESOURCESTRING(SMsgDlgRetry, 4958, "&Retry");
 
 // The context menu of every text field.
 TARVO_RESOURCESTRING(SEditUndo, 4960, "Undo");

@@ -58,6 +58,9 @@ public:
   std::size_t Write(const void* buffer, std::size_t count) override;
   // Only reports the position: the file is written front to back.
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
+  // Moves count bytes on without writing them: they read as zeros, and where the file
+  // system allows they take no space (a hole). Raises EInOutError like Write.
+  void WriteHole(std::uint64_t count);
 
   // Sets the modification time (seconds since the epoch; -1 leaves it), closes the file
   // and moves it to its name (then, on Windows, sets the attributes; their failure is
@@ -76,6 +79,7 @@ private:
   char FTempName[48] = {};  // the name written to while an existing file waits ("" for none)
   std::uint64_t FWritten = 0;
   std::uint32_t FAttributes = 0;
+  bool FEndsInHole = false;  // the size must be set: nothing was written after the last hole
 };
 
 }  // namespace tarvo::unzip

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <string_view>
 
 #include "core/exception.h"
@@ -124,7 +125,17 @@ std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
     done += static_cast<std::size_t>(n);
   }
   FWritten += done;
+  FEndsInHole = false;
   return done;
+}
+
+void TVmOutputFile::WriteHole(std::uint64_t count) {
+  if (count == 0) return;
+  if (count > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - FWritten)
+    throw core::EInOutError(EFBIG);
+  if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(count), SEEK_CUR) < 0) throw core::EInOutError(errno);
+  FWritten += count;
+  FEndsInHole = true;
 }
 
 std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
@@ -134,6 +145,11 @@ std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) 
 }
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {
+  if (FEndsInHole && ::ftruncate(static_cast<int>(FHandle), static_cast<off_t>(FWritten)) != 0) {
+    int err = errno;
+    Discard();
+    throw core::EInOutError(err);
+  }
   if (modificationTime >= 0) {
     struct timespec times[2];
     times[0].tv_sec = static_cast<std::time_t>(modificationTime);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -158,7 +159,19 @@ std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
     done += n;
   }
   FWritten += done;
+  FEndsInHole = false;
   return done;
+}
+
+void TVmOutputFile::WriteHole(std::uint64_t count) {
+  if (count == 0) return;
+  if (count > static_cast<std::uint64_t>(INT64_MAX) - FWritten) throw core::EInOutError(EFBIG);
+  LARGE_INTEGER by{};
+  by.QuadPart = static_cast<LONGLONG>(count);
+  // Bytes passed over read as zeros once the file reaches past them.
+  if (!::SetFilePointerEx(H(FHandle), by, nullptr, FILE_CURRENT)) throw core::EInOutError(LastErrno());
+  FWritten += count;
+  FEndsInHole = true;
 }
 
 std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
@@ -169,6 +182,12 @@ std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) 
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {
   HANDLE h = H(FHandle);
+  // A file that ends in a hole gets its size only now.
+  if (FEndsInHole && !::SetEndOfFile(h)) {
+    const int error = LastErrno();
+    Discard();
+    throw core::EInOutError(error);
+  }
   if (modificationTime >= 0) {
     // FILETIME counts 100 ns from 1601-01-01 (UTC).
     const std::int64_t ticks = modificationTime * 10000000 + 116444736000000000;

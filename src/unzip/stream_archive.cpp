@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -87,6 +88,7 @@ public:
     if (!FTarget) Decide();
   }
   bool IsTar() const noexcept { return FTarget == &FTar; }
+  bool IsPlain() const noexcept { return FTarget == &FPlain; }
 
 private:
   void Decide() {
@@ -100,31 +102,72 @@ private:
   std::size_t FFill = 0;
 };
 
-// Hands every byte written on to the next stream and, while it can, to a copy.
-class TTee final : public core::TStream {
+// Raised through a decoder to end it: the content holds all that is needed.
+struct TEnough {};
+
+// Stands between a decoder and what it feeds. Once the tar has ended, decoding goes on
+// only through the tail allowance (far enough to reach the compressed stream's own end
+// and check it); then TEnough ends it. Content beyond limit raises EVmContentTooLarge.
+class TContentGate final : public core::TStream {
 public:
-  TTee(core::TStream& next, core::TStream* copy) : FNext(next), FCopy(copy) {}
+  TContentGate(core::TStream& next, std::uint64_t limit, std::function<bool()> tarEnded)
+      : FNext(next), FLimit(limit), FTarEnded(std::move(tarEnded)) {}
   std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
-  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FTotal); }
   std::size_t Write(const void* buffer, std::size_t count) override {
+    if (FTarEnded && FTarEnded()) {
+      FTail += count;
+      if (FTail > kTarTailAllowance) throw TEnough{};
+    } else if (count > FLimit - FTotal) {
+      throw EVmContentTooLarge();
+    }
+    FTotal += count;
     FNext.WriteBuffer(buffer, count);
-    if (FCopy) FCopy->Write(buffer, count);
     return count;
   }
 
 private:
   core::TStream& FNext;
-  core::TStream* FCopy;
+  std::uint64_t FLimit;
+  std::function<bool()> FTarEnded;
+  std::uint64_t FTotal = 0;
+  std::uint64_t FTail = 0;
 };
+
+}  // namespace
+
+// Hands every byte written on to the next stream and, while it can, to the kept copy:
+// a tar's content up to its end-of-archive block, a single file's up to the size its
+// archive declares (a copy that would pass it is given up: the passes decode again).
+class TVmStreamArchive::TTee final : public core::TStream {
+public:
+  TTee(core::TStream& next, TContentCopy* copy, const TContentSniffer& sniffer, const TVmTarParser& tar,
+       std::uint64_t declared)
+      : FNext(next), FCopy(copy), FSniffer(sniffer), FTar(tar), FDeclared(declared) {}
+  std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
+  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return 0; }
+  std::size_t Write(const void* buffer, std::size_t count) override;
+
+private:
+  core::TStream& FNext;
+  TContentCopy* FCopy;
+  const TContentSniffer& FSniffer;
+  const TVmTarParser& FTar;
+  std::uint64_t FDeclared;
+  std::uint64_t FPassed = 0;
+};
+
+namespace {
 
 // Fills the item list while the directory pass goes by.
 class TLister final : public TVmTarConsumer {
 public:
   explicit TLister(TVmArchiveList& list) : FList(list) {}
   void BeginEntry(const TVmTarEntry& entry) override {
-    if (Listed(entry)) FList.Add(std::make_unique<TVmStreamItem>(entry, entry.Size, true));
+    if (Listed(entry)) FList.Add(std::make_unique<TVmStreamItem>(entry, entry.StoredSize, true));
   }
   void EntryData(const std::uint8_t*, std::size_t) override {}
+  void EntryHole(std::uint64_t) override {}
   void EndEntry(bool) override {}
 
 private:
@@ -147,6 +190,7 @@ public:
   }
 
   bool Usable() const noexcept { return !FFailed; }
+  void Abandon() noexcept { FFailed = true; }
 
   std::size_t Write(const void* buffer, std::size_t count) override {
     if (FFailed || count > FBudget - FSize) {
@@ -188,6 +232,22 @@ private:
   std::uint64_t FSize = 0;
   bool FFailed = false;
 };
+
+std::size_t TVmStreamArchive::TTee::Write(const void* buffer, std::size_t count) {
+  FNext.WriteBuffer(buffer, count);
+  if (FCopy) {
+    std::size_t keep = count;
+    if (FSniffer.IsTar() && FTar.Ended()) {
+      const std::uint64_t end = FTar.EndOffset();
+      keep = end > FPassed ? static_cast<std::size_t>(std::min<std::uint64_t>(count, end - FPassed)) : 0;
+    } else if (FSniffer.IsPlain() && count > FDeclared - std::min(FPassed, FDeclared)) {
+      FCopy->Abandon();
+    }
+    if (keep) FCopy->Write(buffer, keep);
+  }
+  FPassed += count;
+  return count;
+}
 
 TVmStreamItem::TVmStreamItem(const TVmTarEntry& entry, std::uint64_t compressedSize, bool hasMode)
     : FTypeFlag(entry.TypeFlag),
@@ -318,15 +378,41 @@ void TVmStreamArchive::FeedTar(TVmTarParser& tar, const std::function<bool()>& n
         },
         needsData);
   } else {
-    Produce(tar);
+    TContentGate gate(tar, ContentLimit(), [&tar] { return tar.Ended(); });
+    try {
+      Produce(gate);
+    } catch (const TEnough&) {
+    }
   }
 }
 
 void TVmStreamArchive::Replay(core::TStream& sink) {
-  if (FCopy)
+  if (FCopy) {
     FCopy->CopyTo(sink);
-  else
-    Produce(sink);
+    return;
+  }
+  // No more than opening found and checked.
+  TContentGate gate(sink, Count() ? Items(0)->UncompressedSize() : 0, nullptr);
+  Produce(gate);
+}
+
+std::uint64_t TVmStreamArchive::ContentLimit() const {
+  std::uint64_t packed = 0;
+  try {
+    packed = static_cast<std::uint64_t>(FStream->Size());
+  } catch (const core::Exception&) {
+  }
+  return packed > (~std::uint64_t{0} - kExpansionAllowance) / kMaxExpansion ? ~std::uint64_t{0}
+                                                                              : packed * kMaxExpansion + kExpansionAllowance;
+}
+
+std::unique_ptr<TVmStreamArchive::TContentCopy> TVmStreamArchive::MakeCopy() const {
+  // An explicit temporary folder is the only place; otherwise the system's, and the base
+  // folder only when that has no room for a file.
+  if (!FTempDirectory.empty()) return TContentCopy::Create(FTempDirectory);
+  const char* system = std::getenv("TMPDIR");
+  auto copy = TContentCopy::Create(system && *system ? system : "/tmp");
+  return copy ? std::move(copy) : TContentCopy::Create(FBaseDirectory);
 }
 
 void TVmStreamArchive::ReadArchiveDirectory() {
@@ -342,9 +428,13 @@ void TVmStreamArchive::ReadArchiveDirectory() {
   } else {
     const bool forceTar = FType == TVmArchiveType::atGzippedTar || FType == TVmArchiveType::atBzippedTar;
     TContentSniffer sniffer(tar, plain, forceTar);
-    copy = TContentCopy::Create(FTempDirectory.empty() ? FBaseDirectory : FTempDirectory);
-    TTee tee(sniffer, copy.get());
-    Produce(tee);
+    copy = MakeCopy();
+    TTee tee(sniffer, copy.get(), sniffer, tar, DeclaredSize());
+    TContentGate gate(tee, ContentLimit(), [&] { return sniffer.IsTar() && tar.Ended(); });
+    try {
+      Produce(gate);
+    } catch (const TEnough&) {
+    }
     sniffer.Finish();
     FHoldsTar = sniffer.IsTar();
   }
@@ -383,7 +473,9 @@ public:
     TVmStreamItem* item = A.StreamItems(FIndex);
     A.FCurrentItem = item;
     try {
-      Open(item);
+      if (entry.Problem == TVmTarProblem::tpBadSparseMap) throw EVmSparseMap();
+      if (entry.Problem == TVmTarProblem::tpSparseTooLarge) throw EVmSparseTooLarge();
+      Open(item, entry);
     } catch (const EVmNoSuchDirectory&) {
       throw;
     } catch (const EVmUserAbort&) {
@@ -398,6 +490,26 @@ public:
     if (!FTarget) return;
     try {
       FTarget->WriteBuffer(data, count);
+    } catch (const std::exception& e) {
+      Drop();
+      Fail(A.StreamItems(FIndex), e);
+    }
+  }
+
+  // A hole of a sparse file: skipped in a file, zeros into a stream, nothing for a test.
+  void EntryHole(std::uint64_t count) override {
+    if (!FTarget || FTarget == &FNull) return;
+    try {
+      if (FFile) {
+        FFile->WriteHole(count);
+        return;
+      }
+      static const std::uint8_t zeros[64 * 1024] = {};
+      for (; count > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof zeros));
+        FTarget->WriteBuffer(zeros, n);
+        count -= n;
+      }
     } catch (const std::exception& e) {
       Drop();
       Fail(A.StreamItems(FIndex), e);
@@ -458,7 +570,7 @@ public:
   }
 
 private:
-  void Open(TVmStreamItem* item) {
+  void Open(TVmStreamItem* item, const TVmTarEntry& entry) {
     if (FKind == TPassKind::pkTest || FKind == TPassKind::pkTestOne) {
       FTarget = &FNull;
       return;
@@ -480,6 +592,9 @@ private:
       return;
     }
     const TVmFolder& folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
+    // A sparse file is extracted only when its folder could hold it written out in full
+    // (as it will be wherever holes are not kept, or once it is copied).
+    if (entry.Sparse && entry.Size > TVmOutputFolders::FreeSpace(folder)) throw core::EInOutError(ENOSPC);
     FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path, item->NativeFileAttributes(),
                                             item->UnixMode(), A.SourceIdentity());
     FTarget = FFile.get();

@@ -5,10 +5,21 @@
 // data; opening a compressed file decodes it once from the start to list the entries (and,
 // for gzip, to check every member's trailer before anything is written) and keeps what it
 // decoded in an unlinked temporary file (in the temporary folder when one is set, else in
-// the base directory), so that extracting and testing read that copy instead of decoding
-// again. Each extraction or test is one pass over the content, writing every selected
-// entry as its bytes go by. When the copy cannot be kept (no such folder, no room: it may
-// take a quarter of the free space at most) each pass decodes the archive again.
+// the system's, TMPDIR or /tmp, and only failing that in the base directory), so that
+// extracting and testing read that copy instead of decoding again. Each extraction or test
+// is one pass over the content, writing every selected entry as its bytes go by. When the
+// copy cannot be kept (no such folder, no room: it may take a quarter of the free space at
+// most) each pass decodes the archive again.
+//
+// Decoding stops at what the archive needs. A tar ends at its end-of-archive block: the
+// compressed stream is decoded at most kTarTailAllowance further (to check its trailer,
+// which normally follows the tar's padding), and what lies beyond is ignored, as tar
+// programs do. The copy holds the tar up to that block, and a single file up to the size
+// its archive declares (gzip: ISIZE); a file that decodes to more is still checked (a
+// file of several gzip members declares only its last member's size) but not kept, and
+// extracting it never writes more than opening counted and checked. No content may decode
+// to more than kMaxExpansion times the archive's size: beyond that opening fails with
+// EVmContentTooLarge.
 //
 // A tar's entries go through the same output path as ZIP entries (the base directory, the
 // extract options, folders reached without following links, the temporary name replaced
@@ -28,6 +39,14 @@
 #include "unzip/tar_parser.h"
 
 namespace tarvo::unzip {
+
+// Deflate's utmost expansion is 1032 to 1: no gzip file decodes to more, and a bzip2 file
+// (which could claim a million to one) is held to the same, plus room for small files.
+inline constexpr std::uint64_t kMaxExpansion = 1032;
+inline constexpr std::uint64_t kExpansionAllowance = 1u << 20;
+// How far a compressed stream is decoded past a tar's end-of-archive block: tar programs
+// pad the archive to whole records (10 KiB by default, at most 1 MiB of blocking factor).
+inline constexpr std::uint64_t kTarTailAllowance = 1u << 20;
 
 // One entry of a tar, or the one file a compressed stream holds.
 class TVmStreamItem : public TVmArchiveItem {
@@ -78,6 +97,8 @@ protected:
   // The name and time of the single file of a compressed stream that is not a tar.
   virtual std::string SingleName() const;
   virtual std::int64_t SingleTime() const { return FArchiveTime; }
+  // The size the archive declares for a single file's content, as far as it declares one.
+  virtual std::uint64_t DeclaredSize() { return ~std::uint64_t{0}; }
 
   // Reads the archive stream from its start through sink, in large blocks.
   void CopySource(core::TStream& sink);
@@ -90,6 +111,11 @@ protected:
 private:
   class TPass;
   class TContentCopy;
+  class TTee;
+  // The kept copy's file, or null when none can be made.
+  std::unique_ptr<TContentCopy> MakeCopy() const;
+  // kMaxExpansion times the archive's size.
+  std::uint64_t ContentLimit() const;
   // The tar content into tar, from the kept copy or the tar file itself when there is one
   // (passing over, by seeking, the data neither needsData nor the parser has to see), else
   // decoded anew.

@@ -45,6 +45,12 @@ EVmGzipBadSize::EVmGzipBadSize() : EVmException(LoadResString(SVmGzipBadSize), k
 EVmNotCreated::EVmNotCreated(const std::string& entryName)
     : EVmException(core::Format(LoadResString(SVmNotCreated), {entryName}), kErrorCode) {}
 
+EVmSparseMap::EVmSparseMap() : EVmException(LoadResString(SVmSparseMap), kErrorCode) {}
+
+EVmSparseTooLarge::EVmSparseTooLarge() : EVmException(LoadResString(SVmSparseTooLarge), kErrorCode) {}
+
+EVmContentTooLarge::EVmContentTooLarge() : EVmException(LoadResString(SVmContentTooLarge), kErrorCode) {}
+
 EVmBadStream::EVmBadStream() : EVmException(LoadResString(SVmBadStream), kErrorCode) {}
 
 EVmBadStream::EVmBadStream(const std::string& innerMessage)

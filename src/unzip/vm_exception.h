@@ -94,6 +94,28 @@ public:
   explicit EVmNotCreated(const std::string& entryName);
 };
 
+// A sparse tar entry whose map does not hold together (chunks that overlap, go backwards,
+// reach past the real size, or do not add up to the stored data), and one whose holes
+// exceed what its stored data allows (see tar_sparse.h): the entry fails alone.
+class EVmSparseMap : public EVmException {
+public:
+  static constexpr int kErrorCode = 36;
+  EVmSparseMap();
+};
+class EVmSparseTooLarge : public EVmException {
+public:
+  static constexpr int kErrorCode = 37;
+  EVmSparseTooLarge();
+};
+
+// A compressed file whose content decodes to more than its size could hold (see
+// kMaxExpansion in stream_archive.h): a bomb, refused before it fills a disk.
+class EVmContentTooLarge : public EVmException {
+public:
+  static constexpr int kErrorCode = 38;
+  EVmContentTooLarge();
+};
+
 // "Invalid Stream", or made around an inner failure: "Invalid Stream\r\n<inner message>".
 class EVmBadStream : public EVmException {
 public:

@@ -42,5 +42,8 @@ TARVO_RESOURCESTRING(SVmInsertFloppy, 3041, "Insert floppy");
 TARVO_RESOURCESTRING(SVmGzipBadCRC, 3042, "Bad CRC");
 TARVO_RESOURCESTRING(SVmGzipBadSize, 3043, "Bad File Size");
 TARVO_RESOURCESTRING(SVmNotCreated, 3044, "Cannot extract file - links, devices and pipes are not created: %s");
+TARVO_RESOURCESTRING(SVmSparseMap, 3045, "Cannot extract file - damaged sparse file map");
+TARVO_RESOURCESTRING(SVmContentTooLarge, 3047, "Compressed content larger than its archive can hold");
+TARVO_RESOURCESTRING(SVmSparseTooLarge, 3046, "Cannot extract file - sparse file larger than its stored data allows");
 
 }  // namespace tarvo::unzip

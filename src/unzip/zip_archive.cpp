@@ -7,6 +7,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "core/scope_guard.h"
 #include "platform/drives.h"
 #include "unzip/archive_probe.h"
 #include "unzip/byte_order.h"
@@ -50,10 +51,7 @@ void TVmZipArchive::AskForLastDisk() {
     abort = false;
     FOnRequestLastDisk(this, -1, abort);
   }
-  if (abort) {
-    FStatus = TVmArchiveStatus::asInvalid;
-    throw EVmUserAbort();
-  }
+  if (abort) throw EVmUserAbort();
   FOwnedStream.reset();
   FOwnedStream = std::make_unique<core::TFileStream>(FArchiveName, FMode);
   FStream = FOwnedStream.get();
@@ -74,7 +72,6 @@ std::uint64_t TVmZipArchive::FindZip64Locator(std::uint64_t endRecordOffset) {
       if (GetLE32(buffer + (at - blockStart)) == zipfmt::kZip64LocatorSignature) return static_cast<std::uint64_t>(at);
     candidate = blockStart - 1;
   }
-  FStatus = TVmArchiveStatus::asInvalid;
   throw EVmZipInvalid();
 }
 
@@ -90,16 +87,17 @@ void TVmZipArchive::ReadArchiveDirectory() {
   FSpanStream.reset();
   FSpanned = false;
   if (FStream->Size() == 0) return;
-  try {
-    ReadDirectory();
-  } catch (...) {
-    // Whatever stopped the load, a half-read directory must not be extracted from.
-    FStatus = TVmArchiveStatus::asInvalid;
-    throw;
-  }
+  // Whatever stops the load, a half-read directory must not be extracted from.
+  core::TScopeGuard invalid([this] { FStatus = TVmArchiveStatus::asInvalid; });
+  ReadEndRecords(FindDirectoryEnd());
+  OpenSpanSet();
+  LoadDirectory();
+  invalid.Dismiss();
 }
 
-void TVmZipArchive::ReadDirectory() {
+// Probes the first bytes (an executable stub, a split archive's marker) and finds the end
+// of central directory record, asking for the last disk of a set on removable media.
+std::uint64_t TVmZipArchive::FindDirectoryEnd() {
   std::uint8_t head[4] = {};
   FStream->SetPosition(0);
   std::size_t headLength = ReadUpTo(*FStream, head, 4);
@@ -112,74 +110,64 @@ void TVmZipArchive::ReadDirectory() {
     AskForLastDisk();
     endOffset = LocateDirectoryEnd(*FStream);
   }
-  if (endOffset == kNotFound) {
-    FStatus = TVmArchiveStatus::asInvalid;
-    throw EVmZipInvalid();
-  }
+  if (endOffset == kNotFound) throw EVmZipInvalid();
+  return endOffset;
+}
 
+// The end record and, for a ZIP64 archive, its locator: the disk count and where the
+// ZIP64 end record stands.
+void TVmZipArchive::ReadEndRecords(std::uint64_t endOffset) {
   FStream->SetPosition(static_cast<std::int64_t>(endOffset));
   FInfo = TVmZipDirectoryFileFooter();
   FInfo.LoadFromStream(*FStream);
 
-  bool zip64 = FInfo.IsZip64();
-  std::uint32_t zip64Disk = 0;
-  std::uint64_t zip64Offset = 0;
-  if (zip64) {
-    std::uint64_t locator = FindZip64Locator(endOffset);
-    std::uint8_t l[zipfmt::kZip64LocatorSize] = {};
-    FStream->SetPosition(static_cast<std::int64_t>(locator));
-    ReadUpTo(*FStream, l, sizeof l);
-    zip64Disk = GetLE32(l + 4);           // number of the disk with the ZIP64 end record
-    zip64Offset = GetLE64(l + 8);         // relative offset of the ZIP64 end record
-    std::uint32_t totalDisks = GetLE32(l + 16);  // total number of disks
-    // A locator that counts no disk at all (some writers put 0 here) means one disk; the
-    // literal "0 - 1" would declare a set of four billion disks.
-    FInfo.FDiskNumber = totalDisks == 0 ? 0 : totalDisks - 1;
-  }
+  FZip64 = FInfo.IsZip64();
+  FZip64Disk = 0;
+  FZip64Offset = 0;
+  if (!FZip64) return;
+  std::uint64_t locator = FindZip64Locator(endOffset);
+  std::uint8_t l[zipfmt::kZip64LocatorSize] = {};
+  FStream->SetPosition(static_cast<std::int64_t>(locator));
+  ReadUpTo(*FStream, l, sizeof l);
+  FZip64Disk = GetLE32(l + 4);                 // number of the disk with the ZIP64 end record
+  FZip64Offset = GetLE64(l + 8);               // relative offset of the ZIP64 end record
+  std::uint32_t totalDisks = GetLE32(l + 16);  // total number of disks
+  // A locator that counts no disk at all (some writers put 0 here) means one disk; the
+  // literal "0 - 1" would declare a set of four billion disks.
+  FInfo.FDiskNumber = totalDisks == 0 ? 0 : totalDisks - 1;
+}
 
+void TVmZipArchive::OpenSpanSet() {
   FSpanned = FInfo.FDiskNumber != 0;
-  if (FSpanned) {
-    if (!FOwnsStream) {
-      FStatus = TVmArchiveStatus::asInvalid;
-      throw EVmZipBadSpanStream();
-    }
-    TVmArchive* self = this;
-    auto onImage = [self](std::uint32_t disk, std::string& name, bool& abort) {
-      if (self->FOnRequestImage) self->FOnRequestImage(self, static_cast<int>(disk), name, abort);
-    };
-    FSpanStream = std::make_unique<TVmSpanReadStream>(*FStream, FArchiveName, FInfo.FDiskNumber, onImage);
-  }
+  if (!FSpanned) return;
+  if (!FOwnsStream) throw EVmZipBadSpanStream();
+  TVmArchive* self = this;
+  auto onImage = [self](std::uint32_t disk, std::string& name, bool& abort) {
+    if (self->FOnRequestImage) self->FOnRequestImage(self, static_cast<int>(disk), name, abort);
+  };
+  FSpanStream = std::make_unique<TVmSpanReadStream>(*FStream, FArchiveName, FInfo.FDiskNumber, onImage);
+}
 
-  if (zip64) {
-    try {
-      SeekTo(DataStream(), zip64Disk, zip64Offset);
-      FInfo.LoadZip64FromStream(DataStream());
-    } catch (const EVmZipInvalid&) {
-      FStatus = TVmArchiveStatus::asInvalid;
-      throw;
-    }
+// The ZIP64 end record, then the central directory: the directory keeps an index and makes
+// items when asked; reading it here checks every entry once.
+void TVmZipArchive::LoadDirectory() {
+  if (FZip64) {
+    SeekTo(DataStream(), FZip64Disk, FZip64Offset);
+    FInfo.LoadZip64FromStream(DataStream());
   }
 
   SeekTo(DataStream(), FInfo.FStartDiskNumber, FInfo.FDirectoryOffset);
   FStubSize = ~std::uint64_t{0};
-
-  // The directory keeps an index and makes items when asked; reading it here checks every
-  // entry once.
   auto directory = std::make_unique<TVmZipDirectory>(DataStream(), FSpanned, FInfo.FStartDiskNumber,
                                                      FInfo.FDirectoryOffset, FDirectoryBlockEntries);
   FDirectory = directory.get();
   FItemList.SetSource(std::move(directory));
   const std::uint64_t total = FInfo.FTotalEntries;
-  try {
-    FDirectory->Load(total, [this, total](std::uint64_t count) {
-      bool abort = false;
-      if (FOnArchiveProgress) FOnArchiveProgress(this, static_cast<std::uint8_t>(count * 100 / total), abort);
-      if (abort) throw EVmUserAbort();
-    });
-  } catch (const EVmZipInvalid&) {
-    FStatus = TVmArchiveStatus::asInvalid;
-    throw;
-  }
+  FDirectory->Load(total, [this, total](std::uint64_t count) {
+    bool abort = false;
+    if (FOnArchiveProgress) FOnArchiveProgress(this, static_cast<std::uint8_t>(count * 100 / total), abort);
+    if (abort) throw EVmUserAbort();
+  });
   if (FIsExecutable) FStubSize = FDirectory->LowestOffsetOnDisk0();
   bool abort = false;
   if (FOnArchiveProgress) FOnArchiveProgress(this, 100, abort);

@@ -53,12 +53,20 @@ protected:
   void ReadArchiveDirectory() override;
 
 private:
-  void ReadDirectory();
+  // The steps of a load; ReadArchiveDirectory marks the archive invalid when any fails.
+  std::uint64_t FindDirectoryEnd();
+  void ReadEndRecords(std::uint64_t endOffset);
+  void OpenSpanSet();
+  void LoadDirectory();
   void SeekTo(core::TStream& stream, std::uint32_t disk, std::uint64_t offset);
   std::uint64_t FindZip64Locator(std::uint64_t endRecordOffset);
   void AskForLastDisk();
 
   TVmZipDirectoryFileFooter FInfo;
+  // Where the ZIP64 end record stands, when the end record says there is one.
+  bool FZip64 = false;
+  std::uint32_t FZip64Disk = 0;
+  std::uint64_t FZip64Offset = 0;
   bool FIsExecutable = false;
   std::uint64_t FStubSize = ~std::uint64_t{0};
   bool FSpanned = false;

@@ -2,6 +2,7 @@
 // string lists, collections and published properties by name.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -189,6 +190,41 @@ TEST(StringList, TextSplitsEveryLineEndAndUpdatesAreBracketed) {
   EXPECT_EQ(copy.Text(), list.Text());
   TComponent notAList;
   EXPECT_THROW(copy.Assign(notAList), EConvertError);
+}
+
+// Every batch operation closes its update bracket however it ends: a failing insert in the
+// middle of AddStrings, SetText, Assign or Put leaves the list updatable and listening.
+TEST(StringList, FailedBatchesCloseTheirUpdate) {
+  struct TFailingList : TStringList {
+    int InsertsLeft = -1;  // the insert that fails when this reaches 0
+    void Insert(int index, const std::string& s) override {
+      if (InsertsLeft >= 0 && InsertsLeft-- == 0) throw EStringListError("full");
+      TStringList::Insert(index, s);
+    }
+  };
+  TStringList source;
+  source.SetText("a\nb\nc\n");
+  const struct {
+    std::function<void(TFailingList&)> Batch;
+    int InsertsBeforeFailure;
+  } cases[] = {
+      {[&](TFailingList& l) { l.AddStrings(source); }, 1},
+      {[&](TFailingList& l) { l.SetText("a\nb\nc"); }, 1},
+      {[&](TFailingList& l) { l.Assign(source); }, 2},
+      {[&](TFailingList& l) { l.TStrings::Put(1, "x"); }, 0},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    TFailingList list;
+    list.SetText("p\nq\n");
+    list.InsertsLeft = cases[i].InsertsBeforeFailure;
+    int changes = 0;
+    list.OnChange = [&](TStringList*) { ++changes; };
+    EXPECT_THROW(cases[i].Batch(list), EStringListError) << i;
+    EXPECT_EQ(list.UpdateCount(), 0) << i;
+    changes = 0;
+    list.Add("r");
+    EXPECT_EQ(changes, 1) << i;
+  }
 }
 
 TEST(Collection, ItemsBelongToTheirCollection) {

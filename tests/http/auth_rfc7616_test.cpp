@@ -45,6 +45,20 @@ TEST(SHA2, KnownAnswers) {
   }
 }
 
+// Empty list elements are allowed anywhere in a header value (RFC 9110 section 5.6.1).
+TEST(DigestRfc7616, SplitsChallengesAroundEmptyListElements) {
+  struct Case {
+    const char* value;
+    std::vector<std::string> pieces;
+  } cases[] = {
+      {",Digest realm=\"a\", nonce=\"n\"", {"Digest realm=\"a\", nonce=\"n\""}},
+      {" , ,Digest realm=\"a\", , Basic realm=\"b\",", {"Digest realm=\"a\"", "Basic realm=\"b\""}},
+      {"Digest realm=\"a, Basic x\", nonce=n", {"Digest realm=\"a, Basic x\", nonce=n"}},
+      {",,,", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitChallenges(c.value), c.pieces) << c.value;
+}
+
 class FixedNonce : public TNetDigestAuthentication {
   std::string MakeClientNonce() override { return "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ"; }
 };

@@ -1,6 +1,6 @@
 // Cookies and credentials against real servers on 127.0.0.1: nginx setting cookies with
 // add_header and echoing the Cookie header it receives, nginx with auth_basic, and apache2
-// with mod_auth_digest (MD5, qop auth). First the pieces alone over a plain socket, then
+// with mod_auth_digest (MD5, qop auth) and mod_auth_basic. First the pieces alone over a plain socket, then
 // the client and netget answering the same servers.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -134,6 +134,11 @@ protected:
       GTEST_SKIP() << "apache2 with mod_auth_digest is not installed";
     const std::string& d = FDir.Path();
     FDir.WriteFile("htdocs/secret/x.txt", "granted\n");
+    FDir.WriteFile("htdocs/basic/x.txt", "granted\n");
+    // htpasswd's line for mod_auth_basic, the password in UTF-8.
+    if (std::system(("printf 'J\xC3\xB6rg:%s\n' \"$(openssl passwd -apr1 'gr\xC3\xBC\xC3\x9F Gott')\" > " + d +
+                     "/basic.pw").c_str()) != 0)
+      GTEST_SKIP() << "openssl is not installed";
     // htdigest's line: user:realm:MD5(user:realm:password).
     FDir.WriteFile("digest.pw", "Mufasa:arvo:" + Md5Hex("Mufasa:arvo:Circle Of Life") + "\n");
     for (int attempt = 0; attempt < 3 && FPort == 0; ++attempt) {
@@ -146,10 +151,13 @@ protected:
               modules + "mod_mpm_event.so\n" + "LoadModule authn_core_module " + modules + "mod_authn_core.so\n" +
               "LoadModule authn_file_module " + modules + "mod_authn_file.so\n" + "LoadModule authz_core_module " +
               modules + "mod_authz_core.so\n" + "LoadModule authz_user_module " + modules + "mod_authz_user.so\n" +
-              "LoadModule auth_digest_module " + modules + "mod_auth_digest.so\n" + "DocumentRoot " + d +
+              "LoadModule auth_digest_module " + modules + "mod_auth_digest.so\n" + "LoadModule auth_basic_module " +
+              modules + "mod_auth_basic.so\n" + "DocumentRoot " + d +
               "/htdocs\n<Location /secret/>\n AuthType Digest\n AuthName \"arvo\"\n"
               " AuthDigestProvider file\n AuthUserFile " +
-              d + "/digest.pw\n Require valid-user\n</Location>\n");
+              d + "/digest.pw\n Require valid-user\n</Location>\n<Location /basic/>\n AuthType Basic\n"
+              " AuthName \"arvo\"\n AuthBasicProvider file\n AuthUserFile " + d + "/basic.pw\n"
+              " Require valid-user\n</Location>\n");
       if (FProcess.Start({"/usr/sbin/apache2", "-f", d + "/httpd.conf", "-DFOREGROUND"}, d + "/out.log") &&
           WaitForPort(port, 10000))
         FPort = port;
@@ -180,6 +188,40 @@ TEST_F(ApacheDigest, TheClientAnswersWithinItsCall) {
   } catch (const ENetHTTPProtocolException& e) {
     EXPECT_EQ(e.ErrorCode(), 401);
     EXPECT_EQ(http.AuthRetries(), 1);  // the kept object answered with the new password, once
+  }
+}
+
+// mod_auth_basic with a UTF-8 password (RFC 7617), and curl's verdict on the same cases.
+TEST_F(ApacheDigest, BasicWithUtf8CredentialsAsCurlSendsThem) {
+  const std::string curl = FindProgram("curl");
+  struct Case {
+    const char* user;
+    const char* password;
+    bool granted;
+  } cases[] = {
+      {"J\xC3\xB6rg", "gr\xC3\xBC\xC3\x9F Gott", true},
+      {"J\xC3\xB6rg", "gr\xC3\xBC\xC3\x9F gott", false},
+      {"Jorg", "gr\xC3\xBC\xC3\x9F Gott", false},
+  };
+  const std::string url = "http://127.0.0.1:" + std::to_string(FPort) + "/basic/x.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.user) + ":" + c.password);
+    TNetHTTP http;
+    http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
+    http.Request().SetUsername(c.user);
+    http.Request().SetPassword(c.password);
+    bool granted = false;
+    try {
+      EXPECT_EQ(http.Get(url), "granted\n");
+      granted = true;
+    } catch (const ENetHTTPProtocolException& e) {
+      EXPECT_EQ(e.ErrorCode(), 401);
+      EXPECT_EQ(http.AuthRetries(), 2);  // one answer, one refusal
+    }
+    EXPECT_EQ(granted, c.granted);
+    if (curl.empty()) continue;
+    const std::string command = curl + " -s -f -o /dev/null -u '" + c.user + ":" + c.password + "' " + url;
+    EXPECT_EQ(std::system(command.c_str()) == 0, c.granted) << "curl disagrees";
   }
 }
 

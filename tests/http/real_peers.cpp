@@ -123,4 +123,23 @@ TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocation
   }
 }
 
+TPortPeer::TPortPeer(std::vector<std::string> argv, const std::string& logFile, TConfigure configure, int timeoutMS) {
+  for (int attempt = 0; attempt < 5 && FPort == 0; ++attempt) {
+    const int port = FreeLoopbackPort();
+    std::vector<std::string> args = argv;
+    for (std::string& a : args)
+      for (std::size_t at; (at = a.find("{port}")) != std::string::npos;) a.replace(at, 6, std::to_string(port));
+    if (configure) configure(port);
+    FProcess.Stop();
+    if (!FProcess.Start(args, logFile)) return;
+    if (WaitForPort(port, timeoutMS)) FPort = port;
+  }
+}
+
+std::string PythonWithImpacket() {
+  const std::string python = "/usr/bin/python3";
+  if (!Executable(python)) return {};
+  return std::system((python + " -c 'import impacket.ntlm' >/dev/null 2>&1").c_str()) == 0 ? python : std::string();
+}
+
 }  // namespace tarvo::http::testing

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,26 @@ private:
   TPeerProcess FProcess;
   int FPort = 0;
 };
+
+// A server program given a free port: every "{port}" in its arguments (and in its
+// configuration, written by `configure` for each port tried) is that port. Retried on a
+// port conflict; Ok() once something accepts connections there.
+class TPortPeer {
+public:
+  using TConfigure = std::function<void(int port)>;
+  TPortPeer(std::vector<std::string> argv, const std::string& logFile, TConfigure configure = nullptr,
+            int timeoutMS = 5000);
+  bool Ok() const { return FPort > 0; }
+  int Port() const { return FPort; }
+  std::string Base() const { return "http://127.0.0.1:" + std::to_string(FPort); }
+
+private:
+  TPeerProcess FProcess;
+  int FPort = 0;
+};
+
+// Debian's python3 with impacket, or empty (the PATH may lead to another python3).
+std::string PythonWithImpacket();
 
 bool Executable(const std::string& path);
 // The absolute path of a program found on PATH, or empty.

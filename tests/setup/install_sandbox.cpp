@@ -22,6 +22,15 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
+bool Matches(std::string_view pattern, std::string_view text) {
+  const std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) return pattern == text;
+  if (text.substr(0, star) != pattern.substr(0, star)) return false;
+  for (std::size_t at = star; at <= text.size(); ++at)
+    if (Matches(pattern.substr(star + 1), text.substr(at))) return true;
+  return false;
+}
+
 std::string Tree(const std::string& folder) {
   std::set<std::string> names;
   std::error_code ec;
@@ -49,7 +58,7 @@ TArchiveServer::TArchiveServer() {
   const std::string root = FRoot.Path();
   const std::string src = root + "/src";
   auto files = [&](const std::string& scenario) { return root + "/" + scenario + "/tarvo/Files/"; };
-  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big"}) fs::create_directories(files(s));
+  for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big", "slow"}) fs::create_directories(files(s));
 
   WriteFile(src + "/main/TARVO.EXE", "MZ T.Arvo\n");
   WriteFile(src + "/main/VERSION.TXT", "1.0\n");
@@ -69,6 +78,7 @@ TArchiveServer::TArchiveServer() {
   for (const char* f : {"main.zip", "upgrade.zip"}) fs::copy_file(files("ok") + f, files("nodata") + f);
 
   WriteFile(files("big") + "main.zip", std::string(std::size_t{8} << 20, 'z'));
+  fs::copy_file(files("big") + "main.zip", files("slow") + "main.zip");
 
   std::string main = ReadFile(files("ok") + "main.zip");
   WriteFile(files("truncated") + "main.zip", main.substr(0, main.size() / 2));
@@ -78,7 +88,8 @@ TArchiveServer::TArchiveServer() {
 
   FNginx = std::make_unique<http::testing::TNginxPeer>(
       root, "    access_log " + root + "/access.log;\n"
-            "    location = /nocontent/tarvo/Files/main.zip { return 204; }\n");
+            "    location = /nocontent/tarvo/Files/main.zip { return 204; }\n"
+            "    location /slow/ { limit_rate 20k; }\n");
 }
 
 std::string TArchiveServer::Base(const std::string& scenario) const {

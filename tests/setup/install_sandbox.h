@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "real_peers.h"
 
@@ -18,6 +19,7 @@ namespace tarvo::setup::testing {
 //   nodata    main.zip and upgrade.zip, no data.zip
 //   nocontent main.zip answered with 204 No Content
 //   big       main.zip of 8 MiB (not a ZIP): a download long enough to cancel
+//   slow      the same, sent at 20 KB/s (nginx's limit_rate): minutes, unless stopped
 class TArchiveServer {
 public:
   static TArchiveServer& Get();
@@ -49,6 +51,8 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+// Whether text is pattern, each '*' in it standing for any text (a port, a system's error text).
+bool Matches(std::string_view pattern, std::string_view text);
 void WriteFile(const std::string& path, const std::string& content);
 // Files (relative names) below folder, sorted, one per line.
 std::string Tree(const std::string& folder);

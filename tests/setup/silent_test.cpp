@@ -1,11 +1,19 @@
 // The silent installer as administrators run it: exit status, the texts on standard error
 // and what it installs.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "install_sandbox.h"
 
@@ -30,23 +38,28 @@ const TSilentCase kSilent[] = {
     {"FrenchOnDriveDWithDataFolder", "ok", "--silent --language fr --drive d: --data-folder @/d/gegevens", 0,
      "Installation terminée\n",
      "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=FRB\r\nKASSA=2\r\nDATA_DIRECTORY=@/d/gegevens/\r\n"},
-    {"NotFound", "missing", "--silent --language nl", 1, "HTTP/1.1 404 Not Found\nInstallatie is niet voltooid\n",
-     nullptr},
+    {"NotFound", "missing", "--silent --language nl", 1,
+     "HTTP/1.1 404 Not Found\r\nmain.zip kon niet worden gedownload van http://", nullptr},
+    // Checked before anything is downloaded.
     {"ExistingDataMissing", "ok", "--silent --language fr --existing-data --data-folder @", 1,
-     "L'emplacement indiqué ne contient pas de données valides.\n",
-     "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=XXX\r\nKASSA=2\r\n"},  // as upgrade.zip brought it
-    {"BadProxyPort", "ok", "--silent --language nl --proxy 127.0.0.1:x", 1, "Ongeldige poort \"x\"", nullptr},
+     "L'emplacement indiqué ne contient pas de données valides.\n", nullptr},
+    {"BadProxyPort", "ok", "--silent --language nl --proxy 127.0.0.1:x", 2, "--proxy needs a port from 1 to 65535, not x",
+     nullptr},
+    {"BadProxyPortNumber", "ok", "--silent --language nl --proxy 127.0.0.1:70000", 2,
+     "--proxy needs a port from 1 to 65535, not 70000", nullptr},
+    {"ExistingAndReplaceData", "ok", "--silent --language nl --existing-data --replace-data", 2,
+     "--existing-data and --replace-data exclude each other", nullptr},
     {"NoLanguage", "ok", "--silent", 2, "--language must be nl or fr", nullptr},
     {"NotSilent", "ok", "--language nl", 2, "--silent is required", nullptr},
     {"UnknownArgument", "ok", "--silent --language nl --force", 2, "unknown argument: --force", nullptr},
     {"UnknownDrive", "ok", "--silent --language nl --drive Q", 2, "no fixed drive Q:", nullptr},
     {"Help", "ok", "--help", 0, "--silent --language nl|fr [--drive C] [--proxy HOST:PORT]\n"
-     "                   [--data-folder PATH] [--existing-data]", nullptr},
+     "                   [--data-folder PATH] [--existing-data | --replace-data]", nullptr},
     // The switches of Windows installers.
     {"VerySilentFrench", "ok", "/VERYSILENT /lang=FR", 0, "Installation terminée\n",
      "[PRINT]\r\nPRINTER=LPT1\r\n[SETUP]\r\nTAAL=FRB\r\nKASSA=2\r\nDATA_DIRECTORY=@/c/TARVO/DATA/\r\n"},
     {"SilentToLogFile", "missing", "/silent /LANG=nl /LOG=@/setup.log", 1,
-     "HTTP/1.1 404 Not Found\nInstallatie is niet voltooid\n", nullptr, false, "@/setup.log"},
+     "/missing/tarvo/Files/main.zip.\nInstallatie is niet voltooid\n", nullptr, false, "@/setup.log"},
     {"SwitchLanguageWrong", "ok", "/SILENT /LANG=de", 2, "--language must be nl or fr", nullptr},
     {"LogWithoutFile", "ok", "/SILENT /LANG=nl /LOG=", 2, "/LOG= needs a file", nullptr},
 #ifdef TARVO_WIZARD
@@ -95,5 +108,104 @@ TEST_P(Silent, ExitStatusTextsAndFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Silent, ::testing::ValuesIn(kSilent),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+// Runs the silent installer with TARVO_DRIVES pointing into the sandbox; standard error goes
+// to a file there. Answers the exit status (-1: did not end).
+struct TSilentRun {
+  pid_t Pid = -1;
+  std::string Errors;
+  TSilentRun(const TSandbox& box, std::vector<std::string> arguments) {
+    Errors = box.Path() + "/stderr.txt";
+    ::setenv("TARVO_DRIVES", ("C=" + box.Path() + "/c").c_str(), 1);
+    arguments.insert(arguments.begin(), TARVO_SILENT);
+    Pid = ::fork();
+    if (Pid == 0) {
+      const int fd = ::open(Errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 2);
+      std::vector<char*> argv;
+      for (std::string& a : arguments) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::unsetenv("TARVO_DRIVES");
+  }
+  int Wait(int seconds) {
+    for (int i = 0; i < seconds * 20; ++i) {
+      int status = 0;
+      if (::waitpid(Pid, &status, WNOHANG) == Pid) {
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
+  }
+  ~TSilentRun() {
+    if (Pid > 0) {
+      ::kill(Pid, SIGKILL);
+      ::waitpid(Pid, nullptr, 0);
+    }
+  }
+};
+
+bool HasPartialArchive(const std::string& folder) { return Tree(folder).find("main.zip") != std::string::npos; }
+
+// SIGINT (Ctrl-C), SIGTERM (timeout, a service manager) and SIGHUP (the terminal closed) in
+// the middle of a slow download: the step stops at once, says so, and leaves nothing.
+class SilentSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(SilentSignal, StopsAtOnceWithoutAPartialArchive) {
+  if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
+  TSandbox box("slow");
+  // What an earlier run that was killed outright left behind goes first.
+  WriteFile(box.Install() + ".main.zip.Xy12Ab", "partial");
+  WriteFile(box.Install() + "main.zip.Xy12Ab.zip", "partial");
+  TSilentRun run(box, {"--silent", "--language", "nl"});
+  bool downloading = false;
+  for (int i = 0; i < 200 && !downloading; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string tree = Tree(box.Install());
+    downloading = HasPartialArchive(box.Install()) && tree.find("Xy12Ab") == std::string::npos;
+  }
+  ASSERT_TRUE(downloading) << Tree(box.Install()) << ReadFile(run.Errors);
+  ::kill(run.Pid, GetParam());
+  EXPECT_EQ(run.Wait(10), 1) << ReadFile(run.Errors);
+  const std::string said = ReadFile(run.Errors);
+  EXPECT_NE(said.find("De installatie werd onderbroken.\nInstallatie is niet voltooid\n"), std::string::npos) << said;
+  EXPECT_FALSE(HasPartialArchive(box.Install())) << Tree(box.Install());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SilentSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+// A second silent run keeps the shop's data; --replace-data replaces it. A missing existing
+// data folder is known before anything is downloaded.
+TEST(SilentRerun, KeepsTheDataUnlessToldToReplaceIt) {
+  if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
+  TSandbox box("ok");
+  const std::string data = box.Install() + "DATA/WINKEL.DAT";
+  for (const char* option : {"", "", "--replace-data"}) {
+    std::vector<std::string> arguments{"--silent", "--language", "nl"};
+    if (*option) arguments.push_back(option);
+    const int before = TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip");
+    const bool first = !std::filesystem::exists(data);
+    TSilentRun run(box, arguments);
+    ASSERT_EQ(run.Wait(60), 0) << ReadFile(run.Errors);
+    const bool replaced = first || *option;
+    EXPECT_EQ(ReadFile(data), replaced ? std::string(4096, '\0') : "changed by the shop\n") << option;
+    EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), before + (replaced ? 1 : 0));
+    WriteFile(data, "changed by the shop\n");
+  }
+  const int mains = TArchiveServer::Get().Requests("/ok/tarvo/Files/main.zip");
+  TSilentRun run(box, {"--silent", "--language", "nl", "--existing-data", "--data-folder", box.Path() + "/elsewhere"});
+  EXPECT_EQ(run.Wait(60), 1);
+  EXPECT_EQ(ReadFile(run.Errors), "De opgegeven locatie bevat geen geldige gegevens.\n");
+  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/main.zip"), mains);
+}
 
 }  // namespace

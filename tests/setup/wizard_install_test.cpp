@@ -2,7 +2,10 @@
 // lands on disk, where each ending leaves the window, Cancel and the close box during a
 // download. Every dialog is answered by the test.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <string_view>
+#include <thread>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -14,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../net/loopback_server.h"
 #include "install_sandbox.h"
 #include "i18n/translations.h"
 #include "platform/shell_link.h"
@@ -30,8 +34,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+
 class WizardInstall : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
 protected:
+  // A scenario of the archive server, or a base address of another server.
   void Open(const std::string& scenario) {
     if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
     box = std::make_unique<TSandbox>(scenario);
@@ -70,9 +76,10 @@ TEST_F(WizardInstall, ClickedThroughInstallsTheFilesTheSettingsAndTheShortcut) {
   w->btNEXT->Click();
   ASSERT_EQ(Page(), pgData);
   EXPECT_EQ(w->GegevensLocatie->Text(), Install() + "DATA");
-  // The bar moved during the step, from each archive's start to its end.
-  EXPECT_NE(std::find(positions.begin(), positions.end(), 100), positions.end());
-  EXPECT_GE(std::count(positions.begin(), positions.end(), 0), 2);
+  // One bar across the step: it moved from its start to its end and never went back.
+  ASSERT_FALSE(positions.empty());
+  EXPECT_EQ(positions.back(), 100);
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
   w->btNEXT->Click();
   ASSERT_EQ(Page(), pgEinde);
   EXPECT_TRUE(w->btFINISH->IsInFrontOf(*w->btNEXT));
@@ -95,9 +102,11 @@ struct FailureCase {
   const char* box;  // the error box's text
 };
 
+// The first line is the server's; the second names the file and the address.
 const FailureCase kFailures[] = {
-    {"missing", "HTTP/1.1 404 Not Found"},
-    {"nocontent", "HTTP Error:204: HTTP/1.1 204 No Content"},
+    {"missing", "HTTP/1.1 404 Not Found\r\nmain.zip kon niet worden gedownload van @/missing/tarvo/Files/main.zip."},
+    {"nocontent", "HTTP Error:204: HTTP/1.1 204 No Content\r\nmain.zip kon niet worden gedownload van "
+                  "@/nocontent/tarvo/Files/main.zip."},
 };
 
 class ComponentFailure : public WizardInstall, public ::testing::WithParamInterface<FailureCase> {};
@@ -110,7 +119,10 @@ TEST_P(ComponentFailure, EndsOnTheAbortPageWithTheStatusLineAndNoArchive) {
   EXPECT_FALSE(w->btCANCEL->Visible());
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].Type, ui::mtError);
-  EXPECT_EQ(shown[0].Text, GetParam().box);
+  std::string expected = GetParam().box;
+  const std::string base = TArchiveServer::Get().Base("x");
+  expected.replace(expected.find('@'), 1, base.substr(0, base.find("/x/")));
+  EXPECT_EQ(shown[0].Text, expected);
   EXPECT_EQ(Tree(Install()), "");
 }
 
@@ -131,7 +143,7 @@ TEST_P(CancelDuringDownload, StopsOnTheAbortPageWithoutAPartialArchive) {
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
     const int position = w->ProgressBar->Position();
-    if (pressed || Page() != pgInstallMain || position <= 0 || position >= 80) return;
+    if (pressed || Page() != pgInstallMain || position <= 0 || position >= 40) return;
     pressed = true;
     EXPECT_FALSE(w->btNEXT->Enabled() || w->btFINISH->Enabled());  // Cancel is the only way out
     if (closeBox) w->Widget()->close();
@@ -203,5 +215,156 @@ TEST_P(DataStep, EndsWhereItsOutcomeLeadsWithNextEnabled) {
 
 INSTANTIATE_TEST_SUITE_P(Wizard, DataStep, ::testing::ValuesIn(kDataCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+
+// ---- a window that stays alive: Cancel is answered at once, whatever the server does
+
+using Clock = std::chrono::steady_clock;
+
+void SilentServer(net::testing::TPeer& peer) {
+  peer.ReadUntil("\r\n\r\n");
+  while (!peer.Stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+void TricklingServer(net::testing::TPeer& peer) {
+  peer.ReadUntil("\r\n\r\n");
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n";
+  for (std::size_t i = 0; !peer.Stopping(); ++i) peer.Send(std::string(1, head[i % head.size()]), 300);
+}
+
+struct TResponsiveCase {
+  const char* Name;
+  void (*Script)(net::testing::TPeer&);  // none: nginx's "slow" scenario (20 KB/s)
+};
+
+const TResponsiveCase kResponsive[] = {
+    {"throttled_nginx", nullptr},
+    {"silent_server", SilentServer},
+    {"trickling_server", TricklingServer},
+};
+
+class Responsive : public WizardInstall, public ::testing::WithParamInterface<TResponsiveCase> {};
+
+TEST_P(Responsive, CancelIsAnsweredAtOnceAndEndsTheStepWithoutAnErrorBox) {
+  std::unique_ptr<net::testing::TLoopbackServer> server;
+  if (GetParam().Script) server = std::make_unique<net::testing::TLoopbackServer>(GetParam().Script);
+  Open(server ? "http://127.0.0.1:" + std::to_string(server->Port()) + "/tarvo/Files/" : "slow");
+  // The user clicks Cancel a second into the step; the dialog must follow that click, not
+  // the next whole percent or the server's next byte.
+  Clock::time_point clicked, asked;
+  ui::TDialogHook scripted = ui::SetDialogHook([&](const ui::TDialogRequest& r) {
+    asked = Clock::now();
+    shown.push_back(r);
+    return ui::mrYes;
+  });
+  QTimer::singleShot(1000, [&] {
+    clicked = Clock::now();
+    w->btCANCEL->Click();
+  });
+  const Clock::time_point start = Clock::now();
+  w->btNEXT->Click();
+  const Clock::time_point ended = Clock::now();
+  ui::SetDialogHook(scripted);
+  ASSERT_EQ(shown.size(), 1u) << shown.back().Text;  // the question, and no error box after it
+  EXPECT_EQ(shown[0].Text, "De installatie is niet voltooid.\rBent u zeker ?");
+  // Bounds in seconds, generous: the frozen window took 10 s and more here (60 s silent).
+  EXPECT_LT(clicked - start, std::chrono::seconds(3)) << "the timer itself waited on a frozen window";
+  EXPECT_LT(asked - clicked, std::chrono::seconds(2));
+  EXPECT_LT(ended - asked, std::chrono::seconds(2));
+  EXPECT_EQ(Page(), pgAbort);
+  EXPECT_EQ(Tree(Install()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Wizard, Responsive, ::testing::ValuesIn(kResponsive),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The progress page names the phase and the file, with bytes, speed and time left.
+TEST_F(WizardInstall, TheProgressPageSaysWhatIsBeingDone) {
+  Open("slow");
+  std::vector<std::string> phases, details;
+  ui::TDialogHook scripted = ui::SetDialogHook([&](const ui::TDialogRequest&) { return ui::mrYes; });
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (Page() != pgInstallMain) return;
+    if (phases.empty() || phases.back() != w->lbMainPhase->Caption()) phases.push_back(w->lbMainPhase->Caption());
+    details.push_back(w->lbMainDetail->Caption());
+    if (details.back().find("nog ") != std::string::npos) w->btCANCEL->Click();
+  });
+  watch.start(100);
+  w->btNEXT->Click();
+  ui::SetDialogHook(scripted);
+  ASSERT_FALSE(phases.empty());
+  EXPECT_EQ(phases.back(), "main.zip downloaden (1 van 2)");
+  ASSERT_FALSE(details.empty());
+  EXPECT_TRUE(Matches("* KB van 8,0 MB - * KB/s - nog *", details.back())) << details.back();
+}
+
+// A proxy that refuses: Retry takes the user back to the proxy page, Cancel (the box's other
+// button) ends on the abort page as any failure does.
+class RetryOnThePageThree : public WizardInstall, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RetryOnThePageThree, RetryGoesBackToTheProxySettings) {
+  Open("ok");
+  w->PROXY_USE->SetChecked(true);
+  w->PROXY_SERVER->SetText("127.0.0.1");
+  w->PROXY_POORT->SetText(std::to_string(http::testing::FreeLoopbackPort()));
+  answers.push_back(GetParam());
+  w->btNEXT->Click();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Type, ui::mtError);
+  EXPECT_EQ(shown[0].Buttons, (std::vector<std::string>{"&Opnieuw", "Annuleren"}));
+  EXPECT_TRUE(Matches("Socketfout nr. 10061\r\nVerbinding geweigerd.\r\nDe proxyserver 127.0.0.1:* weigert de verbinding: "
+                      "controleer het adres en de poort.\r\rKies Opnieuw om de proxy-instellingen na te kijken.",
+                      shown[0].Text))
+      << shown[0].Text;
+  const bool retry = GetParam() == ui::mrRetry;
+  EXPECT_EQ(Page(), retry ? pgProxySettings : pgAbort);
+  EXPECT_EQ(w->btCANCEL->Visible(), retry);
+  EXPECT_TRUE(w->btNEXT->Enabled());
+  EXPECT_EQ(w->btFINISH->IsInFrontOf(*w->btNEXT), !retry);
+  if (!retry) return;
+  // The corrected settings go through.
+  w->PROXY_USE->SetChecked(false);
+  w->btNEXT->Click();
+  EXPECT_EQ(Page(), pgData);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wizard, RetryOnThePageThree, ::testing::Values(ui::mrRetry, ui::mrCancel),
+                         [](const auto& info) { return info.param == ui::mrRetry ? "retry" : "cancel"; });
+
+// Setup run again over an installation whose data the shop changed: asked, No by default,
+// and No keeps the data and still writes the settings.
+class RerunOverData : public WizardInstall, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RerunOverData, AsksBeforeReplacingTheDataFile) {
+  Open("ok");
+  w->btNEXT->Click();
+  w->btNEXT->Click();
+  ASSERT_EQ(Page(), pgEinde);
+  const std::string data = Install() + "DATA/WINKEL.DAT";
+  WriteFile(data, "changed by the shop\n");
+  w.reset();
+  w = std::make_unique<TfrmMain>();
+  w->Show();
+  for (int i = 0; i < pgProxySettings; ++i) w->btNEXT->Click();
+  w->btNEXT->Click();
+  ASSERT_EQ(Page(), pgData);
+  std::vector<int> pagesSeen;
+  answers.push_back(GetParam());
+  const int dataRequests = TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip");
+  w->btNEXT->Click();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Type, ui::mtWarning);
+  EXPECT_EQ(shown[0].Buttons, (std::vector<std::string>{"&Ja", "&Nee"}));
+  EXPECT_EQ(shown[0].Default, 1u);  // Enter keeps the data
+  EXPECT_NE(shown[0].Text.find("WINKEL.DAT"), std::string::npos);
+  EXPECT_EQ(Page(), pgEinde);
+  const bool replaced = GetParam() == ui::mrYes;
+  EXPECT_EQ(ReadFile(data), replaced ? std::string(4096, '\0') : "changed by the shop\n");
+  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), dataRequests + (replaced ? 1 : 0));
+  EXPECT_NE(ReadFile(Install() + "SETUP.INI").find("DATA_DIRECTORY=" + Install() + "DATA/\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wizard, RerunOverData, ::testing::Values(ui::mrNo, ui::mrYes),
+                         [](const auto& info) { return info.param == ui::mrYes ? "yes" : "no"; });
 
 }  // namespace

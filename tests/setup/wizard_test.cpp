@@ -12,10 +12,15 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QCompleter>
+#include <QLineEdit>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -307,6 +312,7 @@ TEST_F(Wizard, FinishAndTheCloseBoxEndTheProgram) {
   for (bool closeBox : {false, true}) {
     Start();
     w->Notebook1->SetPageIndex(closeBox ? pgProxySettings : pgEinde);
+    if (!closeBox) w->btFINISH->BringToFront();  // as the data step leaves it
     bool ended = false;
     QTimer::singleShot(0, [&] {
       if (closeBox) w->Widget()->close();
@@ -339,6 +345,174 @@ TEST_F(Wizard, EveryTextFitsItsBox) {
     }
     TearDown();
   }
+}
+
+
+// ---- the keyboard, as users of other installers expect it
+
+class Keyboard : public Wizard {
+protected:
+  void StartActive() {
+    Start();
+    QApplication::setActiveWindow(w->Widget());
+    w->Widget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w->Widget()));
+  }
+  // Sends a key to the focused widget (or the window), as the keyboard does.
+  void Key(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : w->Widget();
+    QTest::keyClick(target, key);
+  }
+  bool IsDefault(TButton* b) const { return static_cast<QPushButton*>(b->Widget())->isDefault(); }
+};
+
+// The covered Finish takes no focus and no key on the pages where Next lies on top; on the
+// pages of the end it is the other way round. "Tab, Tab, Space" ends nothing half way.
+TEST_F(Keyboard, TabNeverReachesTheCoveredButton) {
+  StartActive();
+  for (int page : {pgSelectTaal, pgStart, pgLocatie, pgProxySettings, pgData, pgEinde}) {
+    if (page == pgEinde) w->btFINISH->BringToFront();
+    w->ShowPage(page);
+    TButton* covered = page == pgEinde ? w->btNEXT : w->btFINISH;
+    for (int i = 0; i < 12; ++i) {
+      Key(Qt::Key_Tab);
+      EXPECT_NE(QApplication::focusWidget(), covered->Widget()) << "page " << page << ", tab " << i;
+    }
+    if (page == pgEinde) continue;
+    // Whatever the two tabs reach (Cancel asks: answered No), the window stays.
+    ui::TDialogHook scripted = ui::SetDialogHook([](const ui::TDialogRequest&) { return ui::mrNo; });
+    w->ShowPage(page);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Space);
+    ui::SetDialogHook(scripted);
+    EXPECT_TRUE(w->Showing()) << "page " << page;
+  }
+}
+
+TEST_F(Keyboard, ACoveredFinishDoesNotCloseTheWindow) {
+  Start();
+  w->Notebook1->SetPageIndex(pgData);
+  w->btFINISH->Click();  // as a key that reached it would
+  EXPECT_TRUE(w->Showing());
+  EXPECT_EQ(Page(), pgData);
+}
+
+// Enter is the default button that shows (Next, Finish at the end), drawn as the default;
+// Esc is Cancel.
+TEST_F(Keyboard, EnterIsTheButtonInFrontAndEscIsCancel) {
+  StartActive();
+  w->ShowPage(pgStart);
+  EXPECT_TRUE(IsDefault(w->btNEXT));
+  EXPECT_FALSE(IsDefault(w->btFINISH));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Page(), pgLocatie);
+  Key(Qt::Key_Enter);  // the keypad's
+  EXPECT_EQ(Page(), pgProxySettings);
+  // From inside a text field too.
+  w->PROXY_USE->SetChecked(true);
+  w->PROXY_USE->OnClick(w->PROXY_USE);
+  w->PROXY_SERVER->SetFocus();
+  ASSERT_TRUE(w->PROXY_SERVER->Focused());
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Page(), pgData);
+
+  answers.push_back(ui::mrNo);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(Page(), pgData);
+
+  w->btFINISH->BringToFront();
+  w->ShowPage(pgEinde);
+  EXPECT_TRUE(IsDefault(w->btFINISH));
+  EXPECT_FALSE(IsDefault(w->btNEXT));
+  EXPECT_TRUE(w->btFINISH->Focused());
+  Key(Qt::Key_Return);
+  EXPECT_FALSE(w->Showing());
+}
+
+// Each page opens with its first control focused; pages without one focus the button in front.
+TEST_F(Keyboard, TheFirstControlOfEachPageHasTheFocus) {
+  StartActive();
+  const std::pair<int, const char*> firsts[] = {{pgSelectTaal, "rbNEDERLANDS"}, {pgStart, "btNEXT"},
+                                                {pgLocatie, "InstallDrive"},    {pgProxySettings, "PROXY_USE"},
+                                                {pgData, "rbSERVER"}};
+  for (const auto& [page, name] : firsts) {
+    EXPECT_EQ(Page(), page);
+    EXPECT_TRUE(static_cast<TControl*>(w->FindComponent(name))->Focused()) << name;
+    if (page == pgData) break;
+    if (page == pgProxySettings) w->Notebook1->SetPageIndex(pgData - 1);
+    Key(Qt::Key_Return);
+  }
+}
+
+// Address and port take input only while "use a proxy" is ticked.
+TEST_F(Wizard, TheProxyFieldsFollowTheCheckBox) {
+  Start();
+  w->Notebook1->SetPageIndex(pgProxySettings);
+  for (bool ticked : {false, true, false}) {
+    if (ticked != w->PROXY_USE->Checked()) static_cast<QAbstractButton*>(w->PROXY_USE->Widget())->click();
+    for (const char* name : {"PROXY_SERVER", "PROXY_POORT", "lbProxyAdres", "lbProxyPoort"})
+      EXPECT_EQ(static_cast<TControl*>(w->FindComponent(name))->Enabled(), ticked) << name;
+  }
+}
+
+// The folder browser speaks the wizard's language, down to its column headers, and opens on
+// the chosen drive when the typed folder does not exist yet.
+TEST_F(Wizard, TheFolderBrowserSpeaksTheWizardsLanguage) {
+  for (bool french : {false, true}) {
+    Start();
+    ChooseLanguage(french);
+    w->GegevensLocatie->SetText((dir / "c" / "TARVO" / "DATA").string());
+    EXPECT_EQ(w->GegevensLocatie->BrowseStart(), (dir / "c").string());
+    std::vector<std::string> texts;
+    QTimer::singleShot(200, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      if (auto* view = dialog->findChild<QTreeView*>())
+        for (int i = 0; i < view->model()->columnCount(); ++i)
+          texts.push_back(view->model()->headerData(i, Qt::Horizontal).toString().toStdString());
+      for (auto* label : dialog->findChildren<QLabel*>()) texts.push_back(label->text().toStdString());
+      dialog->reject();
+    });
+    ui::SetDialogHook(nullptr);
+    w->GegevensLocatie->Browse();
+    InstallDialogs();
+    const std::vector<std::string> expected =
+        french ? std::vector<std::string>{"Nom", "Taille", "Type", "Date de modification"}
+               : std::vector<std::string>{"Naam", "Grootte", "Type", "Gewijzigd op"};
+    std::string all;
+    for (const std::string& t : texts) all += "[" + t + "]";
+    for (const std::string& e : expected) EXPECT_NE(all.find("[" + e + "]"), std::string::npos) << e << " in " << all;
+    for (const char* english : {"Name", "Size", "Date Modified", "Look in:", "Files of type:"})
+      EXPECT_EQ(all.find("[" + std::string(english) + "]"), std::string::npos) << english << " in " << all;
+    TearDown();
+  }
+}
+
+
+// The folder field's completion list is open when the user clicks Next: the click closes the
+// list and is Next's click too.
+TEST_F(Keyboard, TheCompletionListDoesNotSwallowTheClickOnNext) {
+  StartActive();
+  fs::create_directories(dir / "c" / "gegevens1");
+  fs::create_directories(dir / "c" / "gegevens2");
+  w->Notebook1->SetPageIndex(pgData);
+  w->rbWORKSTATION->SetChecked(true);
+  w->GegevensLocatie->SetFocus();
+  auto* edit = static_cast<QLineEdit*>(w->GegevensLocatie->Widget());
+  edit->clear();
+  QTest::keyClicks(edit, QString::fromStdString((dir / "c" / "geg").string()));
+  QWidget* popup = edit->completer()->popup();
+  ASSERT_TRUE(popup->isVisible());
+  QWidget* next = w->btNEXT->Widget();
+  const QPoint at = next->mapTo(w->Widget(), next->rect().center());
+  // Through the window, as a real click arrives (the open list holds the mouse).
+  QTest::mouseClick(w->Widget()->windowHandle(), Qt::LeftButton, {}, at);
+  QApplication::processEvents();
+  EXPECT_FALSE(popup->isVisible());
+  ASSERT_EQ(w->Seen.size(), 1u) << "Next did not run";
+  EXPECT_EQ(w->Seen[0].Page, pgInstallData);
 }
 
 }  // namespace

@@ -177,39 +177,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, TwoPasses,
                                            TTwoPasses{"tbz_decoded_again", "j", false}),
                          [](const auto& info) { return std::string(info.param.Case); });
 
-// One tar header block, fields as text (the checksum is computed unless given).
-std::string TarHeader(const std::string& name, char type, const std::string& sizeField, const std::string& link = "",
-                      int checksumDelta = 0) {
-  std::string h(512, '\0');
-  h.replace(0, std::min<std::size_t>(name.size(), 100), name.substr(0, 100));
-  h.replace(100, 7, "0000644");
-  h.replace(124, sizeField.size(), sizeField);
-  h.replace(136, 11, "14700000000");
-  h[156] = type;
-  h.replace(157, link.size(), link);
-  h.replace(257, 8, std::string("ustar  \0", 8));
-  h.replace(148, 8, "        ");
-  unsigned sum = 0;
-  for (unsigned char c : h) sum += c;
-  char field[8];
-  std::snprintf(field, sizeof field, "%06o", sum + checksumDelta);
-  h.replace(148, 7, std::string(field, 7));
-  return h;
-}
-std::string Octal(std::uint64_t n) {
-  char f[13];
-  std::snprintf(f, sizeof f, "%011llo", static_cast<unsigned long long>(n));
-  return f;
-}
-std::string Base256(std::uint64_t high, std::uint64_t low) {
-  std::string f(12, '\0');
-  f[0] = static_cast<char>(0x80);
-  for (int i = 0; i < 3; ++i) f[1 + i] = static_cast<char>(high >> (8 * (2 - i)));
-  for (int i = 0; i < 8; ++i) f[4 + i] = static_cast<char>(low >> (8 * (7 - i)));
-  return f;
-}
-std::string Data(const std::string& bytes) { return bytes + std::string((512 - bytes.size() % 512) % 512, '\0'); }
-
 struct THostileTar {
   const char* Case;
   std::string Entry;        // header (and data) of the hostile entry

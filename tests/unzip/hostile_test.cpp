@@ -419,38 +419,53 @@ std::vector<std::uint8_t> Zip64Tail(std::uint64_t entries, std::uint64_t size, s
 
 }  // namespace
 
-TEST(LyingFields, zip64_entry_count_of_two_to_the_sixty_three) {
-  EXPECT_EQ(LoadMessage(Zip64Tail(1ull << 63, 0, 0)), "Invalid file - not a PKZip file");
-}
-
-TEST(LyingFields, zip64_directory_offset_beyond_any_file) {
-  EXPECT_EQ(LoadMessage(Zip64Tail(1, 46, 0xFFFFFFFFFFFFFF00ull)), "Invalid file - not a PKZip file");
-  EXPECT_EQ(LoadMessage(Zip64Tail(1, 46, 1ull << 40)), "Invalid file - not a PKZip file");
-}
-
-TEST(LyingFields, directory_offset_past_the_end) {
-  TZipLayout layout = One("a.txt");
-  layout.DirectoryOffset = 0xFFFFFFF0;
-  EXPECT_EQ(LoadMessage(BuildZip(layout)), "Invalid file - not a PKZip file");
-}
-
-TEST(LyingFields, local_header_offset_past_the_end) {
-  TZipLayout layout;
-  layout.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalOffset = 0x7FFFFFF0});
-  EXPECT_EQ(ExtractMessage(BuildZip(layout)), "Invalid file - not a PKZip file");
-  TZipLayout huge;
-  huge.Entries.push_back({.Name = "a.txt", .Data = "abc", .LocalOffset = 0xFFFFFFFF,
-                          .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFF0ull))});
-  EXPECT_EQ(ExtractMessage(BuildZip(huge)), "Invalid file - not a PKZip file");
-}
-
-TEST(LyingFields, compressed_size_far_beyond_the_file) {
-  TZipLayout layout;
-  layout.Entries.push_back({.Name = "a.txt", .Data = "abc", .CompressedSize = 0xFFFFFFF0, .UncompressedSize = 0xFFFFFFF0,
-                          .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFFFull) + LE64(0x7FFFFFFFFFFFFFFFull))});
-  layout.Entries[0].UncompressedSize = 0xFFFFFFFF;
-  layout.Entries[0].CompressedSize = 0xFFFFFFFF;
-  EXPECT_EQ(ExtractMessage(BuildZip(layout)), "Cannot extract file - data overlaps another entry");
+// Fields that point outside the file or promise more than it holds: refused with the
+// message of the step that meets them, on opening or on extracting.
+TEST(LyingFields, fields_pointing_outside_the_file) {
+  enum { kLoad, kExtract };
+  auto withDirectoryOffset = [](std::uint32_t offset) {
+    TZipLayout layout = One("a.txt");
+    layout.DirectoryOffset = offset;
+    return BuildZip(layout);
+  };
+  auto withEntry = [](TZipEntryLayout entry) {
+    TZipLayout layout;
+    layout.Entries.push_back(std::move(entry));
+    return BuildZip(layout);
+  };
+  auto patched = [](TZipLayout layout, std::size_t at) {  // a 16-bit local header field set to 65535
+    auto bytes = BuildZip(layout);
+    bytes[at] = 0xFF, bytes[at + 1] = 0xFF;
+    return bytes;
+  };
+  const std::string notZip = "Invalid file - not a PKZip file";
+  const std::string overlap = "Cannot extract file - data overlaps another entry";
+  const struct {
+    const char* What;
+    std::vector<std::uint8_t> Archive;
+    int Step;
+    std::string Message;
+  } cases[] = {
+      {"ZIP64 entry count of 2^63", Zip64Tail(1ull << 63, 0, 0), kLoad, notZip},
+      {"ZIP64 directory offset near 2^64", Zip64Tail(1, 46, 0xFFFFFFFFFFFFFF00ull), kLoad, notZip},
+      {"ZIP64 directory offset of 1 TiB", Zip64Tail(1, 46, 1ull << 40), kLoad, notZip},
+      {"directory offset past the end", withDirectoryOffset(0xFFFFFFF0), kLoad, notZip},
+      {"local header offset past the end", withEntry({.Name = "a.txt", .Data = "abc", .LocalOffset = 0x7FFFFFF0}),
+       kExtract, notZip},
+      {"ZIP64 local header offset near 2^64",
+       withEntry({.Name = "a.txt", .Data = "abc", .LocalOffset = 0xFFFFFFFF,
+                  .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFF0ull))}),
+       kExtract, notZip},
+      {"ZIP64 compressed size far beyond the file",
+       withEntry({.Name = "a.txt", .Data = "abc", .CompressedSize = 0xFFFFFFFF, .UncompressedSize = 0xFFFFFFFF,
+                  .CentralExtra = ExtraField(0x0001, LE64(0xFFFFFFFFFFFFFFFFull) + LE64(0x7FFFFFFFFFFFFFFFull))}),
+       kExtract, overlap},
+      // Read before anything is decoded.
+      {"local name length past the end", patched(One("a.txt", ""), 26), kExtract, "Stream read error"},
+      {"local extra length past the end", patched(One("b.txt", "data"), 28), kExtract, "Stream read error"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.Step == kLoad ? LoadMessage(c.Archive) : ExtractMessage(c.Archive), c.Message) << c.What;
 }
 
 TEST(LyingFields, entries_whose_data_overlaps) {
@@ -488,17 +503,6 @@ TEST(LyingFields, entries_whose_data_overlaps) {
     EXPECT_EQ(box.Extract(layout, eoCreateDirs), c.Failures) << c.What;
     EXPECT_EQ(box.Files(), c.Files) << c.What;
   }
-}
-
-TEST(LyingFields, local_name_length_past_the_end) {
-  TZipLayout layout = One("a.txt", "");
-  auto bytes = BuildZip(layout);
-  bytes[26] = 0xFF, bytes[27] = 0xFF;  // local file name length 65535
-  EXPECT_EQ(ExtractMessage(bytes), "Stream read error");  // read before anything is decoded
-  TZipLayout data = One("b.txt", "data");
-  auto more = BuildZip(data);
-  more[28] = 0xFF, more[29] = 0xFF;  // local extra length 65535, past the end of the file
-  EXPECT_EQ(ExtractMessage(more), "Stream read error");
 }
 
 TEST(LyingFields, split_set_declaring_four_billion_disks) {

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -131,6 +133,50 @@ std::vector<std::uint8_t> BuildZip(const TZipLayout& layout) {
   out += layout.Comment;
   out += layout.Trailer;
   return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+std::string TarHeader(const std::string& name, char type, const std::string& sizeField, const std::string& link,
+                      int checksumDelta, const std::vector<std::pair<std::size_t, std::string>>& fields) {
+  std::string h(512, '\0');
+  h.replace(0, std::min<std::size_t>(name.size(), 100), name.substr(0, 100));
+  h.replace(100, 7, "0000644");
+  h.replace(124, sizeField.size(), sizeField);
+  h.replace(136, 11, "14700000000");
+  h[156] = type;
+  h.replace(157, link.size(), link);
+  h.replace(257, 8, std::string("ustar  \0", 8));
+  for (const auto& [offset, text] : fields) h.replace(offset, text.size(), text);
+  h.replace(148, 8, "        ");
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  char field[8];
+  std::snprintf(field, sizeof field, "%06o", sum + checksumDelta);
+  h.replace(148, 7, std::string(field, 7));
+  return h;
+}
+
+std::string Octal(std::uint64_t n) {
+  char f[13];
+  std::snprintf(f, sizeof f, "%011llo", static_cast<unsigned long long>(n));
+  return f;
+}
+
+std::string Base256(std::uint64_t high, std::uint64_t low) {
+  std::string f(12, '\0');
+  f[0] = static_cast<char>(0x80);
+  for (int i = 0; i < 3; ++i) f[1 + i] = static_cast<char>(high >> (8 * (2 - i)));
+  for (int i = 0; i < 8; ++i) f[4 + i] = static_cast<char>(low >> (8 * (7 - i)));
+  return f;
+}
+
+std::string Data(const std::string& bytes) { return bytes + std::string((512 - bytes.size() % 512) % 512, '\0'); }
+
+std::string PaxRecord(const std::string& key, const std::string& value) {
+  // The length counts its own digits.
+  std::size_t body = key.size() + value.size() + 3;  // ' ', '=', '\n'
+  std::size_t length = body + 1;
+  while (std::to_string(length).size() + body != length) ++length;
+  return std::to_string(length) + " " + key + "=" + value + "\n";
 }
 
 }  // namespace tarvo::unzip::test

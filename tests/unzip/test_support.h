@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvo::unzip::test {
@@ -113,5 +114,16 @@ std::string LE16(std::uint16_t v);
 std::string LE32(std::uint32_t v);
 std::string LE64(std::uint64_t v);
 std::string ExtraField(std::uint16_t id, const std::string& data);
+
+// Tar blocks built field by field. TarHeader: one header block, fields as text, further
+// fields at their offsets (written before the checksum, which is computed unless
+// checksumDelta shifts it). Octal: a 12-byte size field; Base256: GNU's binary form;
+// Data: bytes padded to whole blocks; PaxRecord: "<length> key=value\n".
+std::string TarHeader(const std::string& name, char type, const std::string& sizeField, const std::string& link = "",
+                      int checksumDelta = 0, const std::vector<std::pair<std::size_t, std::string>>& fields = {});
+std::string Octal(std::uint64_t n);
+std::string Base256(std::uint64_t high, std::uint64_t low);
+std::string Data(const std::string& bytes);
+std::string PaxRecord(const std::string& key, const std::string& value);
 
 }  // namespace tarvo::unzip::test

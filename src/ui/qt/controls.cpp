@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "ui/application.h"
+#include "ui/qt/covered.h"
 #include "ui/qt/line_edit.h"
 #include "ui/qt/qt_text.h"
 
@@ -44,10 +45,13 @@ void TControl::SetParent(TControl* parent) {
   if (!FWidget) return;
   FWidget->setParent(parent ? parent->ClientWidget() : nullptr);
   if (parent) FWidget->show();
+  RefreshCovered(FWidget->parentWidget());
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
-  if (FWidget) FWidget->setGeometry(left, top, width, height);
+  if (!FWidget) return;
+  FWidget->setGeometry(left, top, width, height);
+  RefreshCovered(FWidget->parentWidget());
 }
 int TControl::Left() const { return FWidget ? FWidget->x() : 0; }
 int TControl::Top() const { return FWidget ? FWidget->y() : 0; }
@@ -56,18 +60,31 @@ int TControl::Height() const { return FWidget ? FWidget->height() : 0; }
 // A control counts as visible when it is not hidden itself, whether or not its page shows.
 bool TControl::Visible() const { return FWidget && !FWidget->isHidden(); }
 void TControl::SetVisible(bool visible) {
-  if (FWidget) FWidget->setVisible(visible);
+  if (!FWidget) return;
+  FWidget->setVisible(visible);
+  RefreshCovered(FWidget->parentWidget());
 }
 bool TControl::Enabled() const { return FWidget && FWidget->isEnabled(); }
 void TControl::SetEnabled(bool enabled) {
   if (FWidget) FWidget->setEnabled(enabled);
 }
 void TControl::BringToFront() {
-  if (FWidget) FWidget->raise();
+  if (!FWidget) return;
+  FWidget->raise();
+  RefreshCovered(FWidget->parentWidget());
 }
 void TControl::SendToBack() {
-  if (FWidget) FWidget->lower();
+  if (!FWidget) return;
+  FWidget->lower();
+  RefreshCovered(FWidget->parentWidget());
 }
+void TControl::SetFocus() {
+  // Before its window is shown the control becomes the window's focus for when it shows.
+  if (!FWidget || !FWidget->isEnabled() || IsCovered(FWidget)) return;
+  if (FWidget->isVisible() || (!FWidget->window()->isVisible() && FWidget->isVisibleTo(FWidget->window())))
+    FWidget->setFocus(Qt::OtherFocusReason);
+}
+bool TControl::Focused() const { return FWidget && FWidget->hasFocus(); }
 bool TControl::IsInFrontOf(const TControl& sibling) const {
   if (!FWidget || !sibling.FWidget || FWidget->parentWidget() != sibling.FWidget->parentWidget() ||
       !FWidget->parentWidget())
@@ -115,6 +132,12 @@ TButton::TButton(TComponent* owner) : TControl(owner, new QPushButton) {
 }
 std::string TButton::Caption() const { return ButtonCaption(this); }
 void TButton::SetCaption(const std::string& caption) { SetButtonCaption(this, caption); }
+void TButton::SetDefault(bool isDefault) {
+  FDefault = isDefault;
+  if (!Widget()) return;
+  Widget()->setProperty("tarvoDefault", isDefault);
+  RefreshCovered(Widget()->parentWidget());
+}
 void TButton::Click() {
   if (Widget() && Widget()->isEnabled()) ButtonOf(this)->click();
 }
@@ -221,6 +244,50 @@ int TNotebook::PageIndex() const noexcept { return Widget() ? StackOf(this)->cur
 void TNotebook::SetPageIndex(int index) {
   if (index < 0 || index >= PageCount() || index == PageIndex() || !Widget()) return;
   StackOf(this)->setCurrentIndex(index);
+}
+
+// ---- covered controls
+
+namespace {
+QWidget* CoveredBy(const QWidget* w) {
+  const QWidget* parent = w ? w->parentWidget() : nullptr;
+  if (!parent || w->geometry().isEmpty()) return nullptr;
+  const QObjectList& order = parent->children();  // the last one is on top
+  for (qsizetype i = order.indexOf(const_cast<QWidget*>(w)) + 1; i < order.size(); ++i) {
+    auto* above = qobject_cast<QWidget*>(order[i]);
+    if (above && !above->isHidden() && !above->isWindow() && above->geometry().contains(w->geometry())) return above;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool IsCovered(const QWidget* w) { return CoveredBy(w) != nullptr; }
+
+bool TakesInput(const QWidget* w) { return w && w->isVisible() && w->isEnabled() && !IsCovered(w); }
+
+void RefreshCovered(QWidget* parent) {
+  if (!parent) return;
+  for (QObject* child : parent->children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (!w || w->isWindow()) continue;
+    QWidget* cover = CoveredBy(w);
+    const bool covered = cover != nullptr;
+    const QVariant own = w->property("tarvoFocusPolicy");
+    if (covered) {
+      if (!own.isValid()) w->setProperty("tarvoFocusPolicy", static_cast<int>(w->focusPolicy()));
+      w->setFocusPolicy(Qt::NoFocus);
+      if (w->hasFocus()) {
+        // The focus goes to what now lies on top (Finish once it covers Next).
+        if (cover->focusPolicy() != Qt::NoFocus && cover->isEnabled()) cover->setFocus(Qt::OtherFocusReason);
+        else w->clearFocus();
+      }
+    } else if (own.isValid()) {
+      w->setFocusPolicy(static_cast<Qt::FocusPolicy>(own.toInt()));
+      w->setProperty("tarvoFocusPolicy", QVariant());
+    }
+    if (auto* push = qobject_cast<QPushButton*>(w))
+      push->setDefault(push->property("tarvoDefault").toBool() && !covered);
+  }
 }
 
 }  // namespace tarvo::ui

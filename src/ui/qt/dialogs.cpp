@@ -29,6 +29,7 @@ QMessageBox::ButtonRole RoleOf(TMsgDlgBtn button) {
     case mbNo: return QMessageBox::NoRole;
     case mbOK: return QMessageBox::AcceptRole;
     case mbCancel: return QMessageBox::RejectRole;
+    case mbRetry: return QMessageBox::AcceptRole;
   }
   return QMessageBox::AcceptRole;
 }
@@ -54,7 +55,7 @@ int backend::ShowDialog(const TDialogRequest& request, const std::vector<TMsgDlg
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     QPushButton* b = box.addButton(ToQ(request.Buttons[i]), RoleOf(buttons[i]));
     results.emplace_back(b, ModalResultOf(buttons[i]));
-    if (i == 0) box.setDefaultButton(b);
+    if (i == request.Default) box.setDefaultButton(b);
   }
   box.exec();
   for (const auto& [button, result] : results)

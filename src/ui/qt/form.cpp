@@ -4,6 +4,9 @@
 #include <map>
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -11,6 +14,7 @@
 
 #include "core/published.h"
 #include "ui/application.h"
+#include "ui/qt/covered.h"
 #include "ui/qt/qt_text.h"
 
 namespace tarvo::ui {
@@ -36,7 +40,20 @@ void ForEachControl(TComponent* root, F f) {
   }
 }
 
-// Puts the close box's request to the form's OnCloseQuery.
+// The button Enter (or Esc) stands for: the first of the form's default (cancel) buttons
+// that takes input now.
+TButton* KeyButton(TForm* form, bool cancel) {
+  TButton* found = nullptr;
+  ForEachControl(form, [&](TControl* c) {
+    auto* b = dynamic_cast<TButton*>(c);
+    if (!found && b && (cancel ? b->Cancel() : b->Default()) && TakesInput(b->Widget())) found = b;
+  });
+  return found;
+}
+
+// Puts the close box's request to the form's OnCloseQuery, and gives the form the keys of a
+// dialog: Enter clicks the focused push button or else the default button, Esc the cancel
+// button. Keys reach the form when the focused control leaves them.
 class TCloseFilter : public QObject {
 public:
   TCloseFilter(TForm* form, QObject* parent) : QObject(parent), FForm(form) {}
@@ -44,6 +61,7 @@ public:
 
 protected:
   bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) return DialogKey(static_cast<QKeyEvent*>(event));
     if (event->type() != QEvent::Close || FClosing || !FForm->OnCloseQuery) return false;
     bool canClose = true;
     try {
@@ -57,6 +75,20 @@ protected:
   }
 
 private:
+  bool DialogKey(QKeyEvent* key) {
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool escape = key->key() == Qt::Key_Escape;
+    if ((!enter && !escape) || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (enter) {
+      auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      if (focused && focused->window() == FForm->Widget() && TakesInput(focused)) {
+        focused->click();  // a focused push button is the default one
+        return true;
+      }
+    }
+    if (TButton* b = KeyButton(FForm, escape)) b->Click();
+    return true;
+  }
   TForm* FForm;
 };
 

@@ -291,6 +291,10 @@ void TControl::SetEnabled(bool enabled) {
 void TControl::BringToFront() {
   if (FWidget) SetWindowPos(FWidget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
+void TControl::SetFocus() {
+  if (FWidget && TakesInput(FWidget)) ::SetFocus(FWidget);
+}
+bool TControl::Focused() const { return FWidget && GetFocus() == FWidget; }
 void TControl::SendToBack() {
   if (FWidget) SetWindowPos(FWidget, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -364,6 +368,7 @@ TButton::TButton(TComponent* owner)
 }
 std::string TButton::Caption() const { return WindowText(Widget()); }
 void TButton::SetCaption(const std::string& caption) { SetWindowText(Widget(), caption); }
+void TButton::SetDefault(bool isDefault) { FDefault = isDefault; }
 void TButton::Click() {
   if (Widget() && IsWindowEnabled(Widget())) SendMessageW(Widget(), BM_CLICK, 0, 0);
 }
@@ -480,7 +485,7 @@ void TNotebook::SetPageIndex(int index) {
   FPageControls[static_cast<std::size_t>(index)]->SetVisible(true);
   if (focusOnPage) {
     HWND root = GetAncestor(Widget(), GA_ROOT);
-    if (HWND next = GetNextDlgTabItem(root, nullptr, FALSE)) SetFocus(next);
+    if (HWND next = GetNextDlgTabItem(root, nullptr, FALSE)) ::SetFocus(next);
   }
 }
 

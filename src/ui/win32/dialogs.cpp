@@ -53,6 +53,7 @@ int IdOf(TMsgDlgBtn button) {
     case mbNo: return IDNO;
     case mbOK: return IDOK;
     case mbCancel: return IDCANCEL;
+    case mbRetry: return IDRETRY;
   }
   return IDOK;
 }
@@ -61,6 +62,7 @@ int IdOf(TMsgDlgBtn button) {
 UINT LayoutOf(const std::vector<TMsgDlgBtn>& buttons) {
   auto has = [&](TMsgDlgBtn b) { return std::find(buttons.begin(), buttons.end(), b) != buttons.end(); };
   if (has(mbYes) && has(mbNo)) return has(mbCancel) ? MB_YESNOCANCEL : MB_YESNO;
+  if (has(mbRetry)) return MB_RETRYCANCEL;
   if (has(mbCancel)) return MB_OKCANCEL;
   return MB_OK;
 }
@@ -76,10 +78,18 @@ int backend::ShowDialog(const TDialogRequest& request, const std::vector<TMsgDlg
   TBoxTexts texts;
   for (std::size_t i = 0; i < buttons.size() && i < request.Buttons.size(); ++i)
     texts.Buttons.emplace_back(IdOf(buttons[i]), Widen(request.Buttons[i]));
+  // The box orders its buttons Yes, No, Cancel (or OK, Cancel): the default by its place.
+  UINT defaultButton = MB_DEFBUTTON1;
+  if (request.Default < buttons.size()) {
+    const TMsgDlgBtn b = buttons[request.Default];
+    const UINT layout = LayoutOf(buttons);
+    if (b == mbNo) defaultButton = MB_DEFBUTTON2;
+    else if (b == mbCancel) defaultButton = layout == MB_YESNOCANCEL ? MB_DEFBUTTON3 : MB_DEFBUTTON2;
+  }
   TBoxTexts* outer = std::exchange(g_box, &texts);
   texts.Hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
   const int id = MessageBoxW(Owner(), Widen(request.Text).c_str(), Widen(request.Caption).c_str(),
-                             LayoutOf(buttons) | IconOf(request.Type) | MB_TASKMODAL | MB_SETFOREGROUND);
+                             LayoutOf(buttons) | defaultButton | IconOf(request.Type) | MB_TASKMODAL | MB_SETFOREGROUND);
   if (texts.Hook) UnhookWindowsHookEx(texts.Hook);
   g_box = outer;
   for (TMsgDlgBtn b : buttons)

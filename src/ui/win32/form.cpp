@@ -228,7 +228,7 @@ void TForm::Show() {
   const std::vector<HWND>& order = TabOrders()[w];
   for (HWND h : order)
     if (TakesInput(h)) {
-      SetFocus(h);
+      ::SetFocus(h);
       break;
     }
 }
