@@ -78,8 +78,8 @@ private:
   std::string FName;       // the final name in the folder (Windows: the full path)
   char FTempName[48] = {};  // the name written to while an existing file waits ("" for none)
   std::uint64_t FWritten = 0;
-  bool FEndsInHole = false;  // the size must be set: nothing was written after the last hole
   std::uint32_t FAttributes = 0;
+  bool FEndsInHole = false;  // the size must be set: nothing was written after the last hole
 };
 
 }  // namespace tarvo::unzip

@@ -133,7 +133,7 @@ void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (count == 0) return;
   if (count > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - FWritten)
     throw core::EInOutError(EFBIG);
-  if (::lseek(FHandle, static_cast<off_t>(count), SEEK_CUR) < 0) throw core::EInOutError(errno);
+  if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(count), SEEK_CUR) < 0) throw core::EInOutError(errno);
   FWritten += count;
   FEndsInHole = true;
 }
@@ -145,7 +145,7 @@ std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) 
 }
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {
-  if (FEndsInHole && ::ftruncate(FHandle, static_cast<off_t>(FWritten)) != 0) {
+  if (FEndsInHole && ::ftruncate(static_cast<int>(FHandle), static_cast<off_t>(FWritten)) != 0) {
     int err = errno;
     Discard();
     throw core::EInOutError(err);

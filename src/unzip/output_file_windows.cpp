@@ -1,8 +1,8 @@
-#include <limits>
 #include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -163,14 +163,13 @@ std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
   return done;
 }
 
-// The file is not marked sparse: NTFS fills the gap with zeros when the file grows past it.
 void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (count == 0) return;
-  if (count > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - FWritten)
-    throw core::EInOutError(EFBIG);
-  LARGE_INTEGER distance;
-  distance.QuadPart = static_cast<LONGLONG>(count);
-  if (!::SetFilePointerEx(H(FHandle), distance, nullptr, FILE_CURRENT)) throw core::EInOutError(LastErrno());
+  if (count > static_cast<std::uint64_t>(INT64_MAX) - FWritten) throw core::EInOutError(EFBIG);
+  LARGE_INTEGER by{};
+  by.QuadPart = static_cast<LONGLONG>(count);
+  // Bytes passed over read as zeros once the file reaches past them.
+  if (!::SetFilePointerEx(H(FHandle), by, nullptr, FILE_CURRENT)) throw core::EInOutError(LastErrno());
   FWritten += count;
   FEndsInHole = true;
 }
@@ -183,6 +182,7 @@ std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) 
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {
   HANDLE h = H(FHandle);
+  // A file that ends in a hole gets its size only now.
   if (FEndsInHole && !::SetEndOfFile(h)) {
     const int error = LastErrno();
     Discard();

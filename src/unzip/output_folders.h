@@ -55,6 +55,10 @@ public:
   static void FinishFolder(const TVmFolder& folder, std::int64_t modificationTime,
                            std::uint32_t attributes) noexcept;
 
+  // The bytes this user may still write on the folder's file system (all ones when the
+  // system cannot tell).
+  static std::uint64_t FreeSpace(const TVmFolder& folder) noexcept;
+
 private:
   std::intptr_t OpenBase();
   void CloseAll() noexcept;

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -139,6 +140,12 @@ bool TVmOutputFolders::HoldsNonFolder(const TVmFolder& folder, std::string_view 
   struct stat st {};
   return ::fstatat(static_cast<int>(folder.Handle), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
          !S_ISDIR(st.st_mode);
+}
+
+std::uint64_t TVmOutputFolders::FreeSpace(const TVmFolder& folder) noexcept {
+  struct statvfs vfs {};
+  if (::fstatvfs(static_cast<int>(folder.Handle), &vfs) != 0 || vfs.f_frsize == 0) return ~std::uint64_t{0};
+  return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
 }
 
 void TVmOutputFolders::FinishFolder(const TVmFolder& folder, std::int64_t modificationTime, std::uint32_t) noexcept {

@@ -154,6 +154,12 @@ bool TVmOutputFolders::HoldsNonFolder(const TVmFolder& folder, std::string_view 
   return a != INVALID_FILE_ATTRIBUTES && (!(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
+std::uint64_t TVmOutputFolders::FreeSpace(const TVmFolder& folder) noexcept {
+  ULARGE_INTEGER free{};
+  const std::wstring name = core::Utf8ToWide(folder.Path.empty() ? std::string(".") : folder.Path);
+  return ::GetDiskFreeSpaceExW(name.c_str(), &free, nullptr, nullptr) ? free.QuadPart : ~std::uint64_t{0};
+}
+
 void TVmOutputFolders::FinishFolder(const TVmFolder& folder, std::int64_t modificationTime,
                                     std::uint32_t attributes) noexcept {
   if (modificationTime >= 0) {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
-#include <filesystem>
 
 #include "core/exception.h"
 #include "core/file_stream.h"
@@ -595,12 +594,7 @@ private:
     const TVmFolder& folder = A.OutputFolders().Open(ExtractFileDir(path), A.ExtractOptions() & eoCreateDirs);
     // A sparse file is extracted only when its folder could hold it written out in full
     // (as it will be wherever holes are not kept, or once it is copied).
-    if (entry.Sparse) {
-      std::error_code error;
-      const auto space = std::filesystem::space(
-          std::filesystem::path(reinterpret_cast<const char8_t*>(folder.Path.empty() ? "." : folder.Path.c_str())), error);
-      if (!error && entry.Size > space.available) throw core::EInOutError(ENOSPC);
-    }
+    if (entry.Sparse && entry.Size > TVmOutputFolders::FreeSpace(folder)) throw core::EInOutError(ENOSPC);
     FFile = std::make_unique<TVmOutputFile>(folder, ExtractFileName(path), path, item->NativeFileAttributes(),
                                             item->UnixMode(), A.SourceIdentity());
     FTarget = FFile.get();
