@@ -9,10 +9,14 @@
 namespace tarvo::ui {
 
 std::string TDriveCombo::DisplayName(const platform::TDriveInfo& d) {
-  // A shell that names an unlabelled disk by its letter alone ("(C:)", as Wine's does) gets
+  const std::size_t first = d.ShellName.find_first_not_of(' ');
+  const std::string shell = first == std::string::npos
+                                ? std::string()
+                                : d.ShellName.substr(first, d.ShellName.find_last_not_of(' ') + 1 - first);
+  // A shell that names an unlabelled disk by its letter alone (" (C:)", as Wine's does) gets
   // the name Windows gives it.
-  if (!d.ShellName.empty() && d.ShellName.front() != '(') return d.ShellName;
-  if (!d.ShellName.empty()) return core::LoadResString(SLocalDisk) + " " + d.ShellName;
+  if (!shell.empty() && shell.front() != '(') return shell;
+  if (!shell.empty()) return core::LoadResString(SLocalDisk) + " " + shell;
   const std::string name = d.Label.empty() ? core::LoadResString(SLocalDisk) : d.Label;
   return name + " (" + d.Letter + ":)  " + d.Root;
 }

@@ -206,3 +206,25 @@ TEST(ToolkitTexts, ComeFromTheResourceStrings) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shell's name trimmed; a name of the letter alone (Wine's for an unlabelled disk) and
+// no shell at all give Windows' own "Local Disk (C:)".
+TEST(DriveNames, TheShellsNameTrimmedOrWindowsOwn) {
+  struct {
+    const char* Shell;
+    const char* Label;
+    const char* Shown;
+  } const cases[] = {
+      {"Windows (C:)", "", "Windows (C:)"},
+      {"  Data (D:) ", "Data", "Data (D:)"},
+      {" (C:)", "", "Local Disk (C:)"},
+      {"", "", "Local Disk (C:)  /srv/c"},
+      {"", "Data", "Data (C:)  /srv/c"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TDriveCombo::DisplayName(tarvo::platform::TDriveInfo{'C', "/srv/c", c.Label, c.Shell}), c.Shown) << c.Shell;
+}
+
+}  // namespace
