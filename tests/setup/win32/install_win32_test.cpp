@@ -356,7 +356,9 @@ TEST_P(WinSilent, TheProgramInstallsWithoutItsWindow) {
   } else {
     EXPECT_FALSE(fs::exists(Install() / "SETUP.INI"));
   }
-  if (c.Logged) EXPECT_NE(Slurp(log).find(c.Logged), std::string::npos) << Slurp(log);
+  if (c.Logged) {
+    EXPECT_NE(Slurp(log).find(c.Logged), std::string::npos) << Slurp(log);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, WinSilent, ::testing::ValuesIn(kSilent),

@@ -1,3 +1,4 @@
+// Linux only: the bytes written come from /proc/self/io and the kept copy is found in /proc/self/fd.
 // Compressed tar and single-file archives decode only what they need: a tar ends at its
 // end-of-archive block whatever follows it in the compressed stream, a gzip file whose
 // declared size lies is refused without writing more than it declared, and a bzip2 bomb
