@@ -1,3 +1,4 @@
+// Linux only: the holes are measured by the blocks stat reports.
 // Sparse files in tar archives: what GNU tar and bsdtar write in every sparse format
 // (old GNU 'S' with extension blocks, pax 0.0, 0.1 and 1.0, plain and compressed) lists
 // with the real sizes and extracts byte for byte as GNU tar extracts it, with holes where
