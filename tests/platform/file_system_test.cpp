@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -21,7 +22,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct TFolder {
-  fs::path Path = fs::temp_directory_path() / ("tarvo_fs_" + std::to_string(std::rand()) + std::to_string(Next++));
+  // CTest runs each test in a process of its own, several at once: the name must differ
+  // between processes, not only within one.
+  fs::path Path = fs::temp_directory_path() /
+                  ("tarvo_fs_" + std::to_string(std::random_device{}()) + "_" + std::to_string(Next++));
   TFolder() { fs::create_directories(Path); }
   ~TFolder() { fs::remove_all(Path); }
   std::string operator/(const std::string& name) const { return (Path / name).string(); }
