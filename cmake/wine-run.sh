@@ -41,4 +41,7 @@ if [ -n "${TARVO_WINE_DISPLAY:-}" ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-
   exec xvfb-run -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" \
     bash -c '"$1" "${@:3}"; status=$?; "$2" -w; exit $status' run "$wine" "$wineserver" "$@"
 fi
+# The console programs share one server that outlives each of them: a program started while
+# the last one's server was shutting down would otherwise fail before its first line.
+"$wineserver" -p30 >/dev/null 2>&1 || true
 exec "$wine" "$@"

@@ -71,7 +71,7 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned fla
                            : icon == 0x40                 ? mtInformation
                            : icon == 0x20                 ? mtConfirmation
                                                           : mtCustom;
-  TDialogRequest request{type, caption, text, {LoadResString(SMsgDlgOK)}, flags & ~0xFFu};
+  TDialogRequest request{type, caption, text, {LoadResString(SMsgDlgOK)}, flags & ~0xFFu, 0};
   return Show(request, {mbOK}) == mrOk ? mrOk : mrCancel;
 }
 

@@ -27,9 +27,9 @@ struct TDialogRequest {
   std::string Caption;
   std::string Text;
   std::vector<std::string> Buttons;
-  std::size_t Default = 0;  // the button Enter chooses, an index into Buttons
   // The platform box's flags beyond buttons and icon (MB_SYSTEMMODAL for the error box).
   unsigned Flags = 0;
+  std::size_t Default = 0;  // the button Enter chooses, an index into Buttons
 };
 
 // Answers a dialog with a modal result instead of showing it.

@@ -253,7 +253,9 @@ TEST_F(WinInstall, A404EndsOnTheAbortPageWithTheStatusLineAndAsksForNothingMore)
   ToDataPage(false);
   EXPECT_EQ(Page(), pgAbort);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].Text, "HTTP/1.1 404 Not Found");
+  // The status line first, then which file and from where.
+  EXPECT_EQ(shown[0].Text.substr(0, shown[0].Text.find('\r')), "HTTP/1.1 404 Not Found");
+  EXPECT_NE(shown[0].Text.find("main.zip"), std::string::npos);
   EXPECT_EQ(shown[0].Caption, "Setup");
   EXPECT_EQ(shown[0].Flags & 0x1000u, 0x1000u) << "system-modal";
   EXPECT_FALSE(w->btCANCEL->Visible());

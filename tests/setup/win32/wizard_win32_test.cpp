@@ -136,6 +136,9 @@ class WinPort : public WinWizard, public ::testing::WithParamInterface<TPortCase
 
 TEST_P(WinPort, ThePortFieldDropsTheKeysItDoesNotTake) {
   w->Notebook1->SetPageIndex(pgProxySettings);
+  // The fields take input only while the proxy is used.
+  w->PROXY_USE->SetChecked(true);
+  w->PROXY_USE->OnClick(w->PROXY_USE);
   HWND port = w->PROXY_POORT->Widget();
   SetFocus(port);
   for (const char* c = GetParam().Typed; *c; ++c) PostMessageW(port, WM_CHAR, static_cast<WPARAM>(*c), 0);
