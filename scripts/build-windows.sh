@@ -63,8 +63,18 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# tarvo-setup.exe carries its catalogs: the tool that appends them runs here, so it comes
+# from a native tree of its own (core and i18n only).
+embed=()
+if [[ ";$components;" == *";setup;"* ]]; then
+  tools=$root/build-native-tools
+  cmake -S "$root" -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVO_TESTS=OFF -DTARVO_WERROR=ON \
+    -DTARVO_COMPONENTS="core;i18n" "${launcher[@]}" >/dev/null
+  nice cmake --build "$tools" -j"$jobs" --target tarvo-embed-catalogs >/dev/null
+  embed=(-DTARVO_EMBED_CATALOGS="$tools/tools/embed-catalogs/tarvo-embed-catalogs")
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DTARVO_WERROR=ON -DTARVO_WIN_DEPS_DIR="$deps" -DTARVO_7ZIP_SOURCE_DIR="$sevenzip_src" \
-  -DTARVO_COMPONENTS="$components" "${launcher[@]}" >/dev/null
+  -DTARVO_COMPONENTS="$components" "${embed[@]}" "${launcher[@]}" >/dev/null
 nice cmake --build "$build" -j"$jobs" ${1:+--target "$@"}
 echo "$build"
