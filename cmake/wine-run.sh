@@ -44,4 +44,13 @@ fi
 # The console programs share one server that outlives each of them: a program started while
 # the last one's server was shutting down would otherwise fail before its first line.
 "$wineserver" -p30 >/dev/null 2>&1 || true
-exec "$wine" "$@"
+# The first program of a session starts the session's own processes (services, devices),
+# which inherit its output and live as long as the server. Were that output a pipe, the
+# reader (CTest, the test listing after a build) would wait for the server to end; a file
+# keeps the pipe theirs alone.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+status=0
+"$wine" "$@" >"$out" 2>&1 || status=$?
+cat "$out"
+exit $status

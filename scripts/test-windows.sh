@@ -13,7 +13,9 @@ fi
 
 status=0
 echo "== Windows: 64-bit build and its tests under wine64 =="
-build=$(bash "$root/scripts/build-windows.sh" x86_64 | tail -n 1)
+# The build's own output stays on screen: a compile error must show in the log.
+bash "$root/scripts/build-windows.sh" x86_64
+build=$root/build-win-x86_64
 log=$build/ctest-wine.log
 ctest --test-dir "$build" --output-on-failure -j "${TARVO_JOBS:-2}" --timeout 600 | tee "$log" || status=1
 # Tests that cannot run under Wine skip themselves with their reason; count them here.
@@ -23,5 +25,10 @@ echo "== Windows: $skipped test(s) skipped under Wine (reasons above)"
 echo "== Windows: 32-bit programs =="
 programs=${TARVO_WINDOWS_PROGRAMS:-vmunzip netget tarvo-setup}
 # shellcheck disable=SC2086
-bash "$root/scripts/build-windows.sh" i686 $programs >/dev/null || status=1
+log32=$(mktemp)
+if ! bash "$root/scripts/build-windows.sh" i686 $programs >"$log32" 2>&1; then
+  tail -n 60 "$log32"
+  status=1
+fi
+rm -f "$log32"
 exit $status
