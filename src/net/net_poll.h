@@ -44,6 +44,16 @@ struct TNetPollFd {
   short REvents;  // set by NetPoll
 };
 
+// One of our wait bits and the system's bits that stand for it.
+struct TNetPollBit {
+  short Ours;
+  short Native;
+};
+// The system's bits for what we ask, and ours for what the system found, by a table of the
+// system's (error and hang-up are only ever found).
+short NetPollToNative(short events, const TNetPollBit* bits, std::size_t count);
+short NetPollFromNative(short native, const TNetPollBit* bits, std::size_t count);
+
 // Waits on count sockets within timeoutMS (negative: no limit): poll() on POSIX systems,
 // WSAPoll() on Windows. Returns the ready count, 0 when the time ran out; raises
 // ENetSocketError when the wait itself fails.

@@ -1,3 +1,4 @@
+#include <iterator>
 #include <vector>
 
 #include "net/net_poll.h"
@@ -9,23 +10,11 @@ namespace tarvo::net {
 namespace {
 
 // WSAPoll refuses POLLPRI; urgent data is the priority band there.
-short ToNative(short events) {
-  short native = 0;
-  if (events & NetPollIn) native |= POLLRDNORM;
-  if (events & NetPollOut) native |= POLLWRNORM;
-  if (events & NetPollPri) native |= POLLRDBAND;
-  return native;
-}
-
-short FromNative(short native) {
-  short events = 0;
-  if (native & POLLRDNORM) events |= NetPollIn;
-  if (native & POLLWRNORM) events |= NetPollOut;
-  if (native & POLLRDBAND) events |= NetPollPri;
-  if (native & (POLLERR | POLLNVAL)) events |= NetPollError;
-  if (native & POLLHUP) events |= NetPollHangUp;
-  return events;
-}
+constexpr TNetPollBit kBits[] = {
+    {NetPollIn, POLLRDNORM}, {NetPollOut, POLLWRNORM}, {NetPollPri, POLLRDBAND},
+    {NetPollError, POLLERR | POLLNVAL}, {NetPollHangUp, POLLHUP},
+};
+constexpr std::size_t kAsked = 3;  // the first three are asked for, the rest only found
 
 }  // namespace
 
@@ -39,12 +28,12 @@ int NetPoll(TNetPollFd* fds, std::size_t count, int timeoutMS) {
   std::vector<WSAPOLLFD> native(count);
   for (std::size_t i = 0; i < count; ++i) {
     native[i].fd = NetNativeSocket(fds[i].Fd);
-    native[i].events = ToNative(fds[i].Events);
+    native[i].events = NetPollToNative(fds[i].Events, kBits, kAsked);
     native[i].revents = 0;
   }
   int rc = ::WSAPoll(native.data(), static_cast<ULONG>(count), deadline.Remaining());
   if (rc == SOCKET_ERROR) RaiseSocketErrorCode(::WSAGetLastError());
-  for (std::size_t i = 0; i < count; ++i) fds[i].REvents = FromNative(native[i].revents);
+  for (std::size_t i = 0; i < count; ++i) fds[i].REvents = NetPollFromNative(native[i].revents, kBits, std::size(kBits));
   return rc;
 }
 

@@ -6,9 +6,35 @@
 
 #include <cerrno>
 
+#include "net/net_poll.h"
+#include "net/net_socket_api.h"
 #include "net/net_socket_errors.h"
 
 namespace tarvo::net {
+
+std::string NetSystemLookup(const std::string& asciiName, TNetIPVersion version) {
+  addrinfo hints{};
+  hints.ai_family = TNetStack::AddressFamily(version);
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  int rc = ::getaddrinfo(asciiName.c_str(), nullptr, &hints, &result);
+  if (rc != 0) {
+    int savedErrno = errno;
+    if (result != nullptr) ::freeaddrinfo(result);
+    RaiseSocketErrorCode(NetResolverErrorToSocketError(rc, savedErrno));
+  }
+  std::string text;
+  for (addrinfo* ai = result; ai != nullptr && text.empty(); ai = ai->ai_next)
+    text = NetResolvedAddressText(ai->ai_family, ai->ai_addr, version);
+  ::freeaddrinfo(result);
+  if (text.empty()) RaiseSocketErrorCode(Net_WSAHOST_NOT_FOUND);
+  return text;
+}
+
+int NetWaitConnected(TNetStackSocketHandle handle, int timeoutMS) {
+  TNetPollFd p{handle, NetPollOut, 0};
+  return NetPoll(&p, 1, timeoutMS) > 0 ? 1 : 0;
+}
 
 TNetStackSocketHandle TNetStackBSDBase::NewSocketHandle(int socketType, int protocol, TNetIPVersion version,
                                                         bool /*overlapped*/) {

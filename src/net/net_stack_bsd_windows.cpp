@@ -1,9 +1,47 @@
 // The raw socket calls over Winsock 2.
 #include "net/net_stack_bsd.h"
+
+#include "core/utf16.h"
+#include "net/net_socket_api.h"
 #include "net/net_socket_errors.h"
-#include "net/net_winsock.h"
 
 namespace tarvo::net {
+
+std::string NetSystemLookup(const std::string& asciiName, TNetIPVersion version) {
+  ADDRINFOW hints{};
+  hints.ai_family = TNetStack::AddressFamily(version);
+  hints.ai_socktype = SOCK_STREAM;
+  ADDRINFOW* result = nullptr;
+  const std::wstring wide = core::Utf8ToWide(asciiName);
+  int rc = ::GetAddrInfoW(wide.c_str(), nullptr, &hints, &result);
+  if (rc != 0) {
+    int lastError = ::WSAGetLastError();
+    if (result != nullptr) ::FreeAddrInfoW(result);
+    RaiseSocketErrorCode(NetResolverErrorToSocketError(rc, lastError));
+  }
+  std::string text;
+  for (ADDRINFOW* ai = result; ai != nullptr && text.empty(); ai = ai->ai_next)
+    text = NetResolvedAddressText(ai->ai_family, ai->ai_addr, version);
+  ::FreeAddrInfoW(result);
+  if (text.empty()) RaiseSocketErrorCode(Net_WSAHOST_NOT_FOUND);
+  return text;
+}
+
+// select() rather than WSAPoll here: a refused connect shows in select's exception set on
+// every Windows, while WSAPoll reports it only from Windows 10 version 2004 on.
+int NetWaitConnected(TNetStackSocketHandle handle, int timeoutMS) {
+  SOCKET s = NetNativeSocket(handle);
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(s, &writable);
+  FD_SET(s, &failed);
+  timeval limit{timeoutMS / 1000, (timeoutMS % 1000) * 1000};
+  int rc = ::select(0, nullptr, &writable, &failed, timeoutMS >= 0 ? &limit : nullptr);
+  if (rc == SOCKET_ERROR) RaiseSocketErrorCode(::WSAGetLastError());
+  return rc > 0 ? 1 : 0;
+}
 
 TNetStackSocketHandle TNetStackBSDBase::NewSocketHandle(int socketType, int protocol, TNetIPVersion version,
                                                         bool overlapped) {
