@@ -30,6 +30,10 @@ enum : std::uint32_t {
 // A descriptor (Linux) or a HANDLE (Windows, file_stream_windows.cpp); -1 for none.
 using TFileHandle = std::intptr_t;
 
+// Writes all count bytes at the handle's position; raises EInOutError with the cause
+// (ENOSPC when the system takes nothing).
+void WriteAll(TFileHandle handle, const void* buffer, std::size_t count);
+
 class THandleStream : public TStream {
 public:
   explicit THandleStream(TFileHandle handle) : FHandle(handle) {}

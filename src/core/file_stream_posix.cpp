@@ -40,6 +40,20 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
   return done;
 }
 
+void WriteAll(TFileHandle handle, const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(static_cast<int>(handle), p + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EInOutError(errno);
+    }
+    if (n == 0) throw EInOutError(ENOSPC);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
   off_t r = ::lseek(static_cast<int>(FHandle), static_cast<off_t>(offset), whence);

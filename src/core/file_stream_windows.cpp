@@ -48,6 +48,18 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
   return done;
 }
 
+void WriteAll(TFileHandle handle, const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    DWORD n = 0;
+    DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, kMaxChunk));
+    if (!::WriteFile(H(handle), p + done, want, &n, nullptr)) throw EInOutError(ErrnoFromWindowsError(::GetLastError()));
+    if (n == 0) throw EInOutError(ENOSPC);
+    done += n;
+  }
+}
+
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN : origin == TSeekOrigin::soCurrent ? FILE_CURRENT : FILE_END;
   LARGE_INTEGER to{}, at{};

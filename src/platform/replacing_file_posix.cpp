@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "core/exception.h"
+#include "core/file_stream.h"
 
 namespace tarvo::platform {
 
@@ -49,18 +50,8 @@ TReplacingFile::~TReplacingFile() { Discard(); }
 std::size_t TReplacingFile::Read(void*, std::size_t) { throw core::EStreamError("TReplacingFile.Read not supported"); }
 
 std::size_t TReplacingFile::Write(const void* buffer, std::size_t count) {
-  const auto* p = static_cast<const char*>(buffer);
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(static_cast<int>(FHandle), p + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw core::EInOutError(errno);
-    }
-    if (n == 0) throw core::EInOutError(ENOSPC);
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  core::WriteAll(FHandle, buffer, count);
+  return count;
 }
 
 std::int64_t TReplacingFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "core/exception.h"
+#include "core/file_stream.h"
 #include "core/utf16.h"
 #include "core/win_error.h"
 #include "platform/replacing_file.h"
@@ -44,16 +45,8 @@ TReplacingFile::~TReplacingFile() { Discard(); }
 std::size_t TReplacingFile::Read(void*, std::size_t) { throw core::EStreamError("TReplacingFile.Read not supported"); }
 
 std::size_t TReplacingFile::Write(const void* buffer, std::size_t count) {
-  const auto* p = static_cast<const char*>(buffer);
-  std::size_t done = 0;
-  while (done < count) {
-    DWORD n = 0;
-    DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-    if (!::WriteFile(H(FHandle), p + done, want, &n, nullptr)) throw core::EInOutError(LastErrno());
-    if (n == 0) throw core::EInOutError(ENOSPC);
-    done += n;
-  }
-  return done;
+  core::WriteAll(FHandle, buffer, count);
+  return count;
 }
 
 std::int64_t TReplacingFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {

@@ -108,27 +108,6 @@ TVmOutputFile::TVmOutputFile(const TVmFolder& folder, std::string_view name, con
   throw core::EFCreateError(displayPath, EEXIST);
 }
 
-TVmOutputFile::~TVmOutputFile() { Discard(); }
-
-std::size_t TVmOutputFile::Read(void*, std::size_t) { throw core::EStreamError("TVmOutputFile.Read not supported"); }
-
-std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
-  const auto* p = static_cast<const char*>(buffer);
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(static_cast<int>(FHandle), p + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw core::EInOutError(errno);
-    }
-    if (n == 0) throw core::EInOutError(ENOSPC);
-    done += static_cast<std::size_t>(n);
-  }
-  FWritten += done;
-  FEndsInHole = false;
-  return done;
-}
-
 void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (count == 0) return;
   if (count > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - FWritten)
@@ -136,12 +115,6 @@ void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(count), SEEK_CUR) < 0) throw core::EInOutError(errno);
   FWritten += count;
   FEndsInHole = true;
-}
-
-std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
-  if (offset == 0 && origin != core::TSeekOrigin::soBeginning) return static_cast<std::int64_t>(FWritten);
-  if (origin == core::TSeekOrigin::soBeginning && offset == static_cast<std::int64_t>(FWritten)) return offset;
-  throw core::EStreamError("TVmOutputFile.Seek not supported");
 }
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {

@@ -21,9 +21,6 @@ namespace {
 HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 int LastErrno() { return core::ErrnoFromWindowsError(::GetLastError()); }
 
-// WriteFile takes 32-bit counts.
-constexpr DWORD kMaxChunk = 1u << 30;
-
 // Others may read a file while it is written, never write it; DELETE lets the file be
 // renamed into place and removed through its own handle.
 constexpr DWORD kFileAccess = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
@@ -143,26 +140,6 @@ TVmOutputFile::TVmOutputFile(const TVmFolder& folder, std::string_view name, con
   throw core::EFCreateError(displayPath, EEXIST);
 }
 
-TVmOutputFile::~TVmOutputFile() { Discard(); }
-
-std::size_t TVmOutputFile::Read(void*, std::size_t) { throw core::EStreamError("TVmOutputFile.Read not supported"); }
-
-std::size_t TVmOutputFile::Write(const void* buffer, std::size_t count) {
-  const auto* p = static_cast<const char*>(buffer);
-  std::size_t done = 0;
-  while (done < count) {
-    DWORD n = 0;
-    if (!::WriteFile(H(FHandle), p + done, static_cast<DWORD>(std::min<std::size_t>(count - done, kMaxChunk)), &n,
-                     nullptr))
-      throw core::EInOutError(LastErrno());
-    if (n == 0) throw core::EInOutError(ENOSPC);
-    done += n;
-  }
-  FWritten += done;
-  FEndsInHole = false;
-  return done;
-}
-
 void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (count == 0) return;
   if (count > static_cast<std::uint64_t>(INT64_MAX) - FWritten) throw core::EInOutError(EFBIG);
@@ -172,12 +149,6 @@ void TVmOutputFile::WriteHole(std::uint64_t count) {
   if (!::SetFilePointerEx(H(FHandle), by, nullptr, FILE_CURRENT)) throw core::EInOutError(LastErrno());
   FWritten += count;
   FEndsInHole = true;
-}
-
-std::int64_t TVmOutputFile::Seek(std::int64_t offset, core::TSeekOrigin origin) {
-  if (offset == 0 && origin != core::TSeekOrigin::soBeginning) return static_cast<std::int64_t>(FWritten);
-  if (origin == core::TSeekOrigin::soBeginning && offset == static_cast<std::int64_t>(FWritten)) return offset;
-  throw core::EStreamError("TVmOutputFile.Seek not supported");
 }
 
 void TVmOutputFile::Commit(std::int64_t modificationTime) {
