@@ -19,6 +19,7 @@
 #include "http/auth_registry.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
+#include "auth_attempt.h"
 #include "real_peers.h"
 
 using namespace tarvo::http;
@@ -84,13 +85,9 @@ TEST(Lighttpd, DigestSHA256AsOfferedAlongsideMD5OrAlone) {
                                              std::to_string(server->Port()) + c.path
                                        : server->Base() + c.path;
     TNetHTTP http;
-    http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
-    http.Request().SetUsername(c.user);
-    http.Request().SetPassword(c.password);
-    bool granted = false;
-    try {
-      EXPECT_EQ(http.Get(url), "granted\n");
-      granted = true;
+    const bool granted = GetGranted(http, url, c.user, c.password);
+    EXPECT_EQ(granted, c.granted);
+    if (granted) {
       auto* digest = dynamic_cast<TNetDigestAuthentication*>(http.Request().Authentication());
       ASSERT_NE(digest, nullptr);
       EXPECT_EQ(digest->Algorithm(), "SHA-256");  // the strongest offered, whatever the order
@@ -98,11 +95,7 @@ TEST(Lighttpd, DigestSHA256AsOfferedAlongsideMD5OrAlone) {
       EXPECT_EQ(http.Get(url), "granted\n");  // the nonce again, with the next count
       EXPECT_EQ(http.AuthRetries(), 0);
       EXPECT_EQ(digest->NonceCount(), 3u);
-    } catch (const ENetHTTPProtocolException& e) {
-      EXPECT_EQ(e.Message(), "HTTP/1.1 401 Unauthorized");
-      EXPECT_EQ(http.AuthRetries(), 2);  // one answer, one refusal
     }
-    EXPECT_EQ(granted, c.granted);
     const std::string credentials = c.userInfo ? "" : "-u '" + std::string(c.user) + ":" + c.password + "' ";
     EXPECT_EQ(CurlSucceeds("--digest " + credentials + "'" + url + "'"), c.granted)
         << "curl disagrees";

@@ -17,40 +17,6 @@ using namespace tarvo::unzip::test;
 
 namespace {
 
-struct TOutcome {
-  std::string OpenError;              // the message OpenArchive raised ("" when it opened)
-  std::vector<std::string> Failures;  // "name: message" of each failed entry
-};
-
-// Opens an archive and extracts everything, with stored paths when asked.
-TOutcome ExtractInto(const std::string& archive, const std::string& folder, bool paths = true) {
-  TOutcome out;
-  TVmUnZipper unzipper;
-  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
-                                      const std::string& message) {
-    out.Failures.push_back(item->FileName() + ": " + message);
-  };
-  if (paths) unzipper.SetExtractOptions(eoCreateDirs | eoRestorePath);
-  unzipper.SetBaseDirectory(folder);
-  try {
-    unzipper.OpenArchive(archive);
-  } catch (const std::exception& e) {
-    out.OpenError = e.what();
-    return out;
-  }
-  unzipper.ExtractFiles("*.*");
-  unzipper.CloseArchive();
-  return out;
-}
-
-// Regular files below a folder, by relative path.
-std::map<std::string, std::string> FilesBelow(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file() && !e.is_symlink()) files[fs::relative(e.path(), root).generic_string()] = ReadText(e.path());
-  return files;
-}
-
 // The source tree every maker packs: text, an incompressible 300 KB file, an empty file,
 // a name longer than the 100 bytes of a header's name field, and a symbolic link.
 class ArchiveMakers : public ::testing::TestWithParam<std::pair<const char*, const char*>> {
@@ -85,7 +51,7 @@ TEST_P(ArchiveMakers, ExtractsWhatWasPacked) {
   std::string archive = out / name;
   ASSERT_EQ(Shell("cd " + Quote(Source->Path().string()) + " && A=" + Quote(archive) + " && " + command), 0);
   fs::create_directory(out.Path() / "x");
-  TOutcome result = ExtractInto(archive, out / "x");
+  TArchiveRun result = RunArchive(archive, out / "x");
   ASSERT_EQ(result.OpenError, "");
   std::map<std::string, std::string> expected = FilesBelow(Source->Path()), got = FilesBelow(out.Path() / "x");
   const std::string n = name;
@@ -196,7 +162,7 @@ TEST_P(HostileTar, NothingEscapesOrIsCreated) {
   std::string tar = TarHeader("first.txt", '0', Octal(3)) + Data("one") + c.Entry +
                     TarHeader("last.txt", '0', Octal(3)) + Data("two") + std::string(1024, '\0');
   WriteText(dir / "h.tar", tar);
-  TOutcome result = ExtractInto(dir / "h.tar", dir / "base");
+  TArchiveRun result = RunArchive(dir / "h.tar", dir / "base");
   EXPECT_EQ(result.OpenError, c.OpenError);
   if (c.OpenError.empty()) {
     EXPECT_EQ(ReadText(dir / "base/first.txt"), "one");
@@ -289,7 +255,7 @@ TEST_P(RefusedFiles, OpenFailsWithItsMessage) {
   WriteText(dir / "plain.txt", std::string(5000, 'z') + "end\n");
   ASSERT_EQ(Shell("gzip -c " + Quote(dir / "plain.txt") + " > " + Quote(dir / "good.gz")), 0);
   WriteText(dir / GetParam().Name, GetParam().Damage(ReadText(dir / "good.gz")));
-  TOutcome result = ExtractInto(dir / GetParam().Name, dir / "base");
+  TArchiveRun result = RunArchive(dir / GetParam().Name, dir / "base");
   EXPECT_EQ(result.OpenError.substr(0, GetParam().Message.size()), GetParam().Message);
   EXPECT_TRUE(fs::is_empty(dir.Path() / "base"));
 }

@@ -21,44 +21,6 @@ using namespace tarvo::unzip::test;
 
 namespace {
 
-struct TRun {
-  std::string OpenError;
-  std::vector<std::string> Failures;  // "name: message"
-  std::map<std::string, std::uint64_t> Sizes;  // listed sizes of the file entries
-};
-
-// Opens, lists, tests every entry, then extracts everything with stored paths.
-TRun TestAndExtract(const std::string& archive, const std::string& folder) {
-  TRun run;
-  TVmUnZipper unzipper;
-  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
-                                      const std::string& message) {
-    run.Failures.push_back(item->FileName() + ": " + message);
-  };
-  unzipper.SetExtractOptions(eoCreateDirs | eoRestorePath);
-  unzipper.SetBaseDirectory(folder);
-  try {
-    unzipper.OpenArchive(archive);
-  } catch (const std::exception& e) {
-    run.OpenError = e.what();
-    return run;
-  }
-  for (std::size_t i = 0; i < unzipper.Count(); ++i)
-    if (!unzipper.Items(i)->IsDirectory()) run.Sizes[unzipper.Items(i)->FileName()] = unzipper.Items(i)->UncompressedSize();
-  unzipper.Archive()->TagAll();
-  unzipper.TestTaggedItems();
-  unzipper.ExtractFiles("*.*");
-  unzipper.CloseArchive();
-  return run;
-}
-
-std::map<std::string, std::string> FilesBelow(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadText(e.path());
-  return files;
-}
-
 std::uint64_t Allocated(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_blocks) * 512 : 0;
@@ -117,7 +79,7 @@ TEST_P(SparseMakers, ExtractLikeGnuTarWithHoles) {
   fs::create_directories(out.Path() / "ours");
   ASSERT_EQ(Shell("tar -C " + Quote(out / "gnu") + " -xf " + Quote(archive)), 0);
 
-  TRun run = TestAndExtract(archive, out / "ours");
+  TArchiveRun run = RunArchive(archive, out / "ours", true, true);
   ASSERT_EQ(run.OpenError, "");
   EXPECT_TRUE(run.Failures.empty()) << run.Failures[0];
   const auto expected = FilesBelow(out.Path() / "gnu");
@@ -194,7 +156,7 @@ TEST_P(LyingMaps, FailTheirEntryAlone) {
   fs::create_directory(dir.Path() / "base");
   WriteText(dir / "l.tar", TarHeader("first.txt", '0', Octal(3)) + Data("one") + GetParam().Entry +
                                TarHeader("last.txt", '0', Octal(3)) + Data("two") + std::string(1024, '\0'));
-  TRun run = TestAndExtract(dir / "l.tar", dir / "base");
+  TArchiveRun run = RunArchive(dir / "l.tar", dir / "base", true, true);
   ASSERT_EQ(run.OpenError, "");
   EXPECT_EQ(run.Failures, (std::vector<std::string>{GetParam().Message, GetParam().Message}));
   EXPECT_EQ(FilesBelow(dir.Path() / "base"), (std::map<std::string, std::string>{{"first.txt", "one"}, {"last.txt", "two"}}));
@@ -251,7 +213,7 @@ TEST(LyingMaps, ArchiveEndingInsideTheMap) {
   WriteText(dir / "cut.tar", TarHeader("first.txt", '0', Octal(3)) + Data("one") +
                                  TarHeader("PaxHeaders/liar", 'x', Octal(records.size())) + Data(records) +
                                  TarHeader("liar", '0', Octal(1024)) + "2\n0\n51");
-  TRun run = TestAndExtract(dir / "cut.tar", dir / "base");
+  TArchiveRun run = RunArchive(dir / "cut.tar", dir / "base", true, true);
   EXPECT_EQ(run.Sizes, (std::map<std::string, std::uint64_t>{{"first.txt", 3}, {"liar", 4096}}));
   EXPECT_EQ(run.Failures, (std::vector<std::string>{kBadMap, kBadMap}));
   EXPECT_EQ(FilesBelow(dir.Path() / "base"), (std::map<std::string, std::string>{{"first.txt", "one"}}));
@@ -271,7 +233,7 @@ TEST_P(GoodMaps, RestoreTheRealFile) {
   TTempDir dir;
   fs::create_directory(dir.Path() / "base");
   WriteText(dir / "g.tar", GetParam().Entry + std::string(1024, '\0'));
-  TRun run = TestAndExtract(dir / "g.tar", dir / "base");
+  TArchiveRun run = RunArchive(dir / "g.tar", dir / "base", true, true);
   ASSERT_EQ(run.OpenError, "");
   EXPECT_TRUE(run.Failures.empty()) << run.Failures[0];
   EXPECT_EQ(FilesBelow(dir.Path() / "base"), (std::map<std::string, std::string>{{GetParam().Name, GetParam().Content}}));

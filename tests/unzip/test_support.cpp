@@ -155,6 +155,39 @@ std::vector<std::string> ExtractAll(const std::string& archive, const std::strin
   return failures;
 }
 
+TArchiveRun RunArchive(const std::string& archive, const std::string& folder, bool paths, bool test) {
+  TArchiveRun run;
+  TVmUnZipper unzipper;
+  unzipper.OnProcessItemFailure = [&](void*, TVmArchiveItem* item, TVmProcessType, TVmErrorClass, int,
+                                      const std::string& message) {
+    run.Failures.push_back(item->FileName() + ": " + message);
+  };
+  if (paths) unzipper.SetExtractOptions(eoCreateDirs | eoRestorePath);
+  unzipper.SetBaseDirectory(folder);
+  try {
+    unzipper.OpenArchive(archive);
+  } catch (const std::exception& e) {
+    run.OpenError = e.what();
+    return run;
+  }
+  if (test) {
+    for (std::size_t i = 0; i < unzipper.Count(); ++i)
+      if (!unzipper.Items(i)->IsDirectory()) run.Sizes[unzipper.Items(i)->FileName()] = unzipper.Items(i)->UncompressedSize();
+    unzipper.Archive()->TagAll();
+    unzipper.TestTaggedItems();
+  }
+  unzipper.ExtractFiles("*.*");
+  unzipper.CloseArchive();
+  return run;
+}
+
+std::map<std::string, std::string> FilesBelow(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file() && !e.is_symlink()) files[fs::relative(e.path(), root).generic_string()] = ReadText(e.path());
+  return files;
+}
+
 std::map<std::string, std::pair<std::size_t, std::uint32_t>> Digest(const std::map<std::string, std::string>& files) {
   std::map<std::string, std::pair<std::size_t, std::uint32_t>> out;
   for (const auto& [name, data] : files) out[name] = {data.size(), Crc(data)};

@@ -79,6 +79,18 @@ std::uint32_t Crc(const std::string& text);
 // failure (a CRC mismatch included) and the folder's files through `files`.
 std::vector<std::string> ExtractAll(const std::string& archive, const std::string& password = "",
                                     std::map<std::string, std::string>* files = nullptr);
+// What opening and working through an archive came to.
+struct TArchiveRun {
+  std::string OpenError;                       // the message OpenArchive raised ("" when it opened)
+  std::vector<std::string> Failures;           // "name: message" of each failed entry
+  std::map<std::string, std::uint64_t> Sizes;  // listed sizes of the file entries (test runs)
+};
+// Opens an archive and extracts everything into folder, with stored paths when asked; a
+// test run first lists the entries' sizes and tests every entry.
+TArchiveRun RunArchive(const std::string& archive, const std::string& folder, bool paths = true, bool test = false);
+// Regular files below a folder (links left out), by relative path with "/".
+std::map<std::string, std::string> FilesBelow(const fs::path& root);
+
 // Name, size and CRC of each file: readable when two sets differ.
 std::map<std::string, std::pair<std::size_t, std::uint32_t>> Digest(const std::map<std::string, std::string>& files);
 
