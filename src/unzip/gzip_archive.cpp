@@ -64,6 +64,10 @@ private:
   bool FActive = true;
 };
 
+bool AllZero(const std::uint8_t* p, std::size_t n) {
+  return std::all_of(p, p + n, [](std::uint8_t b) { return b == 0; });
+}
+
 }  // namespace
 
 bool TVmGzipArchive::MemberHeaderMayFollow(std::int64_t from) {
@@ -145,10 +149,13 @@ std::uint64_t TVmGzipArchive::DeclaredSize() {
   // A header and a trailer at least; anything shorter declares nothing (and fails to open).
   const std::int64_t size = FStream->Size();
   if (size < 18) return 0;
-  std::uint8_t isize[4];
-  FStream->SetPosition(size - 4);
-  FStream->ReadBuffer(isize, sizeof isize);
-  return GetLE32(isize);
+  std::uint8_t trailer[8];
+  FStream->SetPosition(size - 8);
+  FStream->ReadBuffer(trailer, sizeof trailer);
+  // Eight zero bytes are the padding a blocked copy (a tape, dd conv=sync) leaves after the
+  // last member far more often than the trailer of an empty one: they declare nothing.
+  if (AllZero(trailer, sizeof trailer)) return ~std::uint64_t{0};
+  return GetLE32(trailer + 4);
 }
 
 std::string TVmGzipArchive::SingleName() const {

@@ -29,7 +29,8 @@ protected:
   std::string SingleName() const override;
   std::int64_t SingleTime() const override;
   // ISIZE of the file's last member (its last four bytes): the size of its content modulo
-  // 2^32 when it holds one member.
+  // 2^32 when it holds one member. A file ending in eight zero bytes (padding after the
+  // last member, which is then ignored) declares nothing: ~0.
   std::uint64_t DeclaredSize() override;
 
 private:

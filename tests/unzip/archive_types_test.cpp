@@ -92,7 +92,13 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("bzip2 -c src/d*/f* > \"$A\"", "ffffffffffffffffffffffffffffffffffffffffffffff"
                                                                     "ffffffffffffffffffffffffffffffffffffffffffff.bz2"),
                       std::make_pair("gzip -c src/d*/f* > \"$A\" && gzip -c src/hello.txt >> \"$A\"", "ab.gz"),
-                      std::make_pair("bzip2 -c src/d*/f* > \"$A\" && bzip2 -c src/hello.txt >> \"$A\"", "ab.bz2")));
+                      std::make_pair("bzip2 -c src/d*/f* > \"$A\" && bzip2 -c src/hello.txt >> \"$A\"", "ab.bz2"),
+                      // Bytes after the last member that start no other are ignored, as gzip
+                      // and GNU tar ignore them: the zeros a blocked copy pads with, junk.
+                      std::make_pair("tar --format=gnu -czf \"$A\" src && head -c 10240 /dev/zero >> \"$A\"",
+                                     "zero_padded.tgz"),
+                      std::make_pair("gzip -9 -c src/d*/f* > \"$A\" && head -c 512 /dev/zero >> \"$A\"", "zero_padded.gz"),
+                      std::make_pair("gzip -9 -c src/d*/f* > \"$A\" && printf 'junk after it' >> \"$A\"", "junk_after.gz")));
 
 // One opening, two passes: a test, then the extraction. A tree packed by GNU tar (plain or
 // compressed) extracts to what GNU tar itself extracts from it, whether the content opening
@@ -265,6 +271,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TRefused{"wrong_crc", "a.gz", [](std::string g) { g[g.size() - 8] ^= 1; return g; }, "Bad CRC"},
         TRefused{"wrong_size", "a.gz", [](std::string g) { g[g.size() - 4] ^= 1; return g; }, "Bad File Size"},
+        // Padding after the member declares nothing; the member's own trailer still counts.
+        TRefused{"wrong_size_then_padding", "a.gz",
+                 [](std::string g) { g[g.size() - 4] ^= 1; return g + std::string(512, '\0'); }, "Bad File Size"},
         TRefused{"tar_wrong_crc", "a.tgz", [](std::string) { return DamagedTgz(8); }, "Bad CRC"},
         TRefused{"tar_wrong_size", "a.tgz", [](std::string) { return DamagedTgz(4); }, "Bad File Size"},
         TRefused{"cut_trailer", "a.gz", [](std::string g) { return g.substr(0, g.size() - 3); }, "Stream read error"},
