@@ -108,6 +108,9 @@ struct TEnough {};
 // Stands between a decoder and what it feeds. Once the tar has ended, decoding goes on
 // only through the tail allowance (far enough to reach the compressed stream's own end
 // and check it); then TEnough ends it. Content beyond limit raises EVmContentTooLarge.
+// The outcome does not depend on how the decoder cuts its output: a block that reaches
+// past the limit (a bzip2 block of zeros holds megabytes) is passed on up to the limit
+// first, so a tar ending inside it ends there.
 class TContentGate final : public core::TStream {
 public:
   TContentGate(core::TStream& next, std::uint64_t limit, std::function<bool()> tarEnded)
@@ -115,14 +118,21 @@ public:
   std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
   std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FTotal); }
   std::size_t Write(const void* buffer, std::size_t count) override {
-    if (FTarEnded && FTarEnded()) {
-      FTail += count;
-      if (FTail > kTarTailAllowance) throw TEnough{};
-    } else if (count > FLimit - FTotal) {
-      throw EVmContentTooLarge();
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    for (std::size_t left = count; left > 0;) {
+      std::size_t n = left;
+      if (FTarEnded && FTarEnded()) {
+        FTail += n;
+        if (FTail > kTarTailAllowance) throw TEnough{};
+      } else {
+        if (FTotal == FLimit) throw EVmContentTooLarge();
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, FLimit - FTotal));
+      }
+      FTotal += n;
+      FNext.WriteBuffer(p, n);
+      p += n;
+      left -= n;
     }
-    FTotal += count;
-    FNext.WriteBuffer(buffer, count);
     return count;
   }
 
