@@ -6,13 +6,11 @@
 #include "core/utf16.h"
 #include "core/win_error.h"
 #include "platform/file_system.h"
+#include "platform/file_time.h"
 
 namespace tarvo::platform {
 
 namespace {
-
-// FILETIME counts 100 ns from 1601-01-01 (UTC).
-constexpr std::int64_t kEpochAsFileTime = 116444736000000000;
 
 bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return !path.empty() && ::GetFileAttributesExW(core::Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data);
@@ -80,8 +78,7 @@ TFileIdentity FileIdentityOf(core::TFileHandle handle) noexcept {
 std::int64_t FileModificationTimeOf(core::TFileHandle handle) noexcept {
   FILETIME written{};
   if (!::GetFileTime(reinterpret_cast<HANDLE>(handle), nullptr, nullptr, &written)) return -1;
-  const std::int64_t ticks = static_cast<std::int64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime;
-  return (ticks - kEpochAsFileTime) / 10000000;
+  return FileTimeToEpoch(static_cast<std::uint64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime);
 }
 
 std::string MoveToUniqueName(const std::string& fileName, const std::string& suffix) {

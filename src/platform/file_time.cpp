@@ -5,6 +5,29 @@
 
 namespace tarvo::platform {
 
+namespace {
+
+// FILETIME counts 100 ns from 1601-01-01 (UTC); FileTimeToSystemTime takes up to 2^63 - 1.
+constexpr std::int64_t kTicksPerSecond = 10000000;
+constexpr std::uint64_t kEpochAsFileTime = 116444736000000000;
+constexpr std::uint64_t kLargestFileTime = 0x7FFFFFFFFFFFFFFF;
+
+}  // namespace
+
+std::uint64_t EpochToFileTime(std::int64_t seconds) noexcept {
+  constexpr std::int64_t kFirst = -static_cast<std::int64_t>(kEpochAsFileTime / kTicksPerSecond);
+  constexpr std::int64_t kLast = static_cast<std::int64_t>((kLargestFileTime - kEpochAsFileTime) / kTicksPerSecond);
+  if (seconds <= kFirst) return 0;
+  if (seconds > kLast) return kLargestFileTime;
+  return static_cast<std::uint64_t>(seconds - kFirst) * kTicksPerSecond;
+}
+
+std::int64_t FileTimeToEpoch(std::uint64_t ticks) noexcept {
+  // Whole seconds, rounded towards the epoch.
+  if (ticks >= kEpochAsFileTime) return static_cast<std::int64_t>((ticks - kEpochAsFileTime) / kTicksPerSecond);
+  return -static_cast<std::int64_t>((kEpochAsFileTime - ticks) / kTicksPerSecond);
+}
+
 TDosDateTime SplitDosDateTime(std::uint16_t date, std::uint16_t time) noexcept {
   return TDosDateTime{1980u + (date >> 9),        (date >> 5) & 0x0Fu,        date & 0x1Fu,
                       static_cast<unsigned>(time >> 11), (time >> 5) & 0x3Fu, (time & 0x1Fu) * 2};

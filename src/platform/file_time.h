@@ -32,6 +32,12 @@ std::int64_t DosDateTimeToEpoch(std::uint16_t date, std::uint16_t time) noexcept
 // 1980, after 2107 or negative.
 void EpochToDosDateTime(std::int64_t when, std::uint16_t& date, std::uint16_t& time) noexcept;
 
+// Seconds since the epoch as a Windows FILETIME count (100 ns units since 1601-01-01 UTC)
+// and back. A time before 1601 gives 0 and one past what the count can hold (the year
+// 30828) its largest value, so that any 64-bit time an archive states converts.
+std::uint64_t EpochToFileTime(std::int64_t seconds) noexcept;
+std::int64_t FileTimeToEpoch(std::uint64_t ticks) noexcept;
+
 // The system's half: local calendar fields to seconds since the epoch (-1 when not
 // representable) and back (false when not representable). Fields are in range.
 std::int64_t LocalTimeToEpoch(const TDosDateTime& t) noexcept;

@@ -4,13 +4,6 @@
 
 namespace tarvo::platform {
 
-namespace {
-
-// FILETIME counts 100 ns from 1601-01-01 (UTC).
-constexpr std::int64_t kEpochAsFileTime = 116444736000000000;
-
-}  // namespace
-
 std::int64_t LocalTimeToEpoch(const TDosDateTime& t) noexcept {
   SYSTEMTIME local{}, utc{};
   local.wYear = static_cast<WORD>(t.Year);
@@ -22,12 +15,11 @@ std::int64_t LocalTimeToEpoch(const TDosDateTime& t) noexcept {
   // The zone's rules for that year, daylight saving included.
   FILETIME ft{};
   if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !::SystemTimeToFileTime(&utc, &ft)) return -1;
-  std::int64_t ticks = static_cast<std::int64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
-  return (ticks - kEpochAsFileTime) / 10000000;
+  return FileTimeToEpoch(static_cast<std::uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
 }
 
 bool EpochToLocalTime(std::int64_t when, TDosDateTime& t) noexcept {
-  std::int64_t ticks = when * 10000000 + kEpochAsFileTime;
+  const std::uint64_t ticks = EpochToFileTime(when);
   FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   SYSTEMTIME utc{}, local{};
   if (!::FileTimeToSystemTime(&ft, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return false;

@@ -11,6 +11,7 @@
 #include "core/utf16.h"
 #include "core/win_error.h"
 #include "platform/file_attributes.h"
+#include "platform/file_time.h"
 #include "unzip/output_file.h"
 #include "unzip/vm_exception.h"
 
@@ -160,8 +161,7 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
     throw core::EInOutError(error);
   }
   if (modificationTime >= 0) {
-    // FILETIME counts 100 ns from 1601-01-01 (UTC).
-    const std::int64_t ticks = modificationTime * 10000000 + 116444736000000000;
+    const std::uint64_t ticks = platform::EpochToFileTime(modificationTime);
     const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     ::SetFileTime(h, nullptr, nullptr, &written);  // a file system without times still gets the content
   }

@@ -7,6 +7,7 @@
 #include "core/utf16.h"
 #include "core/win_error.h"
 #include "platform/file_attributes.h"
+#include "platform/file_time.h"
 #include "unzip/extract_path.h"
 #include "unzip/output_folders.h"
 #include "unzip/vm_exception.h"
@@ -163,8 +164,7 @@ std::uint64_t TVmOutputFolders::FreeSpace(const TVmFolder& folder) noexcept {
 void TVmOutputFolders::FinishFolder(const TVmFolder& folder, std::int64_t modificationTime,
                                     std::uint32_t attributes) noexcept {
   if (modificationTime >= 0) {
-    // FILETIME counts 100 ns from 1601-01-01 (UTC).
-    const std::int64_t ticks = modificationTime * 10000000 + 116444736000000000;
+    const std::uint64_t ticks = platform::EpochToFileTime(modificationTime);
     const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     ::SetFileTime(H(folder.Handle), nullptr, nullptr, &written);
   }

@@ -11,6 +11,7 @@
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "platform/file_system.h"
+#include "platform/file_time.h"
 #include "platform/mapped_file.h"
 #include "platform/processors.h"
 #include "platform/scratch_file.h"
@@ -123,4 +124,30 @@ TEST(Processors, IdleIsAtLeastOneAndAtMostAll) {
   const unsigned idle = IdleProcessors();
   EXPECT_GE(idle, 1u);
   EXPECT_LE(idle, std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Windows file times (100 ns since 1601) of any time an archive may state: a tar's mtime
+// goes up to 2^63 seconds, which scaled naively overflows.
+TEST(FileTime, AnyEpochTimeConvertsWithinWhatAFileTimeHolds) {
+  constexpr std::uint64_t kEpoch = 116444736000000000, kLargest = 0x7FFFFFFFFFFFFFFF;
+  struct Case {
+    std::int64_t Seconds;
+    std::uint64_t Ticks;
+    std::int64_t Back;  // FileTimeToEpoch(Ticks)
+  } cases[] = {
+      {0, kEpoch, 0},
+      {1700000000, kEpoch + 17000000000000000ull, 1700000000},
+      {-11644473600, 0, -11644473600},                   // 1601-01-01
+      {-11644473601, 0, -11644473600},                   // before: the first FILETIME
+      {INT64_MIN, 0, -11644473600},
+      {910692730085, kEpoch + 9106927300850000000ull, 910692730085},  // the last whole second
+      {910692730086, kLargest, 910692730085},
+      {INT64_MAX, kLargest, 910692730085},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EpochToFileTime(c.Seconds), c.Ticks) << c.Seconds;
+    EXPECT_EQ(FileTimeToEpoch(c.Ticks), c.Back) << c.Ticks;
+  }
+  EXPECT_EQ(FileTimeToEpoch(kEpoch - 5), 0);  // towards the epoch, as the system's times were read
+  EXPECT_EQ(FileTimeToEpoch(~std::uint64_t{0}), 1833029933770);
 }
