@@ -10,6 +10,8 @@
 #ifndef _WIN32
 #include <unistd.h>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #endif
 
@@ -145,6 +147,35 @@ TEST(Netget, ReplacesAPlantedLinkAndWritesIntoAFifo) {
             0);
   EXPECT_EQ(Slurp(dir.Path() + "/got"), "fifo");
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+#endif
+}
+
+// Other users read a process's arguments (/proc/PID/cmdline, ps): a password given with
+// --user is overwritten there, while the download still waits for the server.
+TEST(Netget, PasswordOnTheCommandLineIsHiddenWhileItRuns) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the arguments are read through /proc";
+#else
+  const std::string netget = ProgramCommand(TARVO_NETGET);
+  TTempDir dir;
+  // Takes the request and never answers.
+  TScriptedServer server([](int) { return std::vector<TScriptedResponse>{{"", false}}; });
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
+  FILE* shell = ::popen((netget + " " + url + " --user joe:hunter2 --proxy-user pat:sesame --read-timeout 30 -o " +
+                         dir.Path() + "/out.bin 2>/dev/null & echo $!; wait")
+                            .c_str(),
+                        "r");
+  ASSERT_NE(shell, nullptr);
+  int pid = 0;
+  ASSERT_EQ(std::fscanf(shell, "%d", &pid), 1);
+  for (int i = 0; i < 3000 && server.Received().find("\r\n\r\n") == std::string::npos; ++i) ::usleep(10000);
+  const std::string arguments = Slurp("/proc/" + std::to_string(pid) + "/cmdline");
+  ::kill(pid, SIGTERM);
+  ::pclose(shell);
+  ASSERT_NE(server.Received().find("GET /a"), std::string::npos) << server.Received();
+  EXPECT_NE(arguments.find("joe:"), std::string::npos) << arguments;
+  EXPECT_EQ(arguments.find("hunter2"), std::string::npos) << arguments;
+  EXPECT_EQ(arguments.find("sesame"), std::string::npos) << arguments;
 #endif
 }
 

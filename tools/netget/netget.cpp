@@ -95,9 +95,12 @@ bool ParseArgs(std::vector<std::string>& argv, TOptions& o) {
       o.Proxy = argv[++i];
     } else if ((a == "--user" || a == "--proxy-user") && i + 1 < argc) {
       (a == "--user" ? o.User : o.ProxyUser) = argv[++i];
-      // No copy of the password stays in the arguments.
+      // No copy of the password stays in the arguments, ours or the system's.
       std::size_t colon = argv[i].find(':');
-      if (colon != std::string::npos) argv[i].replace(colon + 1, std::string::npos, argv[i].size() - colon - 1, '*');
+      if (colon != std::string::npos) {
+        argv[i].replace(colon + 1, std::string::npos, argv[i].size() - colon - 1, '*');
+        HideArgumentText(static_cast<std::size_t>(i), colon + 1);
+      }
     } else if (a == "--follow") {
       o.Follow = true;
     } else if (a == "--http1.0") {

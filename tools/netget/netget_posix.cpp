@@ -26,7 +26,22 @@ void RemoveTempAndExit(int sig) {
 
 }  // namespace
 
-std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+namespace {
+int GArgc = 0;
+char** GArgv = nullptr;
+}  // namespace
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  GArgc = argc, GArgv = argv;
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void HideArgumentText(std::size_t index, std::size_t from) {
+  if (index >= static_cast<std::size_t>(GArgc)) return;
+  char* text = GArgv[index];
+  const std::size_t length = std::strlen(text);
+  if (from < length) std::memset(text + from, '*', length - from);
+}
 
 void UseBinaryStandardStreams() {}
 

@@ -17,6 +17,10 @@ extern const char kPathSeparators[];
 
 // The command line as UTF-8 (on Windows from the UTF-16 command line, not the ANSI one).
 std::vector<std::string> Arguments(int argc, char** argv);
+// Overwrites argument index from position `from` on, with '*', where other programs read
+// the command line: on POSIX systems argv itself (/proc/PID/cmdline, ps). Windows keeps a
+// copy of its own that this does not reach.
+void HideArgumentText(std::size_t index, std::size_t from);
 
 // Standard output and error pass bytes through unchanged (Windows' C library would make
 // every "\n" a "\r\n" and so corrupt a body written to standard output).

@@ -41,6 +41,8 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return args;
 }
 
+void HideArgumentText(std::size_t, std::size_t) {}
+
 void UseBinaryStandardStreams() {
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);
