@@ -82,26 +82,15 @@ inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & 
 
 inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::memcpy(dst, src, 16); }
 
-// Matches reaching back less than 32 bytes overlap what the copy itself writes. Reading that
+// Matches reaching back less than 16 bytes overlap what the copy itself writes. Reading that
 // back word by word would make every load wait for stores still in flight; instead one
 // period of the pattern is taken into registers before the first store and then stored
-// again and again, a whole number of periods further each time. May write up to 31 bytes
+// again and again, a whole number of periods further each time. May write up to 15 bytes
 // past the end.
 __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
-  if (dist >= 16) {
-    // The period as its first 16 and its last 16 bytes (they overlap below 32).
-    const std::uint64_t a = Load64(src), b = Load64(src + 8);
-    const std::uint64_t c = Load64(src + dist - 16), d = Load64(src + dist - 8);
-    do {
-      Store64(dst, a);
-      Store64(dst + 8, b);
-      Store64(dst + dist - 16, c);
-      Store64(dst + dist - 8, d);
-      dst += dist;
-    } while (dst < end);
-  } else if (dist >= 8) {
+  if (dist >= 8) {
     // The period as its first 8 and its last 8 bytes.
     const std::uint64_t a = Load64(src), b = Load64(src + dist - 8);
     do {
@@ -137,7 +126,21 @@ __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist
 // go without a loop branch.
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   if (dist < 32) [[unlikely]] {
-    CopyNearMatch(dst, dist, length);
+    if (dist < 16) {
+      CopyNearMatch(dst, dist, length);
+      return;
+    }
+    // The period as its first 16 and its last 16 bytes (they overlap below 32), taken
+    // before the first store.
+    std::uint8_t head[16], tail[16];
+    std::memcpy(head, dst - dist, 16);
+    std::memcpy(tail, dst - 16, 16);
+    std::uint8_t* const end = dst + length;
+    do {
+      std::memcpy(dst, head, 16);
+      std::memcpy(dst + dist - 16, tail, 16);
+      dst += dist;
+    } while (dst < end);
     return;
   }
   const std::uint8_t* src = dst - dist;
