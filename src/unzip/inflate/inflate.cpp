@@ -80,7 +80,20 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
-inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::memcpy(dst, src, 16); }
+// 32 bytes from a block that does not overlap the destination: one 256-bit move in the
+// build of the decode loop for AVX2 processors, two 128-bit ones otherwise.
+template <bool kWide>
+__attribute__((always_inline)) inline void Copy32(std::uint8_t* dst, const std::uint8_t* src) noexcept {
+  if constexpr (kWide) {
+    typedef char TBlock __attribute__((vector_size(32)));
+    TBlock block;
+    std::memcpy(&block, src, 32);
+    std::memcpy(dst, &block, 32);
+  } else {
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + 16, src + 16, 16);
+  }
+}
 
 // Matches reaching back less than 16 bytes overlap what the copy itself writes. Reading that
 // back word by word would make every load wait for stores still in flight; instead one
@@ -124,6 +137,7 @@ __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist
 // later output overwrites before anything can read it). The far case, by far the most
 // common, stays inline in the decode loop: most matches are short, so the first 32 bytes
 // go without a loop branch.
+template <bool kWide = false>
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   if (dist < 32) [[unlikely]] {
     if (dist < 16) {
@@ -144,16 +158,14 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::siz
     return;
   }
   const std::uint8_t* src = dst - dist;
-  Copy16(dst, src);
-  Copy16(dst + 16, src + 16);
+  Copy32<kWide>(dst, src);
   if (length <= 32) [[likely]]
     return;
   std::uint8_t* const end = dst + length;
   dst += 32;
   src += 32;
   do {
-    Copy16(dst, src);
-    Copy16(dst + 16, src + 16);
+    Copy32<kWide>(dst, src);
     dst += 32;
     src += 32;
   } while (dst < end);
@@ -338,29 +350,31 @@ private:
 
   // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
   // is below its stop point. Returns true at the end of the block. Compiled for processors
-  // with BMI2 (cheaper variable shifts and bit extraction) and without, and for a window
+  // with BMI2 and AVX2 (cheaper variable shifts and bit extraction, 32-byte moves) and
+  // without, and for a window
   // that already holds the longest distance's worth of history (every distance is then in
   // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
-    static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    static const bool wide =
+        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
     const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
-    if (bmi2)
-      return full ? FastLoopBmi2<kDeflate64, true>(lit, dist) : FastLoopBmi2<kDeflate64, false>(lit, dist);
-    return full ? FastLoopBody<kDeflate64, true>(lit, dist) : FastLoopBody<kDeflate64, false>(lit, dist);
+    if (wide)
+      return full ? FastLoopWide<kDeflate64, true>(lit, dist) : FastLoopWide<kDeflate64, false>(lit, dist);
+    return full ? FastLoopBody<kDeflate64, true, false>(lit, dist) : FastLoopBody<kDeflate64, false, false>(lit, dist);
   }
 
   template <bool kDeflate64, bool kFullHistory>
-  __attribute__((target("bmi,bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
-                                                              const TVmDfDecodeHuffmanTree& dist) {
-    return FastLoopBody<kDeflate64, kFullHistory>(lit, dist);
+  __attribute__((target("bmi,bmi2,avx2"), noinline)) bool FastLoopWide(const TVmDfDecodeHuffmanTree& lit,
+                                                                   const TVmDfDecodeHuffmanTree& dist) {
+    return FastLoopBody<kDeflate64, kFullHistory, true>(lit, dist);
   }
 
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 10;
 
-  template <bool kDeflate64, bool kFullHistory>
+  template <bool kDeflate64, bool kFullHistory, bool kWide>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -471,7 +485,7 @@ private:
           break;
         }
         if ((in >= inEnd) | (out + length >= outStop)) [[unlikely]] {
-          CopyMatch(out, distance, length);
+          CopyMatch<kWide>(out, distance, length);
           out += length;
           break;
         }
@@ -483,7 +497,7 @@ private:
         TARVO_REFILL();
         if (fewBits) [[unlikely]]
           e = litTable[bitbuf & litMask];
-        CopyMatch(out, distance, length);
+        CopyMatch<kWide>(out, distance, length);
         out += length;
       }
     }
