@@ -171,6 +171,8 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::siz
   } while (dst < end);
 }
 
+thread_local bool tPlainLoop = false;
+
 class TVmDfInflater {
 public:
   ~TVmDfInflater() {
@@ -359,7 +361,7 @@ private:
     static const bool wide =
         __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
     const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
-    if (wide)
+    if (wide && !tPlainLoop)
       return full ? FastLoopWide<kDeflate64, true>(lit, dist) : FastLoopWide<kDeflate64, false>(lit, dist);
     return full ? FastLoopBody<kDeflate64, true, false>(lit, dist) : FastLoopBody<kDeflate64, false, false>(lit, dist);
   }
@@ -535,6 +537,8 @@ private:
 };
 
 }  // namespace
+
+void UsePlainInflateLoop(bool plain) noexcept { tPlainLoop = plain; }
 
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper) {
   TVmDeflateHelper settings = helper ? *helper : TVmDeflateHelper{};
