@@ -173,6 +173,12 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::siz
 
 thread_local bool tPlainLoop = false;
 
+bool WideLoopSupported() noexcept {
+  static const bool supported =
+      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
+  return supported;
+}
+
 class TVmDfInflater {
 public:
   ~TVmDfInflater() {
@@ -186,6 +192,7 @@ public:
       : FIn(in),
         FOut(out),
         FDeflate64(deflate64),
+        FWide(WideLoopSupported() && !tPlainLoop),
         FLitLen(TVmDfAlphabet::daLitLen, kMaxLitCodes, deflate64),
         FDist(TVmDfAlphabet::daDistance, deflate64 ? kMaxDistCodes64 : kMaxDistCodes, deflate64),
         FCodeLen(TVmDfAlphabet::daCodeLength, kCodeLengthCodes, deflate64) {}
@@ -358,16 +365,14 @@ private:
   // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
-    static const bool wide =
-        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
     const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
-    if (wide && !tPlainLoop)
+    if (FWide)
       return full ? FastLoopWide<kDeflate64, true>(lit, dist) : FastLoopWide<kDeflate64, false>(lit, dist);
     return full ? FastLoopBody<kDeflate64, true, false>(lit, dist) : FastLoopBody<kDeflate64, false, false>(lit, dist);
   }
 
   template <bool kDeflate64, bool kFullHistory>
-  __attribute__((target("bmi,bmi2,avx2"), noinline)) bool FastLoopWide(const TVmDfDecodeHuffmanTree& lit,
+  __attribute__((target("bmi,bmi2,avx2"), noinline, aligned(64))) bool FastLoopWide(const TVmDfDecodeHuffmanTree& lit,
                                                                    const TVmDfDecodeHuffmanTree& dist) {
     return FastLoopBody<kDeflate64, kFullHistory, true>(lit, dist);
   }
@@ -518,6 +523,7 @@ private:
   TVmDfInBitStream& FIn;
   TVmDfOutputWindow& FOut;
   bool FDeflate64;
+  bool FWide;  // the BMI2/AVX2 build of the decode loop
   TVmDfDecodeHuffmanTree FLitLen;
   TVmDfDecodeHuffmanTree FDist;
   TVmDfDecodeHuffmanTree FCodeLen;
