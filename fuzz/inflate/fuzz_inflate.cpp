@@ -1,6 +1,7 @@
 // Raw Deflate or Deflate64 from hostile bytes. The first byte chooses the mode:
 //   bit 0  Deflate64          bit 1  test only          bit 2  Adler-32
 //   bits 3..5  how many bytes the source hands out per read (1, 2, 3, 7, 64, 4096, all, all)
+//   bit 6  the plain build of the decode loop instead of the processor's own
 // Output goes to a counting null stream, capped by the part size so that tiny inputs
 // that expand enormously stay fast.
 #include <algorithm>
@@ -46,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (mode & 2) h.FOptions |= tarvo::unzip::dfc_TestOnly;
   if (mode & 4) h.FOptions |= tarvo::unzip::dfc_UseAdler32;
   h.FPartSize = 1 << 20;
+  tarvo::unzip::UsePlainInflateLoop(mode & 0x40);
   try {
     tarvo::unzip::Inflate(src, dst, &h);
     if (h.FSizeNormal > h.FPartSize || h.FSizeCompressed > static_cast<std::int64_t>(size - 1)) __builtin_trap();

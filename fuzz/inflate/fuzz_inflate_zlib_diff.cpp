@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "core/memory_stream.h"
@@ -60,13 +61,8 @@ ZResult ZlibInflate(const std::uint8_t* data, std::size_t size, std::size_t& pro
   return ZResult::zrTruncated;  // Z_BUF_ERROR with output room left: the input ended
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::size_t expectedSize = 0;
-  const ZResult z = ZlibInflate(data, size, expectedSize);
-  const std::uint8_t* const expected = ZlibOutput();
-
+void CheckOurs(const std::uint8_t* data, std::size_t size, ZResult z, const std::uint8_t* expected,
+               std::size_t expectedSize) {
   tarvo::core::TMemoryStream src{std::vector<std::uint8_t>(data, data + size)};
   tarvo::core::TMemoryStream dst;
   tarvo::unzip::TVmDeflateHelper h;
@@ -98,5 +94,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case ZResult::zrCodeShape:
       break;
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::size_t expectedSize = 0;
+  const ZResult z = ZlibInflate(data, size, expectedSize);
+  const std::uint8_t* const expected = ZlibOutput();
+
+  // Both builds of the decode loop, the processor's own and the plain one.
+  for (const bool plain : {false, true}) {
+    tarvo::unzip::UsePlainInflateLoop(plain);
+    CheckOurs(data, size, z, expected, expectedSize);
+  }
+  tarvo::unzip::UsePlainInflateLoop(false);
   return 0;
 }

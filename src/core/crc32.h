@@ -18,4 +18,17 @@ inline std::uint32_t ComputeCRC32(std::uint32_t previous, const void* data, std:
   return ~UpdateCRC32(~previous, data, length);
 }
 
+// The engines behind UpdateCRC32, each computing the same function; UpdateCRC32 picks the
+// fastest the processor has, once. Named here so that tests and benchmarks can run each
+// one the processor supports.
+enum class TCRC32Engine {
+  ceTable,        // slicing-by-8 tables: any processor
+  ceClmul,        // PCLMULQDQ on 128-bit lanes (x86 with SSE4.1)
+  ceClmulAvx2,    // VPCLMULQDQ on 256-bit lanes (x86-64 with AVX2)
+  ceClmulAvx512,  // VPCLMULQDQ on 512-bit lanes (x86-64 with AVX-512F/VL)
+};
+bool CRC32EngineAvailable(TCRC32Engine engine) noexcept;
+// UpdateCRC32 through the given engine; one that is not available falls back to ceTable.
+std::uint32_t UpdateCRC32With(TCRC32Engine engine, std::uint32_t crc, const void* data, std::size_t length) noexcept;
+
 }  // namespace tarvo::core

@@ -172,48 +172,55 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     if (lengths[s]) sorted[offset[lengths[s]]++] = static_cast<std::uint16_t>(s);
   const int total = offset[kMaxBits + 1];  // offset[len] now holds the end of each length's run
 
+  // Codes that fit the primary table, one length at a time: the canonical codes of one
+  // length are consecutive, and the next length starts at twice the code after the last.
+  std::uint32_t code = 0;
+  int i = 0;
+  const unsigned shortLimit = std::min(tb, static_cast<unsigned>(FMaxCodeLen));
+  for (unsigned len = 1; len <= shortLimit; ++len, code <<= 1) {
+    const int end = i + lengthCount[len];
+    if (i == end) continue;
+    growTo(len);
+    const std::uint32_t lengthFields = len * 0x101u;  // EntryFor's code length
+    for (; i < end; ++i, ++code) t[Reverse(code, len)] = FTemplates[sorted[i]] + lengthFields;
+  }
+  growTo(tb);
+
+  // Longer codes: a subtable per primary prefix.
   int remaining[kMaxBits + 1];
   std::copy(lengthCount, lengthCount + kMaxBits + 1, remaining);
-  std::uint32_t code = 0;
-  unsigned prevLen = lengths[sorted[0]];
+  unsigned prevLen = tb + 1;
   std::uint32_t curPrefix = ~0u, subStart = 0;
   unsigned subBits = 0;
   std::uint32_t nextFree = primarySize;
-  for (int i = 0; i < total; ++i) {
+  for (; i < total; ++i) {
     const int s = sorted[i];
     const unsigned n = lengths[s];
     code <<= (n - prevLen);
     prevLen = n;
     const std::uint32_t rev = Reverse(code, n);
-    if (n <= tb) {
-      growTo(n);
-      t[rev] = EntryFor(s, n);
-    } else {
-      growTo(tb);
-      const std::uint32_t prefix = rev & (primarySize - 1);
-      if (prefix != curPrefix) {
-        // The subtable must hold every code that shares this prefix: widen it until the
-        // codes still to place fill it (or the longest length is reached).
-        subBits = n - tb;
-        int room = (1 << subBits) - remaining[n];
-        while (room > 0 && tb + subBits < static_cast<unsigned>(FMaxCodeLen)) {
-          ++subBits;
-          room = (room << 1) - remaining[tb + subBits];
-        }
-        subStart = nextFree;
-        nextFree += 1u << subBits;
-        if (!complete) std::fill(t + subStart, t + nextFree, dfentry::kInvalid);
-        t[prefix] = MakeEntry(dfentry::kSubtable, subStart, subBits, tb - subBits);
-        curPrefix = prefix;
+    const std::uint32_t prefix = rev & (primarySize - 1);
+    if (prefix != curPrefix) {
+      // The subtable must hold every code that shares this prefix: widen it until the
+      // codes still to place fill it (or the longest length is reached).
+      subBits = n - tb;
+      int room = (1 << subBits) - remaining[n];
+      while (room > 0 && tb + subBits < static_cast<unsigned>(FMaxCodeLen)) {
+        ++subBits;
+        room = (room << 1) - remaining[tb + subBits];
       }
-      const unsigned rel = n - tb;
-      const std::uint32_t entry = EntryFor(s, rel);
-      for (std::uint32_t idx = rev >> tb; idx < (1u << subBits); idx += 1u << rel) t[subStart + idx] = entry;
+      subStart = nextFree;
+      nextFree += 1u << subBits;
+      if (!complete) std::fill(t + subStart, t + nextFree, dfentry::kInvalid);
+      t[prefix] = MakeEntry(dfentry::kSubtable, subStart, subBits, tb - subBits);
+      curPrefix = prefix;
     }
+    const unsigned rel = n - tb;
+    const std::uint32_t entry = EntryFor(s, rel);
+    for (std::uint32_t idx = rev >> tb; idx < (1u << subBits); idx += 1u << rel) t[subStart + idx] = entry;
     --remaining[n];
     ++code;
   }
-  growTo(tb);
 }
 
 }  // namespace tarvo::unzip

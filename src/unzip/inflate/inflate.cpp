@@ -80,28 +80,30 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
-inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::memcpy(dst, src, 16); }
+// 32 bytes from a block that does not overlap the destination: one 256-bit move in the
+// build of the decode loop for AVX2 processors, two 128-bit ones otherwise.
+template <bool kWide>
+__attribute__((always_inline)) inline void Copy32(std::uint8_t* dst, const std::uint8_t* src) noexcept {
+  if constexpr (kWide) {
+    typedef char TBlock __attribute__((vector_size(32)));
+    TBlock block;
+    std::memcpy(&block, src, 32);
+    std::memcpy(dst, &block, 32);
+  } else {
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + 16, src + 16, 16);
+  }
+}
 
-// Matches reaching back less than 32 bytes overlap what the copy itself writes. Reading that
+// Matches reaching back less than 16 bytes overlap what the copy itself writes. Reading that
 // back word by word would make every load wait for stores still in flight; instead one
 // period of the pattern is taken into registers before the first store and then stored
-// again and again, a whole number of periods further each time. May write up to 31 bytes
+// again and again, a whole number of periods further each time. May write up to 15 bytes
 // past the end.
 __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
-  if (dist >= 16) {
-    // The period as its first 16 and its last 16 bytes (they overlap below 32).
-    const std::uint64_t a = Load64(src), b = Load64(src + 8);
-    const std::uint64_t c = Load64(src + dist - 16), d = Load64(src + dist - 8);
-    do {
-      Store64(dst, a);
-      Store64(dst + 8, b);
-      Store64(dst + dist - 16, c);
-      Store64(dst + dist - 8, d);
-      dst += dist;
-    } while (dst < end);
-  } else if (dist >= 8) {
+  if (dist >= 8) {
     // The period as its first 8 and its last 8 bytes.
     const std::uint64_t a = Load64(src), b = Load64(src + dist - 8);
     do {
@@ -135,25 +137,46 @@ __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist
 // later output overwrites before anything can read it). The far case, by far the most
 // common, stays inline in the decode loop: most matches are short, so the first 32 bytes
 // go without a loop branch.
+template <bool kWide = false>
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   if (dist < 32) [[unlikely]] {
-    CopyNearMatch(dst, dist, length);
+    if (dist < 16) {
+      CopyNearMatch(dst, dist, length);
+      return;
+    }
+    // The period as its first 16 and its last 16 bytes (they overlap below 32), taken
+    // before the first store.
+    std::uint8_t head[16], tail[16];
+    std::memcpy(head, dst - dist, 16);
+    std::memcpy(tail, dst - 16, 16);
+    std::uint8_t* const end = dst + length;
+    do {
+      std::memcpy(dst, head, 16);
+      std::memcpy(dst + dist - 16, tail, 16);
+      dst += dist;
+    } while (dst < end);
     return;
   }
   const std::uint8_t* src = dst - dist;
-  Copy16(dst, src);
-  Copy16(dst + 16, src + 16);
+  Copy32<kWide>(dst, src);
   if (length <= 32) [[likely]]
     return;
   std::uint8_t* const end = dst + length;
   dst += 32;
   src += 32;
   do {
-    Copy16(dst, src);
-    Copy16(dst + 16, src + 16);
+    Copy32<kWide>(dst, src);
     dst += 32;
     src += 32;
   } while (dst < end);
+}
+
+thread_local bool tPlainLoop = false;
+
+bool WideLoopSupported() noexcept {
+  static const bool supported =
+      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
+  return supported;
 }
 
 class TVmDfInflater {
@@ -169,6 +192,7 @@ public:
       : FIn(in),
         FOut(out),
         FDeflate64(deflate64),
+        FWide(WideLoopSupported() && !tPlainLoop),
         FLitLen(TVmDfAlphabet::daLitLen, kMaxLitCodes, deflate64),
         FDist(TVmDfAlphabet::daDistance, deflate64 ? kMaxDistCodes64 : kMaxDistCodes, deflate64),
         FCodeLen(TVmDfAlphabet::daCodeLength, kCodeLengthCodes, deflate64) {}
@@ -335,29 +359,29 @@ private:
 
   // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
   // is below its stop point. Returns true at the end of the block. Compiled for processors
-  // with BMI2 (cheaper variable shifts and bit extraction) and without, and for a window
+  // with BMI2 and AVX2 (cheaper variable shifts and bit extraction, 32-byte moves) and
+  // without, and for a window
   // that already holds the longest distance's worth of history (every distance is then in
   // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
-    static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
-    if (bmi2)
-      return full ? FastLoopBmi2<kDeflate64, true>(lit, dist) : FastLoopBmi2<kDeflate64, false>(lit, dist);
-    return full ? FastLoopBody<kDeflate64, true>(lit, dist) : FastLoopBody<kDeflate64, false>(lit, dist);
+    if (FWide)
+      return full ? FastLoopWide<kDeflate64, true>(lit, dist) : FastLoopWide<kDeflate64, false>(lit, dist);
+    return full ? FastLoopBody<kDeflate64, true, false>(lit, dist) : FastLoopBody<kDeflate64, false, false>(lit, dist);
   }
 
   template <bool kDeflate64, bool kFullHistory>
-  __attribute__((target("bmi,bmi2"), noinline)) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
-                                                              const TVmDfDecodeHuffmanTree& dist) {
-    return FastLoopBody<kDeflate64, kFullHistory>(lit, dist);
+  __attribute__((target("bmi,bmi2,avx2"), noinline, aligned(64))) bool FastLoopWide(const TVmDfDecodeHuffmanTree& lit,
+                                                                   const TVmDfDecodeHuffmanTree& dist) {
+    return FastLoopBody<kDeflate64, kFullHistory, true>(lit, dist);
   }
 
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 10;
 
-  template <bool kDeflate64, bool kFullHistory>
+  template <bool kDeflate64, bool kFullHistory, bool kWide>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -468,7 +492,7 @@ private:
           break;
         }
         if ((in >= inEnd) | (out + length >= outStop)) [[unlikely]] {
-          CopyMatch(out, distance, length);
+          CopyMatch<kWide>(out, distance, length);
           out += length;
           break;
         }
@@ -480,7 +504,7 @@ private:
         TARVO_REFILL();
         if (fewBits) [[unlikely]]
           e = litTable[bitbuf & litMask];
-        CopyMatch(out, distance, length);
+        CopyMatch<kWide>(out, distance, length);
         out += length;
       }
     }
@@ -499,6 +523,7 @@ private:
   TVmDfInBitStream& FIn;
   TVmDfOutputWindow& FOut;
   bool FDeflate64;
+  bool FWide;  // the BMI2/AVX2 build of the decode loop
   TVmDfDecodeHuffmanTree FLitLen;
   TVmDfDecodeHuffmanTree FDist;
   TVmDfDecodeHuffmanTree FCodeLen;
@@ -518,6 +543,8 @@ private:
 };
 
 }  // namespace
+
+void UsePlainInflateLoop(bool plain) noexcept { tPlainLoop = plain; }
 
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper) {
   TVmDeflateHelper settings = helper ? *helper : TVmDeflateHelper{};
