@@ -114,7 +114,23 @@ public:
       : FNext(next), FLimit(limit), FTarEnded(std::move(tarEnded)) {}
   std::size_t Read(void*, std::size_t) override { throw core::EReadError(); }
   std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FTotal); }
+  // A decoder may hand over megabytes at once (the parallel bzip2 decoder writes a block of
+  // runs whole): they pass in steps, so that the tar's end is seen between them and what
+  // follows it counts as tail, however large the writer's pieces.
   std::size_t Write(const void* buffer, std::size_t count) override {
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t n = std::min(count - done, kStep);
+      Pass(bytes + done, n);
+      done += n;
+    }
+    return count;
+  }
+
+private:
+  static constexpr std::size_t kStep = 64 << 10;
+
+  void Pass(const std::uint8_t* bytes, std::size_t count) {
     if (FTarEnded && FTarEnded()) {
       FTail += count;
       if (FTail > kTarTailAllowance) throw TEnough{};
@@ -122,11 +138,9 @@ public:
       throw EVmContentTooLarge();
     }
     FTotal += count;
-    FNext.WriteBuffer(buffer, count);
-    return count;
+    FNext.WriteBuffer(bytes, count);
   }
 
-private:
   core::TStream& FNext;
   std::uint64_t FLimit;
   std::function<bool()> FTarEnded;
