@@ -170,7 +170,7 @@ void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderCount) {
 
 void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
   TNetCappedMemoryStream page(FHTTP->Limits().ErrorPageBytes);
-  TNetCustomHTTP::TBodyWorkSilencer quiet(*FHTTP);
+  auto quiet = FHTTP->SilenceBodyWork();
   core::TScopeGuard restore([this, saved = FResponse->ContentStream()] { FResponse->SetContentStream(saved); });
   FResponse->SetContentStream(&page);
   FHTTP->ReadResponseBody(*FRequest, *FResponse);

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "core/scope_guard.h"
 #include "i18n/translations.h"
 #include "platform/console.h"
 #include "platform/fixed_drives.h"
@@ -204,19 +205,17 @@ int RunSilentSetup(int argc, char** argv) {
   }
   // A program without a console writes its messages to the log file it was given.
   std::ofstream log;
-  struct TRestore {
-    std::streambuf* Previous = nullptr;
-    ~TRestore() {
-      if (Previous) std::cerr.rdbuf(Previous);
-    }
-  } restore;
+  std::streambuf* previous = nullptr;
+  core::TScopeGuard restore([&previous] {
+    if (previous) std::cerr.rdbuf(previous);
+  });
   if (!options.LogFile.empty()) {
     log.open(std::filesystem::path(reinterpret_cast<const char8_t*>(options.LogFile.c_str())), std::ios::app);
     if (!log) {
       std::cerr << "tarvo-setup: cannot write the log file " << options.LogFile << "\n";
       return 2;
     }
-    restore.Previous = std::cerr.rdbuf(log.rdbuf());
+    previous = std::cerr.rdbuf(log.rdbuf());
   }
   std::optional<std::string> root = SilentDriveRoot(options.Drive);
   if (!root) {

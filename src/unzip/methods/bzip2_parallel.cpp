@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "core/scope_guard.h"
 #include "core/worker_pool.h"
 #include "platform/processors.h"
 #include "unzip/methods/bzip2_block_scanner.h"
@@ -159,10 +160,7 @@ int DecodeWholeStream(const std::vector<std::uint8_t>& stream, TBlockMemory& mem
   bz.opaque = &memory;
   int result = BZ2_bzDecompressInit(&bz, 0, 0);
   if (result != BZ_OK) return result;
-  struct TEnd {
-    bz_stream* Bz;
-    ~TEnd() { BZ2_bzDecompressEnd(Bz); }
-  } end{&bz};
+  core::TScopeGuard end([&bz] { BZ2_bzDecompressEnd(&bz); });
   bz.next_in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(stream.data()));
   bz.avail_in = static_cast<unsigned>(stream.size());
   for (;;) {
