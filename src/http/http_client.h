@@ -147,6 +147,8 @@ protected:
 
   // Overridable factory of the protocol object.
   virtual std::unique_ptr<TNetHTTPProtocol> CreateProtocol();
+  // The protocol object met one more redirect in this call (RedirectCount counts them).
+  void CountRedirect() noexcept { ++FRedirectCount; }
   // The handler Connect makes when none is attached: a socket handler that can receive a
   // body straight into its destination.
   std::unique_ptr<net::TNetIOHandler> MakeClientIOHandler() override;
