@@ -11,7 +11,7 @@
 
 #include "core/stream.h"
 #include "unzip/inflate/inflate.h"
-#include "unzip/vm_exception.h"
+#include "unzip/inflate/inflate_error.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tarvo::unzip::Inflate(src, dst, &h);
     if (h.FSizeNormal > h.FPartSize || h.FSizeCompressed > static_cast<std::int64_t>(size - 1)) __builtin_trap();
     if (!(mode & 2) && dst.Size() != h.FSizeNormal) __builtin_trap();
-  } catch (const tarvo::unzip::EVmInflateError&) {
+  } catch (const tarvo::unzip::EVmInternalInflateError&) {
   }
   return 0;
 }

@@ -18,7 +18,7 @@
 #include "core/memory_stream.h"
 #include "core/stream.h"
 #include "unzip/inflate/inflate.h"
-#include "unzip/vm_exception.h"
+#include "unzip/inflate/inflate_error.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ void CheckOurs(const std::uint8_t* data, std::size_t size, ZResult z, const std:
   std::uint32_t crc = 0;
   try {
     crc = tarvo::unzip::Inflate(src, dst, &h);
-  } catch (const tarvo::unzip::EVmInflateError&) {
+  } catch (const tarvo::unzip::EVmInternalInflateError&) {
     ok = false;
   }
   const std::size_t got = static_cast<std::size_t>(dst.Size());

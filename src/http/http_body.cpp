@@ -253,7 +253,7 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse
 void TNetCustomHTTP::DiscardResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   core::TScopeGuard restore([&response, saved = response.ContentStream()] { response.SetContentStream(saved); });
   response.SetContentStream(nullptr);
-  TBodyWorkSilencer quiet(*this);
+  auto quiet = SilenceBodyWork();
   ReadResponseBody(request, response);
   restore.Run();
 }

@@ -4,6 +4,7 @@
 #include "core/memory_stream.h"
 #include "core/port_text.h"
 #include "core/resource_string.h"
+#include "core/scope_guard.h"
 #include "http/capped_stream.h"
 #include "http/cookie_manager.h"
 #include "http/form_encoding.h"
@@ -33,17 +34,6 @@ bool NeedsHTTP11(std::string_view method) {
   return SameText(method, "TRACE") || SameText(method, "PUT") || SameText(method, "OPTIONS") ||
          SameText(method, "DELETE");
 }
-
-// Restores the protocol version when a call that changed it ends, also by an exception.
-class TProtocolVersionGuard {
-public:
-  TProtocolVersionGuard(TNetCustomHTTP& http) : FHTTP(http), FSaved(http.ProtocolVersion()) {}
-  ~TProtocolVersionGuard() { FHTTP.SetProtocolVersion(FSaved); }
-
-private:
-  TNetCustomHTTP& FHTTP;
-  TNetHTTPProtocolVersion FSaved;
-};
 
 }  // namespace
 
@@ -89,7 +79,8 @@ std::string TNetCustomHTTP::Get(const std::string& url) {
 void TNetCustomHTTP::Head(const std::string& url) { DoRequest("HEAD", url, nullptr, nullptr, {}); }
 
 void TNetCustomHTTP::Post(const std::string& url, core::TStream& source, core::TStream& response) {
-  TProtocolVersionGuard guard(*this);
+  // The protocol version is the caller's again when the call ends, also by an exception.
+  core::TScopeGuard restoreVersion([this, saved = ProtocolVersion()] { SetProtocolVersion(saved); });
   if (!HasOption(hoKeepOrigProtocol)) {
     // An HTTP/1.0 POST on a fresh connection: a server cannot answer it on a connection
     // that a previous response has left in doubt.
@@ -147,6 +138,16 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
   request.SetSource(source);
   response.SetContentStream(responseStream);
   response.SetKeepAliveStopped(false);
+  // However the call ends, the caller's stream is no longer the response's. Until a response
+  // was read whole (an error page included), part of one may be left unread on the
+  // connection, which would be taken for the start of the next one.
+  core::TScopeGuard releaseStream([&response] { response.SetContentStream(nullptr); });
+  core::TScopeGuard dropConnection([this] { Disconnect(); });
+  auto finish = [&] {
+    dropConnection.Dismiss();
+    releaseStream.Run();
+    if (!response.KeepAlive()) Disconnect();
+  };
   try {
     for (bool first = true;; first = false) {
       ResolveRequestTarget(request.URL());
@@ -174,23 +175,10 @@ void TNetCustomHTTP::DoRequest(const std::string& method, const std::string& url
     }
   } catch (const ENetHTTPProtocolException&) {
     // The error page was read whole: the connection may serve the next call.
-    response.SetContentStream(nullptr);
-    if (!response.KeepAlive()) Disconnect();
-    throw;
-  } catch (...) {
-    // Anything else may have left part of a response unread on the connection, which
-    // would be taken for the start of the next one.
-    {
-      try {
-        Disconnect();
-      } catch (...) {
-      }
-    }
-    response.SetContentStream(nullptr);
+    finish();
     throw;
   }
-  response.SetContentStream(nullptr);
-  if (!response.KeepAlive()) Disconnect();
+  finish();
 }
 
 void TNetCustomHTTP::SendAndReadHead() {

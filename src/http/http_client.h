@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/scope_guard.h"
 #include "core/stream.h"
 #include "http/auth_registry.h"
 #include "http/header_info.h"
@@ -146,6 +147,8 @@ protected:
 
   // Overridable factory of the protocol object.
   virtual std::unique_ptr<TNetHTTPProtocol> CreateProtocol();
+  // The protocol object met one more redirect in this call (RedirectCount counts them).
+  void CountRedirect() noexcept { ++FRedirectCount; }
   // The handler Connect makes when none is attached: a socket handler that can receive a
   // body straight into its destination.
   std::unique_ptr<net::TNetIOHandler> MakeClientIOHandler() override;
@@ -187,19 +190,12 @@ protected:
   // Work notifications describe the body the caller asked for: bodies read only to be
   // dropped (redirects, retries) or kept for an error message report none, so a progress
   // display starts afresh with each body it is meant to show.
-  class TBodyWorkSilencer {
-  public:
-    explicit TBodyWorkSilencer(TNetCustomHTTP& http) : FHTTP(http), FSaved(http.FReportBodyWork) {
-      http.FReportBodyWork = false;
-    }
-    ~TBodyWorkSilencer() { FHTTP.FReportBodyWork = FSaved; }
-    TBodyWorkSilencer(const TBodyWorkSilencer&) = delete;
-    TBodyWorkSilencer& operator=(const TBodyWorkSilencer&) = delete;
-
-  private:
-    TNetCustomHTTP& FHTTP;
-    bool FSaved;
-  };
+  // Silences them until the guard it returns ends.
+  [[nodiscard]] auto SilenceBodyWork() {
+    const bool saved = FReportBodyWork;
+    FReportBodyWork = false;
+    return core::TScopeGuard([this, saved] { FReportBodyWork = saved; });
+  }
   bool FReportBodyWork = true;
 
   std::unique_ptr<TNetHTTPProtocol> FHTTPProto;

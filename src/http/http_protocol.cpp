@@ -170,7 +170,7 @@ void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderCount) {
 
 void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
   TNetCappedMemoryStream page(FHTTP->Limits().ErrorPageBytes);
-  TNetCustomHTTP::TBodyWorkSilencer quiet(*FHTTP);
+  auto quiet = FHTTP->SilenceBodyWork();
   core::TScopeGuard restore([this, saved = FResponse->ContentStream()] { FResponse->SetContentStream(saved); });
   FResponse->SetContentStream(&page);
   FHTTP->ReadResponseBody(*FRequest, *FResponse);
@@ -185,18 +185,18 @@ TNetHTTPWhatsNext TNetHTTPProtocol::HandleRedirect(int code, const std::vector<i
     RaiseProtocolError(code, ignoreReplies);
     return wnJustExit;
   }
-  ++FHTTP->FRedirectCount;
+  FHTTP->CountRedirect();
   std::string location = FResponse->Location();
   std::string method = FRequest->Method();
   bool handled = FHTTP->HandleRedirects();
-  int count = FHTTP->FRedirectCount;
+  int count = FHTTP->RedirectCount();
   if (FHTTP->OnRedirect) FHTTP->OnRedirect(FHTTP, location, count, handled, method);
   if (!handled) {
     RaiseProtocolError(code, ignoreReplies);
     return wnJustExit;
   }
   TNetHTTPWhatsNext result;
-  if (FHTTP->HandleRedirects() && FHTTP->FRedirectCount < FHTTP->RedirectMaximum()) {
+  if (FHTTP->HandleRedirects() && FHTTP->RedirectCount() < FHTTP->RedirectMaximum()) {
     FHTTP->DropCredentialsForNewOrigin(location);
     FRequest->SetURL(location);
     if (code == 303 || (code == 302 && FHTTP->HasOption(hoTreat302Like303))) {

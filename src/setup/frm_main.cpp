@@ -2,6 +2,7 @@
 
 #include "core/format.h"
 #include "core/published.h"
+#include "core/scope_guard.h"
 #include "http/response_text.h"
 #include "i18n/message_box.h"
 #include "i18n/translations.h"
@@ -21,17 +22,12 @@ namespace {
 volatile int gSignalled = 0;
 
 // A question or a box during a step shows the normal pointer, not the hourglass of the work
-// behind it.
-class TDialogCursor {
-public:
-  TDialogCursor() : FSaved(Screen().Cursor()) { Screen().SetCursor(crDefault); }
-  ~TDialogCursor() { Screen().SetCursor(FSaved); }
-  TDialogCursor(const TDialogCursor&) = delete;
-  TDialogCursor& operator=(const TDialogCursor&) = delete;
-
-private:
-  TCursor FSaved;
-};
+// behind it; the guard puts the step's pointer back.
+[[nodiscard]] auto DialogCursor() {
+  const TCursor saved = Screen().Cursor();
+  Screen().SetCursor(crDefault);
+  return core::TScopeGuard([saved] { Screen().SetCursor(saved); });
+}
 
 // Window and button bar.
 constexpr int kClientWidth = 535, kClientHeight = 392;
@@ -239,16 +235,13 @@ void TfrmMain::BusyFrame(Step step) {
   // confirmed Cancel would, so that no partial archive stays behind, and then the window.
   gSignalled = 0;
   platform::CatchFirstInterrupt(&gSignalled);
-  struct TRestore {
-    TfrmMain* form;
-    ~TRestore() {
-      platform::RestoreInterrupts();
-      Screen().SetCursor(crDefault);
-      form->btNEXT->SetEnabled(true);
-      form->btFINISH->SetEnabled(true);
-      form->FBusy = false;
-    }
-  } restore{this};
+  core::TScopeGuard restore([this] {
+    platform::RestoreInterrupts();
+    Screen().SetCursor(crDefault);
+    btNEXT->SetEnabled(true);
+    btFINISH->SetEnabled(true);
+    FBusy = false;
+  });
   Advance();
   Screen().SetCursor(crHourGlass);
   if (TApplication* app = Application()) app->ProcessMessages();
@@ -298,13 +291,13 @@ void TfrmMain::btNEXTClick(TComponent*) {
 bool TfrmMain::ConfirmDialog(const std::string& text) {
   TMessageDialog dialog(text, mtConfirmation, {mbYes, mbNo});
   dialog.SetCaption(_("WAARSCHUWING"));
-  TDialogCursor cursor;
+  auto cursor = DialogCursor();
   return dialog.ShowModal() == mrYes;
 }
 
 void TfrmMain::ErrorBox(const std::string& text) {
   const TApplication* app = Application();
-  TDialogCursor cursor;
+  auto cursor = DialogCursor();
   ui::MessageBox(text, app ? app->Title() : std::string(), i18n::MB_ICONERROR | i18n::MB_SYSTEMMODAL);
 }
 
@@ -361,7 +354,7 @@ TInstaller& TfrmMain::Installer() {
       TMessageDialog dialog(question, mtWarning, {mbYes, mbNo});
       dialog.SetCaption(_("WAARSCHUWING"));
       dialog.SetDefaultButton(mbNo);
-      TDialogCursor cursor;
+      auto cursor = DialogCursor();
       const bool replace = dialog.ShowModal() == mrYes;
       if (!replace) lbDataPhase->SetCaption(_("De bestaande gegevens blijven behouden."));
       return replace;
@@ -401,7 +394,7 @@ bool TfrmMain::RetryQuery(const std::string& message) {
                         mtError, {mbRetry, mbCancel});
   const TApplication* app = Application();
   dialog.SetCaption(app ? app->Title() : std::string());
-  TDialogCursor cursor;
+  auto cursor = DialogCursor();
   const bool retry = dialog.ShowModal() == mrRetry;
   FFailureShown = !retry;
   return retry;

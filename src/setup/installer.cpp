@@ -393,10 +393,7 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   // every case, also when it cannot be opened.
   // (The extension stays last: the reader goes by it first.)
   const std::string reading = platform::MoveToUniqueName(fileName, ".zip");
-  struct TRemove {
-    std::string Name;
-    ~TRemove() { platform::RemoveFile(Name); }
-  } remove{reading};
+  core::TScopeGuard remove([&reading] { platform::RemoveFile(reading); });
 
   std::optional<std::pair<std::string, std::string>> firstFailure;
   std::uint64_t failedSize = 0;

@@ -9,11 +9,13 @@
 #include <iostream>
 #include <string_view>
 
+#include "core/scope_guard.h"
 #include "i18n/translations.h"
 #include "platform/console.h"
 #include "platform/fixed_drives.h"
 #include "setup/installer.h"
 #include "setup/progress_text.h"
+#include "setup/window_texts.h"
 
 namespace tarvo::setup {
 
@@ -128,17 +130,12 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
 
 volatile int gInterrupted = 0;
 
-// The texts of a wizard page, translated, one per line.
-void ShowPage(std::initializer_list<const char*> texts) {
-  for (const char* t : texts) std::cerr << _(t) << "\n";
+// The texts of a wizard page, named by their components, translated, one per line.
+void ShowPage(std::initializer_list<std::string_view> components) {
+  for (std::string_view c : components) std::cerr << _(WindowText(c)) << "\n";
 }
 
-void ShowAbortPage() {
-  ShowPage({"Installatie is niet voltooid",
-            "Het programma is niet succesvol geïnstalleerd op uw PC. Het progamma zal mogelijk niet correct werken.",
-            "Voer de installatie later opnieuw uit.",
-            "Neem contact op met Morvel BVBA indien het probleem zich blijft voordoen."});
-}
+void ShowAbortPage() { ShowPage({"lbTitleAbort", "lbAbort1", "lbAbort2", "lbAbort3"}); }
 
 // The progress of the step: a bar with what is being done on a terminal, the archive's
 // name otherwise.
@@ -208,19 +205,17 @@ int RunSilentSetup(int argc, char** argv) {
   }
   // A program without a console writes its messages to the log file it was given.
   std::ofstream log;
-  struct TRestore {
-    std::streambuf* Previous = nullptr;
-    ~TRestore() {
-      if (Previous) std::cerr.rdbuf(Previous);
-    }
-  } restore;
+  std::streambuf* previous = nullptr;
+  core::TScopeGuard restore([&previous] {
+    if (previous) std::cerr.rdbuf(previous);
+  });
   if (!options.LogFile.empty()) {
     log.open(std::filesystem::path(reinterpret_cast<const char8_t*>(options.LogFile.c_str())), std::ios::app);
     if (!log) {
       std::cerr << "tarvo-setup: cannot write the log file " << options.LogFile << "\n";
       return 2;
     }
-    restore.Previous = std::cerr.rdbuf(log.rdbuf());
+    previous = std::cerr.rdbuf(log.rdbuf());
   }
   std::optional<std::string> root = SilentDriveRoot(options.Drive);
   if (!root) {
@@ -278,14 +273,14 @@ int RunSilentSetup(int argc, char** argv) {
     return 1;
   };
 
-  ShowPage({"Vooruitgang", "Even geduld aub.", "De componenten worden gedownload en geïnstalleerd"});
+  ShowPage({"lbTitleInstallMain", "lbInstallMain1", "lbInstallMain2"});
   const std::string dataFolder = installer.Options.DataFolder;
   TStepResult result = installer.RunComponentStep();
   progress.End();
   if (result != TStepResult::srCompleted) return stopped(result);
   installer.Options.DataFolder = dataFolder;  // the step set the default; the command line's stays
 
-  ShowPage({"Gegevens Installeren", "Even geduld aub", "De gegevens worden geïnstalleerd"});
+  ShowPage({"lbTitleInstallData", "lbInstallData1", "lbInstallData2"});
   try {
     result = installer.RunDataStep();
   } catch (const std::exception& e) {
@@ -296,8 +291,7 @@ int RunSilentSetup(int argc, char** argv) {
   progress.End();
   switch (result) {
     case TStepResult::srCompleted:
-      ShowPage({"Installatie voltooid",
-                "Deze routine heeft met succes T.Arvo op uw computer geïnstalleerd. Klik op Voltooien om af te sluiten."});
+      ShowPage({"lbTitleEinde", "lbEinde"});
       return 0;
     case TStepResult::srRejected:
       return 1;

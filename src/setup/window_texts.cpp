@@ -1,5 +1,8 @@
 #include "setup/window_texts.h"
 
+#include <stdexcept>
+#include <string>
+
 namespace tarvo::setup {
 
 namespace {
@@ -59,10 +62,17 @@ constexpr TWindowText kTexts[] = {
     {"", "WAARSCHUWING"},
     {"", "De installatie is niet voltooid."},
     {"", "Bent u zeker ?"},
+    {"", "De installatie werd onderbroken."},  // the silent mode, after Ctrl-C or SIGTERM
 };
 
 }  // namespace
 
 std::span<const TWindowText> WindowTexts() { return kTexts; }
+
+const char* WindowText(std::string_view component) {
+  for (const TWindowText& t : kTexts)
+    if (*t.Component && component == t.Component) return t.Text;
+  throw std::logic_error("no window text for " + std::string(component));
+}
 
 }  // namespace tarvo::setup

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 namespace tarvo::setup {
 
@@ -13,5 +14,9 @@ struct TWindowText {
 };
 
 std::span<const TWindowText> WindowTexts();
+
+// The Dutch caption of the named component, for showing a page's texts without the window
+// (the silent mode). Throws std::logic_error for a name the list does not hold.
+const char* WindowText(std::string_view component);
 
 }  // namespace tarvo::setup

@@ -6,6 +6,7 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "core/scope_guard.h"
 #include "platform/drives.h"
 #include "platform/file_system.h"
 #include "unzip/byte_order.h"
@@ -18,21 +19,11 @@ using core::TStream;
 
 namespace {
 
-// Restores a stream's position when a probe ends, however it ends.
-class TPositionGuard {
-public:
-  explicit TPositionGuard(TStream& stream) : FStream(stream), FPosition(stream.Position()) {}
-  ~TPositionGuard() {
-    try {
-      FStream.SetPosition(FPosition);
-    } catch (...) {
-    }
-  }
-
-private:
-  TStream& FStream;
-  std::int64_t FPosition;
-};
+// Restores a stream's position when a probe ends, however it ends (a failure to seek back
+// is dropped: the probe's answer stands).
+[[nodiscard]] auto KeepPosition(TStream& stream) {
+  return core::TScopeGuard([&stream, position = stream.Position()] { stream.SetPosition(position); });
+}
 
 // Reads up to count bytes at offset; returns how many arrived (0 on any failure).
 std::size_t ReadAt(TStream& stream, std::int64_t offset, void* buffer, std::size_t count) {
@@ -159,7 +150,7 @@ std::uint64_t LocateDirectoryEnd(TStream& stream) {
 
 TVmArchiveType ProbeZip(TStream& stream) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t head[4];
     if (ReadAt(stream, 0, head, 4) == 4 && GetLE32(head) == zipfmt::kDataDescriptorSignature)
       return TVmArchiveType::atSpannedZip;
@@ -177,7 +168,7 @@ TVmArchiveType ProbeZip(TStream& stream) {
 
 TVmArchiveType ProbeSelfExtractingZip(TStream& stream) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t head[4];
     std::size_t n = ReadAt(stream, 0, head, 4);
     if (!IsExecutableStart(head, n)) return TVmArchiveType::atUnknown;
@@ -189,7 +180,7 @@ TVmArchiveType ProbeSelfExtractingZip(TStream& stream) {
 
 TVmArchiveType ProbeTar(TStream& stream) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t block[512];
     if (ReadAt(stream, 0, block, sizeof block) != sizeof block) return TVmArchiveType::atUnknown;
     // ustar (POSIX) and old GNU ("ustar  \0") both carry "ustar" at 257; older headers
@@ -202,7 +193,7 @@ TVmArchiveType ProbeTar(TStream& stream) {
 
 TVmArchiveType ProbeGzip(TStream& stream, TVmArchiveType kind) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t head[3];
     // ID1 ID2 and compression method 8 (deflate), the only one gzip defines.
     if (ReadAt(stream, 0, head, 3) == 3 && head[0] == 0x1F && head[1] == 0x8B && head[2] == 8) return kind;
@@ -213,7 +204,7 @@ TVmArchiveType ProbeGzip(TStream& stream, TVmArchiveType kind) {
 
 TVmArchiveType ProbeBzip2(TStream& stream, TVmArchiveType kind) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t head[10];
     // "BZh", the block size digit 1-9, then the first block's magic 31 41 59 26 53 59.
     static const std::uint8_t kBlockMagic[6] = {0x31, 0x41, 0x59, 0x26, 0x53, 0x59};
@@ -227,7 +218,7 @@ TVmArchiveType ProbeBzip2(TStream& stream, TVmArchiveType kind) {
 
 TVmArchiveType ProbeCab(TStream& stream) {
   try {
-    TPositionGuard guard(stream);
+    auto guard = KeepPosition(stream);
     std::uint8_t head[8];
     // "MSCF" followed by a reserved 32-bit zero.
     if (ReadAt(stream, 0, head, 8) == 8 && std::memcmp(head, "MSCF", 4) == 0 && GetLE32(head + 4) == 0)

@@ -9,10 +9,10 @@
 #include "core/file_stream.h"
 #include "core/resource_string.h"
 #include "platform/file_time.h"
+#include "unzip/archive_inflate.h"
 #include "unzip/byte_order.h"
 #include "unzip/decrypt_stream.h"
 #include "unzip/extract_path.h"
-#include "unzip/inflate/inflate.h"
 #include "unzip/methods/further_methods.h"
 #include "unzip/output_file.h"
 #include "unzip/output_stream.h"
@@ -140,7 +140,7 @@ void DecodeEntry(TVmZipArchive& archive, TVmZipItem& item, core::TStream& input,
         helper.FOptions |= dfc_Deflate64;
       else
         helper.FOptions &= ~static_cast<std::uint32_t>(dfc_Deflate64);
-      output.SetCRC32(Inflate(input, output, &helper));
+      output.SetCRC32(InflateArchiveData(input, output, &helper));
       break;
     }
     default:

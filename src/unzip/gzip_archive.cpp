@@ -6,8 +6,8 @@
 
 #include "core/exception.h"
 #include "core/scope_guard.h"
+#include "unzip/archive_inflate.h"
 #include "unzip/byte_order.h"
-#include "unzip/inflate/inflate.h"
 #include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
@@ -135,7 +135,7 @@ void TVmGzipArchive::Produce(core::TStream& sink) {
     const std::int64_t start = FStream->Position();
     TVmDeflateHelper helper;
     TDeclaredSizeGuard guard(sink, declared, reach, [this, start] { return MemberHeaderMayFollow(start); });
-    const std::uint32_t crc = Inflate(*FStream, first ? static_cast<core::TStream&>(guard) : sink, &helper);
+    const std::uint32_t crc = InflateArchiveData(*FStream, first ? static_cast<core::TStream&>(guard) : sink, &helper);
     // Inflate reads ahead; the trailer follows the last byte the final block used.
     FStream->SetPosition(start + helper.FSizeConsumed);
     std::uint8_t trailer[8];

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "../common/read_file.h"
 #include "http/auth_digest.h"
 #include "http/auth_registry.h"
 #include "http/char_encoding.h"
@@ -241,12 +242,7 @@ TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
 
 #ifdef TARVO_NETGET
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string Slurp(const std::string& path) { return tarvo::testing::ReadFile(path); }
 
 // nginx with auth_basic (a password file made by openssl) and a cookie set on a redirect;
 // the client and netget as a user would run them.

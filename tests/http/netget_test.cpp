@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "../common/read_file.h"
 #include "real_peers.h"
 #include "scripted_peer.h"
 
@@ -24,12 +25,7 @@ namespace {
 
 #ifdef TARVO_NETGET
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string Slurp(const std::string& path) { return tarvo::testing::ReadFile(path); }
 
 TEST(Netget, DownloadsWhatCurlDownloadsAndReportsFailuresExactly) {
   if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "/usr/sbin/nginx is not installed";

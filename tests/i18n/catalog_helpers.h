@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/read_file.h"
+
 
 namespace testcatalogs {
 
@@ -58,12 +60,7 @@ inline void WriteFile(const fs::path& path, const std::string& content) {
   out << content;
 }
 
-inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tarvo::testing::ReadFile;
 
 // Compiles po text into moPath with msgfmt; bigEndian asks for the other byte order.
 inline void Msgfmt(const std::string& po, const fs::path& moPath, bool bigEndian = false) {

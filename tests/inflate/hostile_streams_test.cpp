@@ -320,18 +320,6 @@ TEST(HostileStreams, BlockTypeThreeAndStoredLengthMismatch) {
             "invalid stored block (length and NOT length do not match) [InflateStoredBlock]");
 }
 
-TEST(HostileStreams, OuterMessageWrapsTheCause) {
-  try {
-    RunInflate(BitWriter().Header(true, 3).Take());
-    FAIL() << "no error";
-  } catch (const EVmInflateError& e) {
-    EXPECT_EQ(e.Message(),
-              "Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: starting new block, "
-              "but invalid block type [Inflate])");
-    EXPECT_EQ(e.ErrorCode(), 0);
-  }
-}
-
 TEST(HostileStreams, TruncationAtEveryByteIsAnErrorNeverACrash) {
   // Stored, fixed and dynamic blocks in one small stream: a stored block, a fixed block,
   // an empty stored block to realign, then zlib's dynamic final block.

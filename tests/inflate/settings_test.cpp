@@ -72,7 +72,7 @@ TEST(Settings, LogFileRecordsStartAndInternalCause) {
   const auto path = std::filesystem::temp_directory_path() / ("tarvo-inflate-log-" + std::to_string(::getpid()));
   TVmDeflateHelper h;
   h.FLogFile = path.string();
-  EXPECT_THROW(RunInflate(BitWriter().Header(true, 3).Take(), 15, &h), EVmInflateError);
+  EXPECT_THROW(RunInflate(BitWriter().Header(true, 3).Take(), 15, &h), EVmInternalInflateError);
   std::ifstream f(path);
   std::stringstream text;
   text << f.rdbuf();

@@ -11,7 +11,7 @@
 
 #include "core/memory_stream.h"
 #include "unzip/inflate/inflate.h"
-#include "unzip/vm_exception.h"
+#include "unzip/inflate/inflate_error.h"
 
 namespace tarvo::unzip::test {
 
@@ -42,7 +42,7 @@ inline InflateResult RunInflate(const Bytes& input, std::uint32_t options = 15, 
 inline std::string InflateFailure(const Bytes& input, std::uint32_t options = 15) {
   try {
     RunInflate(input, options);
-  } catch (const EVmInflateError& e) {
+  } catch (const EVmInternalInflateError& e) {
     const std::string& m = e.Message();
     const std::string head = "(Internal cause: ";
     const auto at = m.find(head);

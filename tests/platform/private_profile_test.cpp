@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/read_file.h"
 #include "platform/private_profile.h"
 
 using namespace tarvo::platform;
@@ -55,12 +56,7 @@ TEST_P(ProfileEdit, ByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileEdit, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string Slurp(const std::filesystem::path& p) { return tarvo::testing::ReadFile(p); }
 
 class ProfileFile : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "../common/read_file.h"
 #include "core/exception.h"
 #include "platform/replacing_file.h"
 
@@ -25,12 +26,7 @@ protected:
   }
   void TearDown() override { fs::remove_all(FDir); }
   std::string Target() const { return (FDir / "target.bin").string(); }
-  std::string Content() const {
-    std::ifstream in(Target(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Content() const { return tarvo::testing::ReadFile(Target()); }
   void Plant(const std::string& content) const { std::ofstream(Target(), std::ios::binary) << content; }
   std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(FDir), {})); }
 

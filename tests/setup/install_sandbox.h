@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "../common/read_file.h"
 #include "real_peers.h"
 
 namespace tarvo::setup::testing {
@@ -51,7 +52,7 @@ private:
   http::testing::TTempDir FDir;
 };
 
-std::string ReadFile(const std::string& path);
+using tarvo::testing::ReadFile;
 // Whether text is pattern, each '*' in it standing for any text (a port, a system's error text).
 bool Matches(std::string_view pattern, std::string_view text);
 void WriteFile(const std::string& path, const std::string& content);

@@ -10,6 +10,7 @@
 #include "platform/drives.h"
 #include "platform/file_system.h"
 #include "test_support.h"
+#include "unzip/archive_inflate.h"
 #include "unzip/entry_decoder.h"
 #include "unzip/extract_path.h"
 #include "unzip/output_stream.h"
@@ -306,6 +307,21 @@ TEST(ZipSlip, unix_symlink_entry_becomes_a_regular_file) {
 
 // Progress is whole percent of the declared size, reported when it changes, also for
 // sizes whose hundredfold does not fit 64 bits.
+// The decoder's cause inside the archive library's own message.
+TEST(HostileStreams, OuterMessageWrapsTheCause) {
+  core::TMemoryStream source{std::vector<std::uint8_t>{0x07}};  // BFINAL 1, BTYPE 3 (reserved)
+  core::TMemoryStream dest;
+  try {
+    InflateArchiveData(source, dest, nullptr);
+    FAIL() << "no error";
+  } catch (const EVmInflateError& e) {
+    EXPECT_EQ(e.Message(),
+              "Vellmora inflate error, possibly a corrupted compressed stream. (Internal cause: starting new block, "
+              "but invalid block type [Inflate])");
+    EXPECT_EQ(e.ErrorCode(), 0);
+  }
+}
+
 TEST(DeclaredSize, progress_is_whole_percent_of_the_declared_size) {
   struct Case {
     std::uint64_t Declared;

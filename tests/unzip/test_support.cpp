@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/read_file.h"
 #include "core/crc32.h"
 #include "core/memory_stream.h"
 #include "unzip/inflate/inflate.h"
@@ -25,10 +26,7 @@ std::string Quote(const fs::path& path) {
   return Quote(std::string(text.begin(), text.end()));
 }
 
-std::string ReadText(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return ReadText(std::string(text.begin(), text.end()));
-}
+std::string ReadText(const fs::path& path) { return tarvo::testing::ReadFile(path); }
 
 bool MakeSymlink(const fs::path& target, const fs::path& link) {
   std::error_code ec;
@@ -45,16 +43,11 @@ std::string SevenZip() {
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = tarvo::testing::ReadFile(Utf8Path(path));
+  return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string ReadText(const std::string& path) { return tarvo::testing::ReadFile(Utf8Path(path)); }
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);

@@ -22,7 +22,6 @@
 #include "unzip/inflate/inflate_error.h"
 #include "unzip/inflate/inflate_strings.h"
 #include "unzip/inflate/output_window.h"
-#include "unzip/vm_exception.h"
 
 namespace tarvo::unzip {
 
@@ -568,7 +567,7 @@ std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelp
     checksum = out.Finish();
   } catch (const EVmInternalInflateError& e) {
     if (log) log->WriteLine(core::Format(core::LoadResString(SInfLogInternalError), {e.Message()}));
-    throw EVmInflateError(e.Message());
+    throw;
   } catch (const TVmDfPartDone&) {
     checksum = 0;
   } catch (const TVmDfStopDecoding&) {

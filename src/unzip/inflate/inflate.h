@@ -2,7 +2,8 @@
 //
 // Inflate reads from the source's current position and writes at the destination's
 // current position. It returns the checksum of the produced bytes: CRC-32, or Adler-32
-// with option dfc_UseAdler32. A damaged stream raises EVmInflateError; errors of the
+// with option dfc_UseAdler32. A damaged stream raises EVmInternalInflateError (its message
+// the cause, inflate_error.h; the archive library wraps it in its own error); errors of the
 // streams themselves (read or write failures) pass on unchanged. Ending early because the
 // part size was reached or the progress callback asked to stop is not an error: the result
 // is then 0, and what was produced until then has been written.

@@ -1,5 +1,6 @@
-// The decoder's internal fault: raised wherever a stream turns out to be damaged and
-// turned into EVmInflateError (with the outer message) when it leaves Inflate.
+// The decoder's own error: raised wherever a stream turns out to be damaged, and what Inflate
+// raises then. Its message is the cause; the archive library wraps it in its outer message
+// (EVmInflateError), so the decoder depends on nothing of that library.
 #pragma once
 
 #include <string>

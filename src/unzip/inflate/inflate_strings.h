@@ -1,5 +1,5 @@
 // Resource strings of the Deflate decoder (identifiers 3100..3199). They are the internal
-// causes that EVmInflateError wraps into its outer message.
+// causes that EVmInternalInflateError carries (and EVmInflateError wraps in its outer message).
 #pragma once
 
 #include "core/resource_string.h"

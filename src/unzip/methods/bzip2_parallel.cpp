@@ -3,40 +3,24 @@
 #include <bzlib.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <string_view>
-#include <system_error>
-#include <thread>
 #include <vector>
 
+#include "core/scope_guard.h"
+#include "core/worker_pool.h"
 #include "platform/processors.h"
+#include "unzip/methods/bzip2_block_scanner.h"
 #include "unzip/methods/bzip2_stream.h"
 
 namespace tarvo::unzip {
 
 namespace {
 
-// Stream grammar (bits, most significant first):
-//   stream = "BZh" level('1'..'9') block* end-mark combined-crc(32) padding-to-byte
-//   block  = block-magic(48) block-crc(32) randomised(1) orig-ptr(24) tables huffman-data
-//   combined-crc = for each block: crc = (crc <<< 1) ^ block-crc, from 0
-constexpr std::uint64_t kBlockMagic = 0x314159265359;
-constexpr std::uint64_t kEndMagic = 0x177245385090;
-constexpr std::uint64_t kMagicMask = (std::uint64_t{1} << 48) - 1;
-constexpr std::uint64_t kHeaderBits = 32;
-// A magic and the CRC after it: no other magic can start inside them.
-constexpr std::uint64_t kMagicAndCrcBits = 80;
-
-// Input is read ahead in pieces of this size.
-constexpr std::size_t kReadPiece = 1 << 20;
 // What a worker holds of one block's output. Runs expand a 900 kB block up to 46 MB; such
 // a block is only checked by the worker and decoded again, straight to the output.
 constexpr std::size_t kWorkerOutputBudget = 8 << 20;
@@ -176,10 +160,7 @@ int DecodeWholeStream(const std::vector<std::uint8_t>& stream, TBlockMemory& mem
   bz.opaque = &memory;
   int result = BZ2_bzDecompressInit(&bz, 0, 0);
   if (result != BZ_OK) return result;
-  struct TEnd {
-    bz_stream* Bz;
-    ~TEnd() { BZ2_bzDecompressEnd(Bz); }
-  } end{&bz};
+  core::TScopeGuard end([&bz] { BZ2_bzDecompressEnd(&bz); });
   bz.next_in = reinterpret_cast<char*>(const_cast<std::uint8_t*>(stream.data()));
   bz.avail_in = static_cast<unsigned>(stream.size());
   for (;;) {
@@ -206,7 +187,6 @@ struct TPiece {
   int Result = BZ_OK;
   bool Overflowed = false;  // decoded and checked, but its output was not kept
   TBuffer Output;
-  bool Done = false;
 };
 
 // Output kept in the piece, up to the budget; beyond it only counted through.
@@ -246,243 +226,38 @@ void DecodePiece(TPiece& piece, TBlockMemory& memory) {
   piece.Result = DecodeWholeStream(piece.Stream, memory, sink);
 }
 
-// Threads that decode pieces in the order they were handed in.
-class TWorkers {
+// Each worker's libbz2 arrays, taken from the spares when it first decodes and given back
+// when the decoder is done (after its workers have ended).
+class TWorkerMemories {
 public:
-  // As many threads as the system gives, up to count.
-  explicit TWorkers(unsigned count) {
+  explicit TWorkerMemories(unsigned count) : FMemories(count) {}
+  TWorkerMemories(const TWorkerMemories&) = delete;
+  TWorkerMemories& operator=(const TWorkerMemories&) = delete;
+  ~TWorkerMemories() {
+    for (std::unique_ptr<TBlockMemory>& memory : FMemories)
+      if (memory) Spares().Give(std::move(memory));
+  }
+  // Run by worker: a piece that cannot be decoded for want of memory fails like a damaged
+  // one, and the serial decoder has the last word.
+  void Decode(TPiece& piece, unsigned worker) noexcept {
     try {
-      for (unsigned i = 0; i < count; ++i) FThreads.emplace_back([this] { Loop(); });
-    } catch (const std::system_error&) {
-    }
-  }
-  std::size_t Count() const { return FThreads.size(); }
-  TWorkers(const TWorkers&) = delete;
-  TWorkers& operator=(const TWorkers&) = delete;
-  ~TWorkers() {
-    {
-      std::lock_guard lock(FMutex);
-      FStop = true;
-      FQueue.clear();
-    }
-    FWake.notify_all();
-    for (std::thread& t : FThreads) t.join();
-  }
-  void Submit(std::shared_ptr<TPiece> piece) {
-    {
-      std::lock_guard lock(FMutex);
-      FQueue.push_back(std::move(piece));
-    }
-    FWake.notify_one();
-  }
-  void Wait(const TPiece& piece) {
-    std::unique_lock lock(FMutex);
-    FFinished.wait(lock, [&] { return piece.Done; });
-  }
-  // Pieces not yet started are dropped; those being decoded finish unseen.
-  void DropQueued() {
-    std::lock_guard lock(FMutex);
-    FQueue.clear();
-  }
-
-private:
-  // A piece that cannot be decoded for want of memory fails like a damaged one, and the
-  // serial decoder has the last word.
-  void Loop() {
-    std::unique_ptr<TBlockMemory> memory;
-    try {
-      memory = Spares().TakeMemory();
+      std::unique_ptr<TBlockMemory>& memory = FMemories[worker];
+      if (!memory) memory = Spares().TakeMemory();
+      DecodePiece(piece, *memory);
     } catch (const std::bad_alloc&) {
+      piece.Result = BZ_MEM_ERROR;
     }
-    for (;;) {
-      std::shared_ptr<TPiece> piece;
-      {
-        std::unique_lock lock(FMutex);
-        FWake.wait(lock, [&] { return FStop || !FQueue.empty(); });
-        if (FStop) break;
-        piece = std::move(FQueue.front());
-        FQueue.pop_front();
-      }
-      try {
-        if (!memory) throw std::bad_alloc();
-        DecodePiece(*piece, *memory);
-      } catch (const std::bad_alloc&) {
-        piece->Result = BZ_MEM_ERROR;
-      }
-      {
-        std::lock_guard lock(FMutex);
-        piece->Done = true;
-      }
-      FFinished.notify_all();
-    }
-    if (memory) Spares().Give(std::move(memory));
-  }
-
-  std::mutex FMutex;
-  std::condition_variable FWake, FFinished;
-  std::deque<std::shared_ptr<TPiece>> FQueue;
-  bool FStop = false;
-  std::vector<std::thread> FThreads;
-};
-
-struct TMagic {
-  std::uint64_t Bit;
-  bool IsEnd;
-};
-
-// The input read so far (from the oldest bit still needed), and every magic found in it.
-// Bytes that a resize leaves as they are: input is read over them at once, and clearing a
-// megabyte of read-ahead for every small entry cost more than decoding it.
-template <class T>
-struct TUninitialised : std::allocator<T> {
-  template <class U>
-  struct rebind {
-    using other = TUninitialised<U>;
-  };
-  TUninitialised() = default;
-  template <class U>
-  TUninitialised(const TUninitialised<U>&) noexcept {}
-  template <class U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <class U, class... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-
-class TInputWindow {
-public:
-  explicit TInputWindow(core::TStream& input) : FInput(input) {}
-
-  // Reads another piece and finds the magics in it; false when the input has ended.
-  bool ReadMore() {
-    if (FEnded) return false;
-    const std::size_t old = FBytes.size();
-    FBytes.resize(old + kReadPiece);
-    const std::size_t n = FInput.Read(FBytes.data() + old, kReadPiece);
-    FBytes.resize(old + n);
-    FEnded = n == 0;
-    Scan();
-    return true;
-  }
-  bool Ended() const { return FEnded; }
-  // Starts again at the input's position `start` (where the stream began), bytes only.
-  void Restart(std::int64_t start) {
-    FInput.SetPosition(start);
-    FBytes.clear();
-    FMagics.clear();
-    FBase = FScanned = 0;
-    FEnded = false;
-    FScanning = false;
-  }
-  // From now on only bytes are wanted, no magics.
-  void StopScanning() { FScanning = false; }
-  std::uint64_t EndBit() const { return (FBase + FBytes.size()) * 8; }
-  // Makes sure the input reaches bit; false when it ends before.
-  bool Reach(std::uint64_t bit) {
-    while (EndBit() < bit)
-      if (!ReadMore()) return false;
-    return true;
-  }
-  // The byte that starts at any bit held (zero bits past the end).
-  std::uint8_t ByteAt(std::uint64_t bit) const {
-    const std::size_t i = static_cast<std::size_t>(bit / 8 - FBase);
-    const unsigned shift = bit % 8;
-    const unsigned hi = i < FBytes.size() ? FBytes[i] : 0;
-    if (shift == 0) return static_cast<std::uint8_t>(hi);
-    const unsigned lo = i + 1 < FBytes.size() ? FBytes[i + 1] : 0;
-    return static_cast<std::uint8_t>(hi << shift | lo >> (8 - shift));
-  }
-  // The count bytes that start at bit, all of whose bits are held.
-  void CopyBytes(std::uint64_t bit, std::uint8_t* out, std::size_t count) const {
-    const std::uint8_t* in = FBytes.data() + (bit / 8 - FBase);
-    const unsigned shift = bit % 8;
-    if (shift == 0) {
-      std::memcpy(out, in, count);
-      return;
-    }
-    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(in[i] << shift | in[i + 1] >> (8 - shift));
-  }
-  std::uint32_t Bits32(std::uint64_t bit) const {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = v << 8 | ByteAt(bit + 8 * i);
-    return v;
-  }
-  // The first magic at or after bit and before limit, reading on as needed; null when
-  // there is none (the input is not read much beyond limit).
-  const TMagic* MagicFrom(std::uint64_t bit, std::uint64_t limit) {
-    for (;;) {
-      auto it = std::lower_bound(FMagics.begin(), FMagics.end(), bit,
-                                 [](const TMagic& m, std::uint64_t b) { return m.Bit < b; });
-      if (it != FMagics.end()) return it->Bit < limit ? &*it : nullptr;
-      if (EndBit() >= limit + 64 || !ReadMore()) return nullptr;
-    }
-  }
-  // Bytes before bit will not be asked for again.
-  void Release(std::uint64_t bit) {
-    const std::uint64_t dead = bit / 8 - FBase;
-    if (dead < kReadPiece || dead * 2 < FBytes.size()) return;
-    FBytes.erase(FBytes.begin(), FBytes.begin() + static_cast<std::ptrdiff_t>(dead));
-    FBase += dead;
-    while (!FMagics.empty() && FMagics.front().Bit < bit) FMagics.pop_front();
   }
 
 private:
-  // A magic that starts k bits into byte i fills all of byte i+1: a table of those bytes
-  // lets the scan look closer only at one byte in sixteen.
-  struct TFilter {
-    std::uint8_t Shifts[256] = {};
-    TFilter() {
-      for (std::uint64_t magic : {kBlockMagic, kEndMagic})
-        for (unsigned k = 0; k < 8; ++k) Shifts[(magic >> (32 + k)) & 0xFF] |= static_cast<std::uint8_t>(1u << k);
-    }
-  };
-
-  void Scan() {
-    if (!FScanning) return;
-    static const TFilter filter;
-    const std::uint64_t end = FBase + FBytes.size();
-    FScanned = std::max(FScanned, FBase);
-    // A magic needs six bytes and a part of a seventh; the last ones wait for more input.
-    const std::uint64_t last = FEnded ? end : (end >= 8 ? end - 8 : 0);
-    for (; FScanned < last; ++FScanned) {
-      const std::size_t i = static_cast<std::size_t>(FScanned - FBase);
-      if (i + 1 >= FBytes.size()) continue;
-      std::uint8_t shifts = filter.Shifts[FBytes[i + 1]];
-      if (shifts == 0) continue;
-      std::uint64_t word = 0;
-      if (i + 8 <= FBytes.size()) {
-        std::memcpy(&word, FBytes.data() + i, 8);
-        word = __builtin_bswap64(word);
-      } else {
-        for (std::size_t j = 0; j < 8; ++j) word = word << 8 | (i + j < FBytes.size() ? FBytes[i + j] : 0);
-      }
-      for (unsigned k = 0; shifts != 0; ++k, shifts >>= 1) {
-        if (!(shifts & 1)) continue;
-        const std::uint64_t bit = FScanned * 8 + k;
-        const std::uint64_t value = word >> (16 - k) & kMagicMask;
-        if ((value == kBlockMagic || value == kEndMagic) && bit + 48 <= end * 8)
-          FMagics.push_back({bit, value == kEndMagic});
-      }
-    }
-  }
-
-  core::TStream& FInput;
-  std::vector<std::uint8_t, TUninitialised<std::uint8_t>> FBytes;
-  std::uint64_t FBase = 0;     // input byte of FBytes[0]
-  std::uint64_t FScanned = 0;  // input bytes searched for magics
-  bool FEnded = false;
-  bool FScanning = true;
-  std::deque<TMagic> FMagics;
+  std::vector<std::unique_ptr<TBlockMemory>> FMemories;
 };
 
 // A bzip2 stream that starts at a bit of the input: a header of the stream's level, then
 // the input's bits from there on. From bit 0 it is the input as it stands.
 class TRealignedStream final : public core::TStream {
 public:
-  TRealignedStream(TInputWindow& window, std::uint64_t startBit, char level)
+  TRealignedStream(TBzip2BlockScanner& window, std::uint64_t startBit, char level)
       : FWindow(window), FBit(startBit), FHeader{'B', 'Z', 'h', level}, FHeaderLeft(startBit == 0 ? 0 : 4) {}
   std::size_t Read(void* buffer, std::size_t count) override {
     auto* out = static_cast<std::uint8_t*>(buffer);
@@ -510,7 +285,7 @@ public:
   std::uint64_t Bit() const noexcept { return FBit; }
 
 private:
-  TInputWindow& FWindow;
+  TBzip2BlockScanner& FWindow;
   std::uint64_t FBit;
   char FHeader[4];
   int FHeaderLeft;
@@ -545,25 +320,31 @@ public:
 private:
   // Whether the stream is worth handing to workers: a sound header and two blocks at least.
   bool Splittable() {
-    if (FWorkerCount < 2 || !FWindow.Reach(kHeaderBits + kMagicAndCrcBits)) return false;
+    if (FWorkerCount < 2 || !FWindow.Reach(bzip2::kHeaderBits + bzip2::kMagicAndCrcBits)) return false;
     if (FWindow.ByteAt(0) != 'B' || FWindow.ByteAt(8) != 'Z' || FWindow.ByteAt(16) != 'h') return false;
     FLevel = static_cast<char>(FWindow.ByteAt(24));
     if (FLevel < '1' || FLevel > '9') return false;
-    const std::uint64_t limit = kHeaderBits + MaxBlockBits(FLevel - '0');
-    const TMagic* first = FWindow.MagicFrom(kHeaderBits, limit);
-    if (!first || first->Bit != kHeaderBits || first->IsEnd) return false;
+    const std::uint64_t limit = bzip2::kHeaderBits + MaxBlockBits(FLevel - '0');
+    const TBzip2Magic* first = FWindow.MagicFrom(bzip2::kHeaderBits, limit);
+    if (!first || first->Bit != bzip2::kHeaderBits || first->IsEnd) return false;
     // Another block magic (an end mark may be one that occurs in the data by chance).
-    const TMagic* other = FWindow.MagicFrom(kHeaderBits + kMagicAndCrcBits, limit);
+    const TBzip2Magic* other = FWindow.MagicFrom(bzip2::kHeaderBits + bzip2::kMagicAndCrcBits, limit);
     while (other && other->IsEnd) other = FWindow.MagicFrom(other->Bit + 1, limit);
     return other != nullptr;
   }
 
   void Parallel() {
-    TWorkers workers(FWorkerCount);
+    // Declared first, so that it outlives the workers that use it.
+    TWorkerMemories memories(FWorkerCount);
+    core::TWorkerPool workers(FWorkerCount);
     if (workers.Count() == 0) return Serial(0);
-    std::deque<std::shared_ptr<TPiece>> inFlight;
-    std::uint64_t next = kHeaderBits;  // the block magic the next piece starts at
-    bool allCut = false;               // the end mark was reached, or the input ended
+    struct TInFlight {
+      std::shared_ptr<TPiece> Piece;
+      core::TWorkerPool::TTicket Ticket;
+    };
+    std::deque<TInFlight> inFlight;
+    std::uint64_t next = bzip2::kHeaderBits;  // the block magic the next piece starts at
+    bool allCut = false;                      // the end mark was reached, or the input ended
     for (;;) {
       while (!allCut && inFlight.size() < 2 * std::size_t{FWorkerCount}) {
         std::shared_ptr<TPiece> piece = Cut(next, next);
@@ -573,14 +354,14 @@ private:
         }
         next = piece->End;
         allCut = piece->EndsStream;
-        workers.Submit(piece);
-        inFlight.push_back(std::move(piece));
+        const auto ticket = workers.Submit([piece, &memories](unsigned worker) { memories.Decode(*piece, worker); });
+        inFlight.push_back({std::move(piece), ticket});
       }
       // No end found for the block at `next`: the stream is cut short.
       if (inFlight.empty()) return FStart >= 0 ? SerialAgain() : Serial(next);
-      std::shared_ptr<TPiece> piece = std::move(inFlight.front());
+      std::shared_ptr<TPiece> piece = std::move(inFlight.front().Piece);
+      workers.Wait(inFlight.front().Ticket);
       inFlight.pop_front();
-      workers.Wait(*piece);
       if (piece->Result != BZ_OK) {
         // Cut at a magic that was only data: the pieces after it are wrong too.
         workers.DropQueued();
@@ -595,11 +376,11 @@ private:
       // libbz2 checks the combined CRC as soon as all of the last block is out, even when
       // that just fills the request; once the request is filled, what follows is not read.
       if (piece->EndsStream && whole) {
-        if (FWindow.Bits32(piece->End + 48) != FCombinedCRC) RaiseBZError(BZ_DATA_ERROR);
-        FEnd = (piece->End + kMagicAndCrcBits + 7) / 8;
+        if (FWindow.Bits32(piece->End + bzip2::kMagicBits) != FCombinedCRC) RaiseBZError(BZ_DATA_ERROR);
+        FEnd = (piece->End + bzip2::kMagicAndCrcBits + 7) / 8;
       }
       if (piece->EndsStream || FRemaining == 0) return;
-      FWindow.Release(inFlight.empty() ? next : inFlight.front()->Start);
+      FWindow.Release(inFlight.empty() ? next : inFlight.front().Piece->Start);
     }
   }
 
@@ -607,14 +388,14 @@ private:
   // the block's own magic and CRC); null when there is none within the largest size a
   // block can have, or the input ends inside the CRC that follows an end mark.
   std::shared_ptr<TPiece> Cut(std::uint64_t start, std::uint64_t after) {
-    const TMagic* end = FWindow.MagicFrom(std::max(start + kMagicAndCrcBits, after + 1),
+    const TBzip2Magic* end = FWindow.MagicFrom(std::max(start + bzip2::kMagicAndCrcBits, after + 1),
                                           start + MaxBlockBits(FLevel - '0'));
-    if (!end || !FWindow.Reach(end->Bit + kMagicAndCrcBits)) return nullptr;
+    if (!end || !FWindow.Reach(end->Bit + bzip2::kMagicAndCrcBits)) return nullptr;
     auto piece = std::make_shared<TPiece>();
     piece->Start = start;
     piece->End = end->Bit;
     piece->EndsStream = end->IsEnd;
-    piece->BlockCRC = FWindow.Bits32(start + 48);
+    piece->BlockCRC = FWindow.Bits32(start + bzip2::kMagicBits);
     const std::uint64_t bits = end->Bit - start;
     std::vector<std::uint8_t>& s = piece->Stream;
     const std::size_t whole = static_cast<std::size_t>(bits / 8);
@@ -642,7 +423,7 @@ private:
         }
       }
     };
-    put(kEndMagic, 48);
+    put(bzip2::kEndMagic, bzip2::kMagicBits);
     put(piece->BlockCRC, 32);
     if (count) put(0, 8 - count);
     return piece;
@@ -734,7 +515,7 @@ private:
     if (bz.StreamEnded()) FEnd = whole.Bit() / 8 - bz.UnusedInput();
   }
 
-  TInputWindow FWindow;
+  TBzip2BlockScanner FWindow;
   core::TStream& FOutput;
   std::uint64_t FRequested = 0;
   std::int64_t FStart = -1;

@@ -11,6 +11,7 @@ extern "C" {
 #include "LzmaDec.h"
 }
 
+#include "core/scope_guard.h"
 #include "unzip/byte_order.h"
 #include "unzip/methods/method_errors.h"
 
@@ -53,11 +54,6 @@ void LzmaFree(TSelf, void* address) {
 }
 ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
 
-struct TProbsGuard {
-  CLzmaDec* Dec;
-  ~TProbsGuard() { LzmaDec_FreeProbs(Dec, &gLzmaAlloc); }
-};
-
 }  // namespace
 
 const char* LzmaSdkVersion() noexcept { return MY_VERSION; }
@@ -80,7 +76,7 @@ void DecodeLzma(core::TStream& input, core::TStream& output, std::uint64_t size,
   LzmaDec_Construct(&dec);
   result = LzmaDec_AllocateProbs(&dec, props, LZMA_PROPS_SIZE, &gLzmaAlloc);
   if (result != SZ_OK) throw EVmLZMAException(result);
-  TProbsGuard guard{&dec};
+  core::TScopeGuard freeProbs([&dec] { LzmaDec_FreeProbs(&dec, &gLzmaAlloc); });
 
   // The dictionary is our own buffer. Before it first wraps, every match source lies
   // below the write position, so it may be moved to a larger buffer between calls.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../../common/read_file.h"
 #include "i18n/translations.h"
 #include "platform/shell_link.h"
 #include "scripted_dialogs.h"
@@ -32,10 +33,7 @@ using tarvo::testing::TLinuxSide;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string Slurp(const fs::path& p) { return tarvo::testing::ReadFile(p); }
 void Spit(const fs::path& p, const std::string& bytes) {
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary) << bytes;
