@@ -20,7 +20,7 @@ Outcome Decode(const Bytes& input, std::uint32_t options, bool plain) {
   Outcome o;
   try {
     o.Result = RunInflate(input, options);
-  } catch (const EVmInflateError& e) {
+  } catch (const EVmInternalInflateError& e) {
     o.Failure = e.Message();
   }
   UsePlainInflateLoop(false);
