@@ -21,6 +21,7 @@
 #include "http/http_limits.h"
 #include "http/http_protocol.h"
 #include "http/http_types.h"
+#include "http/response_head_reader.h"
 #include "http/uri.h"
 #include "net/net_tcp_client.h"
 
@@ -176,10 +177,19 @@ protected:
   void OpenRequestConnection();
   void EnsureConnection(TNetHTTPResponse& response);
   void ConnectTunnel();
-  // One line of the response head; raises ENetReadTimeout on a time-out.
+  // One line of the body framing (chunk sizes, trailer); raises ENetReadTimeout on a time-out.
   std::string ReadHeaderLine();
-  // Status line and headers, skipping any number of 100 Continue responses.
+  // Status line and headers, skipping the informational responses before the final one.
   void ReadResponseHead(TNetHTTPProtocol& proto);
+  // A reader of one response head under the connection's line rules and the client's limits.
+  TNetResponseHeadReader MakeHeadReader();
+  // Hands the received bytes to the reader, receiving more, until it stops; what follows
+  // stays in the input buffer. Raises ENetReadTimeout on a time-out and
+  // ENetConnClosedGracefully when the peer closes first.
+  void FeedHead(TNetResponseHeadReader& reader);
+  // After the status line: the header lines into proto's response, which then parses them.
+  // A peer that closes during them ends the head and the connection.
+  void ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto);
 
   // Body transfer (http_body.cpp).
   bool BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response);
