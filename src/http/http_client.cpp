@@ -440,7 +440,7 @@ void TNetCustomHTTP::ConnectTunnel() {
     EnsureConnection(tunnel->Response());
     tunnel->BuildAndSendRequest(nullptr);
     TNetResponseHeadReader head = MakeHeadReader();
-    FeedHead(head);
+    FeedReader(head);
     if (head.StatusLine().empty()) {
       tunnel->Response().SetResponseText("HTTP/1.0 200 OK");
       tunnel->Response().SetConnection("close");
@@ -464,32 +464,14 @@ void TNetCustomHTTP::ConnectTunnel() {
     if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetPassThrough(false);
 }
 
-std::string TNetCustomHTTP::ReadHeaderLine() {
+TNetLineRules TNetCustomHTTP::LineRules() {
   net::TNetIOHandler* io = IOHandler();
   if (io == nullptr) throw net::ENetNotConnected();
-  std::string line = io->ReadLn("\n", net::NetTimeoutDefault, -1, nullptr);
-  if (io->ReadLnTimedOut()) throw net::ENetReadTimeout();
-  return line;
+  return {io->MaxLineLength(), io->MaxLineAction(), io->DefStringEncoding()};
 }
 
 TNetResponseHeadReader TNetCustomHTTP::MakeHeadReader() {
-  net::TNetIOHandler* io = IOHandler();
-  if (io == nullptr) throw net::ENetNotConnected();
-  return TNetResponseHeadReader({io->MaxLineLength(), io->MaxLineAction(), io->DefStringEncoding()},
-                                FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
-}
-
-void TNetCustomHTTP::FeedHead(TNetResponseHeadReader& reader) {
-  net::TNetIOHandler* io = IOHandler();
-  if (io == nullptr) throw net::ENetNotConnected();
-  net::TNetBuffer& input = io->InputBuffer();
-  for (;;) {
-    input.Remove(static_cast<int>(reader.Feed(input.Data(), static_cast<std::size_t>(input.Size()))));
-    if (!reader.WantsBytes()) return;
-    // Everything received is taken: the rest of the head is still to come.
-    io->CheckForDisconnect(true, true);
-    if (io->FillInputBuffer(true, net::NetTimeoutDefault, false) == -1) throw net::ENetReadTimeout();
-  }
+  return TNetResponseHeadReader(LineRules(), FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
 }
 
 void TNetCustomHTTP::ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto) {
@@ -497,7 +479,7 @@ void TNetCustomHTTP::ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPPro
   response.Clear();
   reader.ReadHeadersInto(response.RawHeaders());
   try {
-    FeedHead(reader);
+    FeedReader(reader);
   } catch (const net::ENetConnClosedGracefully&) {
     // A server that closes during the header lines ends the head, not the exchange. The
     // piece of a line it left behind is no body.
@@ -514,7 +496,7 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
   TNetHeaderBlock interimHeads(0, FLimits.ResponseHeaderBytes);
   for (int interim = 0;; ++interim) {
     TNetResponseHeadReader head = MakeHeadReader();
-    FeedHead(head);
+    FeedReader(head);
     const std::string& status = head.StatusLine();
     FHeadStarted = true;
     response.SetResponseText(status);
