@@ -6,7 +6,7 @@
 // than the limit (counted up to the line feed, a carriage return included) raises
 // ENetReadLnMaxLineLengthExceeded, or with maSplit comes back in pieces of the limit. The
 // limit also holds while no line feed has arrived, so a peer cannot make the framer hold an
-// unbounded piece of a line. The line's bytes are decoded by the given text encoding.
+// unbounded piece of a line; the framer never holds more than the limit. The line's bytes are decoded by the given text encoding.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // The fed line framer against the I/O handler's own ReadLn as the oracle: for each input,
 // limit and over-long action, the framer fed in pieces of every size yields the lines
-// ReadLn yields, and fails where ReadLn fails.
+// ReadLn yields, each ending at the same offset of the stream (what is left after a line is
+// not the framer's to keep), and fails where ReadLn fails.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,7 +35,10 @@ std::vector<std::string> ByReadLn(const TLineCase& c) {
   io.QueuePeerClose();
   std::vector<std::string> out;
   try {
-    for (;;) out.push_back(io.ReadLn("\n"));
+    for (;;) {
+      std::string line = io.ReadLn("\n");
+      out.push_back(line + "@" + std::to_string(c.Bytes.size() - static_cast<std::size_t>(io.InputBuffer().Size())));
+    }
   } catch (const net::ENetReadLnMaxLineLengthExceeded&) {
     out.push_back(kTooLong);
   } catch (const net::ENetConnClosedGracefully&) {
@@ -46,16 +50,17 @@ std::vector<std::string> ByReadLn(const TLineCase& c) {
 std::vector<std::string> ByFramer(const TLineCase& c, std::size_t piece) {
   TNetLineFramer framer({c.Limit, c.Action, nullptr});
   std::vector<std::string> out;
+  std::size_t offset = 0;  // bytes taken by the framer
   try {
-    for (std::size_t at = 0; at <= c.Bytes.size(); at += piece) {
-      std::string_view in = std::string_view(c.Bytes).substr(std::min(at, c.Bytes.size()), piece);
-      for (;;) {
-        std::size_t used = 0;
+    for (std::size_t at = 0; at <= c.Bytes.size(); at = offset) {
+      std::string_view in = std::string_view(c.Bytes).substr(at, piece);
+      for (std::size_t used = 0;; in.remove_prefix(used)) {
         std::optional<std::string> line = framer.Next(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), used);
-        in.remove_prefix(used);
+        offset += used;
         if (!line) break;
-        out.push_back(*line);
+        out.push_back(*line + "@" + std::to_string(offset));
       }
+      if (at == c.Bytes.size()) break;
     }
   } catch (const net::ENetReadLnMaxLineLengthExceeded&) {
     out.push_back(kTooLong);
