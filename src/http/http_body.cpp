@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "core/memory_stream.h"
 #include "core/resource_string.h"
 #include "core/scope_guard.h"
 #include "http/capped_stream.h"
-#include "http/chunked.h"
-#include "http/header_block.h"
+#include "http/chunk_framer.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
@@ -46,7 +46,9 @@ class TNetBodySource : public core::TStream {
 public:
   // length: the announced length, or -1 to read until the peer closes; ignored when chunked.
   TNetBodySource(TNetCustomHTTP& http, TNetHTTPResponse& response, bool chunked, std::int64_t length)
-      : FHTTP(http), FResponse(response), FChunked(chunked), FRemaining(chunked ? 0 : length) {}
+      : FHTTP(http), FRemaining(chunked ? 0 : length) {
+    if (chunked) FChunks.emplace(http.MakeChunkFramer(response));
+  }
 
   std::size_t Read(void* buffer, std::size_t count) override {
     if (count == 0 || !NextData()) return 0;
@@ -56,6 +58,7 @@ public:
     std::memcpy(buffer, input.Data(), take);
     input.Remove(static_cast<int>(take));
     if (FRemaining >= 0) FRemaining -= static_cast<std::int64_t>(take);
+    if (FChunks) FChunks->DataTaken(static_cast<std::int64_t>(take));
     return take;
   }
   std::size_t Write(const void*, std::size_t) override { return 0; }
@@ -72,17 +75,13 @@ private:
   // True when body bytes wait in the input buffer; false at the end of the body.
   bool NextData() {
     if (FEnded) return false;
-    if (FChunked && FRemaining == 0) {
-      if (FInChunk && !FHTTP.ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
-      std::optional<std::int64_t> size = ParseChunkSizeLine(FHTTP.ReadHeaderLine());
-      if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
-      FInChunk = true;
-      FRemaining = *size;
-      if (FRemaining == 0) {
-        FHTTP.ReadTrailer(FResponse);
+    if (FChunks && FRemaining == 0) {
+      FHTTP.FeedReader(*FChunks);
+      if (FChunks->Done()) {
         FEnded = true;
         return false;
       }
+      FRemaining = FChunks->DataRemaining();
     }
     if (FRemaining == 0) {
       FEnded = true;
@@ -105,9 +104,7 @@ private:
   }
 
   TNetCustomHTTP& FHTTP;
-  TNetHTTPResponse& FResponse;
-  bool FChunked;
-  bool FInChunk = false;
+  std::optional<TNetChunkFramer> FChunks;  // the framing of a chunked body
   bool FEnded = false;
   std::int64_t FRemaining;  // of the body or the current chunk; -1 = until the peer closes
 };
@@ -184,27 +181,20 @@ void TNetCustomHTTP::CopyBodyBytes(net::TNetIOHandler& ioHandler, core::TStream*
   }
 }
 
+TNetChunkFramer TNetCustomHTTP::MakeChunkFramer(TNetHTTPResponse& response) {
+  // The trailer is a header block like the head and is bounded like it.
+  return TNetChunkFramer(LineRules(), FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes, response.RawHeaders());
+}
+
 void TNetCustomHTTP::ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target) {
   ReportStatus(net::hsStatusText, {core::LoadResString(SChunkStarted)});
   auto work = ReadWork(*this, 0, FReportBodyWork);
-  auto nextSize = [&] {
-    std::optional<std::int64_t> size = ParseChunkSizeLine(ReadHeaderLine());
-    if (!size) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
-    return *size;
-  };
-  for (std::int64_t size = nextSize(); size != 0; size = nextSize()) {
-    CopyBody(target, size);
-    // The chunk data ends with its own line end; anything else there means the size lied.
-    if (!ReadHeaderLine().empty()) throw ENetHTTPBadResponse(core::LoadResString(SInvalidChunkSize));
+  TNetChunkFramer chunks = MakeChunkFramer(response);
+  for (FeedReader(chunks); !chunks.Done(); FeedReader(chunks)) {
+    CopyBody(target, chunks.DataRemaining());
+    chunks.DataTaken(chunks.DataRemaining());
   }
-  ReadTrailer(response);
   work.Run();
-}
-
-void TNetCustomHTTP::ReadTrailer(TNetHTTPResponse& response) {
-  TNetHeaderBlock block(FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
-  while (block.Take(ReadHeaderLine(), response.RawHeaders())) {
-  }
 }
 
 void TNetCustomHTTP::ReadResponseBody(TNetHTTPRequest& request, TNetHTTPResponse& response) {

@@ -13,6 +13,7 @@
 #include "http/http_io_handler.h"
 #include "http/http_limits.h"
 #include "http/http_strings.h"
+#include "http/response_head_reader.h"
 #include "http/response_text.h"
 #include "net/net_exception.h"
 #include "net/net_io_handler_socket.h"
@@ -438,15 +439,16 @@ void TNetCustomHTTP::ConnectTunnel() {
   for (;;) {
     EnsureConnection(tunnel->Response());
     tunnel->BuildAndSendRequest(nullptr);
-    std::string line = ReadHeaderLine();
-    if (line.empty()) {
+    TNetResponseHeadReader head = MakeHeadReader();
+    FeedReader(head);
+    if (head.StatusLine().empty()) {
       tunnel->Response().SetResponseText("HTTP/1.0 200 OK");
       tunnel->Response().SetConnection("close");
     } else {
       // The proxy's own answer: cookies in it are not the target's and are not stored,
       // or a proxy could plant them for a site it only carries the bytes of.
-      tunnel->Response().SetResponseText(line);
-      tunnel->RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
+      tunnel->Response().SetResponseText(head.StatusLine());
+      ReadHeaderLines(head, *tunnel);
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -462,12 +464,30 @@ void TNetCustomHTTP::ConnectTunnel() {
     if (auto* tls = dynamic_cast<INetTLSHandler*>(IOHandler())) tls->SetPassThrough(false);
 }
 
-std::string TNetCustomHTTP::ReadHeaderLine() {
+TNetLineRules TNetCustomHTTP::LineRules() {
   net::TNetIOHandler* io = IOHandler();
   if (io == nullptr) throw net::ENetNotConnected();
-  std::string line = io->ReadLn("\n", net::NetTimeoutDefault, -1, nullptr);
-  if (io->ReadLnTimedOut()) throw net::ENetReadTimeout();
-  return line;
+  return {io->MaxLineLength(), io->MaxLineAction(), io->DefStringEncoding()};
+}
+
+TNetResponseHeadReader TNetCustomHTTP::MakeHeadReader() {
+  return TNetResponseHeadReader(LineRules(), FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
+}
+
+void TNetCustomHTTP::ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto) {
+  TNetHTTPResponse& response = proto.Response();
+  response.Clear();
+  reader.ReadHeadersInto(response.RawHeaders());
+  try {
+    FeedReader(reader);
+  } catch (const net::ENetConnClosedGracefully&) {
+    // A server that closes during the header lines ends the head, not the exchange. The
+    // piece of a line it left behind is no body.
+    reader.EndAtClose();
+    Disconnect();
+    if (IOHandler() != nullptr) IOHandler()->InputBuffer().Clear();
+  }
+  proto.ParseHead();
 }
 
 void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
@@ -475,12 +495,14 @@ void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
   // The informational responses before the final one share one budget of bytes.
   TNetHeaderBlock interimHeads(0, FLimits.ResponseHeaderBytes);
   for (int interim = 0;; ++interim) {
-    std::string status = ReadHeaderLine();
+    TNetResponseHeadReader head = MakeHeadReader();
+    FeedReader(head);
+    const std::string& status = head.StatusLine();
     FHeadStarted = true;
     response.SetResponseText(status);
     if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
     if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-    proto.RetrieveHeaders(static_cast<int>(FLimits.HeaderLineBound()));
+    ReadHeaderLines(head, proto);
     if (FAllowCookies) ProcessCookies(response);
     // Informational replies are skipped with their headers, all but 101: a switch of
     // protocols that was never asked for ends the exchange.

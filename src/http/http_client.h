@@ -17,11 +17,15 @@
 #include "core/scope_guard.h"
 #include "core/stream.h"
 #include "http/auth_registry.h"
+#include "http/chunk_framer.h"
 #include "http/header_info.h"
 #include "http/http_limits.h"
 #include "http/http_protocol.h"
 #include "http/http_types.h"
+#include "http/line_framer.h"
+#include "http/response_head_reader.h"
 #include "http/uri.h"
+#include "net/net_exception.h"
 #include "net/net_tcp_client.h"
 
 namespace tarvo::http {
@@ -176,10 +180,21 @@ protected:
   void OpenRequestConnection();
   void EnsureConnection(TNetHTTPResponse& response);
   void ConnectTunnel();
-  // One line of the response head; raises ENetReadTimeout on a time-out.
-  std::string ReadHeaderLine();
-  // Status line and headers, skipping any number of 100 Continue responses.
+  // Status line and headers, skipping the informational responses before the final one.
   void ReadResponseHead(TNetHTTPProtocol& proto);
+  // The line rules of the connection: its handler's line limit, what an over-long line does
+  // and the text encoding. Raises ENetNotConnected without a handler.
+  TNetLineRules LineRules();
+  // A reader of one response head under the connection's line rules and the client's limits.
+  TNetResponseHeadReader MakeHeadReader();
+  // Hands the received bytes to a fed reader (a head reader, the chunk framing), receiving
+  // more, until it wants no more; what follows stays in the input buffer. Raises
+  // ENetReadTimeout on a time-out and ENetConnClosedGracefully when the peer closes first.
+  template <class TReader>
+  void FeedReader(TReader& reader);
+  // After the status line: the header lines into proto's response, which then parses them.
+  // A peer that closes during them ends the head and the connection.
+  void ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto);
 
   // Body transfer (http_body.cpp).
   bool BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response);
@@ -228,8 +243,8 @@ private:
   void CopyBody(core::TStream* target, std::int64_t count);
   void CopyBodyBytes(net::TNetIOHandler& io, core::TStream* target, std::int64_t count);
   void ReadChunkedBody(TNetHTTPResponse& response, core::TStream* target);
-  // Trailer lines after the last chunk, added to the raw headers.
-  void ReadTrailer(TNetHTTPResponse& response);
+  // The framing of a chunked body of response; its trailer lines go to the raw headers.
+  TNetChunkFramer MakeChunkFramer(TNetHTTPResponse& response);
   void DropCredentialsForNewOrigin(const std::string& location);
 
   std::string FTunnelTarget;       // what the open connection is a proxy tunnel to; empty: none
@@ -238,6 +253,20 @@ private:
   bool FJustConnected = false;     // EnsureConnection opened a new connection
   bool FHeadStarted = false;       // a status line of the response has been read
 };
+
+template <class TReader>
+void TNetCustomHTTP::FeedReader(TReader& reader) {
+  net::TNetIOHandler* io = IOHandler();
+  if (io == nullptr) throw net::ENetNotConnected();
+  net::TNetBuffer& input = io->InputBuffer();
+  for (;;) {
+    input.Remove(static_cast<int>(reader.Feed(input.Data(), static_cast<std::size_t>(input.Size()))));
+    if (!reader.WantsBytes()) return;
+    // Everything received is taken and more is wanted.
+    io->CheckForDisconnect(true, true);
+    if (io->FillInputBuffer(true, net::NetTimeoutDefault, false) == -1) throw net::ENetReadTimeout();
+  }
+}
 
 // The published client.
 class TNetHTTP : public TNetCustomHTTP {

@@ -5,7 +5,6 @@
 
 #include "core/resource_string.h"
 #include "core/scope_guard.h"
-#include "http/header_block.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/http_strings.h"
@@ -149,21 +148,7 @@ void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) {
   if (opened) io->WriteBufferClose();
 }
 
-void TNetHTTPProtocol::RetrieveHeaders(int maxHeaderCount) {
-  // Every header line up to the empty line is read; more than maxHeaderCount lines (when
-  // positive) or more bytes than the client's limit is an error.
-  FResponse->Clear();
-  TNetHeaderBlock block(maxHeaderCount > 0 ? static_cast<std::size_t>(maxHeaderCount) : 0,
-                        FHTTP->Limits().ResponseHeaderBytes);
-  try {
-    while (block.Take(FHTTP->ReadHeaderLine(), FResponse->RawHeaders())) {
-    }
-  } catch (const net::ENetConnClosedGracefully&) {
-    // A server that closes during the header lines ends the head, not the exchange. The
-    // piece of a line it left behind is no body.
-    FHTTP->Disconnect();
-    if (FHTTP->IOHandler() != nullptr) FHTTP->IOHandler()->InputBuffer().Clear();
-  }
+void TNetHTTPProtocol::ParseHead() {
   FResponse->ParseHeaderFields();
   FResponse->SetContentLength(AnnouncedLength(FResponse->RawHeaders()));
 }

@@ -1,6 +1,6 @@
 // One request and its response on the wire: TNetHTTPRequest (what goes out), TNetHTTPResponse
-// (what came back), and TNetHTTPProtocol, which writes the request, reads the status line
-// and headers, and decides what the exchange does next.
+// (what came back), and TNetHTTPProtocol, which writes the request, parses the head the
+// client has read, and decides what the exchange does next.
 #pragma once
 
 #include <cstdint>
@@ -88,8 +88,9 @@ public:
   virtual void BuildAndSendRequest(TNetURI* uri);
   // The request line and header lines that BuildAndSendRequest writes (no terminators).
   std::vector<std::string> ComposeRequest(TNetURI* uri);
-  // Reads header lines up to the empty line into the response and parses them.
-  virtual void RetrieveHeaders(int maxHeaderCount);
+  // Parses the header lines the response's raw headers received: the fields, and the body
+  // length the head announces (ENetHTTPBadResponse when Content-Length is unusable).
+  void ParseHead();
   virtual TNetHTTPWhatsNext ProcessResponse(const std::vector<int>& ignoreReplies);
 
 private:

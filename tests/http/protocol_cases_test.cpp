@@ -1,7 +1,8 @@
 // Data-driven protocol cases: each file in cases/ holds the client's settings, the exact
 // requests expected, the server's responses and the expected outcome. Every case runs
 // against the in-memory peer with each response whole and split at every byte offset, and
-// once against a loopback socket.
+// once against a loopback socket. The cases about the head and the body framing also run
+// with no peer and no client: the response bytes go straight to the fed readers.
 //
 // File format: sections start with "--- settings", "--- request", "--- response" (one per
 // response, in order) and "--- expect". In request and response sections every line gets
@@ -20,8 +21,10 @@
 #include <sstream>
 
 #include "core/memory_stream.h"
+#include "http/chunk_framer.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
+#include "http/response_head_reader.h"
 #include "net/net_exception.h"
 #include "scripted_peer.h"
 
@@ -345,6 +348,116 @@ TEST_P(ProtocolCase, LoopbackSocket) {
   }
 }
 
+// The cases whose outcome the readers alone decide: one response, no interim heads, no
+// Content-Length rules (the protocol object's), no client settings.
+const std::set<std::string> kFramingCases = {
+    "003-status-with-fraction",  "004-chunked-extension-trailer", "005-chunk-size-not-hex",
+    "006-chunk-size-overflow",   "007-chunk-size-63-bits",        "008-chunked-cut-short",
+    "018-close-during-headers",  "033-data-after-chunk-not-line-end", "041-nul-in-response-header",
+    "056-nul-in-trailer"};
+
+// What the head reader and the chunk framing make of one response's bytes fed in pieces.
+struct TFramed {
+  std::string Status;
+  TNetHeaderList Headers;
+  std::string Body;
+  std::string Error;  // message of ENetHTTPBadResponse
+  bool CutShort = false;  // the bytes ended inside a chunked or counted body
+};
+
+TFramed FeedToReaders(std::string_view bytes, std::size_t piece, bool peerCloses) {
+  TFramed f;
+  THTTPLimits limits;
+  TNetLineRules rules{net::TNetIOHandler::DefaultMaxLineLength, net::maException, nullptr};
+  TNetResponseHeadReader head(rules, limits.HeaderLineBound(), limits.ResponseHeaderBytes);
+  TNetChunkFramer chunks(rules, limits.HeaderLineBound(), limits.ResponseHeaderBytes, f.Headers);
+  bool chunked = false;
+  std::int64_t counted = -1;  // bytes of a counted body still to come
+  // Takes from the front of a piece what the current reader wants.
+  auto take = [&](std::string_view& in) {
+    auto* data = reinterpret_cast<const std::uint8_t*>(in.data());
+    if (head.WantsBytes()) {
+      in.remove_prefix(head.Feed(data, in.size()));
+      if (head.Step() == TNetResponseHeadReader::hrStatusRead) {
+        f.Status = head.StatusLine();
+        head.ReadHeadersInto(f.Headers);
+      } else if (head.Step() == TNetResponseHeadReader::hrDone) {
+        chunked = LowerCase(f.Headers.Values("Transfer-Encoding")).find("chunked") != std::string::npos;
+        if (!chunked && !f.Headers.Values("Content-Length").empty())
+          counted = std::stoll(f.Headers.Values("Content-Length"));
+      }
+    } else if (chunked && chunks.InData()) {
+      std::size_t n = std::min<std::size_t>(in.size(), static_cast<std::size_t>(chunks.DataRemaining()));
+      f.Body += in.substr(0, n);
+      chunks.DataTaken(static_cast<std::int64_t>(n));
+      in.remove_prefix(n);
+    } else if (chunked && chunks.WantsBytes()) {
+      in.remove_prefix(chunks.Feed(data, in.size()));
+    } else {
+      std::size_t n = counted < 0 ? in.size() : std::min<std::size_t>(in.size(), static_cast<std::size_t>(counted));
+      f.Body += in.substr(0, n);
+      if (counted >= 0) counted -= static_cast<std::int64_t>(n);
+      in.remove_prefix(n);
+      if (n == 0) in = {};  // bytes after the body belong to no reader here
+    }
+  };
+  try {
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+      std::string_view in = bytes.substr(at, piece);
+      while (!in.empty()) take(in);
+    }
+    // The chunk framing may still end with what it holds; a close ends a head early.
+    std::string_view none;
+    if (chunked) take(none);
+    if (peerCloses && head.Step() == TNetResponseHeadReader::hrHeaderLines) head.EndAtClose();
+    f.CutShort = chunked ? !chunks.Done() : counted > 0;
+  } catch (const ENetHTTPBadResponse& e) {
+    f.Error = e.Message();
+  }
+  return f;
+}
+
+class FramingCase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(FramingCase, FedToTheReadersWithNoPeer) {
+  TCase c = LoadCase(GetParam());
+  ASSERT_EQ(c.Responses.size(), 1u);
+  const TScriptedResponse& r = c.Responses.front();
+  // One byte at a time, then every split into two pieces, then whole.
+  std::vector<std::size_t> pieces = {1};
+  for (std::size_t at = 1; at <= r.Bytes.size(); ++at) pieces.push_back(at);
+  for (std::size_t piece : pieces) {
+    SCOPED_TRACE(c.Name + " in pieces of " + std::to_string(piece));
+    TFramed f = FeedToReaders(r.Bytes, piece, r.CloseAfter);
+    bool headError = c.Expect.count("error") && c.Expect.find("error")->second == "ENetHTTPBadResponse";
+    EXPECT_EQ(!f.Error.empty(), headError) << f.Error;
+    bool closedEarly = c.Expect.count("error") && c.Expect.find("error")->second == "ENetConnClosedGracefully";
+    if (!headError) {
+      EXPECT_EQ(f.CutShort, closedEarly);
+    }
+    for (auto& [key, value] : c.Expect) {
+      if (key == "message" && headError) {
+        EXPECT_EQ(f.Error, value);
+      }
+      if (key == "text") {
+        EXPECT_EQ(f.Status, value);
+      }
+      if (key == "code") {
+        EXPECT_EQ(ParseStatusCode(f.Status), std::stoi(value));
+      }
+      if (key == "body") {
+        EXPECT_EQ(f.Body, value);
+      }
+      if (key == "header") {
+        std::vector<std::string> values;
+        f.Headers.Extract(value.substr(0, value.find(':')), values);
+        EXPECT_NE(std::find(values.begin(), values.end(), value.substr(value.find(':') + 2)), values.end()) << value;
+      }
+    }
+    if (HasFailure()) break;
+  }
+}
+
 std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
   std::string name = std::filesystem::path(info.param).stem().string();
   for (char& ch : name)
@@ -353,5 +466,17 @@ std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProtocolCase, ::testing::ValuesIn(CaseFiles()), CaseName);
+
+std::vector<std::string> FramingCaseFiles() {
+  std::vector<std::string> files;
+  for (const std::string& file : CaseFiles())
+    if (kFramingCases.count(std::filesystem::path(file).stem().string())) files.push_back(file);
+  return files;
+}
+
+// A renamed case file must not drop out of the readers' run unnoticed.
+TEST(FramingCases, EveryListedCaseExists) { EXPECT_EQ(FramingCaseFiles().size(), kFramingCases.size()); }
+
+INSTANTIATE_TEST_SUITE_P(Cases, FramingCase, ::testing::ValuesIn(FramingCaseFiles()), CaseName);
 
 }  // namespace
