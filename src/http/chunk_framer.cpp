@@ -8,15 +8,8 @@
 namespace tarvo::http {
 
 std::size_t TNetChunkFramer::Feed(const std::uint8_t* data, std::size_t count) {
-  std::size_t taken = 0;
-  while (WantsBytes()) {
-    std::size_t used = 0;
-    std::optional<std::string> line = FLines.Next(data + taken, count - taken, used);
-    taken += used;
-    if (!line) break;
-    TakeLine(std::move(*line));
-  }
-  return taken;
+  return FLines.FeedWhile(data, count, [this] { return WantsBytes(); },
+                          [this](std::string line) { TakeLine(std::move(line)); });
 }
 
 void TNetChunkFramer::TakeLine(std::string line) {

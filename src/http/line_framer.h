@@ -34,6 +34,19 @@ public:
   // were taken: those after the line are left for the next call (or for whoever reads what
   // follows the lines). Raises ENetReadLnMaxLineLengthExceeded as described above.
   std::optional<std::string> Next(const std::uint8_t* data, std::size_t count, std::size_t& used);
+  // Feeds lines to take(line) while wants() holds and lines complete; returns the bytes taken.
+  template <class Wants, class Take>
+  std::size_t FeedWhile(const std::uint8_t* data, std::size_t count, Wants wants, Take take) {
+    std::size_t taken = 0;
+    while (wants()) {
+      std::size_t used = 0;
+      std::optional<std::string> line = Next(data + taken, count - taken, used);
+      taken += used;
+      if (!line) break;
+      take(std::move(*line));
+    }
+    return taken;
+  }
   // Drops the piece of a line taken so far.
   void Reset() noexcept { FPartial.clear(); }
   bool HasPartialLine() const noexcept { return !FPartial.empty(); }

@@ -3,20 +3,14 @@
 namespace tarvo::http {
 
 std::size_t TNetResponseHeadReader::Feed(const std::uint8_t* data, std::size_t count) {
-  std::size_t taken = 0;
-  while (WantsBytes()) {
-    std::size_t used = 0;
-    std::optional<std::string> line = FLines.Next(data + taken, count - taken, used);
-    taken += used;
-    if (!line) break;
+  return FLines.FeedWhile(data, count, [this] { return WantsBytes(); }, [this](std::string line) {
     if (FStep == hrStatusLine) {
-      FStatusLine = std::move(*line);
+      FStatusLine = std::move(line);
       FStep = hrStatusRead;
-    } else if (!FBlock.Take(std::move(*line), *FHeaders)) {
+    } else if (!FBlock.Take(std::move(line), *FHeaders)) {
       FStep = hrDone;
     }
-  }
-  return taken;
+  });
 }
 
 void TNetResponseHeadReader::ReadHeadersInto(TNetHeaderList& into) noexcept {
