@@ -17,6 +17,7 @@
 #include "http/char_encoding.h"
 #include "http/des_library.h"
 #include "http/message_digest.h"
+#include "have_des.h"
 
 using namespace tarvo::http;
 
@@ -230,14 +231,7 @@ TEST(Basic, ReadsTheRealmAndEncodesTheCredentials) {
 
 // --- NTLM version 1 --------------------------------------------------------------------------
 
-bool HaveDES() {
-  try {
-    (void)DESLibrary();
-    return true;
-  } catch (const ENetOSSLCouldNotLoadSSLLibrary&) {
-    return false;
-  }
-}
+using tarvo::http::testing::HaveDES;
 
 const TNetNTLMNonce kNonce = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
 

@@ -10,6 +10,7 @@
 #include "http/auth_ntlm.h"
 #include "http/des_library.h"
 #include "http/message_digest.h"
+#include "have_des.h"
 #include "http/ntlm_message.h"
 
 namespace tarvo::http {
@@ -29,14 +30,7 @@ std::string Bytes(std::string_view hex) {
   return out;
 }
 
-bool HaveDES() {
-  try {
-    (void)DESLibrary();
-    return true;
-  } catch (const ENetOSSLCouldNotLoadSSLLibrary&) {
-    return false;
-  }
-}
+using testing::HaveDES;
 
 TEST(HMACMD5, RFC2202) {
   struct Case {
