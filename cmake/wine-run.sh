@@ -11,19 +11,26 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;mshtm
 shift
 wine=${TARVO_WINE64:-/usr/lib/wine/wine64}
 wineserver=$(dirname "$wine")/wineserver
+# Wine maps a page of its own at a fixed address when a program starts. With the address
+# space laid out at random, something else now and then sits there first (about one start
+# in two or three thousand): the program dies before its first line, its only trace
+# "failed to map the shared user data". Without randomisation every start gets the same
+# layout. Where the system refuses that (some containers do), the retry below remains.
+run=("$wine")
+if setarch "$(uname -m)" -R true 2>/dev/null; then run=(setarch "$(uname -m)" -R "$wine"); fi
 if [ ! -f "$WINEPREFIX/.tarvo-ready" ]; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.tarvo-ready" ]; then
-      "$wine" wineboot -i >/dev/null 2>&1 || true
+      "${run[@]}" wineboot -i >/dev/null 2>&1 || true
       # Tahoma, the font Windows programs ask for: Wine ships it (fonts-wine) but only
       # finds it in the prefix's Fonts folder. Its bold file draws as the regular one here;
       # without it Wine makes the bold itself.
       cp /usr/share/wine/fonts/tahoma.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
       # Windows without a window manager: otherwise showing a window waits two seconds
       # for a manager that never answers.
-      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+      "${run[@]}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
       # The user's folders (Desktop, Documents, ...) inside the prefix, not links to $HOME:
       # what a program writes there stays in the prefix.
       for link in "$WINEPREFIX/drive_c/users/"*/*; do
@@ -39,7 +46,7 @@ fi
 # (Their tests hold one resource lock: one such session at a time.)
 if [ -n "${TARVO_WINE_DISPLAY:-}" ] && [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   exec xvfb-run -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" \
-    bash -c '"$1" "${@:3}"; status=$?; "$2" -w; exit $status' run "$wine" "$wineserver" "$@"
+    bash -c 'server=$1; shift; "$@"; status=$?; "$server" -w; exit $status' run "$wineserver" "${run[@]}" "$@"
 fi
 # The console programs share one server that outlives each of them: a program started while
 # the last one's server was shutting down would otherwise fail before its first line.
@@ -51,6 +58,14 @@ fi
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 status=0
-"$wine" "$@" >"$out" 2>&1 || status=$?
+"${run[@]}" "$@" >"$out" 2>&1 || status=$?
+# Every program run here prints before it can fail; a failure with no output at all is a
+# start that never reached the program. Start it again, and say so.
+for retry in 1 2; do
+  [ "$status" -ne 0 ] && [ ! -s "$out" ] || break
+  echo "wine-run.sh: $(basename "$1") ended ($status) before printing anything; start $((retry + 1))" >&2
+  status=0
+  "${run[@]}" "$@" >"$out" 2>&1 || status=$?
+done
 cat "$out"
 exit $status
