@@ -59,10 +59,11 @@ out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 status=0
 "${run[@]}" "$@" >"$out" 2>&1 || status=$?
-# Every program run here prints before it can fail; a failure with no output at all is a
-# start that never reached the program. Start it again, and say so.
+# Every program run here prints before it can fail; a failure with no output at all (or only
+# Wine's line about that page) is a start that never reached the program. Start it again,
+# and say so.
 for retry in 1 2; do
-  [ "$status" -ne 0 ] && [ ! -s "$out" ] || break
+  [ "$status" -ne 0 ] && ! grep -qv 'failed to map the shared user data' "$out" || break
   echo "wine-run.sh: $(basename "$1") ended ($status) before printing anything; start $((retry + 1))" >&2
   status=0
   "${run[@]}" "$@" >"$out" 2>&1 || status=$?
