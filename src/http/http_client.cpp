@@ -8,7 +8,7 @@
 #include "http/capped_stream.h"
 #include "http/cookie_manager.h"
 #include "http/form_encoding.h"
-#include "http/header_block.h"
+#include "http/http_client_exchange.h"
 #include "http/http_exception.h"
 #include "http/http_io_handler.h"
 #include "http/http_limits.h"
@@ -48,7 +48,8 @@ const core::TClassInfo& TNetHTTP::StaticClassInfo() noexcept {
   return info;
 }
 
-TNetCustomHTTP::TNetCustomHTTP() : FHTTPProto(std::make_unique<TNetHTTPProtocol>(this)) {
+TNetCustomHTTP::TNetCustomHTTP()
+    : FExchange(std::make_unique<TExchange>(*this)), FHTTPProto(std::make_unique<TNetHTTPProtocol>(*FExchange, this)) {
   FProxyParameters.Clear();
 }
 
@@ -59,7 +60,9 @@ TNetCustomHTTP::~TNetCustomHTTP() {
   }
 }
 
-std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() { return std::make_unique<TNetHTTPProtocol>(this); }
+std::unique_ptr<TNetHTTPProtocol> TNetCustomHTTP::CreateProtocol() {
+  return std::make_unique<TNetHTTPProtocol>(*FExchange, this);
+}
 
 std::unique_ptr<net::TNetIOHandler> TNetCustomHTTP::MakeClientIOHandler() { return std::make_unique<TNetHTTPIOHandler>(); }
 
@@ -187,7 +190,7 @@ void TNetCustomHTTP::SendAndReadHead() {
     FHeadStarted = FReusedConnection = false;
     try {
       OpenRequestConnection();
-      ReadResponseHead(*FHTTPProto);
+      FHTTPProto->ReadResponseHead();
       return;
     } catch (const net::ENetConnClosedGracefully&) {
       if (!MayResend(attempt)) throw;
@@ -448,7 +451,7 @@ void TNetCustomHTTP::ConnectTunnel() {
       // The proxy's own answer: cookies in it are not the target's and are not stored,
       // or a proxy could plant them for a site it only carries the bytes of.
       tunnel->Response().SetResponseText(head.StatusLine());
-      ReadHeaderLines(head, *tunnel);
+      tunnel->ReadHeaderLines(head);
     }
     int code = tunnel->Response().ResponseCode();
     if (code == 200) break;
@@ -472,46 +475,6 @@ TNetLineRules TNetCustomHTTP::LineRules() {
 
 TNetResponseHeadReader TNetCustomHTTP::MakeHeadReader() {
   return TNetResponseHeadReader(LineRules(), FLimits.HeaderLineBound(), FLimits.ResponseHeaderBytes);
-}
-
-void TNetCustomHTTP::ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto) {
-  TNetHTTPResponse& response = proto.Response();
-  response.Clear();
-  reader.ReadHeadersInto(response.RawHeaders());
-  try {
-    FeedReader(reader);
-  } catch (const net::ENetConnClosedGracefully&) {
-    // A server that closes during the header lines ends the head, not the exchange. The
-    // piece of a line it left behind is no body.
-    reader.EndAtClose();
-    Disconnect();
-    if (IOHandler() != nullptr) IOHandler()->InputBuffer().Clear();
-  }
-  proto.ParseHead();
-}
-
-void TNetCustomHTTP::ReadResponseHead(TNetHTTPProtocol& proto) {
-  TNetHTTPResponse& response = proto.Response();
-  // The informational responses before the final one share one budget of bytes.
-  TNetHeaderBlock interimHeads(0, FLimits.ResponseHeaderBytes);
-  for (int interim = 0;; ++interim) {
-    TNetResponseHeadReader head = MakeHeadReader();
-    FeedReader(head);
-    const std::string& status = head.StatusLine();
-    FHeadStarted = true;
-    response.SetResponseText(status);
-    if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
-    if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
-    ReadHeaderLines(head, proto);
-    if (FAllowCookies) ProcessCookies(response);
-    // Informational replies are skipped with their headers, all but 101: a switch of
-    // protocols that was never asked for ends the exchange.
-    int code = response.ResponseCode();
-    if (code < 100 || code > 199 || code == 101) break;
-    if (interim + 1 >= FLimits.InterimResponses) throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
-    interimHeads.Count(status);
-    for (const std::string& line : response.RawHeaders().Lines()) interimHeads.Count(line);
-  }
 }
 
 void TNetCustomHTTP::DoOnDisconnected() {

@@ -146,13 +146,10 @@ public:
   void ResolveRequestTarget(const std::string& url);
 
 protected:
-  friend class TNetHTTPProtocol;
-  friend class TNetHTTPResponse;
-
-  // Overridable factory of the protocol object.
+  // Overridable factory of the protocol object; a derived one runs it over Exchange().
   virtual std::unique_ptr<TNetHTTPProtocol> CreateProtocol();
-  // The protocol object met one more redirect in this call (RedirectCount counts them).
-  void CountRedirect() noexcept { ++FRedirectCount; }
+  // What the protocol objects see of this client (http_client_exchange.cpp).
+  TNetHTTPExchange& Exchange();
   // The handler Connect makes when none is attached: a socket handler that can receive a
   // body straight into its destination.
   std::unique_ptr<net::TNetIOHandler> MakeClientIOHandler() override;
@@ -180,8 +177,6 @@ protected:
   void OpenRequestConnection();
   void EnsureConnection(TNetHTTPResponse& response);
   void ConnectTunnel();
-  // Status line and headers, skipping the informational responses before the final one.
-  void ReadResponseHead(TNetHTTPProtocol& proto);
   // The line rules of the connection: its handler's line limit, what an over-long line does
   // and the text encoding. Raises ENetNotConnected without a handler.
   TNetLineRules LineRules();
@@ -192,9 +187,6 @@ protected:
   // ENetReadTimeout on a time-out and ENetConnClosedGracefully when the peer closes first.
   template <class TReader>
   void FeedReader(TReader& reader);
-  // After the status line: the header lines into proto's response, which then parses them.
-  // A peer that closes during them ends the head and the connection.
-  void ReadHeaderLines(TNetResponseHeadReader& reader, TNetHTTPProtocol& proto);
 
   // Body transfer (http_body.cpp).
   bool BodyExpected(TNetHTTPRequest& request, TNetHTTPResponse& response);
@@ -213,6 +205,8 @@ protected:
   }
   bool FReportBodyWork = true;
 
+  class TExchange;
+  std::unique_ptr<TExchange> FExchange;  // before FHTTPProto, which uses it
   std::unique_ptr<TNetHTTPProtocol> FHTTPProto;
   TNetURI FURI;
   TNetProxyConnectionInfo FProxyParameters;

@@ -5,12 +5,12 @@
 
 #include "core/resource_string.h"
 #include "core/scope_guard.h"
-#include "http/http_client.h"
+#include "http/authentication.h"
+#include "http/capped_stream.h"
+#include "http/header_block.h"
 #include "http/http_exception.h"
 #include "http/http_strings.h"
 #include "http/response_text.h"
-#include "http/capped_stream.h"
-#include "net/net_exception.h"
 
 namespace tarvo::http {
 
@@ -50,7 +50,6 @@ std::int64_t AnnouncedLength(const TNetHeaderList& headers) {
   return result;
 }
 
-
 }  // namespace
 
 int ParseStatusCode(std::string_view line) {
@@ -86,17 +85,13 @@ void TNetHTTPResponse::SetResponseText(std::string text) {
 
 bool TNetHTTPResponse::KeepAlive() {
   if (FStopped) return false;
-  if (FHTTP->IOHandler() != nullptr && FHTTP->Connected()) FHTTP->IOHandler()->CheckForDisconnect(false);
-  if (!FHTTP->Connected()) return false;
+  if (!FExchange.StillConnected()) return false;
   std::string connection(Trim(FConnection.empty() ? FProxyConnection : FConnection));
-  if (FHTTP->ProtocolVersion() == pv1_0) {
+  if (FExchange.ProtocolVersion() == pv1_0) {
     if (SameText(connection, "KEEP-ALIVE")) return true;
     // A scheme that authenticates the connection itself (NTLM) runs its steps on one
     // connection: an HTTP/1.1 server that did not say "close" keeps it for us.
-    TNetAuthentication* server = FHTTP->Request().Authentication();
-    TNetAuthentication* proxy = FHTTP->ProxyParams().Authentication();
-    bool authKeeps = (server != nullptr && server->KeepAlive()) || (proxy != nullptr && proxy->KeepAlive());
-    return authKeeps && FResponseVersion == pv1_1 && !SameText(connection, "CLOSE") &&
+    return FExchange.AuthenticationKeepsConnection() && FResponseVersion == pv1_1 && !SameText(connection, "CLOSE") &&
            !SameText(Trim(FProxyConnection), "CLOSE");
   }
   if (SameText(connection, "CLOSE")) return false;
@@ -107,20 +102,19 @@ bool TNetHTTPResponse::KeepAlive() {
   return true;
 }
 
-TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* http)
-    : FHTTP(http), FRequest(std::make_unique<TNetHTTPRequest>(http)), FResponse(std::make_unique<TNetHTTPResponse>(http)) {}
+TNetHTTPProtocol::TNetHTTPProtocol(TNetHTTPExchange& exchange, TNetCustomHTTP* http)
+    : FExchange(exchange),
+      FRequest(std::make_unique<TNetHTTPRequest>(http)),
+      FResponse(std::make_unique<TNetHTTPResponse>(exchange)) {}
 
 std::vector<std::string> TNetHTTPProtocol::ComposeRequest(TNetURI* uri) {
   TNetHTTPRequest& req = *FRequest;
-  FHTTP->PrepareAuthentication(req);
+  FExchange.PrepareAuthentication(req);
   req.SetHeaders();
-  if (FHTTP->ProxyReadsRequest(req)) FHTTP->ProxyParams().SetHeaders(req.RawHeaders());
-  if (uri != nullptr && !FHTTP->MaySendCredentials(*uri))
-    while (req.RawHeaders().IndexOfName("Authorization") >= 0) req.RawHeaders().SetValue("Authorization", "");
-  if (uri != nullptr && FHTTP->AllowCookies()) FHTTP->AddCookieHeader(req.RawHeaders(), *uri);
+  FExchange.AddConnectionHeaders(req, uri);
 
   std::vector<std::string> lines;
-  lines.push_back(req.Method() + " " + req.URL() + " HTTP/" + (FHTTP->ProtocolVersion() == pv1_0 ? "1.0" : "1.1"));
+  lines.push_back(req.Method() + " " + req.URL() + " HTTP/" + (FExchange.ProtocolVersion() == pv1_0 ? "1.0" : "1.1"));
   for (const std::string& line : req.RawHeaders().Lines())
     if (!line.empty()) lines.push_back(line);
   // A line break or NUL inside the URL or a header would let its text start a header or a
@@ -132,20 +126,36 @@ std::vector<std::string> TNetHTTPProtocol::ComposeRequest(TNetURI* uri) {
   return lines;
 }
 
-void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) {
-  std::vector<std::string> lines = ComposeRequest(uri);
-  net::TNetIOHandler* io = FHTTP->IOHandler();
-  if (io == nullptr) throw net::ENetNotConnected();
-  bool opened = !io->WriteBufferingActive();
-  if (opened) io->WriteBufferOpen();
-  core::TScopeGuard cancel([io] {
-    if (io->WriteBufferingActive()) io->WriteBufferCancel();
-  });
-  if (!opened) cancel.Dismiss();
-  for (const std::string& line : lines) io->WriteLn(line);
-  io->WriteLn();
-  cancel.Dismiss();
-  if (opened) io->WriteBufferClose();
+void TNetHTTPProtocol::BuildAndSendRequest(TNetURI* uri) { FExchange.WriteRequestHead(ComposeRequest(uri)); }
+
+void TNetHTTPProtocol::ReadResponseHead() {
+  // The informational responses before the final one share one budget of bytes.
+  TNetHeaderBlock interimHeads(0, FExchange.Limits().ResponseHeaderBytes);
+  for (int interim = 0;; ++interim) {
+    TNetResponseHeadReader head = FExchange.MakeHeadReader();
+    FExchange.FeedStatusLine(head);
+    const std::string& status = head.StatusLine();
+    FResponse->SetResponseText(status);
+    if (status.empty()) throw ENetHTTPBadResponse(core::LoadResString(SNoStatusLine));
+    if (status.find('\0') != std::string::npos) throw ENetHTTPBadResponse(core::LoadResString(SNulInResponseHead));
+    ReadHeaderLines(head);
+    FExchange.HeadRead(*FResponse);
+    // Informational replies are skipped with their headers, all but 101: a switch of
+    // protocols that was never asked for ends the exchange.
+    int code = FResponse->ResponseCode();
+    if (code < 100 || code > 199 || code == 101) break;
+    if (interim + 1 >= FExchange.Limits().InterimResponses)
+      throw ENetHTTPBadResponse(core::LoadResString(STooManyInterimResponses));
+    interimHeads.Count(status);
+    for (const std::string& line : FResponse->RawHeaders().Lines()) interimHeads.Count(line);
+  }
+}
+
+void TNetHTTPProtocol::ReadHeaderLines(TNetResponseHeadReader& reader) {
+  FResponse->Clear();
+  reader.ReadHeadersInto(FResponse->RawHeaders());
+  FExchange.FeedHeaderLines(reader);
+  ParseHead();
 }
 
 void TNetHTTPProtocol::ParseHead() {
@@ -154,13 +164,12 @@ void TNetHTTPProtocol::ParseHead() {
 }
 
 void TNetHTTPProtocol::RaiseProtocolError(int code, const std::vector<int>& ignoreReplies) {
-  TNetCappedMemoryStream page(FHTTP->Limits().ErrorPageBytes);
-  auto quiet = FHTTP->SilenceBodyWork();
+  TNetCappedMemoryStream page(FExchange.Limits().ErrorPageBytes);
   core::TScopeGuard restore([this, saved = FResponse->ContentStream()] { FResponse->SetContentStream(saved); });
   FResponse->SetContentStream(&page);
-  FHTTP->ReadResponseBody(*FRequest, *FResponse);
+  FExchange.ReadErrorBody(*FRequest, *FResponse);
   restore.Run();
-  if (FHTTP->HasOption(hoNoProtocolErrorException) || Contains(ignoreReplies, code)) return;
+  if (FExchange.HasOption(hoNoProtocolErrorException) || Contains(ignoreReplies, code)) return;
   throw ENetHTTPProtocolException::CreateError(code, FResponse->ResponseText(),
                                                DecodeResponseText(page.DataString(), *FResponse));
 }
@@ -170,21 +179,16 @@ TNetHTTPWhatsNext TNetHTTPProtocol::HandleRedirect(int code, const std::vector<i
     RaiseProtocolError(code, ignoreReplies);
     return wnJustExit;
   }
-  FHTTP->CountRedirect();
   std::string location = FResponse->Location();
   std::string method = FRequest->Method();
-  bool handled = FHTTP->HandleRedirects();
-  int count = FHTTP->RedirectCount();
-  if (FHTTP->OnRedirect) FHTTP->OnRedirect(FHTTP, location, count, handled, method);
-  if (!handled) {
+  if (!FExchange.AnnounceRedirect(location, method)) {
     RaiseProtocolError(code, ignoreReplies);
     return wnJustExit;
   }
   TNetHTTPWhatsNext result;
-  if (FHTTP->HandleRedirects() && FHTTP->RedirectCount() < FHTTP->RedirectMaximum()) {
-    FHTTP->DropCredentialsForNewOrigin(location);
+  if (FExchange.FollowRedirect(location)) {
     FRequest->SetURL(location);
-    if (code == 303 || (code == 302 && FHTTP->HasOption(hoTreat302Like303))) {
+    if (code == 303 || (code == 302 && FExchange.HasOption(hoTreat302Like303))) {
       FRequest->SetSource(nullptr);
       FRequest->SetMethod("GET");
     } else {
@@ -196,14 +200,12 @@ TNetHTTPWhatsNext TNetHTTPProtocol::HandleRedirect(int code, const std::vector<i
     FResponse->SetLocation(location);
     result = wnJustExit;
   }
-  if (FHTTP->Connected()) FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+  if (FExchange.Connected()) FExchange.DiscardBody(*FRequest, *FResponse);
   return result;
 }
 
 TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::vector<int>& ignoreReplies) {
-  bool proceed = true;
-  if (FHTTP->OnHeadersAvailable) FHTTP->OnHeadersAvailable(FHTTP, FResponse->RawHeaders(), proceed);
-  if (!proceed) {
+  if (!FExchange.HeadersAvailable(FResponse->RawHeaders())) {
     FResponse->SetKeepAliveStopped();
     return wnJustExit;
   }
@@ -215,34 +217,30 @@ TNetHTTPWhatsNext TNetHTTPProtocol::ProcessResponse(const std::vector<int>& igno
   if (cls == 1) FResponse->SetKeepAliveStopped();
 
   bool retry = false;
-  if (cls == 2) FHTTP->CheckAuthenticationInfo(*FResponse);
+  if (cls == 2) FExchange.CheckAuthenticationInfo(*FResponse);
   if (cls != 2) {
     if (code == 401 || code == 407) {
       bool proxy = code == 407;
-      int retries = proxy ? FHTTP->AuthProxyRetries() : FHTTP->AuthRetries();
-      bool again = retries < FHTTP->MaxAuthRetries() &&
-                   (proxy ? FHTTP->DoOnProxyAuthorization(*FRequest, *FResponse)
-                          : FHTTP->DoOnAuthorization(*FRequest, *FResponse));
-      if (!again) {
-        TNetAuthentication* auth = proxy ? FHTTP->ProxyParams().Authentication() : FRequest->Authentication();
+      if (!FExchange.Authorize(proxy, *FRequest, *FResponse)) {
+        TNetAuthentication* auth = proxy ? FExchange.ProxyAuthentication() : FRequest->Authentication();
         if (auth != nullptr) auth->Reset();
         RaiseProtocolError(code, ignoreReplies);
         return wnJustExit;
       }
-      retry = FHTTP->HasOption(hoInProcessAuth);
+      retry = FExchange.HasOption(hoInProcessAuth);
     } else {
       RaiseProtocolError(code, ignoreReplies);
       return wnJustExit;
     }
   }
   if (retry) {
-    FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+    FExchange.DiscardBody(*FRequest, *FResponse);
     return wnAuthRequest;
   }
   if (SameText(FRequest->Method(), "HEAD") || SameText(FRequest->MethodOverride(), "HEAD") || code == 204)
-    FHTTP->DiscardResponseBody(*FRequest, *FResponse);
+    FExchange.DiscardBody(*FRequest, *FResponse);
   else
-    FHTTP->ReadResponseBody(*FRequest, *FResponse);
+    FExchange.ReadBody(*FRequest, *FResponse);
   return wnJustExit;
 }
 

@@ -1,6 +1,7 @@
 // One request and its response on the wire: TNetHTTPRequest (what goes out), TNetHTTPResponse
-// (what came back), and TNetHTTPProtocol, which writes the request, parses the head the
-// client has read, and decides what the exchange does next.
+// (what came back), and TNetHTTPProtocol, which writes the request, reads the response head,
+// and decides what the exchange does next. Both the protocol object and the response reach
+// the connection only through a TNetHTTPExchange (http_exchange.h).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "core/memory_stream.h"
 #include "core/stream.h"
 #include "http/header_info.h"
+#include "http/http_exchange.h"
 #include "http/http_types.h"
 #include "http/uri.h"
 
@@ -42,7 +44,7 @@ private:
 
 class TNetHTTPResponse : public TNetResponseHeaderInfo {
 public:
-  explicit TNetHTTPResponse(TNetCustomHTTP* http) : FHTTP(http) {}
+  explicit TNetHTTPResponse(TNetHTTPExchange& exchange) : FExchange(exchange) {}
   void Clear() override;
 
   // Status code of the status line: the number after the first space, up to a "." or the
@@ -65,7 +67,7 @@ public:
   void ProcessMetaHTTPEquiv(std::string_view html);
 
 private:
-  TNetCustomHTTP* FHTTP;
+  TNetHTTPExchange& FExchange;
   int FResponseCode = -1;
   std::string FResponseText;
   TNetHTTPProtocolVersion FResponseVersion = pv1_0;
@@ -76,7 +78,8 @@ private:
 
 class TNetHTTPProtocol {
 public:
-  explicit TNetHTTPProtocol(TNetCustomHTTP* http);
+  // The request names http as its client (null: none).
+  TNetHTTPProtocol(TNetHTTPExchange& exchange, TNetCustomHTTP* http);
   virtual ~TNetHTTPProtocol() = default;
 
   TNetHTTPRequest& Request() { return *FRequest; }
@@ -88,6 +91,12 @@ public:
   virtual void BuildAndSendRequest(TNetURI* uri);
   // The request line and header lines that BuildAndSendRequest writes (no terminators).
   std::vector<std::string> ComposeRequest(TNetURI* uri);
+  // The status line and header lines of the response, skipping the informational
+  // responses before the final one (all but 101, which ends the exchange).
+  void ReadResponseHead();
+  // After the status line the reader took: the header lines into the response, which then
+  // parses them.
+  void ReadHeaderLines(TNetResponseHeadReader& reader);
   // Parses the header lines the response's raw headers received: the fields, and the body
   // length the head announces (ENetHTTPBadResponse when Content-Length is unusable).
   void ParseHead();
@@ -98,7 +107,7 @@ private:
   // Reads the error body and raises ENetHTTPProtocolException, unless the code is ignored.
   void RaiseProtocolError(int code, const std::vector<int>& ignoreReplies);
 
-  TNetCustomHTTP* FHTTP;
+  TNetHTTPExchange& FExchange;
   std::unique_ptr<TNetHTTPRequest> FRequest;
   std::unique_ptr<TNetHTTPResponse> FResponse;
 };

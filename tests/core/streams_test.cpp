@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/temp_dir.h"
 #include "core/crc32.h"
 #include "core/exception.h"
 #include "core/file_stream.h"
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 using namespace tarvo::core;
 
 namespace {
-
-fs::path TempDir() {
-  fs::path dir = fs::temp_directory_path() / ("tarvo_core_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  return dir;
-}
 
 std::uint32_t BitwiseCRC(const std::vector<std::uint8_t>& data) {
   std::uint32_t c = 0xFFFFFFFFu;
@@ -98,7 +93,8 @@ TEST(Streams, ShortReadsAndWritesRaiseTheStreamErrors) {
 }
 
 TEST(FileStream, CreateReplacesOpenReadsAndErrorsNameTheFile) {
-  fs::path dir = TempDir();
+  const tarvo::testing::TTempDir temp;
+  const fs::path& dir = temp.Path();
   std::string name = (dir / "f.bin").string();
   {
     TFileStream f(name, fmCreate);
@@ -126,7 +122,6 @@ TEST(FileStream, CreateReplacesOpenReadsAndErrorsNameTheFile) {
   }
   EXPECT_THROW(TFileStream((dir / "no" / "such" / "x").string(), fmCreate), EFCreateError);
   EXPECT_THROW(TFileStream(dir.string(), fmOpenRead), EFOpenError);
-  fs::remove_all(dir);
 }
 
 TEST(Format, SubstitutesOnlyWhatTheTemplateAsksFor) {

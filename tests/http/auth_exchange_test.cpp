@@ -350,20 +350,20 @@ TEST(ClientManagers, GivenManagersAreUsedAndForgottenWhenFreed) {
 
 // The text and file forms of Post send the same bytes as the stream form.
 TEST(PostForms, TextAndFileSendTheSourceAsItIs) {
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   const std::string body(70000, 'x');
   dir.WriteFile("body.bin", body);
   TScriptedServer server([](int) { return Repeat("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone", 2); });
   TNetHTTP http;
   const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/p";
-  EXPECT_EQ(http.Post(url, std::filesystem::path(dir.Path() + "/body.bin")), "done");
+  EXPECT_EQ(http.Post(url, std::filesystem::path(dir.Text() + "/body.bin")), "done");
   core::TMemoryStream response;
-  http.Post(url, std::filesystem::path(dir.Path() + "/body.bin"), response);
+  http.Post(url, std::filesystem::path(dir.Text() + "/body.bin"), response);
   EXPECT_EQ(response.DataString(), "done");
   std::string received = server.Received();
   EXPECT_EQ(Count(received, "Content-Length: 70000\r\n"), 2) << received.substr(0, 400);
   EXPECT_EQ(Count(received, "\r\n\r\n" + body), 2);
-  EXPECT_THROW(http.Post(url, std::filesystem::path(dir.Path() + "/missing")), core::Exception);
+  EXPECT_THROW(http.Post(url, std::filesystem::path(dir.Text() + "/missing")), core::Exception);
 }
 
 }  // namespace

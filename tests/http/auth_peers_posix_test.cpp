@@ -34,7 +34,7 @@ bool CurlSucceeds(const std::string& arguments) {
 }
 
 std::unique_ptr<TPortPeer> StartLighttpd(const TTempDir& dir) {
-  const std::string& d = dir.Path();
+  const std::string& d = dir.Text();
   dir.WriteFile("htdocs/both/x.txt", "granted\n");
   dir.WriteFile("htdocs/sha/x.txt", "granted\n");
   dir.WriteFile("htdocs/open.txt", "open\n");
@@ -60,7 +60,7 @@ std::unique_ptr<TPortPeer> StartLighttpd(const TTempDir& dir) {
 
 TEST(Lighttpd, DigestSHA256AsOfferedAlongsideMD5OrAlone) {
   if (!Executable("/usr/sbin/lighttpd") || FindProgram("curl").empty()) GTEST_SKIP() << "lighttpd or curl missing";
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   auto server = StartLighttpd(dir);
   ASSERT_TRUE(server->Ok()) << "lighttpd did not start";
   struct Case {
@@ -113,7 +113,7 @@ protected:
     if (!Executable("/usr/sbin/lighttpd")) GTEST_SKIP() << "lighttpd is not installed";
     FOrigin = StartLighttpd(FOriginDir);
     ASSERT_TRUE(FOrigin->Ok()) << "lighttpd did not start";
-    const std::string& d = FDir.Path();
+    const std::string& d = FDir.Text();
     // squid drops to its own user: it must read the files and write its logs here.
     ::chmod(d.c_str(), 0777);
     ASSERT_EQ(std::system(("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 's3cret')\" > " + d + "/passwd").c_str()), 0);
@@ -139,7 +139,7 @@ protected:
     ASSERT_TRUE(FProxy->Ok()) << "squid did not start";
   }
 
-  TTempDir FOriginDir, FDir;
+  TTempDir FOriginDir{TTempPlace::Shared}, FDir{TTempPlace::Shared};
   std::unique_ptr<TPortPeer> FOrigin, FProxy;
 };
 
@@ -198,7 +198,7 @@ TEST_F(Squid, ProxyCredentialsForEachSchemeProxiedAndTunnelled) {
       {" --proxy-user arvo:s3cret " + inURL + "/both/none.txt", 1},
       {" --proxy-user arvo:wrong-s3cret " + inURL + "/both/x.txt", 1},
   };
-  const std::string err = FDir.Path() + "/netget.err";
+  const std::string err = FDir.Text() + "/netget.err";
   for (const Run& r : runs) {
     SCOPED_TRACE(r.arguments);
     const int status = std::system((netget + r.arguments + " -o /dev/null 2>" + err).c_str());

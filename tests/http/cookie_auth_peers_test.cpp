@@ -70,8 +70,8 @@ std::string Body(const std::string& response) {
 
 TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
   if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "nginx is not installed";
-  TTempDir root;
-  TNginxPeer nginx(root.Path(),
+  TTempDir root{TTempPlace::Shared};
+  TNginxPeer nginx(root.Text(),
                    "location = /tarvo/Files/main.zip {\n"
                    "  add_header Set-Cookie \"a=1\";\n"
                    "  add_header Set-Cookie \"s=2; Path=/; Secure\";\n"
@@ -103,7 +103,7 @@ TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
   // curl's cookie jar after the same two responses: the same cookies, paths and flags.
   std::string curl = FindProgram("curl");
   if (curl.empty()) return;
-  const std::string jar = root.Path() + "/jar";
+  const std::string jar = root.Text() + "/jar";
   for (const char* path : {"/tarvo/Files/main.zip", "/tarvo/Files/upgrade.zip"})
     ASSERT_EQ(LinuxShell(curl + " -s -o /dev/null -b " + jar + " -c " + jar + " " + nginx.Base() + path), 0);
   std::set<std::string> theirs, ours;
@@ -129,7 +129,7 @@ protected:
   void SetUp() override {
     if (!Executable("/usr/sbin/apache2") || !std::filesystem::exists("/usr/lib/apache2/modules/mod_auth_digest.so"))
       GTEST_SKIP() << "apache2 with mod_auth_digest is not installed";
-    const std::string& d = FDir.Path();
+    const std::string& d = FDir.Text();
     FDir.WriteFile("htdocs/secret/x.txt", "granted\n");
     FDir.WriteFile("htdocs/basic/x.txt", "granted\n");
     // htpasswd's line for mod_auth_basic, the password in UTF-8.
@@ -164,7 +164,7 @@ protected:
     ASSERT_NE(FPort, 0) << "apache2 did not start";
   }
 
-  TTempDir FDir;
+  TTempDir FDir{TTempPlace::Shared};
   TPeerProcess FProcess;
   int FPort = 0;
 };
@@ -248,11 +248,11 @@ std::string Slurp(const std::string& path) { return tarvo::testing::ReadFile(pat
 // the client and netget as a user would run them.
 TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
   if (!Executable("/usr/sbin/nginx") || FindProgram("openssl").empty()) GTEST_SKIP() << "nginx or openssl missing";
-  TTempDir root;
+  TTempDir root{TTempPlace::Shared};
   root.WriteFile("www/private/page.txt", "inside");
-  ASSERT_EQ(LinuxShell("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 'se cret:1')\" > " + root.Path() + "/htpasswd"), 0);
-  TNginxPeer nginx(root.Path() + "/www",
-                   "location /private/ { auth_basic \"arvo\"; auth_basic_user_file " + root.Path() +
+  ASSERT_EQ(LinuxShell("printf 'arvo:%s\\n' \"$(openssl passwd -apr1 'se cret:1')\" > " + root.Text() + "/htpasswd"), 0);
+  TNginxPeer nginx(root.Text() + "/www",
+                   "location /private/ { auth_basic \"arvo\"; auth_basic_user_file " + root.Text() +
                        "/htpasswd; }\n"
                        "location = /login { add_header Set-Cookie \"s=1; Path=/\"; return 302 /landing; }\n"
                        "location = /landing { return 200 \"[$http_cookie]\"; }\n");
@@ -279,7 +279,7 @@ TEST(NginxAuthBasic, TheClientAndNetgetAnswerAndKeepCookies) {
     }
   }
 
-  const std::string netget = ProgramCommand(TARVO_NETGET), out = root.Path() + "/out", err = root.Path() + "/err";
+  const std::string netget = ProgramCommand(TARVO_NETGET), out = root.Text() + "/out", err = root.Text() + "/err";
   // The password from the environment, or after the colon; a wrong one is the status.
   EXPECT_EQ(Shell(WithEnvironment("NETGET_USER", "arvo:se cret:1", netget + " " + url + " -o " + out)), 0);
   EXPECT_EQ(Slurp(out), "inside");

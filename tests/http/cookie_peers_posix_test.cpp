@@ -49,8 +49,8 @@ std::string Output(const std::string& command) {
 TEST(CookieServer, TheSameCookiesComeBackAsCurlSendsThem) {
   const std::string python = FindProgram("python3"), curl = FindProgram("curl");
   if (python.empty() || curl.empty()) GTEST_SKIP() << "python3 or curl missing";
-  TTempDir dir;
-  TPortPeer server({python, std::string(TARVO_HTTP_PEERS_DIR) + "/cookie_server.py", "{port}"}, dir.Path() + "/log");
+  TTempDir dir{TTempPlace::Shared};
+  TPortPeer server({python, std::string(TARVO_HTTP_PEERS_DIR) + "/cookie_server.py", "{port}"}, dir.Text() + "/log");
   ASSERT_TRUE(server.Ok()) << "the cookie server did not start";
   const std::string epoch = "; Expires=Thu, 01 Jan 1970 00:00:00 GMT";
   struct Case {
@@ -90,7 +90,7 @@ TEST(CookieServer, TheSameCookiesComeBackAsCurlSendsThem) {
     TNetHTTP http;
     http.ProxyParams().SetProxyServer("127.0.0.1");
     http.ProxyParams().SetProxyPort(server.Port());
-    const std::string jar = dir.Path() + "/" + c.name + ".jar";
+    const std::string jar = dir.Text() + "/" + c.name + ".jar";
     for (const Step& s : c.steps) {
       const std::string ours = http.Get(Target(s));
       const std::string theirs =

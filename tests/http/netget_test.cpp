@@ -29,22 +29,22 @@ std::string Slurp(const std::string& path) { return tarvo::testing::ReadFile(pat
 
 TEST(Netget, DownloadsWhatCurlDownloadsAndReportsFailuresExactly) {
   if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "/usr/sbin/nginx is not installed";
-  TTempDir root;
+  TTempDir root{TTempPlace::Shared};
   std::mt19937 gen(3);
   std::string data(1 << 20, '\0');
   for (char& c : data) c = static_cast<char>(gen());
   root.WriteFile("www/f.bin", data);
-  TNginxPeer nginx(root.Path() + "/www", "    location = /r { return 302 /f.bin; }\n");
+  TNginxPeer nginx(root.Text() + "/www", "    location = /r { return 302 /f.bin; }\n");
   ASSERT_TRUE(nginx.Ok());
-  const std::string out = root.Path() + "/out.bin", err = root.Path() + "/err.txt";
+  const std::string out = root.Text() + "/out.bin", err = root.Text() + "/err.txt";
   const std::string netget = ProgramCommand(TARVO_NETGET);
 
   EXPECT_EQ(Shell(netget + " " + nginx.Base() + "/f.bin -o " + out + " 2>" + err), 0);
   EXPECT_TRUE(Slurp(out) == data);
   std::string curl = FindProgram("curl");
   if (!curl.empty()) {
-    ASSERT_EQ(LinuxShell(curl + " -s -o " + root.Path() + "/curl.bin " + nginx.Base() + "/f.bin"), 0);
-    EXPECT_TRUE(Slurp(root.Path() + "/curl.bin") == Slurp(out));
+    ASSERT_EQ(LinuxShell(curl + " -s -o " + root.Text() + "/curl.bin " + nginx.Base() + "/f.bin"), 0);
+    EXPECT_TRUE(Slurp(root.Text() + "/curl.bin") == Slurp(out));
   }
   EXPECT_EQ(Slurp(err), "");  // not a terminal: no progress bar
 
@@ -98,7 +98,7 @@ TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
   const std::string netget = ProgramCommand(TARVO_NETGET);
   for (const TFailureCase& c : kFailures) {
     SCOPED_TRACE(c.Name);
-    TTempDir dir;
+    TTempDir dir{TTempPlace::Shared};
     TScriptedServer server([&](int port) {
       std::vector<TScriptedResponse> responses;
       for (const std::string& r : c.Responses) responses.push_back({WithPort(r, port), false});
@@ -106,13 +106,13 @@ TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
       return responses;
     });
     dir.WriteFile("out.bin", "old");
-    const std::string out = dir.Path() + "/out.bin", err = dir.Path() + "/err.txt";
+    const std::string out = dir.Text() + "/out.bin", err = dir.Text() + "/err.txt";
     std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
     EXPECT_EQ(Shell(netget + " " + url + " " + c.Args + " -o " + out + " 2>" + err), 1);
     EXPECT_EQ(Slurp(err), std::string(c.Message) + "\n");
     EXPECT_EQ(Slurp(out), "old");
     int files = 0;
-    for (auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+    for (auto& entry : std::filesystem::directory_iterator(dir.Text())) files += entry.is_regular_file();
     EXPECT_EQ(files, 2) << "a temporary file was left behind";
   }
 }
@@ -122,26 +122,26 @@ TEST(Netget, ReplacesAPlantedLinkAndWritesIntoAFifo) {
   GTEST_SKIP() << "symbolic links and FIFOs made by POSIX calls; Windows has no FIFOs in its file system";
 #else
   const std::string netget = ProgramCommand(TARVO_NETGET);
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   TScriptedServer server([](int) {
     return std::vector<TScriptedResponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody", false},
                                           {"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfifo", false}};
   });
   std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
   dir.WriteFile("victim", "precious");
-  const std::string link = dir.Path() + "/out.bin";
-  ASSERT_EQ(::symlink((dir.Path() + "/victim").c_str(), link.c_str()), 0);
+  const std::string link = dir.Text() + "/out.bin";
+  ASSERT_EQ(::symlink((dir.Text() + "/victim").c_str(), link.c_str()), 0);
   EXPECT_EQ(Shell(netget + " " + url + " -o " + link), 0);
-  EXPECT_EQ(Slurp(dir.Path() + "/victim"), "precious");
+  EXPECT_EQ(Slurp(dir.Text() + "/victim"), "precious");
   EXPECT_FALSE(std::filesystem::is_symlink(link));
   EXPECT_EQ(Slurp(link), "body");
 
-  const std::string fifo = dir.Path() + "/fifo";
+  const std::string fifo = dir.Text() + "/fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(Shell("timeout 10 cat " + fifo + " > " + dir.Path() + "/got & " + netget + " " + url + " -o " + fifo +
+  EXPECT_EQ(Shell("timeout 10 cat " + fifo + " > " + dir.Text() + "/got & " + netget + " " + url + " -o " + fifo +
                   "; wait"),
             0);
-  EXPECT_EQ(Slurp(dir.Path() + "/got"), "fifo");
+  EXPECT_EQ(Slurp(dir.Text() + "/got"), "fifo");
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 #endif
 }
@@ -153,12 +153,12 @@ TEST(Netget, PasswordOnTheCommandLineIsHiddenWhileItRuns) {
   GTEST_SKIP() << "the arguments are read through /proc";
 #else
   const std::string netget = ProgramCommand(TARVO_NETGET);
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   // Takes the request and never answers.
   TScriptedServer server([](int) { return std::vector<TScriptedResponse>{{"", false}}; });
   const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
   FILE* shell = ::popen((netget + " " + url + " --user joe:hunter2 --proxy-user pat:sesame --read-timeout 30 -o " +
-                         dir.Path() + "/out.bin 2>/dev/null & echo $!; wait")
+                         dir.Text() + "/out.bin 2>/dev/null & echo $!; wait")
                             .c_str(),
                         "r");
   ASSERT_NE(shell, nullptr);

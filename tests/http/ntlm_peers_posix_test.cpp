@@ -32,11 +32,11 @@ protected:
     FServer = std::make_unique<TPortPeer>(
         std::vector<std::string>{python, std::string(TARVO_HTTP_PEERS_DIR) + "/ntlm_server.py", "{port}", "Corp",
                                  "ann:Secret01", "J\xC3\xB6rg:p\xC3\xA4ss w\xC3\xB6rd \xE2\x82\xAC"},
-        FDir.Path() + "/server.log");
+        FDir.Text() + "/server.log");
     ASSERT_TRUE(FServer->Ok()) << "the NTLM server did not start";
   }
 
-  TTempDir FDir;
+  TTempDir FDir{TTempPlace::Shared};
   std::unique_ptr<TPortPeer> FServer;
 };
 

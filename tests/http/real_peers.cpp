@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "../net/loopback_server.h"
@@ -28,19 +26,8 @@ bool WaitForPort(int port, int timeoutMS) {
   return false;
 }
 
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  if (!FPath.empty()) std::filesystem::remove_all(FPath, ec);
-}
-
-void TTempDir::WriteFile(const std::string& relative, const std::string& content) const {
-  std::filesystem::path p = std::filesystem::path(FPath) / relative;
-  std::filesystem::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << content;
-}
-
 TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocations) {
-  const std::string dir = FDir.Path();
+  const std::string dir = FDir.Text();
   for (int attempt = 0; attempt < 5 && FPort == 0; ++attempt) {
     int port = FreeLoopbackPort();
     std::string conf =

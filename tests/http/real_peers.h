@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "../common/temp_dir.h"
+
 namespace tarvo::http::testing {
 
 // A port that was free a moment ago (bound to 0, read back, closed).
@@ -14,17 +16,9 @@ int FreeLoopbackPort();
 // True once something accepts connections on 127.0.0.1:port.
 bool WaitForPort(int port, int timeoutMS);
 
-// A fresh folder; on Windows one that the Linux side sees under the same name.
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  const std::string& Path() const { return FPath; }
-  void WriteFile(const std::string& relative, const std::string& content) const;
-
-private:
-  std::string FPath;
-};
+// The peers' folders are TTempPlace::Shared ones: the Linux side sees them under the same name.
+using tarvo::testing::TTempDir;
+using tarvo::testing::TTempPlace;
 
 // A Linux program run as a peer: started here, or by the Linux side for a Windows test.
 class TPeerProcess {
@@ -51,7 +45,7 @@ public:
   std::string Base() const { return "http://127.0.0.1:" + std::to_string(FPort); }
 
 private:
-  TTempDir FDir;
+  TTempDir FDir{TTempPlace::Shared};
   TPeerProcess FProcess;
   int FPort = 0;
 };

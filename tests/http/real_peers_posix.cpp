@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 #include "real_peers.h"
@@ -21,11 +20,6 @@ struct TPeerProcess::TRunning {
 
 TPeerProcess::TPeerProcess() = default;
 TPeerProcess::~TPeerProcess() { Stop(); }
-
-TTempDir::TTempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "tarvo-http-XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) != nullptr) FPath = tmpl;
-}
 
 bool TPeerProcess::Start(const std::vector<std::string>& argv, const std::string& logFile) {
   posix_spawn_file_actions_t actions;

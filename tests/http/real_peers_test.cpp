@@ -27,11 +27,11 @@ class NginxTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
     if (!Executable("/usr/sbin/nginx")) return;
-    Root = new TTempDir;
+    Root = new TTempDir(TTempPlace::Shared);
     Zip = RandomBytes(300000, 1);
     Root->WriteFile("tarvo/Files/main.zip", Zip);
     Root->WriteFile("text/page.txt", std::string(20000, 'a') + "tail");
-    Server = new TNginxPeer(Root->Path(),
+    Server = new TNginxPeer(Root->Text(),
                             "    location = /moved { return 301 /tarvo/Files/main.zip; }\n"
                             "    location = /found { return 302 /tarvo/Files/main.zip; }\n"
                             "    location /text/ { sub_filter 'tail' 'TAIL'; sub_filter_types *; }\n"
@@ -127,10 +127,10 @@ int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra 
   for (int attempt = 0; attempt < 5; ++attempt) {
     int p = FreeLoopbackPort();
     dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
-                  "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() + "/tinyproxy.log\"\n"
+                  "PidFile \"" + dir.Text() + "/tinyproxy.pid\"\nLogFile \"" + dir.Text() + "/tinyproxy.log\"\n"
                   "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n" + extra);
     proxy.Stop();
-    if (!proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"))
+    if (!proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Text() + "/tinyproxy.conf"}, dir.Text() + "/out.log"))
       return 0;
     if (WaitForPort(p, 3000)) return p;
   }
@@ -139,7 +139,7 @@ int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra 
 
 TEST_F(NginxTest, ThroughTinyproxy) {
   if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   TPeerProcess proxy;
   int port = StartTinyproxy(dir, proxy);
   ASSERT_NE(port, 0) << "tinyproxy did not start";
@@ -196,7 +196,7 @@ TEST_F(NginxTest, CredentialsReachOnlyWhereTheyBelong) {
   EXPECT_EQ(redirected.Get(Server->Base() + "/away"), "auth=[] proxy=[] GET");
 
   if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   TPeerProcess proxy;
   int port = StartTinyproxy(dir, proxy, "BasicAuth pu pp\n");
   ASSERT_NE(port, 0) << "tinyproxy did not start";
@@ -217,7 +217,7 @@ TEST_F(NginxTest, CredentialsReachOnlyWhereTheyBelong) {
 // handler; without the handler, or with a wrong password, the 407 is the error.
 TEST_F(NginxTest, TinyproxyBasicAuthAnsweredThroughTheHandler) {
   if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   TPeerProcess proxy;
   int port = StartTinyproxy(dir, proxy, "BasicAuth arvo s3cret\n");
   ASSERT_NE(port, 0) << "tinyproxy did not start";
@@ -259,7 +259,7 @@ TEST_F(NginxTest, TinyproxyBasicAuthAnsweredThroughTheHandler) {
 TEST(PythonServer, BodyUntilCloseAndCutShort) {
   std::string python = FindProgram("python3");
   if (python.empty()) GTEST_SKIP() << "python3 is not installed";
-  TTempDir dir;
+  TTempDir dir{TTempPlace::Shared};
   std::string body = RandomBytes(150000, 7);
   dir.WriteFile("body.bin", body);
   dir.WriteFile("server.py",
@@ -280,8 +280,8 @@ TEST(PythonServer, BodyUntilCloseAndCutShort) {
   for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
     int p = FreeLoopbackPort();
     server.Stop();
-    ASSERT_TRUE(server.Start({python, dir.Path() + "/server.py", std::to_string(p), dir.Path() + "/body.bin"},
-                             dir.Path() + "/out.log"));
+    ASSERT_TRUE(server.Start({python, dir.Text() + "/server.py", std::to_string(p), dir.Text() + "/body.bin"},
+                             dir.Text() + "/out.log"));
     if (WaitForPort(p, 5000)) port = p;
   }
   ASSERT_NE(port, 0);

@@ -1,7 +1,5 @@
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 #include "../common/linux_side.h"
 #include "real_peers.h"
@@ -16,16 +14,6 @@ struct TPeerProcess::TRunning {
 
 TPeerProcess::TPeerProcess() = default;
 TPeerProcess::~TPeerProcess() { Stop(); }
-
-TTempDir::TTempDir() {
-  // Below the Linux side's folder, named with "/" so that both sides read the same path.
-  static std::atomic<int> counter{0};
-  std::random_device random;
-  std::string path = TLinuxSide::Folder() + "/tmp/tarvo-http-" + std::to_string(random()) + "-" +
-                     std::to_string(counter++);
-  std::error_code ec;
-  if (std::filesystem::create_directories(path, ec)) FPath = path;
-}
 
 bool TPeerProcess::Start(const std::vector<std::string>& argv, const std::string& logFile) {
   Stop();

@@ -2,9 +2,6 @@
 // test that plays the executable's folder.
 #pragma once
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "../common/read_file.h"
+#include "../common/temp_dir.h"
 
 
 namespace testcatalogs {
@@ -24,10 +22,9 @@ namespace fs = std::filesystem;
 
 #ifdef _WIN32
 // The Linux side (catalog_helpers_windows.cpp, apart from here: the Windows headers'
-// macros would rewrite names such as MB_OK): whether it runs, its shared folder, and a
-// Linux program run to its end there, answering the exit status.
+// macros would rewrite names such as MB_OK): whether it runs, and a Linux program run to
+// its end there, answering the exit status.
 bool LinuxSideAvailable();
-std::string LinuxSideFolder();
 int RunOnLinuxSide(const std::vector<std::string>& argv);
 #endif
 
@@ -92,31 +89,14 @@ inline void SetEnv(const char* name, const char* value) {
 #endif
 }
 
-// The folder below which the tests make their own: one the Linux side sees on Windows.
-inline fs::path TestFolderBase() {
-#ifdef _WIN32
-  return fs::path(LinuxSideFolder()) / "tmp";
-#else
-  return fs::temp_directory_path();
-#endif
-}
-
-// A fresh folder that stands for the executable's folder; removed at the end.
+// A fresh folder that stands for the executable's folder; removed at the end. A Shared one:
+// on Windows the Linux side's msgfmt writes the catalogs into it.
 class TempFolder {
 public:
-  TempFolder() {
-    static std::atomic<int> counter{0};
-    path = TestFolderBase() / ("tarvo_i18n_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
   std::string Exe() const { return (path / "setup").string(); }
   fs::path Catalog(const std::string& lang) const { return path / "locale" / lang / "LC_MESSAGES" / "default.mo"; }
-  fs::path path;
+  tarvo::testing::TTempDir dir{tarvo::testing::TTempPlace::Shared};
+  const fs::path& path = dir.Path();
 };
 
 }  // namespace testcatalogs

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "../common/read_file.h"
+#include "../common/temp_dir.h"
 #include "test_support.h"
 
 namespace tarvo::unzip::test {
@@ -120,8 +121,8 @@ TEST(ArchiveMembers, CorruptDeflate64StreamFailsCleanly) {
 // 7-Zip's Deflate64 at test time: far repeats (distances above 32 KiB) and long runs.
 TEST(ArchiveMembers, SevenZipDeflate64ArchivesDecodeByteExact) {
   if (std::system("7z i >/dev/null 2>&1") != 0) GTEST_SKIP() << "7z is not installed";
-  const fs::path dir = fs::temp_directory_path() / ("tarvo-inflate-7z-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const tarvo::testing::TTempDir temp;
+  const fs::path& dir = temp.Path();
   std::mt19937 rng(11);
   Bytes data;
   Bytes block(50000);
@@ -145,7 +146,6 @@ TEST(ArchiveMembers, SevenZipDeflate64ArchivesDecodeByteExact) {
     EXPECT_TRUE(r.Output == data) << level;
     EXPECT_EQ(r.Checksum, members[0].Crc);
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

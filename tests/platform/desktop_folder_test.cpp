@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../common/temp_dir.h"
 #include "platform/desktop_folder.h"
 
 using namespace tarvo::platform;
@@ -39,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UserDirs, ::testing::ValuesIn(kUserDirs));
 
 TEST(DesktopFolder, FirstExistingCandidateOrNone) {
   namespace fs = std::filesystem;
-  fs::path home = fs::temp_directory_path() / ("tarvo-home-" + std::to_string(::getpid()));
+  const tarvo::testing::TTempDir temp;
+  const fs::path& home = temp.Path();
   fs::create_directories(home / ".config");
   ::setenv("HOME", home.c_str(), 1);
   ::unsetenv("XDG_CONFIG_HOME");

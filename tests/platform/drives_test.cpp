@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/temp_dir.h"
 #include "platform/fixed_drives.h"
 #include "platform/folders.h"
 
@@ -99,14 +100,12 @@ TEST(DriveOverride, ReplacesTheMountTableAndFindsTheDriveOfAPath) {
 class Folders : public ::testing::Test {
 protected:
   void SetUp() override {
-    base = fs::temp_directory_path() / ("tarvo_folders_" + std::to_string(::getpid()));
-    fs::remove_all(base);
     for (const char* d : {"alpha", "alpine", "beta", ".hidden", "beta/inner"}) fs::create_directories(base / d);
     std::ofstream(base / "afile") << "x";
   }
-  void TearDown() override { fs::remove_all(base); }
   std::string B() const { return base.string(); }
-  fs::path base;
+  tarvo::testing::TTempDir FTemp;
+  const fs::path& base = FTemp.Path();
 };
 
 TEST_F(Folders, CompletionsAreTheMatchingSubfolders) {

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 
+#include "../common/temp_dir.h"
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "platform/file_system.h"
@@ -22,25 +22,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TFolder {
-  // CTest runs each test in a process of its own, several at once: the name must differ
-  // between processes, not only within one.
-  fs::path Path = fs::temp_directory_path() /
-                  ("tarvo_fs_" + std::to_string(std::random_device{}()) + "_" + std::to_string(Next++));
-  TFolder() { fs::create_directories(Path); }
-  ~TFolder() { fs::remove_all(Path); }
-  std::string operator/(const std::string& name) const { return (Path / name).string(); }
-  static inline int Next = 0;
-};
+using tarvo::testing::TTempDir;
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 }  // namespace
 
 TEST(FileSystem, KindsSizesAndIdentities) {
-  TFolder dir;
+  TTempDir dir;
   Write(dir / "f", "12345");
-  fs::create_directory(dir.Path / "d");
+  fs::create_directory(dir.Path() / "d");
   struct Case {
     std::string Name;
     TFileKind Kind;
@@ -58,7 +49,7 @@ TEST(FileSystem, KindsSizesAndIdentities) {
     EXPECT_EQ(FileSizeOf(dir / c.Name), c.Size) << c.Name;
   }
   // One file by two names is one identity; another file is another.
-  fs::create_hard_link(dir.Path / "f", dir.Path / "g");
+  fs::create_hard_link(dir.Path() / "f", dir.Path() / "g");
   Write(dir / "h", "other");
   core::TFileStream f(dir / "f", core::fmOpenRead), g(dir / "g", core::fmOpenRead), h(dir / "h", core::fmOpenRead);
   EXPECT_TRUE(FileIdentityOf(f.Handle()).Known);
@@ -68,7 +59,7 @@ TEST(FileSystem, KindsSizesAndIdentities) {
 }
 
 TEST(FileSystem, MoveToUniqueNameNeverTakesATakenName) {
-  TFolder dir;
+  TTempDir dir;
   Write(dir / "a.zip", "archive");
   const std::string first = MoveToUniqueName(dir / "a.zip", ".zip");
   EXPECT_FALSE(PathExists(dir / "a.zip"));
@@ -85,9 +76,9 @@ TEST(FileSystem, MoveToUniqueNameNeverTakesATakenName) {
 }
 
 TEST(FileSystem, ScratchFileReadsBackByOffsetAndLeavesNothing) {
-  TFolder dir;
+  TTempDir dir;
   {
-    std::unique_ptr<TScratchFile> file = TScratchFile::Create(dir.Path.string());
+    std::unique_ptr<TScratchFile> file = TScratchFile::Create(dir.Path().string());
     ASSERT_TRUE(file);
     ASSERT_TRUE(file->Append("hello ", 6));
     char part[5] = {};
@@ -100,12 +91,12 @@ TEST(FileSystem, ScratchFileReadsBackByOffsetAndLeavesNothing) {
     EXPECT_EQ(file->ReadAt(11, all, sizeof all), 0u);
     EXPECT_GT(file->FreeSpace(), 0u);
   }
-  EXPECT_TRUE(fs::is_empty(dir.Path));
-  EXPECT_EQ(TScratchFile::Create((dir.Path / "missing").string()), nullptr);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  EXPECT_EQ(TScratchFile::Create((dir.Path() / "missing").string()), nullptr);
 }
 
 TEST(FileSystem, MappedFileShowsTheContent) {
-  TFolder dir;
+  TTempDir dir;
   Write(dir / "m", "mapped content");
   TMappedFile file(dir / "m");
   ASSERT_EQ(file.Status(), TMappedFile::TStatus::msOpened);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "../common/read_file.h"
+#include "../common/temp_dir.h"
 #include "platform/private_profile.h"
 
 using namespace tarvo::platform;
@@ -60,14 +61,8 @@ std::string Slurp(const std::filesystem::path& p) { return tarvo::testing::ReadF
 
 class ProfileFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    FDir = std::filesystem::temp_directory_path() / ("tarvo-ini-" + std::to_string(::getpid()) + "-" +
-                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(FDir);
-    std::filesystem::create_directories(FDir);
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
-  std::filesystem::path FDir;
+  tarvo::testing::TTempDir FTemp;
+  const std::filesystem::path& FDir = FTemp.Path();
 };
 
 TEST_F(ProfileFile, NewFileGetsTheThreeLinesAndNoTemporaryStays) {

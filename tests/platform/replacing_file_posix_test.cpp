@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../common/temp_dir.h"
 #include "platform/replacing_file.h"
 
 namespace {
@@ -17,8 +18,8 @@ TEST(ReplacingFilePermissions, KeptOrFromTheUmask) {
     mode_t Expected;
   };
   const TCase cases[] = {{-1, 022, 0644}, {-1, 077, 0600}, {0600, 022, 0600}, {0755, 077, 0755}};
-  const auto dir = std::filesystem::temp_directory_path() / "tarvo-replacing-permissions";
-  std::filesystem::create_directories(dir);
+  const tarvo::testing::TTempDir temp;
+  const auto& dir = temp.Path();
   const std::string target = (dir / "f").string();
   const mode_t saved = ::umask(022);
   for (const TCase& c : cases) {
@@ -36,7 +37,6 @@ TEST(ReplacingFilePermissions, KeptOrFromTheUmask) {
     EXPECT_EQ(st.st_mode & 07777, c.Expected) << std::oct << c.Existing << " umask " << c.Umask;
   }
   ::umask(saved);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

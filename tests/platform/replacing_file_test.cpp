@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "../common/read_file.h"
+#include "../common/temp_dir.h"
 #include "core/exception.h"
 #include "platform/replacing_file.h"
 
@@ -18,19 +19,13 @@ namespace {
 
 class ReplacingFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    FDir = fs::temp_directory_path() /
-           ("tarvo-replacing-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(FDir);
-    fs::create_directories(FDir);
-  }
-  void TearDown() override { fs::remove_all(FDir); }
   std::string Target() const { return (FDir / "target.bin").string(); }
   std::string Content() const { return tarvo::testing::ReadFile(Target()); }
   void Plant(const std::string& content) const { std::ofstream(Target(), std::ios::binary) << content; }
   std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(FDir), {})); }
 
-  fs::path FDir;
+  tarvo::testing::TTempDir FTemp;
+  const fs::path& FDir = FTemp.Path();
 };
 
 struct TReplaceCase {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "../common/temp_dir.h"
 #include "platform/shell_link.h"
 
 using namespace tarvo::platform;
@@ -36,12 +37,8 @@ const TLinkCase kLinks[] = {
 
 class ShellLinkRoundTrip : public ::testing::TestWithParam<TLinkCase> {
 protected:
-  void SetUp() override {
-    FDir = std::filesystem::temp_directory_path() / ("tarvo-lnk-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(FDir);
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
-  std::filesystem::path FDir;
+  tarvo::testing::TTempDir FTemp;
+  const std::filesystem::path& FDir = FTemp.Path();
 };
 
 std::string Output(const std::string& command) {

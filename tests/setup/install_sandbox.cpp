@@ -48,7 +48,7 @@ TArchiveServer& TArchiveServer::Get() {
 }
 
 TArchiveServer::TArchiveServer() {
-  const std::string root = FRoot.Path();
+  const std::string root = FRoot.Text();
   const std::string src = root + "/src";
   auto files = [&](const std::string& scenario) { return root + "/" + scenario + "/tarvo/Files/"; };
   for (const char* s : {"ok", "missing", "truncated", "damaged", "nodata", "nocontent", "big", "slow", "zeros"}) fs::create_directories(files(s));
@@ -92,7 +92,7 @@ std::string TArchiveServer::Base(const std::string& scenario) const {
 }
 
 int TArchiveServer::Requests(const std::string& text) const {
-  std::istringstream log(ReadFile(FRoot.Path() + "/access.log"));
+  std::istringstream log(ReadFile(FRoot.Text() + "/access.log"));
   int count = 0;
   for (std::string line; std::getline(log, line);) count += line.find(text) != std::string::npos;
   return count;

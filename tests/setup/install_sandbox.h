@@ -29,11 +29,11 @@ public:
   std::string Base(const std::string& scenario) const;
   // How many requests the server saw whose line contains text.
   int Requests(const std::string& text) const;
-  const std::string& Root() const { return FRoot.Path(); }
+  const std::string& Root() const { return FRoot.Text(); }
 
 private:
   TArchiveServer();
-  http::testing::TTempDir FRoot;
+  http::testing::TTempDir FRoot{http::testing::TTempPlace::Shared};
   std::unique_ptr<http::testing::TNginxPeer> FNginx;
 };
 
@@ -43,13 +43,13 @@ class TSandbox {
 public:
   explicit TSandbox(const std::string& scenario);
   ~TSandbox();
-  std::string Drive() const { return FDir.Path() + "/c/"; }
+  std::string Drive() const { return FDir.Text() + "/c/"; }
   std::string Install() const { return Drive() + "TARVO/"; }
-  std::string Desktop() const { return FDir.Path() + "/desktop/"; }
-  const std::string& Path() const { return FDir.Path(); }
+  std::string Desktop() const { return FDir.Text() + "/desktop/"; }
+  const std::string& Path() const { return FDir.Text(); }
 
 private:
-  http::testing::TTempDir FDir;
+  http::testing::TTempDir FDir{http::testing::TTempPlace::Shared};
 };
 
 using tarvo::testing::ReadFile;

@@ -298,16 +298,16 @@ TEST_F(Install, SettingsFileThatCannotBeWrittenRaises) {
 
 TEST_F(Install, ThroughTinyproxy) {
   if (!http::testing::Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "tinyproxy is not installed";
-  http::testing::TTempDir dir;
+  http::testing::TTempDir dir{http::testing::TTempPlace::Shared};
   http::testing::TPeerProcess proxy;
   int port = 0;
   for (int attempt = 0; attempt < 5 && port == 0; ++attempt) {
     int p = http::testing::FreeLoopbackPort();
     dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n" +
-                                        "PidFile \"" + dir.Path() + "/tinyproxy.pid\"\nLogFile \"" + dir.Path() +
+                                        "PidFile \"" + dir.Text() + "/tinyproxy.pid\"\nLogFile \"" + dir.Text() +
                                         "/tinyproxy.log\"\nLogLevel Info\nMaxClients 10\n");
     proxy.Stop();
-    ASSERT_TRUE(proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Path() + "/tinyproxy.conf"}, dir.Path() + "/out.log"));
+    ASSERT_TRUE(proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Text() + "/tinyproxy.conf"}, dir.Text() + "/out.log"));
     if (http::testing::WaitForPort(p, 3000)) port = p;
   }
   ASSERT_NE(port, 0) << "tinyproxy did not start";
@@ -318,9 +318,9 @@ TEST_F(Install, ThroughTinyproxy) {
   r.Installer.Options.ProxyPort = " " + std::to_string(port) + " ";
   ASSERT_EQ(r.Installer.RunComponentStep(), TStepResult::srCompleted)
       << (r.Aborts.empty() ? "" : r.Aborts[0]) << " at " << r.Archives.back() << "\n"
-      << ReadFile(dir.Path() + "/tinyproxy.log");
+      << ReadFile(dir.Text() + "/tinyproxy.log");
   EXPECT_EQ(r.Installer.HTTP().Port(), port);
-  EXPECT_NE(ReadFile(dir.Path() + "/tinyproxy.log").find("/ok/tarvo/Files/upgrade.zip"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.Text() + "/tinyproxy.log").find("/ok/tarvo/Files/upgrade.zip"), std::string::npos);
   EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
 }
 
@@ -432,7 +432,7 @@ TEST(InstallStallLimits, TimeInAQuestionIsNotTheServersFault) {
 
 // What an interrupted run of ours left goes at the start of the next; nothing else does.
 TEST(StaleTemporaries, OnlyOurOwnNamingIsRemoved) {
-  http::testing::TTempDir dir;
+  http::testing::TTempDir dir{http::testing::TTempPlace::Shared};
   const std::pair<const char*, bool> names[] = {
       {".main.zip.Ab3xY9", true},        {"main.zip.Ab3xY9.zip", true}, {"main.zip.tarvo-1234-0", true},
       {".upgrade.zip.000000", false},    // another archive's
@@ -441,11 +441,11 @@ TEST(StaleTemporaries, OnlyOurOwnNamingIsRemoved) {
       {"main.zip.tarvo--0", false},      {"KLANTEN.CSV", false},
   };
   for (const auto& [name, gone] : names) dir.WriteFile(name, "x");
-  std::filesystem::create_directories(dir.Path() + "/.main.zip.Folder");  // a folder of that form stays
-  RemoveStaleTemporaries(dir.Path(), "main.zip");
+  std::filesystem::create_directories(dir.Text() + "/.main.zip.Folder");  // a folder of that form stays
+  RemoveStaleTemporaries(dir.Text(), "main.zip");
   for (const auto& [name, gone] : names)
-    EXPECT_EQ(std::filesystem::exists(dir.Path() + "/" + name), !gone) << name;
-  EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "/.main.zip.Folder"));
+    EXPECT_EQ(std::filesystem::exists(dir.Text() + "/" + name), !gone) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Text() + "/.main.zip.Folder"));
 }
 
 TEST(ProgressText, SizesDurationsAndPhasesInWords) {

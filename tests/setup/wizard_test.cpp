@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/temp_dir.h"
 #include "core/published.h"
 #include "i18n/translations.h"
 #include "scripted_dialogs.h"
@@ -67,9 +68,7 @@ class Wizard : public ::testing::Test, protected tarvo::setup::testing::TScripte
 protected:
   // A program folder with the catalogs (or without the French one) and two sandbox drives.
   void Start(bool withFrench = true) {
-    dir = fs::temp_directory_path() / ("tarvo_wizard_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());  // a second start
     fs::copy(fs::path(TARVO_CATALOG_DIR), dir / "locale", fs::copy_options::recursive);
     if (!withFrench) fs::remove_all(dir / "locale" / "fr");
     fs::create_directories(dir / "c");
@@ -86,7 +85,6 @@ protected:
     RestoreDialogs();
     service.reset();
     ::unsetenv("TARVO_DRIVES");
-    fs::remove_all(dir);
     EXPECT_TRUE(answers.empty()) << "a dialog the test answered did not appear";
   }
 
@@ -100,7 +98,8 @@ protected:
   }
   bool FinishInFront() const { return w->btFINISH->IsInFrontOf(*w->btNEXT); }
 
-  fs::path dir;
+  tarvo::testing::TTempDir FTemp;
+  const fs::path& dir = FTemp.Path();
   std::unique_ptr<i18n::TTranslationService> service;
   std::unique_ptr<TTestWindow> w;
 };

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/temp_dir.h"
 #include "core/resource_string.h"
 #include "ui/dialogs.h"
 #include "ui/directory_edit.h"
@@ -87,7 +88,6 @@ TEST(ValidateEdit, AsIntegerReadsADecimal64BitNumberOrZero) {
 class Drives : public ::testing::Test {
 protected:
   void SetUp() override {
-    base = fs::temp_directory_path() / ("tarvo_ui_drives_" + std::to_string(::getpid()));
     fs::create_directories(base / "c");
     fs::create_directories(base / "d" / "work");
     previous = fs::current_path();
@@ -95,14 +95,15 @@ protected:
   void TearDown() override {
     fs::current_path(previous);
     ::unsetenv("TARVO_DRIVES");
-    fs::remove_all(base);
   }
   void UseDrives(const std::string& drives, const fs::path& cwd) {
     ::setenv("TARVO_DRIVES", drives.c_str(), 1);
     fs::current_path(cwd);
   }
   std::string Path(const char* sub) const { return (base / sub).string(); }
-  fs::path base, previous;
+  tarvo::testing::TTempDir FTemp;
+  const fs::path& base = FTemp.Path();
+  fs::path previous;
 };
 
 TEST_F(Drives, TheDefaultIsTheCurrentFoldersDriveElseTheFirst) {

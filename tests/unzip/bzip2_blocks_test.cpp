@@ -78,7 +78,7 @@ struct TCase {
 
 void PrintTo(const TCase& c, std::ostream* os) { *os << c.Name; }
 
-class Bzip2Blocks : public testing::TestWithParam<TCase> {};
+class Bzip2Blocks : public ::testing::TestWithParam<TCase> {};
 
 TEST_P(Bzip2Blocks, GiveWhatTheSerialDecoderGives) {
   if (!HaveTool("bzip2")) GTEST_SKIP() << "bzip2 missing";
@@ -108,7 +108,7 @@ TEST_P(Bzip2Blocks, GiveWhatTheSerialDecoderGives) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, Bzip2Blocks,
-    testing::Values(
+    ::testing::Values(
         TCase{"Tiny", [] { return std::string("hello, world"); }, 9, nullptr},
         TCase{"FiveBlocksOfLevel1", [] { return Words(450000); }, 1, nullptr},
         TCase{"MagicsInsideEveryBlock", [] { return SpellingTheMagics(300000); }, 1, nullptr},

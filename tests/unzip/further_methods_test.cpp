@@ -60,7 +60,7 @@ struct TBitWriter {
 }  // namespace
 
 // Every entry of these archives decodes to the CRC its maker recorded.
-class PublicArchive : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+class PublicArchive : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P(PublicArchive, EveryEntryDecodesToItsCrc) {
   auto [file, password] = GetParam();
@@ -71,7 +71,7 @@ TEST_P(PublicArchive, EveryEntryDecodesToItsCrc) {
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, PublicArchive,
-    testing::Values(
+    ::testing::Values(
         // shrink
         std::pair{"sharpcompress/Zip.shrink.zip", ""}, std::pair{"commons-compress/SHRUNK.ZIP", ""},
         std::pair{"zip2/legacy_shrink.zip", ""}, std::pair{"corkami/shrunk.zip", ""},
@@ -207,7 +207,7 @@ struct THostileCase {
 
 void PrintTo(const THostileCase& c, std::ostream* os) { *os << c.Name; }
 
-class HostileStream : public testing::TestWithParam<THostileCase> {};
+class HostileStream : public ::testing::TestWithParam<THostileCase> {};
 
 TEST_P(HostileStream, FailsWithItsMessage) {
   const THostileCase& c = GetParam();
@@ -256,7 +256,7 @@ std::string LzmaHeader(std::uint8_t propsSize, std::uint32_t dictionary) {
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, HostileStream,
-    testing::Values(
+    ::testing::Values(
         THostileCase{"ShrinkFirstCodeNotAByte", 1, 0, TBitWriter().Put(300, 9).Bytes(0, 4).Done(), 100,
                      "Cannot extract file - damaged compressed data (LZW code out of range)"},
         THostileCase{"ShrinkUnknownControlCode", 1, 0, TBitWriter().Put('a', 9).Put(256, 9).Put(7, 9).Bytes(0, 4).Done(),

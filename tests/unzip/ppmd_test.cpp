@@ -86,7 +86,7 @@ TEST(LzmaSdk, SaysWhichDecodersAreBuilt) {
 
 // Every PPMd sample of the public archives (7-Zip, WinZip, PKZIP; orders 5 to 16, 1 to 64 MiB)
 // decodes to the CRC its maker recorded.
-class PpmdPublicArchive : public testing::TestWithParam<const char*> {};
+class PpmdPublicArchive : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(PpmdPublicArchive, EveryEntryDecodesToItsCrc) {
   REQUIRE_PPMD();
@@ -96,11 +96,11 @@ TEST_P(PpmdPublicArchive, EveryEntryDecodesToItsCrc) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, PpmdPublicArchive,
-                         testing::Values("sharpcompress/Zip.ppmd.zip", "sharpcompress/Zip.ppmd.dd.zip",
-                                         "zipdetails/7z-windows-ppmd.zip", "zipdetails/winzip-el-ppmd.zip",
-                                         "zipdetails/pkzip-method-ppmd.zip", "zip2/ppmd.zip", "corkami/PPMd.zip",
-                                         "libarchive/test_read_format_zip_ppmd8.zipx",
-                                         "libarchive/test_read_format_zip_ppmd8_multi.zipx"));
+                         ::testing::Values("sharpcompress/Zip.ppmd.zip", "sharpcompress/Zip.ppmd.dd.zip",
+                                           "zipdetails/7z-windows-ppmd.zip", "zipdetails/winzip-el-ppmd.zip",
+                                           "zipdetails/pkzip-method-ppmd.zip", "zip2/ppmd.zip", "corkami/PPMd.zip",
+                                           "libarchive/test_read_format_zip_ppmd8.zipx",
+                                           "libarchive/test_read_format_zip_ppmd8_multi.zipx"));
 
 // 7-Zip's archives, one per order and model size, each with text, binary, one-byte and empty
 // files, extract to the files they were made from. 7-Zip shrinks the model to the input, so
@@ -231,7 +231,7 @@ TEST(PpmdDamagedStreams, FailTheEntryCleanly) {
   add("ones", stream.substr(0, 2) + std::string(64, '\xFF'));
   WriteFile(dir / "damaged.zip", BuildZip(layout));
   const std::vector<std::string> failures = ExtractAll(dir / "damaged.zip");
-  ASSERT_EQ(failures.size(), layout.Entries.size()) << testing::PrintToString(failures);
+  ASSERT_EQ(failures.size(), layout.Entries.size()) << ::testing::PrintToString(failures);
   for (const std::string& failure : failures) {
     SCOPED_TRACE(failure);
     const std::string message = failure.substr(failure.find(": ") + 2);

@@ -15,23 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include "../common/temp_dir.h"
+
 namespace tarvo::unzip::test {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the system's temporary folder, removed (with its content) when the
-// object goes. Write permission is restored first so read-only files do not stay behind.
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  const fs::path& Path() const noexcept { return FPath; }
-  // The path of name (UTF-8) in the folder, as the library under test takes it.
-  std::string operator/(const std::string& name) const;
-
-private:
-  fs::path FPath;
-};
+// A fresh folder under the system's temporary folder (a Native one).
+using tarvo::testing::TTempDir;
 
 // Runs a shell command; returns its exit status (-1 when it could not run).
 int Shell(const std::string& command);

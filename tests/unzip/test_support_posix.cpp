@@ -3,33 +3,12 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <ctime>
 
 #include "test_support.h"
 
 namespace tarvo::unzip::test {
-
-namespace {
-std::atomic<int> gCounter{0};
-}
-
-TTempDir::TTempDir() {
-  FPath = fs::temp_directory_path() /
-          ("tarvo_unzip_" + std::to_string(::getpid()) + "_" + std::to_string(gCounter.fetch_add(1)));
-  fs::remove_all(FPath);
-  fs::create_directories(FPath);
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (!it->is_symlink(ec)) ::chmod(it->path().c_str(), it->is_directory(ec) ? 0755 : 0644);
-  }
-  fs::remove_all(FPath, ec);
-}
 
 int Shell(const std::string& command) {
   int status = std::system(command.c_str());
@@ -66,8 +45,6 @@ std::string Quote(const std::string& text) {
   }
   return out + "'";
 }
-
-std::string TTempDir::operator/(const std::string& name) const { return (FPath / name).string(); }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
                std::string* out, std::string* err) {

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 
@@ -11,8 +10,6 @@
 namespace tarvo::unzip::test {
 
 namespace {
-
-std::atomic<int> gCounter{0};
 
 // Wine's own exports: the Linux path of a Windows path and back (null outside Wine).
 using TToUnix = char*(CDECL*)(LPCWSTR);
@@ -115,29 +112,6 @@ int LinuxShell(const std::string& command, std::string* out, std::string* err) {
 }
 
 }  // namespace
-
-TTempDir::TTempDir() {
-  // Wine hands out the same few process numbers run after run: the start time tells runs apart.
-  static const std::string run = std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(::GetTickCount64());
-  FPath = fs::temp_directory_path() / ("tarvo_unzip_" + run + "_" + std::to_string(gCounter.fetch_add(1)));
-  fs::remove_all(FPath);
-  fs::create_directories(FPath);
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec))
-    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-  fs::remove_all(FPath, ec);
-}
-
-std::string TTempDir::operator/(const std::string& name) const {
-  std::string path = core::WideToUtf8(FPath.wstring()) + "\\" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
 int Shell(const std::string& command) {
   std::string out, err;

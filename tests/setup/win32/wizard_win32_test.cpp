@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "../../common/temp_dir.h"
 #include "core/published.h"
 #include "i18n/translations.h"
 #include "scripted_dialogs.h"
@@ -39,7 +40,6 @@ protected:
 class WinWizard : public ::testing::Test, protected tarvo::setup::testing::TScriptedDialogs {
 protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("tarvo_win_wizard_" + std::to_string(GetCurrentProcessId()));
     fs::create_directories(dir / "c");
     fs::create_directories(dir / "d");
     // The program's folder with the catalogs beside it (a Linux path: Wine's drive Z:).
@@ -56,8 +56,6 @@ protected:
     RestoreDialogs();
     service.reset();
     _putenv_s("TARVO_DRIVES", "");
-    std::error_code ec;
-    fs::remove_all(dir, ec);
     EXPECT_TRUE(answers.empty()) << "a dialog the test answered did not appear";
   }
   // A key as the keyboard sends it to the focused control, then the loop's pass over it.
@@ -68,7 +66,8 @@ protected:
   }
   int Page() const { return w->Notebook1->PageIndex(); }
 
-  fs::path dir;
+  tarvo::testing::TTempDir FTemp;
+  const fs::path& dir = FTemp.Path();
   std::unique_ptr<i18n::TTranslationService> service;
   std::unique_ptr<TTestWindow> w;
 };

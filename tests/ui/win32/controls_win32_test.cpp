@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "../../common/temp_dir.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
@@ -167,7 +168,8 @@ TEST_F(Win32Controls, TheRealBoxShowsTheProgramsButtonTextsAndAnswers) {
 }
 
 TEST(Win32DriveList, TheShellsNamesAndIconsForTheFixedDisks) {
-  const fs::path dir = fs::temp_directory_path() / ("tarvo_win_drives_" + std::to_string(GetCurrentProcessId()));
+  const tarvo::testing::TTempDir temp;
+  const fs::path& dir = temp.Path();
   fs::create_directories(dir / "c");
   fs::create_directories(dir / "d");
   _putenv_s("TARVO_DRIVES", ("C=" + (dir / "c").string() + ";D=" + (dir / "d").string()).c_str());
@@ -194,8 +196,6 @@ TEST(Win32DriveList, TheShellsNamesAndIconsForTheFixedDisks) {
     EXPECT_EQ(drives->Drive(), 'D');
   }
   _putenv_s("TARVO_DRIVES", "");
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 }  // namespace
