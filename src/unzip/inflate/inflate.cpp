@@ -79,6 +79,21 @@ inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, 
 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
 
+// The low bits of v, as many as the low byte of count says (below 64). The BMI2 build of the
+// decode loop does it in one bzhi, which takes that count as it stands; GCC would build a
+// mask with a shift and an andn, through a register that holds all ones.
+template <bool kBmi2>
+__attribute__((always_inline)) inline std::uint64_t KeepLow(std::uint64_t v, std::uint64_t count) noexcept {
+#if defined(__x86_64__)
+  if constexpr (kBmi2) {
+    std::uint64_t r;
+    asm("bzhi %2, %1, %0" : "=r"(r) : "r"(v), "r"(count));
+    return r;
+  }
+#endif
+  return LowBits(v, count & 63);
+}
+
 // 32 bytes from a block that does not overlap the destination: one 256-bit move in the
 // build of the decode loop for AVX2 processors, two 128-bit ones otherwise.
 template <bool kWide>
@@ -415,7 +430,7 @@ private:
     // bits 6 and 7 or 12 and 13, so the low byte is the bit count and the next six bits the
     // code length as they stand.
 #define TARVO_BASE_PLUS_EXTRA(entry, saved) \
-  (Value(entry) + (LowBits((saved), (entry) & 63) >> (((entry) >> 8) & 63)))
+  (Value(entry) + (KeepLow<kWide>((saved), (entry)) >> (((entry) >> 8) & 63)))
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
