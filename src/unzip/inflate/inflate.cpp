@@ -41,6 +41,8 @@ constexpr std::size_t kMaxDistance = 32768;
 constexpr std::size_t kMaxDistance64 = 65536;
 // HLIT + HDIST can declare at most 286 + 32 lengths.
 constexpr int kMaxCodeLengths = 318;
+// Room after them for the word-wide stores of a repeat.
+constexpr int kLengthsSlack = 8;
 // The code-length alphabet, and the order in which a dynamic block sends its code lengths.
 constexpr int kCodeLengthCodes = 19;
 constexpr std::uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -252,7 +254,7 @@ private:
     std::uint8_t clLengths[kCodeLengthCodes] = {};
     for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadBits(3));
     FCodeLen.Build(clLengths, kCodeLengthCodes);
-    std::uint8_t lengths[kMaxCodeLengths] = {};
+    std::uint8_t lengths[kMaxCodeLengths + kLengthsSlack] = {};
     ReadLitDistCodeLengths(lengths, hlit + hdist);
     FLitLen.Build(lengths, hlit);
     FDist.Build(lengths + hlit, hdist);
@@ -321,8 +323,10 @@ private:
       bitsLeft -= codeLen + extraBits;
       if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
       if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
-      const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
-      std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
+      // Whole words, up to seven bytes past the run (the array has the room); a call to
+      // memset for each run costs more than the stores.
+      const std::uint64_t pattern = (symbol == 16 ? lengths[i - 1] : 0) * 0x0101010101010101ull;
+      for (int k = 0; k < repeat; k += 8) Store64(lengths + i + k, pattern);
       i += repeat;
     }
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
