@@ -112,5 +112,36 @@ TEST(DecodeTable, CompleteDeepCodesUseSubtables) {
   CheckLiterals(mixed);
 }
 
+// Lengths are counted four at a time by their low four bits; one above the maximum must
+// still be refused wherever it stands (each of the four lanes, the tail), also when its
+// low bits look like a legal length.
+TEST(DecodeTable, LengthAboveTheMaximumIsRefusedAtEveryPosition) {
+  struct Case {
+    TVmDfAlphabet Alphabet;
+    int Count;
+    std::uint8_t Legal;
+    std::vector<std::uint8_t> TooLong;
+    std::vector<int> Positions;
+  };
+  const Case cases[] = {
+      {TVmDfAlphabet::daCodeLength, 19, 5, {8, 15, 16, 21, 255}, {0, 1, 2, 3, 15, 16, 17, 18}},
+      {TVmDfAlphabet::daLitLen, 286, 9, {16, 17, 24, 255}, {0, 1, 2, 3, 282, 283, 284, 285}},
+  };
+  for (const Case& c : cases)
+    for (std::uint8_t bad : c.TooLong)
+      for (int at : c.Positions) {
+        std::vector<std::uint8_t> lengths(static_cast<std::size_t>(c.Count), 0);
+        lengths[0] = lengths[1] = c.Legal;
+        lengths[static_cast<std::size_t>(at)] = bad;
+        TVmDfDecodeHuffmanTree tree(c.Alphabet, c.Count, false);
+        try {
+          tree.Build(lengths.data(), c.Count);
+          ADD_FAILURE() << "length " << int(bad) << " at " << at << " was accepted";
+        } catch (const EVmInternalInflateError& e) {
+          EXPECT_NE(e.Message().find("a code length is greater than"), std::string::npos) << e.Message();
+        }
+      }
+}
+
 }  // namespace
 }  // namespace tarvo::unzip

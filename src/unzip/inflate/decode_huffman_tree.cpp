@@ -110,14 +110,27 @@ std::uint32_t TVmDfDecodeHuffmanTree::EntryFor(int symbol, unsigned codeLen) con
 
 void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
   count = std::min(count, FAlphaSize);
-  // Counted for every byte value, so the loop needs no test. The maximum is 7 or 15 (all
-  // low bits set): a length above it sets a higher bit in the OR of all lengths.
-  int lengthCount[256] = {};
+  // Counted in four interleaved sets, so that a run of equal lengths (unused symbols, most
+  // often) does not make each increment wait for the one before it. Indexed by the low four
+  // bits, so the loop needs no test: the maximum is 7 or 15 (all low bits set), and a
+  // length above it sets a higher bit in the OR of all lengths, refused before any count
+  // is used.
+  int counts[4][16] = {};
   unsigned all = 0;
-  for (int i = 0; i < count; ++i) {
-    ++lengthCount[lengths[i]];
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    ++counts[0][lengths[i] & 15];
+    ++counts[1][lengths[i + 1] & 15];
+    ++counts[2][lengths[i + 2] & 15];
+    ++counts[3][lengths[i + 3] & 15];
+    all |= lengths[i] | lengths[i + 1] | lengths[i + 2] | lengths[i + 3];
+  }
+  for (; i < count; ++i) {
+    ++counts[0][lengths[i] & 15];
     all |= lengths[i];
   }
+  int lengthCount[16];
+  for (int len = 0; len < 16; ++len) lengthCount[len] = counts[0][len] + counts[1][len] + counts[2][len] + counts[3][len];
   if (all > static_cast<unsigned>(FDefMaxCodeLen))
     throw EVmInternalInflateError(
         core::Format(core::LoadResString(SInfCodeTooLong), {std::to_string(FDefMaxCodeLen)}));

@@ -41,6 +41,8 @@ constexpr std::size_t kMaxDistance = 32768;
 constexpr std::size_t kMaxDistance64 = 65536;
 // HLIT + HDIST can declare at most 286 + 32 lengths.
 constexpr int kMaxCodeLengths = 318;
+// Room after them for the word-wide stores of a repeat.
+constexpr int kLengthsSlack = 8;
 // The code-length alphabet, and the order in which a dynamic block sends its code lengths.
 constexpr int kCodeLengthCodes = 19;
 constexpr std::uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -78,6 +80,21 @@ inline std::uint64_t Load64(const std::uint8_t* p) noexcept {
 inline void Store64(std::uint8_t* p, std::uint64_t v) noexcept { std::memcpy(p, &v, 8); }
 
 inline std::uint64_t LowBits(std::uint64_t v, unsigned n) noexcept { return v & ((std::uint64_t{1} << n) - 1); }
+
+// The low bits of v, as many as the low byte of count says (below 64). The BMI2 build of the
+// decode loop does it in one bzhi, which takes that count as it stands; GCC would build a
+// mask with a shift and an andn, through a register that holds all ones.
+template <bool kBmi2>
+__attribute__((always_inline)) inline std::uint64_t KeepLow(std::uint64_t v, std::uint64_t count) noexcept {
+#if defined(__x86_64__)
+  if constexpr (kBmi2) {
+    std::uint64_t r;
+    asm("bzhi %2, %1, %0" : "=r"(r) : "r"(v), "r"(count));
+    return r;
+  }
+#endif
+  return LowBits(v, count & 63);
+}
 
 // 32 bytes from a block that does not overlap the destination: one 256-bit move in the
 // build of the decode loop for AVX2 processors, two 128-bit ones otherwise.
@@ -237,7 +254,7 @@ private:
     std::uint8_t clLengths[kCodeLengthCodes] = {};
     for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadBits(3));
     FCodeLen.Build(clLengths, kCodeLengthCodes);
-    std::uint8_t lengths[kMaxCodeLengths] = {};
+    std::uint8_t lengths[kMaxCodeLengths + kLengthsSlack] = {};
     ReadLitDistCodeLengths(lengths, hlit + hdist);
     FLitLen.Build(lengths, hlit);
     FDist.Build(lengths + hlit, hdist);
@@ -306,8 +323,10 @@ private:
       bitsLeft -= codeLen + extraBits;
       if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
       if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
-      const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
-      std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
+      // Whole words, up to seven bytes past the run (the array has the room); a call to
+      // memset for each run costs more than the stores.
+      const std::uint64_t pattern = (symbol == 16 ? lengths[i - 1] : 0) * 0x0101010101010101ull;
+      for (int k = 0; k < repeat; k += 8) Store64(lengths + i + k, pattern);
       i += repeat;
     }
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
@@ -413,9 +432,10 @@ private:
   *out++ = static_cast<std::uint8_t>(Value(entry))
     // Base plus the extra bits above the code. Length and distance entries have nothing in
     // bits 6 and 7 or 12 and 13, so the low byte is the bit count and the next six bits the
-    // code length as they stand.
+    // code length as they stand. (The Deflate64 loops keep the mask: with bzhi they ran
+    // slower.)
 #define TARVO_BASE_PLUS_EXTRA(entry, saved) \
-  (Value(entry) + (LowBits((saved), (entry) & 63) >> (((entry) >> 8) & 63)))
+  (Value(entry) + (KeepLow<kWide && !kDeflate64>((saved), (entry)) >> (((entry) >> 8) & 63)))
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
