@@ -94,7 +94,7 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
     : FAlphaSize(alphaSize),
       FDefMaxCodeLen(alphabet == TVmDfAlphabet::daCodeLength ? 7 : kMaxBits),
       FUsage(usage),
-      FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 10 : 7) {
+      FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 8 : 7) {
   FDecodes = TreeBuffers::Take(TableSize());
   FDecodes[0] = dfentry::kInvalid;
   const int mode = deflate64 ? 1 : 0;

@@ -62,7 +62,7 @@ public:
   // The longest code length present (0 when no symbol has a code).
   int MaxCodeLen() const noexcept { return FMaxCodeLen; }
   unsigned TableBits() const noexcept { return FTableBits; }
-  // The primary table width of this alphabet (11 literal/length, 10 distance, 7 code
+  // The primary table width of this alphabet (11 literal/length, 8 distance, 7 code
   // length), which TableBits() always equals once built.
   unsigned PrimaryBits() const noexcept { return FPrimaryBits; }
   TVmDfHuffmanUsage Usage() const noexcept { return FUsage; }

@@ -397,7 +397,7 @@ private:
 
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
-  static constexpr unsigned kDistPrimary = 10;
+  static constexpr unsigned kDistPrimary = 8;
 
   template <bool kDeflate64, bool kFullHistory, bool kWide>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
