@@ -107,7 +107,8 @@ double Best(int runs, F&& f) {
 
 int main(int argc, char** argv) {
   int runs = 3;
-  // -o / -z / -L: run only ours / zlib / libdeflate (for profiling one decoder alone).
+  // -o / -z / -L: run only ours / zlib / libdeflate (for profiling one decoder alone); -C:
+  // only libdeflate with its CRC, the peer of -o when two whole processes are timed.
   char only = 0;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
@@ -194,10 +195,8 @@ int main(int argc, char** argv) {
       zl = zlibRun(false);
       zlc = zlibRun(true);
     }
-    if (!deflate64 && (!only || only == 'L')) {
-      ld = ldRun(false);
-      ldc = ldRun(true);
-    }
+    if (!deflate64 && (!only || only == 'L')) ld = ldRun(false);
+    if (!deflate64 && (!only || only == 'L' || only == 'C')) ldc = ldRun(true);
     auto mbs = [&](double t) { return t > 0 ? outsize / t / 1e6 : 0.0; };
     auto ratio = [&](double t) { return t > 0 && ours > 0 ? t / ours : 0.0; };
     std::string name = file.substr(file.find_last_of('/') + 1);
