@@ -9,6 +9,13 @@ export WINEPREFIX=$1${TARVO_WINE_DISPLAY:+-display} WINEDEBUG=${WINEDEBUG:--all}
 # No menu entries or file associations on the Linux side, no Mono or Gecko installers.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;mshtml=}
 shift
+# Wine writes Unix file names in the locale's character set: under the POSIX locale a name
+# outside ASCII cannot be made at all ("No such file or directory"), and the suites'
+# archives hold such names. C.UTF-8 is always there.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *.UTF-8 | *.utf8 | *.UTF8 | *.utf-8) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 wine=${TARVO_WINE64:-/usr/lib/wine/wine64}
 wineserver=$(dirname "$wine")/wineserver
 # Wine maps a page of its own at a fixed address when a program starts. With the address
