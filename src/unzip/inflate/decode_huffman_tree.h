@@ -88,7 +88,10 @@ private:
     return (std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits);
   }
   std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
-  void BuildTwoLevel(const std::uint8_t* lengths, int count, const int* lengthCount, bool complete);
+  // half: where the second half of the symbols starts; firstHalfCount: the first half's
+  // symbols of each code length.
+  void BuildTwoLevel(const std::uint8_t* lengths, int count, int half, const int* lengthCount,
+                     const int* firstHalfCount, bool complete);
 
   int FAlphaSize;
   int FDefMaxCodeLen;
