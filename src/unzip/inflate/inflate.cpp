@@ -96,38 +96,15 @@ __attribute__((always_inline)) inline std::uint64_t KeepLow(std::uint64_t v, std
   return LowBits(v, count & 63);
 }
 
-// 32 bytes from a block that does not overlap the destination: one 256-bit move in the
-// build of the decode loop for AVX2 processors, two 128-bit ones otherwise.
-template <bool kWide>
-__attribute__((always_inline)) inline void Copy32(std::uint8_t* dst, const std::uint8_t* src) noexcept {
-  if constexpr (kWide) {
-    typedef char TBlock __attribute__((vector_size(32)));
-    TBlock block;
-    std::memcpy(&block, src, 32);
-    std::memcpy(dst, &block, 32);
-  } else {
-    std::memcpy(dst, src, 16);
-    std::memcpy(dst + 16, src + 16, 16);
-  }
-}
-
-// Matches reaching back less than 16 bytes overlap what the copy itself writes. Reading that
-// back word by word would make every load wait for stores still in flight; instead one
-// period of the pattern is taken into registers before the first store and then stored
+// Matches reaching back less than 8 bytes overlap every word the copy writes. Reading that
+// back word by word would make every load wait for the store just before it; instead one
+// period of the pattern is taken into a register before the first store and then stored
 // again and again, a whole number of periods further each time. May write up to 15 bytes
 // past the end.
 __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
-  if (dist >= 8) {
-    // The period as its first 8 and its last 8 bytes.
-    const std::uint64_t a = Load64(src), b = Load64(src + dist - 8);
-    do {
-      Store64(dst, a);
-      Store64(dst + dist - 8, b);
-      dst += dist;
-    } while (dst < end);
-  } else if (dist == 1) {
+  if (dist == 1) {
     const std::uint64_t v = src[0] * 0x0101010101010101ull;
     do {
       Store64(dst, v);
@@ -148,40 +125,43 @@ __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist
   }
 }
 
+inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::memcpy(dst, src, 16); }
+
 // Copies a match of length bytes from distance bytes back. Overlapping copies repeat the
 // pattern, as the format requires. May write up to 31 bytes past the end (garbage that
-// later output overwrites before anything can read it). The far case, by far the most
-// common, stays inline in the decode loop: most matches are short, so the first 32 bytes
-// go without a loop branch.
-template <bool kWide = false>
+// later output overwrites before anything can read it). The copy goes in pieces, in order,
+// no larger than the distance: each piece then reads only bytes that earlier pieces or
+// earlier symbols wrote, so one path serves every distance from 16 bytes on. That test is
+// nearly always passed, where a test for distances that allow one 32-byte move fails for
+// about one match in nine and costs a misprediction each time. Most matches are short, so
+// the first 32 bytes go without a loop branch.
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
-  if (dist < 32) [[unlikely]] {
-    if (dist < 16) {
-      CopyNearMatch(dst, dist, length);
+  if (dist < 16) [[unlikely]] {
+    if (dist >= 8) {
+      const std::uint8_t* src = dst - dist;
+      std::uint8_t* const end = dst + length;
+      do {
+        Store64(dst, Load64(src));
+        Store64(dst + 8, Load64(src + 8));
+        dst += 16;
+        src += 16;
+      } while (dst < end);
       return;
     }
-    // The period as its first 16 and its last 16 bytes (they overlap below 32), taken
-    // before the first store.
-    std::uint8_t head[16], tail[16];
-    std::memcpy(head, dst - dist, 16);
-    std::memcpy(tail, dst - 16, 16);
-    std::uint8_t* const end = dst + length;
-    do {
-      std::memcpy(dst, head, 16);
-      std::memcpy(dst + dist - 16, tail, 16);
-      dst += dist;
-    } while (dst < end);
+    CopyNearMatch(dst, dist, length);
     return;
   }
   const std::uint8_t* src = dst - dist;
-  Copy32<kWide>(dst, src);
+  Copy16(dst, src);
+  Copy16(dst + 16, src + 16);
   if (length <= 32) [[likely]]
     return;
   std::uint8_t* const end = dst + length;
   dst += 32;
   src += 32;
   do {
-    Copy32<kWide>(dst, src);
+    Copy16(dst, src);
+    Copy16(dst + 16, src + 16);
     dst += 32;
     src += 32;
   } while (dst < end);
@@ -189,9 +169,9 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::siz
 
 thread_local bool tPlainLoop = false;
 
-bool WideLoopSupported() noexcept {
+bool Bmi2LoopSupported() noexcept {
   static const bool supported =
-      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
+      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   return supported;
 }
 
@@ -208,7 +188,7 @@ public:
       : FIn(in),
         FOut(out),
         FDeflate64(deflate64),
-        FWide(WideLoopSupported() && !tPlainLoop),
+        FBmi2(Bmi2LoopSupported() && !tPlainLoop),
         FLitLen(TVmDfAlphabet::daLitLen, kMaxLitCodes, deflate64),
         FDist(TVmDfAlphabet::daDistance, deflate64 ? kMaxDistCodes64 : kMaxDistCodes, deflate64),
         FCodeLen(TVmDfAlphabet::daCodeLength, kCodeLengthCodes, deflate64) {}
@@ -377,20 +357,19 @@ private:
 
   // The hot loop: runs while at least kFastMargin input bytes are buffered and the output
   // is below its stop point. Returns true at the end of the block. Compiled for processors
-  // with BMI2 and AVX2 (cheaper variable shifts and bit extraction, 32-byte moves) and
-  // without, and for a window
+  // with BMI2 (cheaper variable shifts and bit extraction) and without, and for a window
   // that already holds the longest distance's worth of history (every distance is then in
   // reach, as nearly always after the first 32 or 64 KiB) and one that may not.
   template <bool kDeflate64>
   bool FastLoop(const TVmDfDecodeHuffmanTree& lit, const TVmDfDecodeHuffmanTree& dist) {
     const bool full = FOut.History() >= (kDeflate64 ? kMaxDistance64 : kMaxDistance);
-    if (FWide)
-      return full ? FastLoopWide<kDeflate64, true>(lit, dist) : FastLoopWide<kDeflate64, false>(lit, dist);
+    if (FBmi2)
+      return full ? FastLoopBmi2<kDeflate64, true>(lit, dist) : FastLoopBmi2<kDeflate64, false>(lit, dist);
     return full ? FastLoopBody<kDeflate64, true, false>(lit, dist) : FastLoopBody<kDeflate64, false, false>(lit, dist);
   }
 
   template <bool kDeflate64, bool kFullHistory>
-  __attribute__((target("bmi,bmi2,avx2"), noinline, aligned(64))) bool FastLoopWide(const TVmDfDecodeHuffmanTree& lit,
+  __attribute__((target("bmi,bmi2"), noinline, aligned(64))) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
                                                                    const TVmDfDecodeHuffmanTree& dist) {
     return FastLoopBody<kDeflate64, kFullHistory, true>(lit, dist);
   }
@@ -399,7 +378,7 @@ private:
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 8;
 
-  template <bool kDeflate64, bool kFullHistory, bool kWide>
+  template <bool kDeflate64, bool kFullHistory, bool kBmi2>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
     const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
@@ -435,7 +414,7 @@ private:
     // code length as they stand. (The Deflate64 loops keep the mask: with bzhi they ran
     // slower.)
 #define TARVO_BASE_PLUS_EXTRA(entry, saved) \
-  (Value(entry) + (KeepLow<kWide && !kDeflate64>((saved), (entry)) >> (((entry) >> 8) & 63)))
+  (Value(entry) + (KeepLow<kBmi2 && !kDeflate64>((saved), (entry)) >> (((entry) >> 8) & 63)))
 
     if (in < inEnd && out < outStop) {
       TARVO_REFILL();
@@ -511,7 +490,7 @@ private:
           break;
         }
         if ((in >= inEnd) | (out + length >= outStop)) [[unlikely]] {
-          CopyMatch<kWide>(out, distance, length);
+          CopyMatch(out, distance, length);
           out += length;
           break;
         }
@@ -523,7 +502,7 @@ private:
         TARVO_REFILL();
         if (fewBits) [[unlikely]]
           e = litTable[bitbuf & litMask];
-        CopyMatch<kWide>(out, distance, length);
+        CopyMatch(out, distance, length);
         out += length;
       }
     }
@@ -542,7 +521,7 @@ private:
   TVmDfInBitStream& FIn;
   TVmDfOutputWindow& FOut;
   bool FDeflate64;
-  bool FWide;  // the BMI2/AVX2 build of the decode loop
+  bool FBmi2;  // the BMI2 build of the decode loop
   TVmDfDecodeHuffmanTree FLitLen;
   TVmDfDecodeHuffmanTree FDist;
   TVmDfDecodeHuffmanTree FCodeLen;

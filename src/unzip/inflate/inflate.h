@@ -63,7 +63,7 @@ struct TVmDeflateHelper {
 
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper = nullptr);
 
-// The decode loop is built twice: for processors with BMI2 and AVX2, and plainly for every
+// The decode loop is built twice: for processors with BMI2, and plainly for every
 // other (and the 32-bit build's older targets). Inflate runs the better one the processor
 // has; with this turned on, Inflate calls of the calling thread run the plain one, so tests
 // can check both on any machine.
