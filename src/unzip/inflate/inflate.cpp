@@ -131,10 +131,9 @@ inline void Copy16(std::uint8_t* dst, const std::uint8_t* src) noexcept { std::m
 // pattern, as the format requires. May write up to 31 bytes past the end (garbage that
 // later output overwrites before anything can read it). The copy goes in pieces, in order,
 // no larger than the distance: each piece then reads only bytes that earlier pieces or
-// earlier symbols wrote, so one path serves every distance from 16 bytes on. That test is
-// nearly always passed, where a test for distances that allow one 32-byte move fails for
-// about one match in nine and costs a misprediction each time. Most matches are short, so
-// the first 32 bytes go without a loop branch.
+// earlier symbols wrote, so one path serves every distance from 16 bytes on, and the test
+// that leaves it (about one match in twenty) seldom costs a misprediction. Most matches
+// are short, so the first 32 bytes go without a loop branch.
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   if (dist < 16) [[unlikely]] {
     if (dist >= 8) {
@@ -370,7 +369,7 @@ private:
 
   template <bool kDeflate64, bool kFullHistory>
   __attribute__((target("bmi,bmi2"), noinline, aligned(64))) bool FastLoopBmi2(const TVmDfDecodeHuffmanTree& lit,
-                                                                   const TVmDfDecodeHuffmanTree& dist) {
+                                                                             const TVmDfDecodeHuffmanTree& dist) {
     return FastLoopBody<kDeflate64, kFullHistory, true>(lit, dist);
   }
 
