@@ -31,6 +31,13 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   return FPosition;
 }
 
+std::size_t TMemoryStream::Lend(const std::uint8_t*& data) {
+  const auto position = static_cast<std::uint64_t>(FPosition);
+  if (position >= FData.size()) return 0;
+  data = FData.data() + position;
+  return FData.size() - static_cast<std::size_t>(position);
+}
+
 void TMemoryStream::SetSize(std::int64_t newSize) {
   if (newSize < 0) throw EStreamError("Stream size error");
   FData.resize(static_cast<std::size_t>(newSize));

@@ -20,6 +20,7 @@ public:
   std::int64_t Position() override { return FPosition; }
   std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
   void SetSize(std::int64_t newSize) override;
+  std::size_t Lend(const std::uint8_t*& data) override;
 
   std::uint8_t* Memory() noexcept { return FData.data(); }
   const std::uint8_t* Memory() const noexcept { return FData.data(); }

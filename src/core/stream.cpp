@@ -20,6 +20,8 @@ std::int64_t TStream::Size() {
 
 void TStream::SetSize(std::int64_t) { throw EStreamError("Stream size error"); }
 
+std::size_t TStream::Lend(const std::uint8_t*&) { return 0; }
+
 void TStream::ReadBuffer(void* buffer, std::size_t count) {
   auto* p = static_cast<unsigned char*>(buffer);
   while (count > 0) {

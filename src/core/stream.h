@@ -33,6 +33,12 @@ public:
   // unless it lies beyond the new end, then it moves to the end.
   virtual void SetSize(std::int64_t newSize);
 
+  // Streams that hold their bytes in memory lend them to readers that would otherwise copy
+  // them out: data is set to the byte at the position and the result says how many follow
+  // it. The position does not move (the reader seeks past what it used), and the bytes stay
+  // valid until the stream is written to or resized. Other streams lend nothing (0).
+  virtual std::size_t Lend(const std::uint8_t*& data);
+
   // Exactly count bytes or EReadError ("Stream read error").
   void ReadBuffer(void* buffer, std::size_t count);
   // Exactly count bytes or EWriteError ("Stream write error").

@@ -8,7 +8,10 @@
 namespace tarvo::unzip {
 
 TVmReadAheadStream::TVmReadAheadStream(core::TStream& source)
-    : FSource(source), FBuffer(new std::uint8_t[kBufferSize]), FPosition(source.Position()) {}
+    : FSource(source), FBuffer(new std::uint8_t[kBufferSize]), FPosition(source.Position()) {
+  const std::uint8_t* data;
+  FSourceLends = FSource.Lend(data) > 0;
+}
 
 std::size_t TVmReadAheadStream::Read(void* buffer, std::size_t count) {
   auto* out = static_cast<std::uint8_t*>(buffer);
@@ -51,6 +54,12 @@ std::size_t TVmReadAheadStream::Write(const void*, std::size_t) {
 std::int64_t TVmReadAheadStream::Seek(std::int64_t offset, core::TSeekOrigin origin) {
   FPosition = SeekTarget(offset, origin, FPosition);
   return FPosition;
+}
+
+std::size_t TVmReadAheadStream::Lend(const std::uint8_t*& data) {
+  if (!FSourceLends) return 0;
+  FSource.SetPosition(FPosition);
+  return FSource.Lend(data);
 }
 
 std::int64_t TVmReadAheadStream::Size() {

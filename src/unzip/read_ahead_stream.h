@@ -21,6 +21,8 @@ public:
   std::size_t Write(const void* buffer, std::size_t count) override;
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
   std::int64_t Size() override;
+  // A source in memory needs no buffer: its own bytes are lent from this position on.
+  std::size_t Lend(const std::uint8_t*& data) override;
 
 private:
   core::TStream& FSource;
@@ -29,6 +31,7 @@ private:
   std::size_t FBufferFill = 0;
   std::int64_t FPosition;
   std::int64_t FSize = -1;
+  bool FSourceLends;  // asked once, so that a file source costs no seek per entry
 };
 
 }  // namespace tarvo::unzip

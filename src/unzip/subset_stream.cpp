@@ -24,6 +24,13 @@ std::size_t TVmUnzipSubsetStream::Read(void* buffer, std::size_t count) {
   return got;
 }
 
+std::size_t TVmUnzipSubsetStream::Lend(const std::uint8_t*& data) {
+  const std::int64_t left = FEndPos - FCurPos;
+  if (left <= 0) return 0;
+  const std::size_t n = FStream.Lend(data);
+  return static_cast<std::size_t>(std::min<std::uint64_t>(n, static_cast<std::uint64_t>(left)));
+}
+
 std::size_t TVmUnzipSubsetStream::Write(const void*, std::size_t) {
   throw EVmException(core::LoadResString(SVmSubsetWrite));
 }

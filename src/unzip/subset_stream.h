@@ -21,6 +21,8 @@ public:
   // Clamps the position into the window; moves the archive stream only when it changed.
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
   std::int64_t Size() override { return FEndPos - FStartPos; }
+  // What the archive stream lends from here, up to the window's end.
+  std::size_t Lend(const std::uint8_t*& data) override;
 
 private:
   core::TStream& FStream;

@@ -67,8 +67,17 @@ TEST(MemoryStream, ReadsWritesSeeksAndGrowsWithZeros) {
   char buf[8] = {};
   EXPECT_EQ(m.Read(buf, 8), 5u);
   EXPECT_EQ(m.Read(buf, 8), 0u);
+  // It lends its bytes from the position on, and nothing once the position is at or past
+  // the end.
+  const std::uint8_t* lent = nullptr;
+  m.SetPosition(4);
+  EXPECT_EQ(m.Lend(lent), 2u);
+  EXPECT_EQ(lent, m.Memory() + 4);
+  m.SetPosition(9);
+  EXPECT_EQ(m.Lend(lent), 0u);
   m.SetSize(2);
   EXPECT_EQ(m.Position(), 2);
+  EXPECT_EQ(m.Lend(lent), 0u);
   EXPECT_THROW(m.Seek(-3, TSeekOrigin::soCurrent), EStreamError);
 }
 
