@@ -64,6 +64,10 @@ public:
     return n;
   }
   std::size_t Write(const void*, std::size_t) override { return 0; }
+  std::size_t Lend(const std::uint8_t*& data) override {
+    data = FData + FPos;
+    return FSize - FPos;
+  }
   std::int64_t Seek(std::int64_t offset, tarvo::core::TSeekOrigin origin) override {
     std::int64_t base = origin == tarvo::core::TSeekOrigin::soBeginning ? 0
                         : origin == tarvo::core::TSeekOrigin::soCurrent ? std::int64_t(FPos)

@@ -2,6 +2,7 @@
 // right checksum and sizes, however the source hands out its bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/stream.h"
@@ -121,34 +122,103 @@ TEST(ZlibStreams, TestOnlyCountsWithoutWriting) {
   EXPECT_EQ(r.Checksum, ZlibCrc(data));
 }
 
-// A source that hands out at most a few bytes per call, like a pipe.
-class TDribbleStream final : public core::TStream {
+// The same bytes handed out three ways: lent in place (memory), read in whole blocks,
+// and a few bytes per call, like a pipe.
+enum class TSourceKind { skLent, skRead, skDribble };
+
+class TSourceOf final : public core::TStream {
 public:
-  explicit TDribbleStream(Bytes data) : FData(std::move(data)) {}
+  TSourceOf(const Bytes& data, std::size_t start, TSourceKind kind) : FMemory(Bytes(data)), FKind(kind) {
+    FMemory.SetPosition(static_cast<std::int64_t>(start));
+  }
   std::size_t Read(void* buffer, std::size_t count) override {
-    const std::size_t n = std::min({count, FData.size() - FPos, std::size_t{1} + FCalls++ % 7});
-    std::copy_n(FData.begin() + static_cast<std::ptrdiff_t>(FPos), n, static_cast<std::uint8_t*>(buffer));
-    FPos += n;
-    return n;
+    if (FKind == TSourceKind::skDribble) count = std::min(count, std::size_t{1} + FCalls++ % 7);
+    return FMemory.Read(buffer, count);
   }
   std::size_t Write(const void*, std::size_t) override { return 0; }
-  std::int64_t Seek(std::int64_t, core::TSeekOrigin) override { return static_cast<std::int64_t>(FPos); }
+  std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override { return FMemory.Seek(offset, origin); }
+  std::size_t Lend(const std::uint8_t*& data) override {
+    return FKind == TSourceKind::skLent ? FMemory.Lend(data) : 0;
+  }
 
 private:
-  Bytes FData;
-  std::size_t FPos = 0, FCalls = 0;
+  core::TMemoryStream FMemory;
+  TSourceKind FKind;
+  std::size_t FCalls = 0;
 };
 
-TEST(ZlibStreams, ShortReadsDoNotChangeTheResult) {
-  const Bytes data = MixedData(120000, 5);
-  const Bytes packed = ZlibDeflate(data, 9);
-  TDribbleStream src(packed);
+// Everything a caller can see of one decode.
+struct TDecodeSeen {
+  Bytes Output;
+  bool Failed = false;
+  std::string Result;  // the checksum, or the error
+  std::int64_t Compressed, Consumed, Produced, Position;
+  bool operator==(const TDecodeSeen&) const = default;
+};
+
+TDecodeSeen DecodeFrom(const Bytes& input, std::size_t start, TSourceKind kind) {
+  TSourceOf src(input, start, kind);
   core::TMemoryStream dst;
   TVmDeflateHelper h;
-  EXPECT_EQ(Inflate(src, dst, &h), ZlibCrc(data));
-  EXPECT_TRUE(Bytes(dst.Memory(), dst.Memory() + dst.Size()) == data);
-  EXPECT_EQ(h.FSizeCompressed, static_cast<std::int64_t>(packed.size()));
+  TDecodeSeen seen;
+  try {
+    seen.Result = std::to_string(Inflate(src, dst, &h));
+  } catch (const EVmInternalInflateError& e) {
+    seen.Failed = true;
+    seen.Result = e.Message();
+  }
+  seen.Output.assign(dst.Memory(), dst.Memory() + dst.Size());
+  seen.Compressed = h.FSizeCompressed;
+  seen.Consumed = h.FSizeConsumed;
+  seen.Produced = h.FSizeNormal;
+  seen.Position = src.Position();
+  return seen;
 }
+
+struct TSourceCase {
+  const char* Name;
+  std::size_t Size;
+  int Level;
+  std::size_t Cut;    // keep only this many bytes of the stream (0: all)
+  std::size_t Start;  // bytes before the stream
+  std::size_t PadTo;  // bytes after it up to this size of the whole source
+};
+class SourceKinds : public ::testing::TestWithParam<TSourceCase> {};
+
+// Reading in place must be invisible: the same output, checksum or error, sizes and source
+// position as reading into the block, however the source hands out its bytes.
+TEST_P(SourceKinds, GiveTheSameDecode) {
+  const TSourceCase& c = GetParam();
+  const Bytes data = MixedData(c.Size, 5);
+  Bytes packed = ZlibDeflate(data, c.Level);
+  const bool whole = c.Cut == 0;
+  if (!whole) packed.resize(c.Cut);
+  Bytes input(c.Start, 0xEE);
+  input.insert(input.end(), packed.begin(), packed.end());
+  input.resize(std::max(input.size(), c.PadTo), 0xA5);
+  const TDecodeSeen lent = DecodeFrom(input, c.Start, TSourceKind::skLent);
+  EXPECT_EQ(lent.Result, whole ? std::to_string(ZlibCrc(data)) : lent.Result);
+  if (whole) {
+    EXPECT_TRUE(lent.Output == data);
+  }
+  EXPECT_EQ(lent.Failed, !whole);
+  EXPECT_TRUE(lent == DecodeFrom(input, c.Start, TSourceKind::skRead));
+  EXPECT_TRUE(lent == DecodeFrom(input, c.Start, TSourceKind::skDribble));
+}
+
+// A lent source is read in place only while more than a block and 128 bytes are left: the
+// sweep ends the source on every side of that point, with the stream's end inside the last
+// block.
+std::vector<TSourceCase> SourceCases() {
+  std::vector<TSourceCase> cases = {
+      {"dynamic blocks", 300000, 6, 0, 0, 0},    {"stored blocks", 70000, 0, 0, 0, 0},
+      {"trailing bytes", 5000, 6, 0, 0, 60000},  {"after a header", 200000, 9, 0, 100, 210000},
+      {"cut short", 300000, 6, 40000, 0, 0},     {"cut in a stored block", 70000, 0, 33000, 0, 0},
+  };
+  for (std::size_t t = 0; t < 160; t += 3) cases.push_back({"ends near a block", 40000, 0, 0, 0, 3 * 16384 - 8 + t});
+  return cases;
+}
+INSTANTIATE_TEST_SUITE_P(ZlibStreams, SourceKinds, ::testing::ValuesIn(SourceCases()));
 
 TEST(ZlibStreams, TrailingBytesAreIgnoredButCountAsReadAhead) {
   const Bytes data = MixedData(5000, 6);

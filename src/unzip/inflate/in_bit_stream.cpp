@@ -25,14 +25,17 @@ TVmDfInBitStream::TVmDfInBitStream(core::TStream& stream, std::int64_t streamSiz
       FStream(stream),
       FStreamSize(streamSize),
       FOnProgress(std::move(onProgress)) {
+  FData = FBuffer.get();
   std::memset(FBuffer.get(), 0, kSlack);
+  FLentSize = FStream.Lend(FLent);
+  if (FLentSize == 0) FLent = nullptr;
 }
 
 TVmDfInBitStream::~TVmDfInBitStream() { InputBuffers::Give(FBuffer, kAllocation); }
 
 void TVmDfInBitStream::Load() noexcept {
   while (FBitsLeft <= 56) {
-    FBitBuffer |= static_cast<std::uint64_t>(FBuffer[FBufPos++]) << FBitsLeft;
+    FBitBuffer |= static_cast<std::uint64_t>(FData[FBufPos++]) << FBitsLeft;
     FBitsLeft += 8;
   }
 }
@@ -49,21 +52,33 @@ void TVmDfInBitStream::Refill(std::size_t unread) {
   if (FEndOfInput) return;
   GiveBackBytes();
   const std::size_t keep = FBufEnd - FBufPos;
-  std::memmove(FBuffer.get(), FBuffer.get() + FBufPos, keep);
+  const std::size_t want = kBufferSize - std::min(unread, kBufferSize);
+  const std::uint8_t* const kept = FData + FBufPos;
   FBufBase += static_cast<std::int64_t>(FBufPos);
   FBufPos = 0;
   FBufEnd = keep;
-  const std::size_t want = kBufferSize - std::min(unread, kBufferSize);
   std::size_t got = 0;
-  while (got < want) {
-    const std::size_t n = FStream.Read(FBuffer.get() + FBufEnd + got, want - got);
-    if (n == 0) break;
-    got += n;
+  if (FLent && FLentSize - static_cast<std::size_t>(FTotalRead) >= want + kSlack) {
+    // In place: the block moves on over the lent bytes, and real bytes follow its end.
+    FStream.Seek(static_cast<std::int64_t>(want), core::TSeekOrigin::soCurrent);
+    FData = FLent + FBufBase;
+    got = want;
+  } else {
+    // Near the end of the lent bytes, and always for other sources: the rest goes through
+    // the buffer, which keeps zeros after the real bytes.
+    std::memmove(FBuffer.get(), kept, keep);
+    FData = FBuffer.get();
+    FLent = nullptr;
+    while (got < want) {
+      const std::size_t n = FStream.Read(FBuffer.get() + FBufEnd + got, want - got);
+      if (n == 0) break;
+      got += n;
+    }
+    std::memset(FBuffer.get() + FBufEnd + got, 0, kSlack);
   }
   FBufEnd += got;
   FTotalRead += static_cast<std::int64_t>(got);
   if (got < want) FEndOfInput = true;
-  std::memset(FBuffer.get() + FBufEnd, 0, kSlack);
   if (FOnProgress && FStreamSize > 0) {
     bool abort = false;
     FOnProgress(static_cast<int>(std::llround(static_cast<double>(FTotalRead) * 100.0 / static_cast<double>(FStreamSize))),
@@ -145,7 +160,7 @@ void TVmDfInBitStream::ReadBuffer(void* buffer, std::size_t count) {
       if (FBufPos == FBufEnd) RaiseInflateError(SInfNoDataReadBuffer);
     }
     const std::size_t n = std::min(left, FBufEnd - FBufPos);
-    std::memcpy(dst, FBuffer.get() + FBufPos, n);
+    std::memcpy(dst, FData + FBufPos, n);
     dst += n;
     FBufPos += n;
     left -= n;

@@ -1,6 +1,8 @@
 // Least-significant-bit-first reader over the compressed input. Input is read from the
 // source in 16 KiB blocks; the bytes consumed from the source (ByteCount) include what was
-// read ahead into the block and are never given back.
+// read ahead into the block and are never given back. A source that lends its bytes
+// (memory) is read in place, block by block, with the same read-ahead, until its last
+// bytes, which are copied so that zeros follow them.
 //
 // The reader keeps up to 64 bits in a bit buffer. Its read-ahead from the source follows
 // 32-bit groups: a peek that needs bits beyond the current group, when fewer than four
@@ -57,15 +59,15 @@ public:
   // Bytes holding the bits decoded so far (a partly used last byte counts).
   std::int64_t ConsumedBytes() const noexcept { return (BitPosition() + 7) / 8; }
 
-  // Fast path access: the loop may run while FBuffer + FBufPos < FastEnd().
+  // Fast path access: the loop may run while FData + FBufPos < FastEnd().
   const std::uint8_t* FastEnd() const noexcept {
     const std::size_t margin = FEndOfInput ? kFinalMargin : kFastMargin;
-    return FBufEnd > margin ? FBuffer.get() + (FBufEnd - margin) : FBuffer.get();
+    return FBufEnd > margin ? FData + (FBufEnd - margin) : FData;
   }
 
-  std::unique_ptr<std::uint8_t[]> FBuffer;
-  std::size_t FBufPos = 0;  // next byte not yet in the bit buffer
-  std::size_t FBufEnd = 0;  // end of the real bytes in FBuffer
+  const std::uint8_t* FData;  // the block: FBuffer, or the lent bytes at FBufBase
+  std::size_t FBufPos = 0;    // next byte not yet in the bit buffer
+  std::size_t FBufEnd = 0;    // end of the real bytes in the block
   std::uint64_t FBitBuffer = 0;
   unsigned FBitsLeft = 0;
 
@@ -83,8 +85,11 @@ private:
   void Refill(std::size_t unread);
   void CheckAvailable(unsigned count, const core::TResourceString& message) const;
 
+  std::unique_ptr<std::uint8_t[]> FBuffer;
   core::TStream& FStream;
-  std::int64_t FBufBase = 0;    // absolute input offset of FBuffer[0]
+  const std::uint8_t* FLent = nullptr;  // the source's bytes from where decoding started
+  std::size_t FLentSize = 0;
+  std::int64_t FBufBase = 0;    // absolute input offset of FData[0]
   std::int64_t FGroupBase = 0;  // where 32-bit grouping starts (after a byte-wise read)
   std::int64_t FTotalRead = 0;
   bool FEndOfInput = false;

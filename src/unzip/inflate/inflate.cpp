@@ -244,7 +244,7 @@ private:
     const unsigned maxLen = static_cast<unsigned>(FCodeLen.MaxCodeLen());
     int i = 0;
     while (i < total) {
-      if (FIn.FBuffer.get() + FIn.FBufPos < FIn.FastEnd()) {
+      if (FIn.FData + FIn.FBufPos < FIn.FastEnd()) {
         i = ReadCodeLengthsFast(lengths, i, total);
         continue;
       }
@@ -276,7 +276,7 @@ private:
   // symbol and its extra bits take at most 14 bits, a refill gives at least 56). Small
   // entries spend a good part of their time here. Returns where it stopped.
   int ReadCodeLengthsFast(std::uint8_t* lengths, int i, int total) {
-    const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
+    const std::uint8_t* in = FIn.FData + FIn.FBufPos;
     const std::uint8_t* const inEnd = FIn.FastEnd();
     std::uint64_t bitbuf = FIn.FBitBuffer;
     unsigned bitsLeft = FIn.FBitsLeft;
@@ -308,7 +308,7 @@ private:
       for (int k = 0; k < repeat; k += 8) Store64(lengths + i + k, pattern);
       i += repeat;
     }
-    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
+    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FData);
     FIn.FBitBuffer = bitbuf;
     FIn.FBitsLeft = bitsLeft & 63;
     return i;
@@ -320,7 +320,7 @@ private:
         FOut.Overflow();
         continue;
       }
-      if (FIn.FBuffer.get() + FIn.FBufPos < FIn.FastEnd()) {
+      if (FIn.FData + FIn.FBufPos < FIn.FastEnd()) {
         const bool done = FDeflate64 ? FastLoop<true>(lit, dist) : FastLoop<false>(lit, dist);
         if (done) return;
         continue;
@@ -380,7 +380,7 @@ private:
   template <bool kDeflate64, bool kFullHistory, bool kBmi2>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
                                                          const TVmDfDecodeHuffmanTree& dist) {
-    const std::uint8_t* in = FIn.FBuffer.get() + FIn.FBufPos;
+    const std::uint8_t* in = FIn.FData + FIn.FBufPos;
     const std::uint8_t* const inEnd = FIn.FastEnd();
     std::uint64_t bitbuf = FIn.FBitBuffer;
     unsigned bitsLeft = FIn.FBitsLeft;
@@ -509,7 +509,7 @@ private:
 #undef TARVO_CONSUME
 #undef TARVO_LITERAL
 #undef TARVO_BASE_PLUS_EXTRA
-    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FBuffer.get());
+    FIn.FBufPos = static_cast<std::size_t>(in - FIn.FData);
     FIn.FBitBuffer = bitbuf;
     FIn.FBitsLeft = bitsLeft & 63;
     FOut.FCurrent = out;
