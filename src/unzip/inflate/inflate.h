@@ -18,7 +18,9 @@
 // after the final block are left unread except for the read-ahead below.
 //
 // Input is read in 16 KiB blocks; FSizeCompressed counts every byte taken from the source,
-// read-ahead included. Memory use is fixed (under 1 MB) whatever the size of the stream.
+// read-ahead included. A source that lends its bytes (a memory stream, or an archive entry
+// in one) is decoded in place with the same blocks, without a copy. Memory use is fixed
+// (under 1 MB) whatever the size of the stream.
 #pragma once
 
 #include <cstdint>
