@@ -8,10 +8,7 @@
 namespace tarvo::unzip {
 
 TVmReadAheadStream::TVmReadAheadStream(core::TStream& source)
-    : FSource(source), FBuffer(new std::uint8_t[kBufferSize]), FPosition(source.Position()) {
-  const std::uint8_t* data;
-  FSourceLends = FSource.Lend(data) > 0;
-}
+    : FSource(source), FBuffer(new std::uint8_t[kBufferSize]), FPosition(source.Position()) {}
 
 std::size_t TVmReadAheadStream::Read(void* buffer, std::size_t count) {
   auto* out = static_cast<std::uint8_t*>(buffer);
@@ -57,9 +54,15 @@ std::int64_t TVmReadAheadStream::Seek(std::int64_t offset, core::TSeekOrigin ori
 }
 
 std::size_t TVmReadAheadStream::Lend(const std::uint8_t*& data) {
-  if (!FSourceLends) return 0;
+  if (FLendingKnown && !FSourceLends) return 0;
   FSource.SetPosition(FPosition);
-  return FSource.Lend(data);
+  const std::size_t n = FSource.Lend(data);
+  // Nothing lent at the end tells nothing; inside the source's bytes it tells it never will.
+  if (n > 0 || FPosition < Size()) {
+    FLendingKnown = true;
+    FSourceLends = n > 0;
+  }
+  return n;
 }
 
 std::int64_t TVmReadAheadStream::Size() {

@@ -31,7 +31,10 @@ private:
   std::size_t FBufferFill = 0;
   std::int64_t FPosition;
   std::int64_t FSize = -1;
-  bool FSourceLends;  // asked once, so that a file source costs no seek per entry
+  // Whether the source lends, once an answer has told: then a file source costs no seek
+  // per entry.
+  bool FLendingKnown = false;
+  bool FSourceLends = false;
 };
 
 }  // namespace tarvo::unzip
