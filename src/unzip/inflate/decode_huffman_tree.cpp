@@ -79,7 +79,9 @@ constexpr TVmDfEntryTemplates MakeTemplates() {
     for (int s = 0; s < 32; ++s)
       t.Dist[mode][s] = s >= (mode ? 32 : 30) ? dfentry::kInvalid : MakeEntry(0, kDistBase[s], 0, kDistExtra[s]);
   }
-  for (int s = 0; s < 19; ++s) t.CodeLen[s] = MakeEntry(0, static_cast<std::uint32_t>(s), 0, 0);
+  // The repeat symbols 16, 17 and 18 count their 2, 3 and 7 extra bits in.
+  for (int s = 0; s < 19; ++s)
+    t.CodeLen[s] = MakeEntry(0, static_cast<std::uint32_t>(s), 0, s == 16 ? 2 : s == 17 ? 3 : s == 18 ? 7 : 0);
   return t;
 }
 

@@ -272,9 +272,11 @@ private:
     }
   }
 
-  // The code lengths straight from the bit buffer while plenty of input is buffered (a
-  // symbol and its extra bits take at most 14 bits, a refill gives at least 56). Small
-  // entries spend a good part of their time here. Returns where it stopped.
+  // The code lengths straight from the bit buffer while plenty of input is buffered. A
+  // symbol and its extra bits take at most 14 bits, so one refill (at least 56) serves four
+  // symbols; the entries of the repeat symbols count their extra bits in, so each symbol is
+  // consumed with one shift. Small entries spend a good part of their time here. Returns
+  // where it stopped.
   int ReadCodeLengthsFast(std::uint8_t* lengths, int i, int total) {
     const std::uint8_t* in = FIn.FData + FIn.FBufPos;
     const std::uint8_t* const inEnd = FIn.FastEnd();
@@ -286,27 +288,26 @@ private:
       bitbuf |= Load64(in) << (bitsLeft & 63);
       in += 7 - ((bitsLeft >> 3) & 7);
       bitsLeft |= 56;
-      const std::uint32_t e = table[bitbuf & mask];
-      if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
-      const unsigned symbol = Value(e);
-      const unsigned codeLen = CodeLen(e);
-      if (symbol < 16) {
-        bitbuf >>= codeLen;
-        bitsLeft -= codeLen;
-        lengths[i++] = static_cast<std::uint8_t>(symbol);
-        continue;
+      for (int n = 0; n < 4 && i < total; ++n) {
+        const std::uint32_t e = table[bitbuf & mask];
+        if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
+        const unsigned symbol = Value(e);
+        const std::uint64_t saved = bitbuf;
+        bitbuf >>= Bits(e);
+        bitsLeft -= Bits(e);
+        if (symbol < 16) {
+          lengths[i++] = static_cast<std::uint8_t>(symbol);
+          continue;
+        }
+        const int repeat = static_cast<int>(LowBits(saved >> CodeLen(e), ExtraBits(e))) + (symbol == 18 ? 11 : 3);
+        if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
+        if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+        // Whole words, up to seven bytes past the run (the array has the room); a call to
+        // memset for each run costs more than the stores.
+        const std::uint64_t pattern = (symbol == 16 ? lengths[i - 1] : 0) * 0x0101010101010101ull;
+        for (int k = 0; k < repeat; k += 8) Store64(lengths + i + k, pattern);
+        i += repeat;
       }
-      const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
-      const int repeat = static_cast<int>(LowBits(bitbuf >> codeLen, extraBits)) + (symbol == 18 ? 11 : 3);
-      bitbuf >>= codeLen + extraBits;
-      bitsLeft -= codeLen + extraBits;
-      if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
-      if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
-      // Whole words, up to seven bytes past the run (the array has the room); a call to
-      // memset for each run costs more than the stores.
-      const std::uint64_t pattern = (symbol == 16 ? lengths[i - 1] : 0) * 0x0101010101010101ull;
-      for (int k = 0; k < repeat; k += 8) Store64(lengths + i + k, pattern);
-      i += repeat;
     }
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FData);
     FIn.FBitBuffer = bitbuf;
