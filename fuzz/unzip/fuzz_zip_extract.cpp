@@ -1,7 +1,7 @@
 // Extracts an archive held in a file into a private folder with the stored paths kept,
 // then checks that nothing was written outside the extraction folder and removes what
 // was. Decoding, decryption (a fixed password), path building and the declared-size
-// limit all run on every input.
+// limit all run on every input. The same bytes are then tested as an archive in memory.
 #include <unistd.h>
 
 #include <cstddef>
@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "core/memory_stream.h"
 #include "core/stream.h"
 #include "unzip/entry_decoder.h"
 #include "unzip/unzipper.h"
@@ -87,6 +89,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           TestEntry(*zip, *zip->ZipItems(i));
         } catch (const std::exception&) {
         }
+      }
+    }
+  } catch (const std::exception&) {
+  }
+  // The same bytes as an archive held in memory, whose entries are decoded in place
+  // through their windows.
+  try {
+    core::TMemoryStream memory(std::vector<std::uint8_t>(data, data + size));
+    TVmZipArchive archive(&memory, "input.zip");
+    archive.Load();
+    for (std::size_t i = 0; i < archive.Count() && i < 64; ++i) {
+      try {
+        TestEntry(archive, *archive.ZipItems(i));
+      } catch (const std::exception&) {
       }
     }
   } catch (const std::exception&) {
