@@ -256,20 +256,26 @@ private:
       const unsigned codeLen = CodeLen(e);
       if (symbol > 18) RaiseInflateError(SInfBadCodeLenSymbol);
       if (codeLen == 0 || codeLen > maxLen) RaiseInflateError(SInfCodeLenOutOfRange);
+      FIn.DiscardBits(Bits(e));
       if (symbol < 16) {
-        FIn.DiscardBits(codeLen);
         lengths[i++] = static_cast<std::uint8_t>(symbol);
         continue;
       }
-      const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
-      const int repeat = static_cast<int>(LowBits(bits >> codeLen, extraBits)) + (symbol == 18 ? 11 : 3);
-      FIn.DiscardBits(codeLen + extraBits);
-      if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
-      if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+      const int repeat = RepeatRun(e, bits, i, total);
       const std::uint8_t value = symbol == 16 ? lengths[i - 1] : 0;
       std::memset(lengths + i, value, static_cast<std::size_t>(repeat));
       i += repeat;
     }
+  }
+
+  // The run a repeat symbol (16, 17 or 18) asks for, from the bits that start with its code;
+  // refused when there is nothing to repeat or the run passes the lengths declared.
+  static int RepeatRun(std::uint32_t e, std::uint64_t bits, int i, int total) {
+    const unsigned symbol = Value(e);
+    const int repeat = static_cast<int>(LowBits(bits >> CodeLen(e), ExtraBits(e))) + (symbol == 18 ? 11 : 3);
+    if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
+    if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+    return repeat;
   }
 
   // The code lengths straight from the bit buffer while plenty of input is buffered. A
@@ -299,9 +305,7 @@ private:
           lengths[i++] = static_cast<std::uint8_t>(symbol);
           continue;
         }
-        const int repeat = static_cast<int>(LowBits(saved >> CodeLen(e), ExtraBits(e))) + (symbol == 18 ? 11 : 3);
-        if (symbol == 16 && i == 0) RaiseInflateError(SInfRepeatFirst);
-        if (repeat > total - i) RaiseInflateError(SInfRepeatPastEnd);
+        const int repeat = RepeatRun(e, saved, i, total);
         // Whole words, up to seven bytes past the run (the array has the room); a call to
         // memset for each run costs more than the stores.
         const std::uint64_t pattern = (symbol == 16 ? lengths[i - 1] : 0) * 0x0101010101010101ull;
