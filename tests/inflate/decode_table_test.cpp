@@ -71,7 +71,12 @@ void Check(const std::vector<std::uint8_t>& lengths, TVmDfAlphabet alphabet = TV
     }
     ASSERT_FALSE(e & dfentry::kInvalid) << bits;
     if (literals) {
+      // A literal's code length is its bit count; its next-index field holds the width.
       ASSERT_TRUE(e & dfentry::kLiteral) << bits;
+      ASSERT_EQ(dfentry::Literal(e), r.Symbol) << bits;
+      ASSERT_EQ(static_cast<int>(prefix + dfentry::Bits(e)), r.Length) << bits;
+      ASSERT_EQ((e >> 8) & 0xFF, tree.PrimaryBits()) << bits;
+      continue;
     }
     ASSERT_EQ(static_cast<int>(dfentry::Value(e)), r.Symbol) << bits;
     ASSERT_EQ(static_cast<int>(prefix + dfentry::CodeLen(e)), r.Length) << bits;

@@ -65,7 +65,7 @@ constexpr TVmDfEntryTemplates MakeTemplates() {
     for (int s = 0; s < 288; ++s) {
       std::uint32_t e;
       if (s < 256)
-        e = MakeEntry(dfentry::kLiteral, static_cast<std::uint32_t>(s), 0, 0);
+        e = dfentry::kLiteral | (static_cast<std::uint32_t>(s) << 16) | (11u << 8);
       else if (s == 256)
         e = MakeEntry(dfentry::kEndOfBlock, 0, 0, 0);
       else if (s > 285)
@@ -99,15 +99,11 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
       FPrimaryBits(alphabet == TVmDfAlphabet::daLitLen ? 11 : alphabet == TVmDfAlphabet::daDistance ? 8 : 7) {
   FDecodes = TreeBuffers::Take(TableSize());
   FDecodes[0] = dfentry::kInvalid;
+  FLiteralFlag = alphabet == TVmDfAlphabet::daLitLen ? dfentry::kLiteral : 0;
   const int mode = deflate64 ? 1 : 0;
   FTemplates = alphabet == TVmDfAlphabet::daLitLen     ? kTemplates.LitLen[mode]
                : alphabet == TVmDfAlphabet::daDistance ? kTemplates.Dist[mode]
                                                        : kTemplates.CodeLen;
-}
-
-// An invalid entry stays invalid whatever is added to its low bits.
-std::uint32_t TVmDfDecodeHuffmanTree::EntryFor(int symbol, unsigned codeLen) const noexcept {
-  return FTemplates[symbol] + codeLen * 0x101u;
 }
 
 void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
@@ -213,8 +209,7 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     const int end = i + lengthCount[len];
     if (i == end) continue;
     growTo(len);
-    const std::uint32_t lengthFields = len * 0x101u;  // EntryFor's code length
-    for (; i < end; ++i, ++code) t[Reverse(code, len)] = FTemplates[sorted[i]] + lengthFields;
+    for (; i < end; ++i, ++code) t[Reverse(code, len)] = EntryFor(sorted[i], len);
   }
   growTo(tb);
 

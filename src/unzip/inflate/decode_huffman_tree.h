@@ -10,11 +10,17 @@
 //   bit  7       kInvalid
 //   bits 8..11   code length (for a subtable link: the subtable's width)
 //   bit  14      kSubtable
-//   bit  15      kLiteral
-//   bits 16..31  literal byte, length or distance base, code-length symbol, or the
-//                subtable's start index
+//   bits 16..31  length or distance base, code-length symbol, or the subtable's start
+//                index
 // Length and distance entries have bits 6, 7, 12 and 13 clear, so the decode loop may take
 // bits 0..7 as the count of bits to keep and bits 8..13 as the shift past the code.
+//
+// Literal entries differ: bits 0..5 are the code length, bits 8..15 hold the primary
+// table's width, bits 16..23 the byte and bit 31 is kLiteral. Their low 16 bits are thus
+// the start and length of the next primary index in the bits (as BMI's bextr takes them),
+// so the decode loop goes from one literal to the next lookup in one instruction. No other
+// entry of the literal/length alphabet has bit 31 set: lengths are at most 258 and
+// subtables start below 2^15.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +32,14 @@ namespace dfentry {
 inline constexpr std::uint32_t kEndOfBlock = 0x40;
 inline constexpr std::uint32_t kInvalid = 0x80;  // no code reaches it, or a symbol the mode forbids
 inline constexpr std::uint32_t kSubtable = 0x4000;
-inline constexpr std::uint32_t kLiteral = 0x8000;
+inline constexpr std::uint32_t kLiteral = 0x80000000u;
 
 // The fields of an entry. For a subtable link, CodeLen is the subtable's width and Value its
 // start index.
 constexpr std::uint32_t Bits(std::uint32_t e) noexcept { return e & 63; }
 constexpr std::uint32_t CodeLen(std::uint32_t e) noexcept { return (e >> 8) & 15; }
 constexpr std::uint32_t Value(std::uint32_t e) noexcept { return e >> 16; }
+constexpr std::uint8_t Literal(std::uint32_t e) noexcept { return static_cast<std::uint8_t>(e >> 16); }
 // The extra bits that follow the code of a length or distance symbol.
 constexpr std::uint32_t ExtraBits(std::uint32_t e) noexcept { return Bits(e) - CodeLen(e); }
 // The mask that selects a subtable index from the bits after the primary table's.
@@ -87,7 +94,11 @@ private:
   std::size_t TableSize() const noexcept {
     return (std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits);
   }
-  std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept;
+  std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept {
+    // A literal's code length goes into its low bits only.
+    const std::uint32_t t = FTemplates[symbol];
+    return t + codeLen + ((codeLen << 8) & ((t & FLiteralFlag) ? 0u : ~0u));
+  }
   // half: where the second half of the symbols starts; firstHalfCount: the first half's
   // symbols of each code length.
   void BuildTwoLevel(const std::uint8_t* lengths, int count, int half, const int* lengthCount,
@@ -101,6 +112,7 @@ private:
   unsigned FPrimaryBits;
   std::unique_ptr<std::uint32_t[]> FDecodes;
   const std::uint32_t* FTemplates;  // entry of each symbol without its code length
+  std::uint32_t FLiteralFlag;       // kLiteral in the literal/length alphabet, else 0
 };
 
 }  // namespace tarvo::unzip

@@ -96,6 +96,22 @@ __attribute__((always_inline)) inline std::uint64_t KeepLow(std::uint64_t v, std
   return LowBits(v, count & 63);
 }
 
+// The primary index that follows a literal: the bits after its code, as many as the
+// table's width. A literal entry's low 16 bits say both, so the BMI build takes them in one
+// bextr, straight from the entry just loaded.
+template <bool kBmi2>
+__attribute__((always_inline)) inline std::uint64_t IndexAfterLiteral(std::uint64_t bits, std::uint64_t entry,
+                                                                     unsigned width) noexcept {
+#if defined(__x86_64__)
+  if constexpr (kBmi2) {
+    std::uint64_t r;
+    asm("bextr %2, %1, %0" : "=r"(r) : "r"(bits), "r"(entry));
+    return r;
+  }
+#endif
+  return LowBits(bits >> (entry & 63), width);
+}
+
 // Matches reaching back less than 8 bytes overlap every word the copy writes. Reading that
 // back word by word would make every load wait for the store just before it; instead one
 // period of the pattern is taken into a register before the first store and then stored
@@ -343,7 +359,7 @@ private:
     if (e & (kLiteral | kEndOfBlock)) {
       FIn.DiscardBits(prefix + Bits(e));
       if (e & kEndOfBlock) return true;
-      *FOut.FCurrent++ = static_cast<std::uint8_t>(Value(e));
+      *FOut.FCurrent++ = Literal(e);
       return false;
     }
     const std::size_t length = Value(e) + LowBits(bits >> (prefix + CodeLen(e)), ExtraBits(e));
@@ -412,7 +428,14 @@ private:
   bitsLeft -= (entry)
 #define TARVO_LITERAL(entry) \
   TARVO_CONSUME(entry);       \
-  *out++ = static_cast<std::uint8_t>(Value(entry))
+  *out++ = Literal(entry)
+  // A literal, then the entry after it.
+#define TARVO_LITERAL_THEN_NEXT(entry)                                                      \
+  {                                                                                        \
+    const std::uint64_t next = IndexAfterLiteral<kBmi2>(bitbuf, (entry), kLitPrimary); \
+    TARVO_LITERAL(entry);                                                                  \
+    (entry) = litTable[next];                                                              \
+  }
     // Base plus the extra bits above the code. Length and distance entries have nothing in
     // bits 6 and 7 or 12 and 13, so the low byte is the bit count and the next six bits the
     // code length as they stand. (The Deflate64 loops keep the mask: with bzhi they ran
@@ -428,17 +451,13 @@ private:
         if (e & kLiteral) {
           // Primary entries take at most 11 bits: four of them fit in what a refill gives,
           // with room for the next lookup. Up to four bytes may land past the stop point.
-          TARVO_LITERAL(e);
-          e = litTable[bitbuf & litMask];
+          TARVO_LITERAL_THEN_NEXT(e);
           if (e & kLiteral) {
-            TARVO_LITERAL(e);
-            e = litTable[bitbuf & litMask];
+            TARVO_LITERAL_THEN_NEXT(e);
             if (e & kLiteral) {
-              TARVO_LITERAL(e);
-              e = litTable[bitbuf & litMask];
+              TARVO_LITERAL_THEN_NEXT(e);
               if (e & kLiteral) {
-                TARVO_LITERAL(e);
-                e = litTable[bitbuf & litMask];
+                TARVO_LITERAL_THEN_NEXT(e);
               }
             }
           }
@@ -513,6 +532,7 @@ private:
 #undef TARVO_REFILL
 #undef TARVO_CONSUME
 #undef TARVO_LITERAL
+#undef TARVO_LITERAL_THEN_NEXT
 #undef TARVO_BASE_PLUS_EXTRA
     FIn.FBufPos = static_cast<std::size_t>(in - FIn.FData);
     FIn.FBitBuffer = bitbuf;
