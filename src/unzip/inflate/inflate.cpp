@@ -117,7 +117,7 @@ __attribute__((always_inline)) inline std::uint64_t IndexAfterLiteral(std::uint6
 // period of the pattern is taken into a register before the first store and then stored
 // again and again, a whole number of periods further each time. May write up to 15 bytes
 // past the end.
-__attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
+__attribute__((always_inline)) inline void CopyNearMatch(std::uint8_t* dst, std::size_t dist, std::size_t length) noexcept {
   const std::uint8_t* src = dst - dist;
   std::uint8_t* const end = dst + length;
   if (dist == 1) {
@@ -129,7 +129,9 @@ __attribute__((noinline)) void CopyNearMatch(std::uint8_t* dst, std::size_t dist
     } while (dst < end);
   } else {
     // A word of the pattern from its start, stored every whole number of periods that fits
-    // in a word.
+    // in a word. It is gathered byte by byte on purpose: a word read over bytes just written
+    // waits for every store it spans, and both a masked word load and a table in place of
+    // the division measured 3% slower on whole corpora.
     std::uint8_t word[8];
     for (std::size_t i = 0; i < 8; ++i) word[i] = src[i % dist];
     const std::uint64_t v = Load64(word);
