@@ -95,7 +95,8 @@ private:
     return (std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits);
   }
   std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept {
-    // A literal's code length goes into its low bits only.
+    // A literal's code length goes into its low bits only. An invalid entry stays invalid
+    // whatever is added.
     const std::uint32_t t = FTemplates[symbol];
     return t + codeLen + ((codeLen << 8) & ((t & FLiteralFlag) ? 0u : ~0u));
   }
