@@ -98,7 +98,7 @@ private:
     // A literal's code length goes into its low bits only. An invalid entry stays invalid
     // whatever is added.
     const std::uint32_t t = FTemplates[symbol];
-    return t + codeLen + ((codeLen << 8) & ((t & FLiteralFlag) ? 0u : ~0u));
+    return (t & FLiteralFlag) ? t + codeLen : t + codeLen * 0x101u;
   }
   // half: where the second half of the symbols starts; firstHalfCount: the first half's
   // symbols of each code length.
