@@ -454,21 +454,28 @@ private:
           // Primary entries take at most 11 bits: four of them fit in what a refill gives,
           // with room for the next lookup. Up to four bytes may land past the stop point.
           TARVO_LITERAL_THEN_NEXT(e);
-          if (e & kLiteral) {
-            TARVO_LITERAL_THEN_NEXT(e);
+          if (kDeflate64 || (e & kLiteral) || (e & (kSubtable | kEndOfBlock | kInvalid))) {
             if (e & kLiteral) {
               TARVO_LITERAL_THEN_NEXT(e);
               if (e & kLiteral) {
                 TARVO_LITERAL_THEN_NEXT(e);
+                if (e & kLiteral) {
+                  TARVO_LITERAL_THEN_NEXT(e);
+                }
               }
             }
+            // A refill keeps an entry already looked up valid.
+            if ((in >= inEnd) | (out >= outStop)) break;
+            TARVO_REFILL();
+            continue;
           }
-          // A refill keeps an entry already looked up valid.
-          if ((in >= inEnd) | (out >= outStop)) break;
-          TARVO_REFILL();
-          continue;
-        }
-        if (e & (kSubtable | kEndOfBlock | kInvalid)) [[unlikely]] {
+          // One literal, then a length from the primary table: straight on to the match,
+          // without the refill and the stop tests. The 45 bits or more still in hand
+          // cover the length (16 bits at most with its extra bits) and the distance (28);
+          // the 55 bits of the whole step stay within what the input margins allow; and
+          // the match tests the stop points for the byte just written too. (Deflate64's
+          // longer lengths would pass those margins.)
+        } else if (e & (kSubtable | kEndOfBlock | kInvalid)) [[unlikely]] {
           if (e & kSubtable) {
             TARVO_CONSUME(kLitPrimary);
             e = litTable[Value(e) + (bitbuf & SubtableMask(e))];
