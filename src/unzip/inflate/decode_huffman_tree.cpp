@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "core/format.h"
 #include "unzip/inflate/inflate_error.h"
 #include "unzip/inflate/inflate_strings.h"
@@ -87,7 +91,148 @@ constexpr TVmDfEntryTemplates MakeTemplates() {
 
 constexpr TVmDfEntryTemplates kTemplates = MakeTemplates();
 
+constexpr int kMaxSymbols = 288;
+constexpr int kLengthChunks = (kMaxSymbols + 31) / 32;  // of 32 symbols
+
 }  // namespace
+
+// What the builder learns of a set of code lengths before it places any code.
+struct TVmDfLengthCensus {
+  int Count[16];      // symbols of each code length; Count[0] is not kept
+  unsigned All;       // the OR of every length, to refuse one above the maximum
+  int Half;           // the scalar sort: where the second half of the symbols starts,
+  int FirstHalf[16];  // and the first half's symbols of each length
+  bool HasMasks;      // the vector sort: Has[len][c] marks the symbols 32c.. of length len
+  int Chunks;
+  std::uint32_t Has[16][kLengthChunks];
+};
+
+namespace {
+
+// Counted in four sets, two interleaved over each half of the symbols, so that a run of
+// equal lengths (unused symbols, most often) does not make each increment wait for the one
+// before it, and so that the sort can place both halves at once. Indexed by the low four
+// bits, so the loop needs no test: the maximum is 7 or 15 (all low bits set), and a length
+// above it sets a higher bit in All, refused before any count is used.
+void CountLengths(const std::uint8_t* lengths, int count, TVmDfLengthCensus& census) noexcept {
+  std::uint16_t counts[4][16] = {};
+  const int half = count / 4 * 2;
+  unsigned all = 0;
+  for (int i = 0; i < half; i += 2) {
+    ++counts[0][lengths[i] & 15];
+    ++counts[1][lengths[i + 1] & 15];
+    ++counts[2][lengths[half + i] & 15];
+    ++counts[3][lengths[half + i + 1] & 15];
+    all |= lengths[i] | lengths[i + 1] | lengths[half + i] | lengths[half + i + 1];
+  }
+  for (int i = 2 * half; i < count; ++i) {
+    ++counts[2][lengths[i] & 15];
+    all |= lengths[i];
+  }
+  for (int len = 0; len < 16; ++len) {
+    census.FirstHalf[len] = counts[0][len] + counts[1][len];
+    census.Count[len] = census.FirstHalf[len] + counts[2][len] + counts[3][len];
+  }
+  census.All = all;
+  census.Half = half;
+  census.HasMasks = false;
+}
+
+// The used symbols in canonical order (by code length, then by symbol).
+void SortByLength(const std::uint8_t* lengths, int count, const TVmDfLengthCensus& census,
+                  std::uint16_t* sorted) noexcept {
+  // Unused symbols go to a scratch area past the end, so the loop has no branch; the two
+  // halves are placed at once, each with its own running positions (the second half's
+  // symbols of a length go after the first half's): two chains of stores instead of one.
+  const int half = census.Half;
+  int lo[16], hi[16];
+  lo[0] = kMaxSymbols;
+  hi[0] = kMaxSymbols + half;
+  int total = 0;
+  for (int len = 1; len <= kMaxBits; ++len) {
+    lo[len] = total;
+    hi[len] = total + census.FirstHalf[len];
+    total += census.Count[len];
+  }
+  for (int s = 0; s < half; ++s) {
+    sorted[lo[lengths[s]]++] = static_cast<std::uint16_t>(s);
+    sorted[hi[lengths[half + s]]++] = static_cast<std::uint16_t>(half + s);
+  }
+  for (int s = 2 * half; s < count; ++s) sorted[hi[lengths[s]]++] = static_cast<std::uint16_t>(s);
+}
+
+#if defined(__x86_64__)
+// Processors with AVX-512 (byte compares into masks, and compress) take the lengths 32 at a
+// time: one compare per code length gives the mask of the symbols that have it, a popcount
+// their number, and the sort compresses their numbers, in order, onto the end of those
+// placed so far. No count or store waits for the one before it.
+#define TARVO_TARGET_AVX512_SORT __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,popcnt")))
+
+thread_local bool tPlainBuild = false;
+
+bool VectorCensusSupported() noexcept {
+  static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+                                __builtin_cpu_supports("popcnt");
+  return supported && !tPlainBuild;
+}
+
+TARVO_TARGET_AVX512_SORT void CountLengthsVector(const std::uint8_t* lengths, int count, int maxAllowed,
+                                                 TVmDfLengthCensus& census) noexcept {
+  const int chunks = (count + 31) / 32;
+  __m256i chunk[kLengthChunks];
+  __mmask32 tooLong = 0;
+  for (int c = 0; c < chunks; ++c) {
+    const int left = count - 32 * c;
+    const __mmask32 valid = left >= 32 ? ~__mmask32{0} : (__mmask32{1} << left) - 1;
+    chunk[c] = _mm256_maskz_loadu_epi8(valid, lengths + 32 * c);
+    tooLong |= _mm256_cmpgt_epu8_mask(chunk[c], _mm256_set1_epi8(static_cast<char>(maxAllowed)));
+  }
+  for (int len = 1; len <= maxAllowed; ++len) {
+    const __m256i wanted = _mm256_set1_epi8(static_cast<char>(len));
+    int n = 0;
+    for (int c = 0; c < chunks; ++c) {
+      const __mmask32 has = _mm256_cmpeq_epi8_mask(chunk[c], wanted);
+      census.Has[len][c] = has;
+      n += __builtin_popcount(has);
+    }
+    census.Count[len] = n;
+  }
+  for (int len = maxAllowed + 1; len < 16; ++len) census.Count[len] = 0;
+  census.All = tooLong ? 0xFF : 0;
+  census.Chunks = chunks;
+  census.HasMasks = true;
+}
+
+// Writes up to 32 entries past the used symbols.
+TARVO_TARGET_AVX512_SORT void SortByLengthVector(int maxLen, const TVmDfLengthCensus& census,
+                                                 std::uint16_t* sorted) noexcept {
+  alignas(64) static constexpr auto kNumbers = [] {
+    std::array<std::uint16_t, kMaxSymbols + 32> n{};
+    for (int i = 0; i < kMaxSymbols + 32; ++i) n[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
+    return n;
+  }();
+  int placed = 0;
+  for (int len = 1; len <= maxLen; ++len) {
+    if (census.Count[len] == 0) continue;
+    for (int c = 0; c < census.Chunks; ++c) {
+      const __mmask32 has = census.Has[len][c];
+      _mm512_storeu_si512(sorted + placed, _mm512_maskz_compress_epi16(has, _mm512_loadu_si512(&kNumbers[32 * c])));
+      placed += __builtin_popcount(has);
+    }
+  }
+}
+#endif
+
+}  // namespace
+
+void UsePlainTableBuild(bool plain) noexcept {
+#if defined(__x86_64__)
+  tPlainBuild = plain;
+#else
+  (void)plain;
+#endif
+}
 
 void TVmDfDecodeHuffmanTree::Recycle() noexcept { TreeBuffers::Give(FDecodes, TableSize()); }
 
@@ -108,32 +253,15 @@ TVmDfDecodeHuffmanTree::TVmDfDecodeHuffmanTree(TVmDfAlphabet alphabet, int alpha
 
 void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
   count = std::min(count, FAlphaSize);
-  // Counted in four sets, two interleaved over each half of the symbols, so that a run of
-  // equal lengths (unused symbols, most often) does not make each increment wait for the
-  // one before it, and so that the sort below can place both halves at once. Indexed by the
-  // low four bits, so the loop needs no test: the maximum is 7 or 15 (all low bits set), and
-  // a length above it sets a higher bit in the OR of all lengths, refused before any count
-  // is used.
-  std::uint16_t counts[4][16] = {};
-  const int half = count / 4 * 2;  // the first half; the second runs from here to count
-  unsigned all = 0;
-  for (int i = 0; i < half; i += 2) {
-    ++counts[0][lengths[i] & 15];
-    ++counts[1][lengths[i + 1] & 15];
-    ++counts[2][lengths[half + i] & 15];
-    ++counts[3][lengths[half + i + 1] & 15];
-    all |= lengths[i] | lengths[i + 1] | lengths[half + i] | lengths[half + i + 1];
-  }
-  for (int i = 2 * half; i < count; ++i) {
-    ++counts[2][lengths[i] & 15];
-    all |= lengths[i];
-  }
-  int lengthCount[16], firstHalfCount[16];
-  for (int len = 0; len < 16; ++len) {
-    firstHalfCount[len] = counts[0][len] + counts[1][len];
-    lengthCount[len] = firstHalfCount[len] + counts[2][len] + counts[3][len];
-  }
-  if (all > static_cast<unsigned>(FDefMaxCodeLen))
+  TVmDfLengthCensus census;
+#if defined(__x86_64__)
+  if (VectorCensusSupported())
+    CountLengthsVector(lengths, count, FDefMaxCodeLen, census);
+  else
+#endif
+    CountLengths(lengths, count, census);
+  int* const lengthCount = census.Count;
+  if (census.All > static_cast<unsigned>(FDefMaxCodeLen))
     throw EVmInternalInflateError(
         core::Format(core::LoadResString(SInfCodeTooLong), {std::to_string(FDefMaxCodeLen)}));
   lengthCount[0] = 0;
@@ -149,11 +277,12 @@ void TVmDfDecodeHuffmanTree::Build(const std::uint8_t* lengths, int count) {
     left = (left << 1) - lengthCount[len];
     if (left < 0) throw EVmInternalInflateError(core::LoadResString(SInfOverSubscribed));
   }
-  BuildTwoLevel(lengths, count, half, lengthCount, firstHalfCount, left == 0);
+  BuildTwoLevel(lengths, count, census, left == 0);
 }
 
-void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, int half, const int* lengthCount,
-                                           const int* firstHalfCount, bool complete) {
+void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int count, const TVmDfLengthCensus& census,
+                                           bool complete) {
+  const int* const lengthCount = census.Count;
   // Short codes are replicated over the whole primary width, so the width is the same
   // for every table of an alphabet.
   FTableBits = FPrimaryBits;
@@ -179,26 +308,15 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     }
   };
 
-  // Symbols in canonical order: by code length, then by symbol. The two halves are placed
-  // at once, each with its own running positions (the second half's symbols of a length go
-  // after the first half's), and unused symbols go to a scratch area past the end, so the
-  // loop has no branch and two chains of stores instead of one.
-  constexpr int kMaxSymbols = 288;
   std::uint16_t sorted[2 * kMaxSymbols];
-  int lo[16], hi[16];
-  lo[0] = kMaxSymbols;
-  hi[0] = kMaxSymbols + half;
+#if defined(__x86_64__)
+  if (census.HasMasks)
+    SortByLengthVector(FMaxCodeLen, census, sorted);
+  else
+#endif
+    SortByLength(lengths, count, census, sorted);
   int total = 0;
-  for (int len = 1; len <= kMaxBits; ++len) {
-    lo[len] = total;
-    hi[len] = total + firstHalfCount[len];
-    total += lengthCount[len];
-  }
-  for (int s = 0; s < half; ++s) {
-    sorted[lo[lengths[s]]++] = static_cast<std::uint16_t>(s);
-    sorted[hi[lengths[half + s]]++] = static_cast<std::uint16_t>(half + s);
-  }
-  for (int s = 2 * half; s < count; ++s) sorted[hi[lengths[s]]++] = static_cast<std::uint16_t>(s);
+  for (int len = 1; len <= kMaxBits; ++len) total += lengthCount[len];
 
   // Codes that fit the primary table, one length at a time: the canonical codes of one
   // length are consecutive, and the next length starts at twice the code after the last.

@@ -46,6 +46,12 @@ constexpr std::uint32_t ExtraBits(std::uint32_t e) noexcept { return Bits(e) - C
 constexpr std::uint32_t SubtableMask(std::uint32_t e) noexcept { return (1u << CodeLen(e)) - 1; }
 }  // namespace dfentry
 
+struct TVmDfLengthCensus;
+
+// Turns the AVX-512 count and sort of the table builder off (or on again) for the calling
+// thread: UsePlainInflateLoop does it for tests.
+void UsePlainTableBuild(bool plain) noexcept;
+
 enum class TVmDfHuffmanUsage { huEncoding, huDecoding, huBoth };
 enum class TVmDfAlphabet { daLitLen, daDistance, daCodeLength };
 
@@ -100,10 +106,7 @@ private:
     const std::uint32_t t = FTemplates[symbol];
     return (t & FLiteralFlag) ? t + codeLen : t + codeLen * 0x101u;
   }
-  // half: where the second half of the symbols starts; firstHalfCount: the first half's
-  // symbols of each code length.
-  void BuildTwoLevel(const std::uint8_t* lengths, int count, int half, const int* lengthCount,
-                     const int* firstHalfCount, bool complete);
+  void BuildTwoLevel(const std::uint8_t* lengths, int count, const TVmDfLengthCensus& census, bool complete);
 
   int FAlphaSize;
   int FDefMaxCodeLen;

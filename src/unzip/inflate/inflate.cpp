@@ -575,7 +575,10 @@ private:
 
 }  // namespace
 
-void UsePlainInflateLoop(bool plain) noexcept { tPlainLoop = plain; }
+void UsePlainInflateLoop(bool plain) noexcept {
+  tPlainLoop = plain;
+  UsePlainTableBuild(plain);
+}
 
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper) {
   TVmDeflateHelper settings = helper ? *helper : TVmDeflateHelper{};

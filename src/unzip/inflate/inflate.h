@@ -66,9 +66,10 @@ struct TVmDeflateHelper {
 std::uint32_t Inflate(core::TStream& source, core::TStream& dest, TVmDeflateHelper* helper = nullptr);
 
 // The decode loop is built twice: for processors with BMI2, and plainly for every
-// other (and the 32-bit build's older targets). Inflate runs the better one the processor
-// has; with this turned on, Inflate calls of the calling thread run the plain one, so tests
-// can check both on any machine.
+// other (and the 32-bit build's older targets); the table builder counts and sorts code
+// lengths with AVX-512 where the processor has it. Inflate runs the better code the
+// processor has; with this turned on, the calling thread runs the plain code of both, so
+// tests can check both on any machine.
 void UsePlainInflateLoop(bool plain) noexcept;
 
 }  // namespace tarvo::unzip
