@@ -55,6 +55,17 @@ std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
   return r16 >> (16 - bits);
 }
 
+// Every 11-bit pattern reversed: the code of a length up to 11, shifted to the top of 11
+// bits, looks its reversal up in one step.
+constexpr std::array<std::uint16_t, 2048> MakeReversed11() {
+  std::array<std::uint16_t, 2048> t{};
+  for (unsigned i = 0; i < 2048; ++i)
+    for (unsigned b = 0; b < 11; ++b)
+      if (i & (1u << b)) t[i] |= static_cast<std::uint16_t>(0x400u >> b);
+  return t;
+}
+constexpr auto kReversed11 = MakeReversed11();
+
 // Entries without their code length: the value, the kind and the extra-bit count. The code
 // length is added when a table is built.
 struct TVmDfEntryTemplates {
@@ -92,7 +103,7 @@ constexpr TVmDfEntryTemplates MakeTemplates() {
 constexpr TVmDfEntryTemplates kTemplates = MakeTemplates();
 
 constexpr int kMaxSymbols = 288;
-constexpr int kLengthChunks = (kMaxSymbols + 31) / 32;  // of 32 symbols
+constexpr int kLengthChunks = (kMaxSymbols + 63) / 64;  // of 64 symbols
 
 }  // namespace
 
@@ -102,9 +113,9 @@ struct TVmDfLengthCensus {
   unsigned All;       // the OR of every length, to refuse one above the maximum
   int Half;           // the scalar sort: where the second half of the symbols starts,
   int FirstHalf[16];  // and the first half's symbols of each length
-  bool HasMasks;      // the vector sort: Has[len][c] marks the symbols 32c.. of length len
+  bool HasMasks;      // the vector sort: Has[len][c] marks the symbols 64c.. of length len
   int Chunks;
-  std::uint32_t Has[16][kLengthChunks];
+  std::uint64_t Has[16][kLengthChunks];
 };
 
 namespace {
@@ -162,7 +173,7 @@ void SortByLength(const std::uint8_t* lengths, int count, const TVmDfLengthCensu
 }
 
 #if defined(__x86_64__)
-// Processors with AVX-512 (byte compares into masks, and compress) take the lengths 32 at a
+// Processors with AVX-512 (byte compares into masks, and compress) take the lengths 64 at a
 // time: one compare per code length gives the mask of the symbols that have it, a popcount
 // their number, and the sort compresses their numbers, in order, onto the end of those
 // placed so far. No count or store waits for the one before it.
@@ -179,22 +190,22 @@ bool VectorCensusSupported() noexcept {
 
 TARVO_TARGET_AVX512_SORT void CountLengthsVector(const std::uint8_t* lengths, int count, int maxAllowed,
                                                  TVmDfLengthCensus& census) noexcept {
-  const int chunks = (count + 31) / 32;
-  __m256i chunk[kLengthChunks];
-  __mmask32 tooLong = 0;
+  const int chunks = (count + 63) / 64;
+  __m512i chunk[kLengthChunks];
+  __mmask64 tooLong = 0;
   for (int c = 0; c < chunks; ++c) {
-    const int left = count - 32 * c;
-    const __mmask32 valid = left >= 32 ? ~__mmask32{0} : (__mmask32{1} << left) - 1;
-    chunk[c] = _mm256_maskz_loadu_epi8(valid, lengths + 32 * c);
-    tooLong |= _mm256_cmpgt_epu8_mask(chunk[c], _mm256_set1_epi8(static_cast<char>(maxAllowed)));
+    const int left = count - 64 * c;
+    const __mmask64 valid = left >= 64 ? ~__mmask64{0} : (__mmask64{1} << left) - 1;
+    chunk[c] = _mm512_maskz_loadu_epi8(valid, lengths + 64 * c);
+    tooLong |= _mm512_cmpgt_epu8_mask(chunk[c], _mm512_set1_epi8(static_cast<char>(maxAllowed)));
   }
   for (int len = 1; len <= maxAllowed; ++len) {
-    const __m256i wanted = _mm256_set1_epi8(static_cast<char>(len));
+    const __m512i wanted = _mm512_set1_epi8(static_cast<char>(len));
     int n = 0;
     for (int c = 0; c < chunks; ++c) {
-      const __mmask32 has = _mm256_cmpeq_epi8_mask(chunk[c], wanted);
+      const __mmask64 has = _mm512_cmpeq_epi8_mask(chunk[c], wanted);
       census.Has[len][c] = has;
-      n += __builtin_popcount(has);
+      n += __builtin_popcountll(has);
     }
     census.Count[len] = n;
   }
@@ -208,17 +219,23 @@ TARVO_TARGET_AVX512_SORT void CountLengthsVector(const std::uint8_t* lengths, in
 TARVO_TARGET_AVX512_SORT void SortByLengthVector(int maxLen, const TVmDfLengthCensus& census,
                                                  std::uint16_t* sorted) noexcept {
   alignas(64) static constexpr auto kNumbers = [] {
-    std::array<std::uint16_t, kMaxSymbols + 32> n{};
-    for (int i = 0; i < kMaxSymbols + 32; ++i) n[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
+    std::array<std::uint16_t, 64 * kLengthChunks> n{};
+    for (int i = 0; i < 64 * kLengthChunks; ++i) n[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
     return n;
   }();
   int placed = 0;
   for (int len = 1; len <= maxLen; ++len) {
     if (census.Count[len] == 0) continue;
     for (int c = 0; c < census.Chunks; ++c) {
-      const __mmask32 has = census.Has[len][c];
-      _mm512_storeu_si512(sorted + placed, _mm512_maskz_compress_epi16(has, _mm512_loadu_si512(&kNumbers[32 * c])));
-      placed += __builtin_popcount(has);
+      // A compress packs 32 numbers of 16 bits: the mask of 64 symbols in two halves.
+      const std::uint64_t has = census.Has[len][c];
+      if (!has) continue;
+      const auto low = static_cast<__mmask32>(has), high = static_cast<__mmask32>(has >> 32);
+      _mm512_storeu_si512(sorted + placed, _mm512_maskz_compress_epi16(low, _mm512_load_si512(&kNumbers[64 * c])));
+      placed += __builtin_popcount(low);
+      _mm512_storeu_si512(sorted + placed,
+                          _mm512_maskz_compress_epi16(high, _mm512_load_si512(&kNumbers[64 * c + 32])));
+      placed += __builtin_popcount(high);
     }
   }
 }
@@ -308,6 +325,16 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     }
   };
 
+  // The entry of a symbol with its code length. (Locals: the stores into the table could
+  // otherwise be the members, which would be read again for every entry.) A literal's code
+  // length goes into its low bits only. An invalid entry stays invalid whatever is added.
+  const std::uint32_t* const templates = FTemplates;
+  const std::uint32_t literalFlag = FLiteralFlag;
+  auto entryFor = [templates, literalFlag](int symbol, unsigned codeLen) {
+    const std::uint32_t e = templates[symbol];
+    return (e & literalFlag) ? e + codeLen : e + codeLen * 0x101u;
+  };
+
   std::uint16_t sorted[2 * kMaxSymbols];
 #if defined(__x86_64__)
   if (census.HasMasks)
@@ -327,7 +354,7 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
     const int end = i + lengthCount[len];
     if (i == end) continue;
     growTo(len);
-    for (; i < end; ++i, ++code) t[Reverse(code, len)] = EntryFor(sorted[i], len);
+    for (; i < end; ++i, ++code) t[kReversed11[code << (11 - len)]] = entryFor(sorted[i], len);
   }
   growTo(tb);
 
@@ -361,7 +388,7 @@ void TVmDfDecodeHuffmanTree::BuildTwoLevel(const std::uint8_t* lengths, int coun
       curPrefix = prefix;
     }
     const unsigned rel = n - tb;
-    const std::uint32_t entry = EntryFor(s, rel);
+    const std::uint32_t entry = entryFor(s, rel);
     for (std::uint32_t idx = rev >> tb; idx < (1u << subBits); idx += 1u << rel) t[subStart + idx] = entry;
     --remaining[n];
     ++code;

@@ -100,12 +100,6 @@ private:
   std::size_t TableSize() const noexcept {
     return (std::size_t{1} << FDefMaxCodeLen) + (std::size_t{1} << FPrimaryBits);
   }
-  std::uint32_t EntryFor(int symbol, unsigned codeLen) const noexcept {
-    // A literal's code length goes into its low bits only. An invalid entry stays invalid
-    // whatever is added.
-    const std::uint32_t t = FTemplates[symbol];
-    return (t & FLiteralFlag) ? t + codeLen : t + codeLen * 0x101u;
-  }
   void BuildTwoLevel(const std::uint8_t* lengths, int count, const TVmDfLengthCensus& census, bool complete);
 
   int FAlphaSize;
