@@ -30,9 +30,13 @@ struct TVmDfStopDecoding {};
 class TVmDfInBitStream {
 public:
   static constexpr std::size_t kBufferSize = 16384;
-  // Unread input the fast path needs ahead of its read pointer: enough that no peek of one
-  // length/distance pair could trigger a refill or pass the end of the real input.
-  static constexpr std::size_t kFastMargin = 40;
+  // Unread input the fast path needs ahead of its read pointer, so that it never decodes a
+  // symbol for which the checked path would read ahead. That path refills only for a symbol
+  // that starts in the last 7 bytes of the block (its peek must cross into the last group
+  // of four bytes). One step of the fast path consumes at most 60 bits from a bit position
+  // at or before its read pointer, so its symbols start less than 7 bytes past that
+  // pointer: 14 bytes would do.
+  static constexpr std::size_t kFastMargin = 16;
   // Once the whole rest of the input is buffered no refill can be due, and one step of the
   // fast path consumes at most 60 bits from a bit position at or before its read pointer:
   // this margin keeps every consumed bit a real one. Small entries decode almost entirely
