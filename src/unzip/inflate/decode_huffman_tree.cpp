@@ -50,21 +50,18 @@ constexpr std::array<std::uint8_t, 256> MakeReversedBytes() {
 constexpr auto kReversedBytes = MakeReversedBytes();
 
 // The low bits (1..15) of code in reverse order: codes are sent most significant bit first.
-std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
+constexpr std::uint32_t Reverse(std::uint32_t code, unsigned bits) {
   const std::uint32_t r16 = (static_cast<std::uint32_t>(kReversedBytes[code & 0xFF]) << 8) | kReversedBytes[(code >> 8) & 0xFF];
   return r16 >> (16 - bits);
 }
 
 // Every 11-bit pattern reversed: the code of a length up to 11, shifted to the top of 11
 // bits, looks its reversal up in one step.
-constexpr std::array<std::uint16_t, 2048> MakeReversed11() {
+constexpr auto kReversed11 = [] {
   std::array<std::uint16_t, 2048> t{};
-  for (unsigned i = 0; i < 2048; ++i)
-    for (unsigned b = 0; b < 11; ++b)
-      if (i & (1u << b)) t[i] |= static_cast<std::uint16_t>(0x400u >> b);
+  for (std::uint32_t i = 0; i < 2048; ++i) t[i] = static_cast<std::uint16_t>(Reverse(i, 11));
   return t;
-}
-constexpr auto kReversed11 = MakeReversed11();
+}();
 
 // Entries without their code length: the value, the kind and the extra-bit count. The code
 // length is added when a table is built.
