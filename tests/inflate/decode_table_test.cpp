@@ -105,7 +105,7 @@ TEST_P(DecodeTable, MatchesTheFlatReadingOfRandomCodeSets) {
     Check(lengths);
   }
   for (int round = 0; round < 120; ++round) {
-    // Any count of symbols: the vector build takes them 32 at a time, the last group short.
+    // Any count of symbols: the vector build takes them 64 at a time, the last group short.
     const int count = round < 8 ? 256 - round : 1 + static_cast<int>(rng() % 256);
     std::vector<std::uint8_t> lengths(static_cast<std::size_t>(count));
     const int used = 1 + static_cast<int>(rng() % static_cast<unsigned>(count));

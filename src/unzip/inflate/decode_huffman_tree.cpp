@@ -107,7 +107,7 @@ constexpr int kLengthChunks = (kMaxSymbols + 63) / 64;  // of 64 symbols
 // What the builder learns of a set of code lengths before it places any code.
 struct TVmDfLengthCensus {
   int Count[16];      // symbols of each code length; Count[0] is not kept
-  unsigned All;       // the OR of every length, to refuse one above the maximum
+  unsigned All;       // above the maximum if any length is: the OR of all (or 0xFF)
   int Half;           // the scalar sort: where the second half of the symbols starts,
   int FirstHalf[16];  // and the first half's symbols of each length
   bool HasMasks;      // the vector sort: Has[len][c] marks the symbols 64c.. of length len
@@ -222,7 +222,6 @@ TARVO_TARGET_AVX512_SORT void SortByLengthVector(int maxLen, const TVmDfLengthCe
   }();
   int placed = 0;
   for (int len = 1; len <= maxLen; ++len) {
-    if (census.Count[len] == 0) continue;
     for (int c = 0; c < census.Chunks; ++c) {
       // A compress packs 32 numbers of 16 bits: the mask of 64 symbols in two halves.
       const std::uint64_t has = census.Has[len][c];
