@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "core/resource_string.h"
@@ -55,6 +56,13 @@ public:
   // decodes from them and then discards what the code used.
   std::uint64_t PeekBits(unsigned count);
   void DiscardBits(unsigned count);  // at most what was peeked
+  // ReadBit and ReadBits for the fields of block headers: straight from the bit buffer,
+  // with a word-wide refill, while the fast path may run (which reads no input), else the
+  // checked reads.
+  bool ReadHeaderBit() { return HasFastInput() ? TakeBuffered(1) : ReadBit(); }
+  std::uint32_t ReadHeaderBits(unsigned count) {  // 1..16
+    return HasFastInput() ? TakeBuffered(count) : ReadBits(count);
+  }
   void AlignToByte();
   void ReadBuffer(void* buffer, std::size_t count);
 
@@ -68,6 +76,7 @@ public:
     const std::size_t margin = FEndOfInput ? kFinalMargin : kFastMargin;
     return FBufEnd > margin ? FData + (FBufEnd - margin) : FData;
   }
+  bool HasFastInput() const noexcept { return FData + FBufPos < FastEnd(); }
 
   const std::uint8_t* FData;  // the block: FBuffer, or the lent bytes at FBufBase
   std::size_t FBufPos = 0;    // next byte not yet in the bit buffer
@@ -82,6 +91,19 @@ private:
   // The end (absolute byte offset) of the 32-bit group that holds the given bit position.
   std::int64_t GroupEnd(std::int64_t bitPos) const noexcept {
     return FGroupBase + 4 * ((bitPos - 8 * FGroupBase + 31) / 32);
+  }
+  std::uint32_t TakeBuffered(unsigned count) noexcept {
+    if (FBitsLeft < count) {
+      std::uint64_t word;
+      std::memcpy(&word, FData + FBufPos, 8);
+      FBitBuffer |= word << FBitsLeft;
+      FBufPos += 7 - ((FBitsLeft >> 3) & 7);
+      FBitsLeft |= 56;
+    }
+    const auto value = static_cast<std::uint32_t>(FBitBuffer & ((1u << count) - 1));
+    FBitBuffer >>= count;
+    FBitsLeft -= count;
+    return value;
   }
   void NeedBits(unsigned count);
   void Load() noexcept;

@@ -213,8 +213,8 @@ public:
   void Run() {
     bool final;
     do {
-      final = FIn.ReadBit();
-      switch (FIn.ReadBits(2)) {
+      final = FIn.ReadHeaderBit();
+      switch (FIn.ReadHeaderBits(2)) {
         case 0: InflateStoredBlock(); break;
         case 1: DecodeData(FixedTrees(FDeflate64).LitLen, FixedTrees(FDeflate64).Dist); break;
         case 2: InflateDynamicBlock(); break;
@@ -243,13 +243,13 @@ private:
   }
 
   void InflateDynamicBlock() {
-    const int hlit = static_cast<int>(FIn.ReadBits(5)) + 257;
-    const int hdist = static_cast<int>(FIn.ReadBits(5)) + 1;
-    const int hclen = static_cast<int>(FIn.ReadBits(4)) + 4;
+    const int hlit = static_cast<int>(FIn.ReadHeaderBits(5)) + 257;
+    const int hdist = static_cast<int>(FIn.ReadHeaderBits(5)) + 1;
+    const int hclen = static_cast<int>(FIn.ReadHeaderBits(4)) + 4;
     if (hlit > kMaxLitCodes) RaiseInflateError(SInfTooManyLitCodes);
     if (hdist > kMaxDistCodes && !FDeflate64) RaiseInflateError(SInfTooManyDistCodes);
     std::uint8_t clLengths[kCodeLengthCodes] = {};
-    for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadBits(3));
+    for (int i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(FIn.ReadHeaderBits(3));
     FCodeLen.Build(clLengths, kCodeLengthCodes);
     std::uint8_t lengths[kMaxCodeLengths + kLengthsSlack] = {};
     ReadLitDistCodeLengths(lengths, hlit + hdist);
@@ -262,7 +262,7 @@ private:
     const unsigned maxLen = static_cast<unsigned>(FCodeLen.MaxCodeLen());
     int i = 0;
     while (i < total) {
-      if (FIn.FData + FIn.FBufPos < FIn.FastEnd()) {
+      if (FIn.HasFastInput()) {
         i = ReadCodeLengthsFast(lengths, i, total);
         continue;
       }
@@ -343,7 +343,7 @@ private:
         FOut.Overflow();
         continue;
       }
-      if (FIn.FData + FIn.FBufPos < FIn.FastEnd()) {
+      if (FIn.HasFastInput()) {
         const bool done = FDeflate64 ? FastLoop<true>(lit, dist) : FastLoop<false>(lit, dist);
         if (done) return;
         continue;
