@@ -307,7 +307,7 @@ private:
     std::uint64_t bitbuf = FIn.FBitBuffer;
     unsigned bitsLeft = FIn.FBitsLeft;
     const std::uint32_t* const table = FCodeLen.Table();
-    const std::uint64_t mask = (std::uint64_t{1} << FCodeLen.TableBits()) - 1;
+    constexpr std::uint64_t mask = (std::uint64_t{1} << kCodeLenPrimary) - 1;
     while (i < total && in < inEnd) {
       bitbuf |= Load64(in) << (bitsLeft & 63);
       in += 7 - ((bitsLeft >> 3) & 7);
@@ -317,8 +317,9 @@ private:
         if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
         const unsigned symbol = Value(e);
         const std::uint64_t saved = bitbuf;
-        bitbuf >>= Bits(e);
-        bitsLeft -= Bits(e);
+        // Only the low six bits of bitsLeft count, as in the decode loop.
+        bitbuf >>= e & 63;
+        bitsLeft -= e;
         if (symbol < 16) {
           lengths[i++] = static_cast<std::uint8_t>(symbol);
           continue;
@@ -399,6 +400,7 @@ private:
   // The primary table widths, constants here: a table is always built that wide.
   static constexpr unsigned kLitPrimary = 11;
   static constexpr unsigned kDistPrimary = 8;
+  static constexpr unsigned kCodeLenPrimary = 7;
 
   template <bool kDeflate64, bool kFullHistory, bool kBmi2>
   __attribute__((always_inline)) inline bool FastLoopBody(const TVmDfDecodeHuffmanTree& lit,
