@@ -25,6 +25,18 @@
 
 namespace tarvo::unzip {
 
+// The branch-free word refill of the fast paths: the bit buffer to 56..63 bits, taking
+// whole bytes. The bits above the count are already the right future input, so loading them
+// again later is harmless, and only the low six bits of bitsLeft count. At least eight bytes
+// must follow in.
+inline void RefillWord(std::uint64_t& bitbuf, unsigned& bitsLeft, const std::uint8_t*& in) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, in, 8);
+  bitbuf |= word << (bitsLeft & 63);
+  in += 7 - ((bitsLeft >> 3) & 7);
+  bitsLeft |= 56;
+}
+
 // Thrown when the progress callback asks to stop; Inflate ends without an error.
 struct TVmDfStopDecoding {};
 
@@ -94,11 +106,9 @@ private:
   }
   std::uint32_t TakeBuffered(unsigned count) noexcept {
     if (FBitsLeft < count) {
-      std::uint64_t word;
-      std::memcpy(&word, FData + FBufPos, 8);
-      FBitBuffer |= word << FBitsLeft;
-      FBufPos += 7 - ((FBitsLeft >> 3) & 7);
-      FBitsLeft |= 56;
+      const std::uint8_t* in = FData + FBufPos;
+      RefillWord(FBitBuffer, FBitsLeft, in);
+      FBufPos = static_cast<std::size_t>(in - FData);
     }
     const auto value = static_cast<std::uint32_t>(FBitBuffer & ((1u << count) - 1));
     FBitBuffer >>= count;

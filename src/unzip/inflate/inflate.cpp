@@ -314,9 +314,7 @@ private:
     const std::uint32_t* const table = FCodeLen.Table();
     constexpr std::uint64_t mask = (std::uint64_t{1} << kCodeLenPrimary) - 1;
     while (i < total && in < inEnd) {
-      bitbuf |= Load64(in) << (bitsLeft & 63);
-      in += 7 - ((bitsLeft >> 3) & 7);
-      bitsLeft |= 56;
+      RefillWord(bitbuf, bitsLeft, in);
       for (int n = 0; n < 4 && i < total; ++n) {
         const std::uint32_t e = table[bitbuf & mask];
         if (e & kInvalid) RaiseInflateError(SInfBadCodeLenSymbol);
@@ -424,14 +422,10 @@ private:
     bool endOfBlock = false;
     const core::TResourceString* fault = nullptr;
 
-    // Branch-free refill to 56..63 bits; the bits above the count are already the right
-    // future input, so loading them again later is harmless. Only the low six bits of
-    // bitsLeft count: consuming subtracts a whole entry, whose low six bits are the bits it
-    // takes, and the shifts look at six bits anyway, so no field has to be masked out.
-#define TARVO_REFILL()                          \
-  bitbuf |= Load64(in) << (bitsLeft & 63);      \
-  in += 7 - ((bitsLeft >> 3) & 7);              \
-  bitsLeft |= 56
+    // Consuming subtracts a whole entry from bitsLeft: its low six bits are the bits it
+    // takes, the shifts look at six bits anyway, and so does the refill, so no field has to
+    // be masked out.
+#define TARVO_REFILL() RefillWord(bitbuf, bitsLeft, in)
 #define TARVO_CONSUME(entry)                    \
   bitbuf >>= ((entry) & 63);                    \
   bitsLeft -= (entry)
