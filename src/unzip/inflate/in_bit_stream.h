@@ -28,7 +28,8 @@ namespace tarvo::unzip {
 // The branch-free word refill of the fast paths: the bit buffer to 56..63 bits, taking
 // whole bytes. The bits above the count are already the right future input, so loading them
 // again later is harmless, and only the low six bits of bitsLeft count. At least eight bytes
-// must follow in.
+// must follow in. (Not forced inline: with always_inline, GCC 12 laid the decode loop out
+// 2% slower.)
 inline void RefillWord(std::uint64_t& bitbuf, unsigned& bitsLeft, const std::uint8_t*& in) noexcept {
   std::uint64_t word;
   std::memcpy(&word, in, 8);
