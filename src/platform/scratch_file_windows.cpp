@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "core/exception.h"
@@ -46,8 +47,11 @@ bool TScratchFile::Append(const void* buffer, std::size_t count) noexcept {
     DWORD n = 0;
     if (!::WriteFile(H(FHandle), p + done, static_cast<DWORD>(std::min<std::size_t>(count - done, kMaxChunk)), &n,
                      &where) ||
-        n == 0)
+        n == 0) {
+      const DWORD error = ::GetLastError();
+      errno = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
       return false;
+    }
     done += n;
     FEnd += n;
   }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/file_stream.h"
+#include "core/memory_stream.h"
 #include "core/scope_guard.h"
 #include "core/format.h"
 #include "core/port_text.h"
@@ -21,9 +22,10 @@
 #include "platform/file_system.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
-#include "platform/replacing_file.h"
+#include "platform/scratch_file.h"
 #include "platform/shell_link.h"
 #include "setup/progress_text.h"
+#include "setup/signed_list.h"
 #include "unzip/unzipper.h"
 
 #ifndef TARVO_DEFAULT_DOWNLOAD_BASE
@@ -63,11 +65,6 @@ constexpr auto kSpeedWindow = std::chrono::seconds(5);
 std::string WithSlash(std::string path) {
   if (path.empty() || (path.back() != '/' && path.back() != platform::kPathDelimiter)) path += platform::kPathDelimiter;
   return path;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of(std::string{'/', platform::kPathDelimiter});
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
 // A folder and its missing parents; failures surface later, when a file in it cannot be
@@ -159,8 +156,8 @@ TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
     FInBody = true;
     FWindowStart = TClock::now();
     FWindowBytes = 0;
-    // An error reply's body is read too; it must not move the bar.
-    FCountingBody = FHTTP->ResponseCode() == 200;
+    // An error reply's body is read too; it must not move the bar, nor the signed list's.
+    FCountingBody = FHTTP->ResponseCode() == 200 && !FFetchingList;
     if (FCountingBody) {
       FProgress.Total = std::max<std::int64_t>(total, 0);
       FProgress.Done = 0;
@@ -314,12 +311,12 @@ void TInstaller::ApplyProxy() {
 }
 
 std::string TInstaller::FailureContext(const std::exception& e, const std::string& archive,
-                                       const std::string& fileName) const {
+                                       const std::string& folder) const {
   const std::string url = DownloadBaseAddress() + archive;
   if (dynamic_cast<const core::EFCreateError*>(&e)) return FLastCreateFolderError;
   if (const auto* io = dynamic_cast<const core::EInOutError*>(&e); io && io->ErrorCode() == ENOSPC) {
     std::error_code ec;
-    const std::filesystem::space_info space = std::filesystem::space(FolderOf(fileName), ec);
+    const std::filesystem::space_info space = std::filesystem::space(folder, ec);
     const std::int64_t needed = FProgress.Total > 0 ? FProgress.Total : FProgress.Done;
     return core::Format(_("De schijf is vol: %s heeft %s nodig, er is nog %s vrij."),
                         {archive, ByteCountText(needed), ec ? std::string("?") : ByteCountText(static_cast<std::int64_t>(space.available))});
@@ -351,11 +348,92 @@ void TInstaller::UseProxyChoice() {
   }
 }
 
-void TInstaller::DownloadFile(const std::string& archive, const std::string& fileName) {
+namespace {
+
+// The signed list and its signature go to memory, and no further than their limit.
+class TSmallBody final : public core::TMemoryStream {
+public:
+  TSmallBody(std::string name, std::size_t limit) : FName(std::move(name)), FLimit(limit) {}
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    if (static_cast<std::uint64_t>(Position()) + count > FLimit)
+      throw EInstallError(core::Format(_("%s is groter dan %s: dat is geen lijst van de uitgever."),
+                                       {FName, ByteCountText(static_cast<std::int64_t>(FLimit))}));
+    return core::TMemoryStream::Write(buffer, count);
+  }
+
+private:
+  std::string FName;
+  std::size_t FLimit;
+};
+
+}  // namespace
+
+std::string TInstaller::FetchSmall(const std::string& name, std::size_t limit) {
+  TSmallBody body(name, limit);
+  FHTTP->Disconnect();
+  FTransferring = true;
+  FInBody = false;
+  FFetchingList = true;
+  FHeadStart = TClock::now();
+  core::TScopeGuard done([this] { FTransferring = FInBody = FFetchingList = false; });
+  try {
+    FHTTP->Get(DownloadBaseAddress() + name, body);
+    if (FHTTP->ResponseCode() != 200)
+      throw EInstallError(_("HTTP Error:") +
+                          core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+  } catch (const ECancelled&) {
+    throw;
+  } catch (const EInstallError&) {
+    throw;
+  } catch (const std::exception& e) {
+    const auto* own = dynamic_cast<const core::Exception*>(&e);
+    const std::string message = (own ? own->Message() : std::string(e.what())) + "\r\n" +
+                                core::Format(_("%s kon niet worden gedownload van %s."), {name, DownloadBaseAddress() + name}) +
+                                "\r\n" + _("Zonder de ondertekende lijst kunnen de downloads niet worden gecontroleerd.");
+    const bool unreachable = dynamic_cast<const net::ENetSocketError*>(&e) || dynamic_cast<const net::ENetConnectTimeout*>(&e);
+    if (unreachable) throw EConnectionError(message);
+    throw EInstallError(message);
+  }
+  return body.DataString();
+}
+
+bool TInstaller::Verifying() {
+  if (!FKeyLoaded) {
+    FKey = PayloadKey();
+    FKeyLoaded = true;
+  }
+  return FKey.has_value();
+}
+
+void TInstaller::RequireSignedLines(std::initializer_list<const char*> archives) {
+  if (!Verifying()) return;
+  if (!FSignedList) {
+    const std::string list = FetchSmall(kSignedListName, kMaxSignedListSize);
+    const std::string signature = FetchSmall(kSignatureName, kMaxSignatureSize);
+    // The signature first: nothing of a list is believed, or even parsed, before it.
+    if (!SignatureMatches(*FKey, list, signature))
+      throw EInstallError(core::Format(
+          _("De handtekening van %s klopt niet: de lijst komt niet van de uitgever of werd onderweg gewijzigd."),
+          {kSignedListName}));
+    FSignedList = std::make_unique<TSignedList>(list);
+  }
+  for (const char* archive : archives)
+    if (!FSignedList->Find(archive))
+      throw EInstallError(core::Format(_("%s staat niet in de ondertekende lijst %s."), {archive, kSignedListName}));
+}
+
+std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& archive, const std::string& folder) {
   FCountingBody = false;
   BeginArchive(archive);
+  auto download = std::make_unique<TDownloadedArchive>();
   try {
-    platform::TReplacingFile temp(fileName);
+    download->File = platform::TScratchFile::Create(folder);
+    if (!download->File) throw core::EFCreateError(folder + archive, errno != 0 ? errno : EIO);
+    download->Stream = std::make_unique<platform::TScratchFileStream>(*download->File);
+    download->Stream->OnWriteContext = &download->Digest;
+    download->Stream->OnWrite = [](void* digest, const void* data, std::size_t size) {
+      static_cast<platform::TSha256*>(digest)->Update(data, size);
+    };
     // A fresh connection per archive: a proxy or server may close an idle kept-alive
     // connection without saying so, and the archives are few and large.
     FHTTP->Disconnect();
@@ -363,38 +441,35 @@ void TInstaller::DownloadFile(const std::string& archive, const std::string& fil
     FInBody = false;
     FHeadStart = TClock::now();
     core::TScopeGuard done([this] { FTransferring = FInBody = FCountingBody = false; });
-    FHTTP->Get(DownloadBaseAddress() + archive, temp);
+    FHTTP->Get(DownloadBaseAddress() + archive, *download->Stream);
     done.Run();
     if (FHTTP->ResponseCode() != 200)
       throw EInstallError(_("HTTP Error:") +
                           core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
-    try {
-      temp.Commit();
-    } catch (const core::EInOutError& e) {
-      throw core::EFCreateError(fileName, e.ErrorCode());
-    }
   } catch (const ECancelled&) {
     throw;
   } catch (const std::exception& e) {
     const auto* own = dynamic_cast<const core::Exception*>(&e);
     const std::string message = own ? own->Message() : std::string(e.what());
-    const std::string context = FailureContext(e, archive, fileName);
+    const std::string context = FailureContext(e, archive, folder);
     if (context.empty() || message.find(context) != std::string::npos) throw;
     const bool unreachable = (dynamic_cast<const net::ENetSocketError*>(&e) || dynamic_cast<const net::ENetConnectTimeout*>(&e)) &&
                              FProgress.Phase == TInstallPhase::ipConnecting;
     if (unreachable || dynamic_cast<const EConnectionError*>(&e)) throw EConnectionError(message + "\r\n" + context);
     throw EInstallError(message + "\r\n" + context);
   }
+  if (FSignedList) {
+    const platform::TSha256Digest* expected = FSignedList->Find(archive);
+    const platform::TSha256Digest actual = download->Digest.Final();
+    if (expected == nullptr || *expected != actual)
+      throw EInstallError(core::Format(
+          _("%s is niet het bestand dat de uitgever ondertekende: de SHA-256-controlesom is %s, de ondertekende lijst zegt %s. Er werd niets van uitgepakt."),
+          {archive, HexDigest(actual), expected ? HexDigest(*expected) : std::string("-")}));
+  }
+  return download;
 }
 
-void TInstaller::UnpackArchive(const std::string& fileName) {
-  // The archive is read under a name of its own, so that an entry with the archive's name
-  // neither overwrites it while it is read nor is deleted with it afterwards. It goes in
-  // every case, also when it cannot be opened.
-  // (The extension stays last: the reader goes by it first.)
-  const std::string reading = platform::MoveToUniqueName(fileName, ".zip");
-  core::TScopeGuard remove([&reading] { platform::RemoveFile(reading); });
-
+void TInstaller::UnpackArchive(TDownloadedArchive& download, const std::string& folder) {
   std::optional<std::pair<std::string, std::string>> firstFailure;
   std::uint64_t failedSize = 0;
   bool cancelled = false;
@@ -418,10 +493,10 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
   };
   // A large entry reports within itself too, so the window stays alive while it is decoded.
   unzipper.OnArchiveItemProgress = [&](void*, unzip::TVmArchiveItem*, std::uint8_t, bool& abort) { pulse(abort); };
-  unzipper.SetBaseDirectory(FolderOf(fileName));
+  unzipper.SetBaseDirectory(folder);
   SetPhase(TInstallPhase::ipUnpacking);
   try {
-    unzipper.OpenArchive(reading);
+    unzipper.OpenArchive(*download.Stream, FProgress.Archive);
     unzipper.ExtractFiles("*.*");
   } catch (...) {
     if (cancelled) throw ECancelled();
@@ -433,7 +508,7 @@ void TInstaller::UnpackArchive(const std::string& fileName) {
     std::string message = core::Format(_("Kan \"%s\" niet uitpakken: %s"), {firstFailure->first, firstFailure->second});
     // An entry that no longer fits: say that the disk is full, and how much the entry needs.
     std::error_code ec;
-    const std::filesystem::space_info space = std::filesystem::space(FolderOf(fileName), ec);
+    const std::filesystem::space_info space = std::filesystem::space(folder, ec);
     if (!ec && space.available < failedSize)
       message += "\r\n" + core::Format(_("De schijf is vol: %s heeft %s nodig, er is nog %s vrij."),
                                         {firstFailure->first, ByteCountText(static_cast<std::int64_t>(failedSize)),
@@ -474,14 +549,24 @@ TStepResult TInstaller::RunComponentStep() {
   return Guarded(
       [&] {
         UseProxyChoice();
+        RequireSignedLines({"main.zip", "upgrade.zip"});
         FLastCreateFolderError = ForceDirectories(install);
         for (const char* archive : {"main.zip", "upgrade.zip"}) RemoveStaleTemporaries(install, archive);
-        for (const char* archive : {"main.zip", "upgrade.zip"}) {
-          DownloadFile(archive, install + archive);
-          UnpackArchive(install + archive);
-        }
+        for (const char* archive : {"main.zip", "upgrade.zip"}) UnpackArchive(*DownloadFile(archive, install), install);
       },
       true);
+}
+
+TStepResult TInstaller::CheckSignedList(bool withData) {
+  BeginStep(0);
+  return Guarded(
+      [&] {
+        if (!Verifying()) return;
+        UseProxyChoice();
+        RequireSignedLines({"main.zip", "upgrade.zip"});
+        if (withData) RequireSignedLines({"data.zip"});
+      },
+      false);
 }
 
 TStepResult TInstaller::RunDataStep() {
@@ -495,11 +580,11 @@ TStepResult TInstaller::RunDataStep() {
     result = Guarded(
         [&] {
           UseProxyChoice();
+          RequireSignedLines({"data.zip"});
           FLastCreateFolderError = ForceDirectories(data);
           ForceDirectories(data + "FOTO");
           RemoveStaleTemporaries(data, "data.zip");
-          DownloadFile("data.zip", data + "data.zip");
-          UnpackArchive(data + "data.zip");
+          UnpackArchive(*DownloadFile("data.zip", data), data);
         },
         false);
     if (result == TStepResult::srCancelled) return result;

@@ -12,13 +12,19 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/exception.h"
 #include "http/http_client.h"
+#include "platform/scratch_file.h"
+#include "platform/system_crypto.h"
 
 namespace tarvo::setup {
+
+class TSignedList;
 
 // rbSERVER: download and unpack data.zip; rbWORKSTATION: use data that is already there.
 enum class TDataChoice { dcServer, dcWorkstation };
@@ -110,6 +116,14 @@ struct TTransferLimits {
 // How often a running step hands the window its progress (and so processes pending input
 // and repaints), however slowly the bytes come.
 inline constexpr int kPulseMS = 50;
+// A downloaded archive, held open: the only way to its bytes. On Windows nobody else may
+// open it meanwhile; elsewhere it has no name at all.
+struct TDownloadedArchive {
+  std::unique_ptr<platform::TScratchFile> File;
+  std::unique_ptr<platform::TScratchFileStream> Stream;
+  platform::TSha256 Digest;
+};
+
 class TInstaller {
 public:
   TInstaller();
@@ -150,6 +164,9 @@ public:
   // main.zip then upgrade.zip into the install folder; sets Options.DataFolder to the
   // default data folder first.
   TStepResult RunComponentStep();
+  // The silent mode's check before anything is downloaded: the key, the signed list and the
+  // lines of main.zip, upgrade.zip and, withData, data.zip. A failure goes to OnAbort.
+  TStepResult CheckSignedList(bool withData);
   // data.zip into the data folder (or the WINKEL.DAT check), SETUP.INI, the shortcut.
   // Raises when SETUP.INI cannot be written ("Unable to write to %s").
   TStepResult RunDataStep();
@@ -166,15 +183,20 @@ public:
   void ApplyProxy();
   // ApplyProxy when the proxy box is ticked, else a direct connection.
   void UseProxyChoice();
-  // Fetches the download base address + archive into fileName. The body goes to a
-  // temporary file beside it that becomes fileName only after a complete 200 reply; on any
-  // failure nothing is left behind. A failure's message keeps the transport's or the
+  // With the vendor's key (PayloadKey): fetches and checks the signed list, once per
+  // installer, and requires a line for each archive. Raises EInstallError before anything
+  // is downloaded. Without a key it does nothing: Verifying() then says false.
+  void RequireSignedLines(std::initializer_list<const char*> archives);
+  bool Verifying();
+  // Fetches the download base address + archive into a scratch file (no name, gone with the
+  // handle) in folder; the SHA-256 is computed as the bytes arrive and must match the
+  // signed list when there is one. A failure's message keeps the transport's or the
   // server's text as its first line and says on the next what failed (the file and the
-  // address, the proxy, the folder, the disk).
-  void DownloadFile(const std::string& archive, const std::string& fileName);
-  // Unpacks every entry of fileName into its folder and deletes the archive, also when it
-  // cannot be opened. An entry that fails raises EInstallError naming the entry and cause.
-  void UnpackArchive(const std::string& fileName);
+  // address, the proxy, the folder, the disk, the checksum).
+  std::unique_ptr<TDownloadedArchive> DownloadFile(const std::string& archive, const std::string& folder);
+  // Unpacks every entry of the download into folder, through the handle it arrived by. An
+  // entry that fails raises EInstallError naming the entry and cause.
+  void UnpackArchive(TDownloadedArchive& download, const std::string& folder);
   // The SETUP.INI and shortcut part of the data step.
   void WriteSetupIni();
   void WriteShortcut();
@@ -200,7 +222,9 @@ private:
   bool CancelConfirmed();
   void PollCancel();
   // Why the download failed, in words, as the line after the failure's own text.
-  std::string FailureContext(const std::exception& e, const std::string& archive, const std::string& fileName) const;
+  std::string FailureContext(const std::exception& e, const std::string& archive, const std::string& folder) const;
+  // A small file of the download folder, whole, in memory; more than limit bytes raise.
+  std::string FetchSmall(const std::string& name, std::size_t limit);
   template <class F>
   TStepResult Guarded(F&& stretch, bool mayRetry);
 
@@ -212,15 +236,21 @@ private:
   bool FInBody = false;        // a reply's body is being read
   bool FInPulse = false;
   bool FCancelRequested = false;
+  bool FFetchingList = false;  // the signed list's bytes move no progress bar
   std::string FLastCreateFolderError;  // why the install or data folder could not be made
+  // The vendor's key and its list, once loaded (FKeyLoaded: the key was looked for).
+  bool FKeyLoaded = false;
+  std::optional<platform::TEcP256PublicKey> FKey;
+  std::unique_ptr<TSignedList> FSignedList;
   TClock::time_point FLastPulse, FHeadStart, FWindowStart;
   std::int64_t FWindowBytes = 0;
   std::deque<std::pair<TClock::time_point, std::int64_t>> FSpeedSamples;
 };
 
-// Removes what an interrupted run of ours left in folder for the archive: its partial
-// download (".main.zip.XXXXXX", or "main.zip.tarvo-PID-N" on Windows) and its copy being
-// unpacked ("main.zip.XXXXXX.zip"). Nothing else of the folder is touched.
+// Removes what an interrupted run of an earlier version left in folder for the archive: its
+// partial download (".main.zip.XXXXXX", or "main.zip.tarvo-PID-N" on Windows) and its copy
+// being unpacked ("main.zip.XXXXXX.zip"). Nothing else of the folder is touched. (Downloads
+// now go to files without a name, which nothing outlives.)
 void RemoveStaleTemporaries(const std::string& folder, const std::string& archive);
 
 // The download base address: TARVO_DOWNLOAD_BASE from the environment, else the one the

@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "  /SILENT, /VERYSILENT, /LANG=nl|fr, /LOG=FILE   as other Windows installers take them\n"
     "                       (/VERYSILENT without progress, /LOG writes the messages to FILE)\n"
     "\n"
-    "Environment: TARVO_DOWNLOAD_BASE overrides the download address.\n"
+    "Environment: TARVO_DOWNLOAD_BASE overrides the download address; TARVO_PAYLOAD_KEY=FILE\n"
+    "names the vendor's public key (PEM) that the signed list SHA256SUMS is checked with.\n"
     "Exit status: 0 installed, 1 not installed, 2 wrong command line.\n";
 
 struct TSilentOptions {
@@ -273,9 +274,18 @@ int RunSilentSetup(int argc, char** argv) {
     return 1;
   };
 
+  // Every line of the signed list this run needs is checked before the first download.
+  const bool downloadsData =
+      !options.ExistingData && (options.ReplaceData || !installer.DataFolderHoldsData());
+  TStepResult result = installer.CheckSignedList(downloadsData);
+  if (result != TStepResult::srCompleted) return stopped(result);
+  if (!installer.Verifying())
+    std::cerr << _("Let op: de downloads worden niet gecontroleerd, want er is geen sleutel van de uitgever (TARVO_PAYLOAD_KEY).")
+              << "\n";
+
   ShowPage({"lbTitleInstallMain", "lbInstallMain1", "lbInstallMain2"});
   const std::string dataFolder = installer.Options.DataFolder;
-  TStepResult result = installer.RunComponentStep();
+  result = installer.RunComponentStep();
   progress.End();
   if (result != TStepResult::srCompleted) return stopped(result);
   installer.Options.DataFolder = dataFolder;  // the step set the default; the command line's stays

@@ -147,6 +147,20 @@ void TVmCustomUnZipper::SetFileName(const std::string& fileName) {
   TVmCustomZipBrowser::SetFileName(fileName);
 }
 
+void TVmCustomUnZipper::OpenArchive(core::TStream& stream, const std::string& name) {
+  CloseCurrentArchive();
+  FFileName.clear();
+  if (stream.Size() == 0) throw EVmBadStream();
+  stream.SetPosition(0);
+  if (ProbeZip(stream) != TVmArchiveType::atZip) throw EVmUnhandledType();
+  FArchive = std::make_unique<TVmZipArchive>(&stream, name);
+  BindArchive(*FArchive);
+  FArchive->Load();
+  FArchiveType = TVmArchiveType::atZip;
+  FFileName = name;
+  if (OnChange) OnChange(this);
+}
+
 void TVmCustomUnZipper::CloseArchive() {
   if (!FFileName.empty()) SetFileName(std::string());
 }

@@ -135,6 +135,11 @@ public:
   // chosen, bound and loaded (its load errors pass on, the archive stays attached).
   void SetFileName(const std::string& fileName) override;
   void OpenArchive(const std::string& fileName) { SetFileName(fileName); }
+  // Opens the ZIP archive held by stream, which the caller keeps owning and open until
+  // CloseArchive: a file checked as it arrived is read through the same handle, never again
+  // by a name someone else could swap. name is for messages. An empty stream raises
+  // EVmBadStream, content that is no ZIP archive EVmUnhandledType.
+  void OpenArchive(core::TStream& stream, const std::string& name);
   void CloseArchive();
 
   // Raise EVmNoArchive without a (loaded) archive; then forward to the archive.

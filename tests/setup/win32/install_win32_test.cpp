@@ -332,23 +332,74 @@ const TSilentCase kSilent[] = {
     {"wrong_switch", "ok", "/VERYSILENT /LANG=de", 2, nullptr},
 };
 
-class WinSilent : public WinInstall, public ::testing::WithParamInterface<TSilentCase> {};
+class WinSilent : public WinInstall, public ::testing::WithParamInterface<TSilentCase> {
+protected:
+  // The program in its silent mode with switches; the exit status (99: it did not end).
+  DWORD RunProgram(const std::string& switches, const std::string& log) {
+    const std::string line = "\"" + WindowsPath(TARVO_SETUP_EXE) + "\" " + switches + " \"/LOG=" + log + "\"";
+    std::wstring command(line.begin(), line.end());  // ASCII: the build tree's path
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 98;
+    WaitForSingleObject(pi.hProcess, 120000);
+    DWORD status = 99;
+    GetExitCodeProcess(pi.hProcess, &status);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return status;
+  }
+};
+
+// The signed list checked through CNG: the list and signatures made by sha256sum and openssl
+// on the Linux side.
+TEST_F(WinSilent, OnlyTheVendorsSignedArchivesAreInstalled) {
+  ASSERT_EQ(TLinuxSide::Run({"sh", "-c", "cd '" + linux + "' && for k in vendor other; do "
+                             "openssl ecparam -name prime256v1 -genkey -noout -out $k.pem && "
+                             "openssl ec -in $k.pem -pubout -out $k.pub.pem; done 2>/dev/null"}), 0);
+  struct {
+    const char* Name;
+    const char* Change;  // a shell command run in the signed folder
+    DWORD Status;
+    const char* Logged;
+  } const cases[] = {
+      {"genuine", "true", 0, nullptr},
+      {"attacker", "cp ../ok/data.zip main.zip", 1, "main.zip is niet het bestand dat de uitgever ondertekende"},
+      {"edited", "echo >> SHA256SUMS", 1, "De handtekening van SHA256SUMS klopt niet"},
+      {"otherkey", "openssl dgst -sha256 -sign ../../other.pem -out SHA256SUMS.sig SHA256SUMS", 1,
+       "De handtekening van SHA256SUMS klopt niet"},
+      {"noupgrade", "sed -i /upgrade.zip/d SHA256SUMS && openssl dgst -sha256 -sign ../../vendor.pem -out SHA256SUMS.sig SHA256SUMS",
+       1, "upgrade.zip staat niet in de ondertekende lijst"},
+  };
+  _putenv_s("TARVO_PAYLOAD_KEY", (dir / "vendor.pub.pem").string().c_str());
+  for (const auto& c : cases) {
+    const std::string folder = std::string("signed-") + c.Name;
+    ASSERT_EQ(TLinuxSide::Run({"sh", "-c", "cd '" + linux + "/www' && rm -rf " + folder + " && cp -r ok " + folder +
+                               " && cd " + folder + " && sha256sum main.zip upgrade.zip data.zip > SHA256SUMS && "
+                               "openssl dgst -sha256 -sign ../../vendor.pem -out SHA256SUMS.sig SHA256SUMS && " + c.Change}),
+              0) << c.Name;
+    std::error_code ec;
+    fs::remove_all(Install(), ec);
+    UseServerFolder(folder);
+    const std::string log = (dir / (folder + ".log")).string();
+    EXPECT_EQ(RunProgram("/VERYSILENT /LANG=nl", log), c.Status) << c.Name << "\n" << Slurp(log);
+    EXPECT_EQ(fs::exists(Install() / "TARVO.EXE"), c.Status == 0) << c.Name;
+    if (c.Logged) {
+      EXPECT_NE(Slurp(log).find(c.Logged), std::string::npos) << c.Name << "\n" << Slurp(log);
+    }
+  }
+  _putenv_s("TARVO_PAYLOAD_KEY", "");
+  // main.zip was asked for only where the list held: genuine and the attacker's.
+  const std::string requests = Requests();
+  for (const char* folder : {"edited", "otherkey", "noupgrade"})
+    EXPECT_EQ(requests.find(std::string("/signed-") + folder + "/main.zip"), std::string::npos) << folder;
+}
 
 TEST_P(WinSilent, TheProgramInstallsWithoutItsWindow) {
   const TSilentCase& c = GetParam();
   UseServerFolder(c.Folder);
   const std::string log = (dir / "setup.log").string();
-  const std::string line = "\"" + WindowsPath(TARVO_SETUP_EXE) + "\" " + c.Switches + " \"/LOG=" + log + "\"";
-  std::wstring command(line.begin(), line.end());  // ASCII: the build tree's path
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  WaitForSingleObject(pi.hProcess, 120000);
-  DWORD status = 99;
-  GetExitCodeProcess(pi.hProcess, &status);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  const DWORD status = RunProgram(c.Switches, log);
   EXPECT_EQ(status, static_cast<DWORD>(c.Status)) << Slurp(log);
   if (c.Status == 0) {
     EXPECT_EQ(Slurp(Install() / "SETUP.INI"), "[SETUP]\r\nTAAL=FRB\r\nDATA_DIRECTORY=" + InstallText() + "DATA\\\r\n");
