@@ -137,6 +137,16 @@ std::string DownloadBaseAddress() {
   return base;
 }
 
+std::optional<std::string> DataFolderProblem(const std::string& folder) {
+  // SETUP.INI holds the folder as one line's value: a line break in it would add keys and
+  // sections of its own.
+  auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
+  if (std::none_of(folder.begin(), folder.end(), control)) return std::nullopt;
+  std::string shown = folder;
+  std::replace_if(shown.begin(), shown.end(), control, '?');
+  return core::Format(_("De map %s bevat een regeleinde of een ander stuurteken: kies een andere map."), {shown});
+}
+
 int ParseProxyPort(const std::string& text) { return core::ParsePort(core::TrimBlanks(text)).value_or(0); }
 
 void RemoveStaleTemporaries(const std::string& folder, const std::string& archive) {
@@ -572,6 +582,10 @@ TStepResult TInstaller::CheckSignedList(bool withData) {
 TStepResult TInstaller::RunDataStep() {
   const std::string data = DataFolder();
   TStepResult result = TStepResult::srCompleted;
+  if (std::optional<std::string> why = DataFolderProblem(data)) {
+    if (OnErrorBox) OnErrorBox(*why);
+    return TStepResult::srRejected;
+  }
   BeginStep(1);
   // A second run must not wipe the shop's data without a word: asked, and kept by default.
   const bool keepData = Options.DataChoice == TDataChoice::dcServer && !Options.ReplaceData && HoldsDataFile(data) &&

@@ -68,7 +68,8 @@ enum class TStepResult {
   srCompleted,  // go on to the next page
   srAborted,    // OnAbort was called: the abort page
   srCancelled,  // the cancel query answered true: stopped, nothing more written
-  srRejected,   // the existing data folder holds no WINKEL.DAT: OnErrorBox was called
+  srRejected,   // the existing data folder holds no WINKEL.DAT, or the data folder's name
+                // cannot be written to SETUP.INI: OnErrorBox was called
   srRetry,      // the component step could not reach the server and OnRetryQuery said
                 // retry: back to the proxy page
 };
@@ -256,6 +257,10 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& archiv
 // The download base address: TARVO_DOWNLOAD_BASE from the environment, else the one the
 // program was built with; always ending in '/'.
 std::string DownloadBaseAddress();
+
+// Why folder cannot be the data folder (a line break or another control character, which
+// SETUP.INI cannot hold), translated; nullopt when it can.
+std::optional<std::string> DataFolderProblem(const std::string& folder);
 
 // Reads a proxy port as typed: digits only (blanks around allowed), 1 to 65535; 0 when the
 // text is no such number.

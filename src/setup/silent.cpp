@@ -118,6 +118,7 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
       if (ParseProxyPort(o.ProxyPort) == 0) return "--proxy needs a port from 1 to 65535, not " + o.ProxyPort;
     } else if (a == "--data-folder") {
       if (!value(o.DataFolder) || o.DataFolder.empty()) return "--data-folder needs a folder";
+      if (DataFolderProblem(o.DataFolder)) return "--data-folder: a folder name with a line break or another control character cannot go into SETUP.INI";
     } else {
       return "unknown argument: " + std::string(a);
     }

@@ -16,8 +16,13 @@
 #endif
 
 #include "../common/read_file.h"
+#include "core/exception.h"
+#include "core/memory_stream.h"
 #include "real_peers.h"
 #include "scripted_peer.h"
+#ifdef TARVO_NETGET
+#include "sha256_stream.h"
+#endif
 
 using namespace tarvo::http::testing;
 
@@ -114,6 +119,118 @@ TEST(Netget, FailuresLeaveTheOutputAsItWasAndSayWhy) {
     int files = 0;
     for (auto& entry : std::filesystem::directory_iterator(dir.Text())) files += entry.is_regular_file();
     EXPECT_EQ(files, 2) << "a temporary file was left behind";
+  }
+}
+
+// --sha256: the file is replaced only by a body of that digest, a wrong one changes nothing,
+// and a command line that could not be held to it is refused before anything is sent.
+// Digests by sha256sum.
+constexpr const char kNewBody[] = "ae907ab9a383483e5c37beee966723544b9e6f12148a7dcd56ceea7ad44c5a7b";  // "new body"
+constexpr const char kNewBodyUpper[] = "AE907AB9A383483E5C37BEEE966723544B9E6F12148A7DCD56CEEA7AD44C5A7B";
+constexpr const char kOther[] = "d9298a10d1b0735837dc4bd85dac641b0f3cef27a47e5d53a54f2f3f5b2fcffa";  // "other"
+#ifdef _WIN32
+constexpr const char kDevice[] = "NUL";
+#else
+constexpr const char kDevice[] = "/dev/null";
+#endif
+
+struct TSha256Case {
+  const char* Name;
+  std::string Args;     // after the URL; "{out}" is the output file
+  int Exit;
+  const char* Out;      // the output file afterwards ("old" before)
+  std::string Message;  // the first line on stderr; "{out}" is the output file
+  std::vector<std::string> Responses = {"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nnew body"};
+};
+
+const TSha256Case kSha256Cases[] = {
+    {"digest matches", std::string("-o {out} --sha256 ") + kNewBody, 0, "new body", ""},
+    {"upper-case digits", std::string("-o {out} --sha256 ") + kNewBodyUpper, 0, "new body", ""},
+    {"digest differs", std::string("-o {out} --sha256 ") + kOther, 1, "old",
+     std::string("SHA-256 mismatch for {out}: expected ") + kOther + ", got " + kNewBody},
+    {"only the final body of a redirect counts", std::string("--follow -o {out} --sha256 ") + kNewBody, 0, "new body",
+     "",
+     {"HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 5\r\n\r\nmoved",
+      "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nnew body"}},
+    {"63 digits", "-o {out} --sha256 " + std::string(kNewBody).substr(1), 2, "old",
+     "netget: --sha256 takes 64 hexadecimal digits, not \"" + std::string(kNewBody).substr(1) + "\""},
+    {"a digit that is not hexadecimal", "-o {out} --sha256 g" + std::string(kNewBody).substr(1), 2, "old",
+     "netget: --sha256 takes 64 hexadecimal digits, not \"g" + std::string(kNewBody).substr(1) + "\""},
+    {"empty", "-o {out} --sha256 \"\"", 2, "old", "netget: --sha256 takes 64 hexadecimal digits, not \"\""},
+    {"standard output", std::string("--sha256 ") + kNewBody, 2, "old",
+     "netget: --sha256 needs -o FILE: a body on standard output cannot be taken back on a mismatch"},
+    {"a device", std::string("-o ") + kDevice + " --sha256 " + kNewBody, 2, "old",
+     std::string("netget: --sha256 needs a file: ") + kDevice +
+         " is a FIFO or device, which cannot take back what it was given"},
+};
+
+TEST(Netget, Sha256ReplacesTheFileOnlyWithThatBody) {
+  const std::string netget = ProgramCommand(TARVO_NETGET);
+  for (const TSha256Case& c : kSha256Cases) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir{TTempPlace::Shared};
+    TScriptedServer server([&](int) {
+      std::vector<TScriptedResponse> responses;
+      for (const std::string& r : c.Responses) responses.push_back({r, false});
+      responses.back().CloseAfter = true;
+      return responses;
+    });
+    dir.WriteFile("out.bin", "old");
+    const std::string out = dir.Text() + "/out.bin", err = dir.Text() + "/err.txt";
+    auto withOut = [&](std::string text) {
+      for (std::size_t at; (at = text.find("{out}")) != std::string::npos;) text.replace(at, 5, out);
+      return text;
+    };
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/a";
+    EXPECT_EQ(Shell(netget + " " + url + " " + withOut(c.Args) + " 2>" + err), c.Exit);
+    const std::string message = Slurp(err);
+    EXPECT_EQ(message.substr(0, message.find('\n')), withOut(c.Message));
+    EXPECT_EQ(Slurp(out), c.Out);
+    if (c.Exit == 2) {
+      EXPECT_EQ(server.Received(), "") << "a wrong command line sent a request";
+    }
+    int files = 0;
+    for (auto& entry : std::filesystem::directory_iterator(dir.Text())) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2) << "a temporary file was left behind";
+  }
+}
+
+// The digest must describe exactly the bytes the file holds: the one way back, a cut to
+// nothing, starts it again; every other way to make them differ is refused.
+struct TStreamCase {
+  const char* Name;
+  std::vector<std::pair<char, std::string>> Steps;  // w: write the text, s: seek to, c: cut to
+  bool Refused;  // the last step raises; otherwise the stream holds "new body" and its digest
+};
+
+const TStreamCase kStreamCases[] = {
+    {"in pieces", {{'w', "new "}, {'w', "body"}}, false},
+    {"a redirect's body thrown away", {{'w', "moved"}, {'s', "0"}, {'c', "0"}, {'w', "new body"}}, false},
+    {"a cut at the hashed end", {{'w', "new body"}, {'c', "8"}}, false},
+    {"a seek away and back", {{'w', "new "}, {'s', "0"}, {'s', "4"}, {'w', "body"}}, false},
+    {"a write over hashed bytes", {{'w', "moved body"}, {'s', "0"}, {'w', "new body"}}, true},
+    {"a cut inside the hashed bytes", {{'w', "new body!"}, {'c', "8"}}, true},
+    {"a growth with zero bytes", {{'c', "8"}}, true},
+};
+
+TEST(Netget, Sha256StreamHashesExactlyWhatTheOutputHolds) {
+  for (const TStreamCase& c : kStreamCases) {
+    SCOPED_TRACE(c.Name);
+    tarvo::core::TMemoryStream target;
+    netget::TSha256Stream stream(target);
+    auto run = [&](const std::pair<char, std::string>& step) {
+      if (step.first == 'w') stream.WriteBuffer(step.second.data(), step.second.size());
+      if (step.first == 's') stream.SetPosition(std::stoll(step.second));
+      if (step.first == 'c') stream.SetSize(std::stoll(step.second));
+    };
+    for (std::size_t i = 0; i + 1 < c.Steps.size(); ++i) run(c.Steps[i]);
+    if (c.Refused) {
+      EXPECT_THROW(run(c.Steps.back()), tarvo::core::EStreamError);
+      continue;
+    }
+    run(c.Steps.back());
+    EXPECT_EQ(target.DataString(), "new body");
+    EXPECT_EQ(netget::Sha256Hex(stream.Digest()), kNewBody);
   }
 }
 

@@ -430,6 +430,23 @@ TEST(InstallStallLimits, TimeInAQuestionIsNotTheServersFault) {
 
 }  // namespace stall
 
+// A data folder whose name would add lines to SETUP.INI is refused before anything is
+// written or downloaded, in the window's way: an error box, and the data page stays.
+TEST_F(Install, ADataFolderWithControlCharactersIsRefused) {
+  TSandbox box("ok");
+  const int before = TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip");
+  for (const char* folder : {"/d\r\n[SETUP]\r\nTAAL=XXX", "/d\tx", "/d\x7f"}) {
+    TRecorder r(box);
+    r.Installer.Options.DataFolder = box.Path() + folder;
+    EXPECT_EQ(r.Installer.RunDataStep(), TStepResult::srRejected);
+    ASSERT_EQ(r.ErrorBoxes.size(), 1u);
+    EXPECT_NE(r.ErrorBoxes[0].find("bevat een regeleinde of een ander stuurteken"), std::string::npos) << r.ErrorBoxes[0];
+    EXPECT_EQ(r.ErrorBoxes[0].find('\n'), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(box.Install() + "SETUP.INI"));
+  }
+  EXPECT_EQ(TArchiveServer::Get().Requests("/ok/tarvo/Files/data.zip"), before);
+}
+
 // What an interrupted run of ours left goes at the start of the next; nothing else does.
 TEST(StaleTemporaries, OnlyOurOwnNamingIsRemoved) {
   http::testing::TTempDir dir{http::testing::TTempPlace::Shared};

@@ -45,6 +45,8 @@ const TSilentCase kSilent[] = {
      "L'emplacement indiqué ne contient pas de données valides.\n", nullptr},
     {"BadProxyPort", "ok", "--silent --language nl --proxy 127.0.0.1:x", 2, "--proxy needs a port from 1 to 65535, not x",
      nullptr},
+    {"DataFolderWithLineBreak", "ok", "--silent --language nl --data-folder \"$(printf '@/d\\r\\n[SETUP]\\nTAAL=XXX')\"", 2,
+     "--data-folder: a folder name with a line break or another control character cannot go into SETUP.INI", nullptr},
     {"BadProxyPortNumber", "ok", "--silent --language nl --proxy 127.0.0.1:70000", 2,
      "--proxy needs a port from 1 to 65535, not 70000", nullptr},
     {"ExistingAndReplaceData", "ok", "--silent --language nl --existing-data --replace-data", 2,

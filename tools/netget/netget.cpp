@@ -2,7 +2,7 @@
 //
 //   netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]
 //              [--connect-timeout SECONDS] [--read-timeout SECONDS]
-//              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]]
+//              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]
 //
 // Credentials answer the server's (or proxy's) challenge: Basic, Digest or NTLM. They may
 // also come from NETGET_USER and NETGET_PROXY_USER; without a password they are asked for
@@ -15,6 +15,10 @@
 // through. A FIFO or device at FILE is written to directly. On failure the message (text from
 // the server made safe for a terminal) is printed and the exit status is 1. Connecting and
 // each wait for data are limited (30 and 60 seconds unless changed; 0 means no limit).
+//
+// With --sha256 the file is replaced only when the body's SHA-256 is HEX; the digest is taken
+// as the bytes arrive. Standard output, a FIFO or a device cannot take back what they were
+// given before the digest is known, so they are refused with it as a wrong command line.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -38,6 +42,8 @@
 #include "netget_system.h"
 #include "platform/console.h"
 #include "platform/replacing_file.h"
+#include "platform/system_crypto.h"
+#include "sha256_stream.h"
 
 using namespace tarvo;
 using namespace netget;
@@ -58,13 +64,26 @@ struct TOptions {
   std::string ProxyUser;
   int ConnectTimeoutMS = 30000;
   int ReadTimeoutMS = 60000;
+  std::optional<platform::TSha256Digest> Sha256;  // the body's expected digest
+  bool Help = false;
 };
 
+void ShowUsage(std::ostream& to) {
+  to << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
+        "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
+        "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]\n"
+        "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n";
+}
+
 int Usage() {
-  std::cerr << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
-               "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
-               "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]]\n";
+  ShowUsage(std::cerr);
   return 2;
+}
+
+// A wrong command line that the usage alone would not explain.
+int Usage(const std::string& why) {
+  std::cerr << "netget: " << why << "\n";
+  return Usage();
 }
 
 // A whole number in [min, max]; false for anything else.
@@ -81,11 +100,22 @@ bool ParseSeconds(const std::string& text, int& ms) {
   return true;
 }
 
-bool ParseArgs(std::vector<std::string>& argv, TOptions& o) {
+// False for a wrong command line; why then says what the usage alone would not.
+bool ParseArgs(std::vector<std::string>& argv, TOptions& o, std::string& why) {
   const int argc = static_cast<int>(argv.size());
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "-o" && i + 1 < argc) {
+    if (a == "--help") {
+      o.Help = true;
+      return true;
+    } else if (a == "--sha256" && i + 1 < argc) {
+      platform::TSha256Digest digest;
+      if (!ParseSha256(argv[++i], digest)) {
+        why = "--sha256 takes 64 hexadecimal digits, not \"" + http::DisplayText(argv[i], kShownChars) + "\"";
+        return false;
+      }
+      o.Sha256 = digest;
+    } else if (a == "-o" && i + 1 < argc) {
       o.Output = argv[++i];
     } else if (a == "--connect-timeout" && i + 1 < argc) {
       if (!ParseSeconds(argv[++i], o.ConnectTimeoutMS)) return false;
@@ -113,7 +143,17 @@ bool ParseArgs(std::vector<std::string>& argv, TOptions& o) {
       return false;
     }
   }
-  return !o.URL.empty();
+  if (o.URL.empty()) return false;
+  if (o.Sha256 && (o.Output.empty() || o.Output == "-")) {
+    why = "--sha256 needs -o FILE: a body on standard output cannot be taken back on a mismatch";
+    return false;
+  }
+  if (o.Sha256 && IsDeviceOutput(o.Output)) {
+    why = "--sha256 needs a file: " + http::DisplayText(o.Output, kShownChars) +
+          " is a FIFO or device, which cannot take back what it was given";
+    return false;
+  }
+  return true;
 }
 
 // USER[:PASSWORD] from the option, else from the environment variable; a missing password
@@ -209,12 +249,23 @@ private:
   std::int64_t FPosition = 0;
 };
 
+// The body's digest is not the one asked for. Its message holds both digests whole.
+class EDigestMismatch : public core::Exception {
+public:
+  using core::Exception::Exception;
+};
+
 // Where the body goes: standard output, a FIFO or device written directly, or a temporary
-// file beside the target that Commit renames over it.
+// file beside the target that Commit renames over it (when it has the expected digest).
 class TOutput {
 public:
-  explicit TOutput(const std::string& path) : FPath(path) {
+  TOutput(const std::string& path, const std::optional<platform::TSha256Digest>& expected)
+      : FPath(path), FExpected(expected) {
+    // The command line was checked for these; a FIFO made at the name since then would
+    // take an unchecked body.
+    const std::string unchecked = "The SHA-256 cannot be checked before " + path + " takes the body";
     if (path.empty() || path == "-") {
+      if (FExpected) throw core::Exception(unchecked);
       FStream = std::make_unique<TForwardStream>(StandardOutput());
       return;
     }
@@ -222,6 +273,10 @@ public:
     FHandle = OpenDeviceOutput(path, failed);
     if (failed) Fail("Cannot open " + path);
     if (FHandle != kNoOutput) {
+      if (FExpected) {
+        CloseOutput(FHandle);
+        throw core::Exception(unchecked);
+      }
       FStream = std::make_unique<TForwardStream>(FHandle);
       return;
     }
@@ -234,15 +289,27 @@ public:
       Fail("Cannot create a file in " + dir);
     }
     RemoveOnInterrupt(FFile->TemporaryName());
+    if (FExpected) FChecked = std::make_unique<TSha256Stream>(*FFile);
   }
   ~TOutput() {
     CloseOutput(FHandle);
     RemoveOnInterrupt("");
   }
-  core::TStream& Stream() { return FFile ? *FFile : *FStream; }
-  // The download is complete: the temporary file takes the target's name.
+  core::TStream& Stream() {
+    if (FChecked) return *FChecked;
+    return FFile ? *FFile : *FStream;
+  }
+  // The download is complete: the temporary file takes the target's name. Raises
+  // EDigestMismatch, the temporary file then removed by the destructor, when the body is
+  // not the one expected.
   void Commit() {
     if (!FFile) return;
+    if (FChecked) {
+      const platform::TSha256Digest actual = FChecked->Digest();
+      if (actual != *FExpected)
+        throw EDigestMismatch("SHA-256 mismatch for " + FPath + ": expected " + Sha256Hex(*FExpected) + ", got " +
+                              Sha256Hex(actual));
+    }
     try {
       FFile->Commit();
     } catch (const core::EInOutError& e) {
@@ -259,9 +326,11 @@ private:
   }
 
   std::string FPath;
+  std::optional<platform::TSha256Digest> FExpected;
   TOutputHandle FHandle = kNoOutput;
   std::unique_ptr<core::TStream> FStream;          // standard output, a FIFO or a device
   std::unique_ptr<platform::TReplacingFile> FFile;  // or a file
+  std::unique_ptr<TSha256Stream> FChecked;          // in front of FFile when FExpected is set
 };
 
 }  // namespace
@@ -328,7 +397,12 @@ int main(int argc, char** argv) {
   UseBinaryStandardStreams();
   std::vector<std::string> args = Arguments(argc, argv);
   TOptions options;
-  if (!ParseArgs(args, options)) return Usage();
+  std::string why;
+  if (!ParseArgs(args, options, why)) return why.empty() ? Usage() : Usage(why);
+  if (options.Help) {
+    ShowUsage(std::cout);
+    return 0;
+  }
   http::TNetHTTP client;
   if (!Configure(client, options)) return Usage();
   std::string user, password;
@@ -356,7 +430,7 @@ int main(int argc, char** argv) {
 
   InstallInterruptHandlers();
   try {
-    TOutput out(options.Output);
+    TOutput out(options.Output, options.Sha256);
     client.Get(options.URL, out.Stream());
     // Only a 2xx is a download. What else comes back without an exception is a redirect
     // chain that ran past the maximum, or a reply the client was told to accept.
@@ -366,6 +440,10 @@ int main(int argc, char** argv) {
                             "), the last: " + client.ResponseText());
     if (code / 100 != 2) throw core::Exception(client.ResponseText());
     out.Commit();
+  } catch (const EDigestMismatch& e) {
+    // Our own text around the user's file name: shown whole, a digest cut short says nothing.
+    std::cerr << http::DisplayText(e.Message(), e.Message().size(), true) << "\n";
+    return 1;
   } catch (const core::Exception& e) {
     std::cerr << http::DisplayText(e.Message(), kShownChars, true) << "\n";
     return 1;

@@ -47,10 +47,14 @@ void UseBinaryStandardStreams() {}
 
 TOutputHandle StandardOutput() { return 1; }
 
+bool IsDeviceOutput(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode));
+}
+
 TOutputHandle OpenDeviceOutput(const std::string& path, bool& failed) {
   failed = false;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) return kNoOutput;
+  if (!IsDeviceOutput(path)) return kNoOutput;
   int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   failed = fd < 0;
   return fd < 0 ? kNoOutput : fd;

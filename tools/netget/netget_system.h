@@ -27,6 +27,9 @@ void HideArgumentText(std::size_t index, std::size_t from);
 void UseBinaryStandardStreams();
 
 TOutputHandle StandardOutput();
+// Whether path names a FIFO or a device, which is written directly rather than replaced;
+// asks without opening it (opening a FIFO waits for its reader).
+bool IsDeviceOutput(const std::string& path);
 // path opened for writing when it is a FIFO or a device, which are written directly;
 // kNoOutput when it is anything else. Sets failed (with errno) when it is one but cannot
 // be opened.

@@ -50,14 +50,18 @@ void UseBinaryStandardStreams() {
 
 TOutputHandle StandardOutput() { return reinterpret_cast<TOutputHandle>(::GetStdHandle(STD_OUTPUT_HANDLE)); }
 
-TOutputHandle OpenDeviceOutput(const std::string& path, bool& failed) {
-  failed = false;
+bool IsDeviceOutput(const std::string& path) {
   // Only the console and the null device are devices one names as a file here; a name that
   // is no device goes to the replacing file (which refuses the other device names).
   const std::wstring wide = tarvo::core::Utf8ToWide(path);
-  if (_wcsicmp(wide.c_str(), L"NUL") != 0 && _wcsicmp(wide.c_str(), L"CON") != 0 &&
-      _wcsicmp(wide.c_str(), L"CONOUT$") != 0)
-    return kNoOutput;
+  return _wcsicmp(wide.c_str(), L"NUL") == 0 || _wcsicmp(wide.c_str(), L"CON") == 0 ||
+         _wcsicmp(wide.c_str(), L"CONOUT$") == 0;
+}
+
+TOutputHandle OpenDeviceOutput(const std::string& path, bool& failed) {
+  failed = false;
+  if (!IsDeviceOutput(path)) return kNoOutput;
+  const std::wstring wide = tarvo::core::Utf8ToWide(path);
   HANDLE h = ::CreateFileW(_wcsicmp(wide.c_str(), L"NUL") == 0 ? L"NUL" : L"CONOUT$", GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
