@@ -19,7 +19,8 @@ namespace tarvo::platform {
 // base64 lines; text before and after the block is ignored) or of DER bytes. Only
 // id-ecPublicKey with the named curve prime256v1 and an uncompressed point (04 || X || Y)
 // is taken. Text with the BEGIN line at the start of a line is read as PEM (the first such
-// block), anything else as DER. nullopt with why set (English, for the log and the error message) otherwise.
+// block), anything else as DER. nullopt with why set (English, for the log and the error
+// message) otherwise.
 std::optional<TEcP256PublicKey> ParseEcP256PublicKey(std::string_view text, std::string* why = nullptr);
 
 // r || s of a DER ECDSA-Sig-Value for P-256 (each 1 to 32 bytes of value, positive);
