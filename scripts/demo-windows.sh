@@ -46,6 +46,14 @@ rm -f "$files"/*.zip
 (cd "$src/upgrade" && zip -q "$files/upgrade.zip" ./*)
 (cd "$src/data" && zip -q "$files/data.zip" ./*)
 
+# A throwaway key pair each run: the installer then checks every archive against the
+# signed list, as it does against a vendor's real download folder.
+keys=$dir/keys
+rm -rf "$keys"
+bash "$root/scripts/sign-payload.sh" keygen "$keys" >/dev/null
+bash "$root/scripts/sign-payload.sh" sign "$keys/payload-key.pem" "$files" >/dev/null
+echo "== archives signed (SHA256SUMS, SHA256SUMS.sig); the installer verifies them with $keys/payload-key.pub.pem"
+
 echo "== nginx on 127.0.0.1"
 conf=$dir/nginx
 mkdir -p "$conf"
@@ -80,6 +88,8 @@ done
 echo "== the window under wine64 (prefix $dir/wine-display)"
 export WINEPREFIX=$dir/wine-display
 export TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/"
+pub=$keys/payload-key.pub.pem
+export TARVO_PAYLOAD_KEY="Z:${pub//\//\\}"  # the Windows program opens it through drive Z:
 unset TARVO_DRIVES  # the prefix's own drive C
 drive_c=$WINEPREFIX/drive_c
 rm -rf "$drive_c/TARVO"

@@ -44,6 +44,14 @@ rm -f "$files"/*.zip
 (cd "$src/upgrade" && zip -q "$files/upgrade.zip" ./*)
 (cd "$src/data" && zip -q "$files/data.zip" ./*)
 
+# A throwaway key pair each run: the installer then checks every archive against the
+# signed list, as it does against a vendor's real download folder.
+keys=$dir/keys
+rm -rf "$keys"
+bash "$root/scripts/sign-payload.sh" keygen "$keys" >/dev/null
+bash "$root/scripts/sign-payload.sh" sign "$keys/payload-key.pem" "$files" >/dev/null
+echo "== archives signed (SHA256SUMS, SHA256SUMS.sig); the installer verifies them with $keys/payload-key.pub.pem"
+
 echo "== nginx on 127.0.0.1"
 conf=$dir/nginx
 mkdir -p "$conf"
@@ -74,7 +82,8 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-export TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/" TARVO_DRIVES="C=$dir/c" XDG_DESKTOP_DIR="$dir/desktop"
+export TARVO_DOWNLOAD_BASE="http://127.0.0.1:$port/tarvo/Files/" TARVO_DRIVES="C=$dir/c" XDG_DESKTOP_DIR="$dir/desktop" \
+  TARVO_PAYLOAD_KEY="$keys/payload-key.pub.pem"
 status=0
 if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${TARVO_DEMO_WALK:-0}" != 1 ]; then
   echo "== the wizard's window (drive C = $dir/c); close it to see what it installed"
