@@ -82,7 +82,9 @@ std::vector<std::string> TNetDESLibrary::SystemLibraryNames() { return {"bcrypt.
 TNetDESLibrary::TNetDESLibrary(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     auto binding = std::make_unique<TBinding>();
-    binding->Module = ::LoadLibraryW(core::Utf8ToWide(name).c_str());
+    // From System32 alone: a bcrypt.dll beside the program (a downloads folder holds
+    // anything) must never be the one that runs.
+    binding->Module = ::LoadLibraryExW(core::Utf8ToWide(name).c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (binding->Module == nullptr) continue;
     if (binding->Bind()) {
       FBinding = std::move(binding);

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/dll_search.h"
 #include "i18n/translations.h"
 #include "setup/frm_main.h"
 #include "setup/startup.h"
@@ -55,6 +56,7 @@ bool Walk(const std::string& screens, bool french) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarvo::platform::RestrictDllSearch();
   if (argc != 2) {
     std::cerr << "usage: tarvo-demo-walk SCREENS_FOLDER\n";
     return 2;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "i18n/translations.h"
+#include "platform/dll_search.h"
 #include "setup/frm_main.h"
 #include "setup/silent.h"
 #include "setup/startup.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
   using namespace tarvo;
+  platform::RestrictDllSearch();
   // The silent mode needs no display: it goes before the toolkit starts.
   if (setup::WantsSilentSetup(argc, argv)) return setup::RunSilentSetup(argc, argv);
   i18n::TTranslationService translations;

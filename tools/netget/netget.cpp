@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dll_search.h"
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/port_text.h"
@@ -394,6 +395,7 @@ void ShowExchange(http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, b
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarvo::platform::RestrictDllSearch();
   UseBinaryStandardStreams();
   std::vector<std::string> args = Arguments(argc, argv);
   TOptions options;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dll_search.h"
 #include "core/exception.h"
 #include "platform/file_time.h"
 #include "unzip/unzipper.h"
@@ -151,6 +152,7 @@ int Extract(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarvo::platform::RestrictDllSearch();
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "list" && argc == 3) return List(argv[2]);

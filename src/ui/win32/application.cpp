@@ -3,6 +3,7 @@
 #include "ui/backend.h"
 // Windows headers last: their macros (MB_OK, ...) would rewrite our names.
 #include "ui/win32/native.h"
+#include "ui/win32/common_controls.h"
 #include <objbase.h>
 #include <commctrl.h>
 
@@ -22,7 +23,7 @@ TApplication::TToolkit* backend::StartToolkit(int&, char**) {
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   toolkit->ComStarted = SUCCEEDED(hr);  // S_FALSE too: each success is paired with an uninitialise
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_USEREX_CLASSES};
-  InitCommonControlsEx(&controls);
+  win32::CommonControls().InitCommonControlsEx(&controls);
   return toolkit;
 }
 

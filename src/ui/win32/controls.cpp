@@ -10,6 +10,7 @@
 #include "ui/application.h"
 // Windows headers last: their macros (MB_OK, ...) would rewrite our names.
 #include "ui/win32/native.h"
+#include "ui/win32/common_controls.h"
 #include <commctrl.h>
 
 namespace tarvo::ui {
@@ -53,12 +54,12 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
         if (state->Slot) *state->Slot = nullptr;
         States().erase(hwnd);
       }
-      RemoveWindowSubclass(hwnd, ControlProc, 1);
+      CommonControls().RemoveWindowSubclass(hwnd, ControlProc, 1);
       break;
     default:
       break;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return CommonControls().DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // Forms and containers: they pass their children's notifications to the children's own
@@ -209,7 +210,7 @@ HWND CreateControl(TControl* control, TNativeWidget** slot, TKind kind, const wc
   state.Control = control;
   state.Slot = slot;
   state.Kind = kind;
-  SetWindowSubclass(hwnd, ControlProc, 1, 0);
+  CommonControls().SetWindowSubclass(hwnd, ControlProc, 1, 0);
   return hwnd;
 }
 

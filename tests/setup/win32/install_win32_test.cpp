@@ -336,7 +336,9 @@ class WinSilent : public WinInstall, public ::testing::WithParamInterface<TSilen
 protected:
   // The program in its silent mode with switches; the exit status (99: it did not end).
   DWORD RunProgram(const std::string& switches, const std::string& log) {
-    const std::string line = "\"" + WindowsPath(TARVO_SETUP_EXE) + "\" " + switches + " \"/LOG=" + log + "\"";
+    return Run("\"" + WindowsPath(TARVO_SETUP_EXE) + "\" " + switches + " \"/LOG=" + log + "\"");
+  }
+  DWORD Run(const std::string& line) {
     std::wstring command(line.begin(), line.end());  // ASCII: the build tree's path
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -394,6 +396,88 @@ TEST_F(WinSilent, OnlyTheVendorsSignedArchivesAreInstalled) {
   for (const char* folder : {"edited", "otherkey", "noupgrade"})
     EXPECT_EQ(requests.find(std::string("/signed-") + folder + "/main.zip"), std::string::npos) << folder;
 }
+
+#ifdef TARVO_NETGET_EXE
+// DLLs saved beside the programs under the names of system DLLs (a downloads folder holds
+// anything) are never loaded: not at start, not during a verified silent installation, not
+// when NTLM is chosen. WINEDLLOVERRIDES makes Wine prefer a DLL found on the search path as
+// Windows' own order would. version.dll is left out: Wine's own user32.dll imports it, so a
+// planted one loads whatever a program does (Windows takes a KnownDLL's imports from
+// System32); it serves as the proof that the test sees a planted DLL that loads. A planted
+// DLL that is imported stops the program from starting; one that is loaded writes the marker.
+TEST_F(WinSilent, PlantedDllsBesideTheProgramsAreNeverLoaded) {
+  // A program this one starts does not see WINEDLLOVERRIDES: the Linux side starts them,
+  // in the same Wine prefix.
+  // (Copied: a later _putenv_s moves the environment that getenv points into.)
+  const std::string prefix = std::getenv("WINEPREFIX") ? std::getenv("WINEPREFIX") : "";
+  if (prefix.empty()) GTEST_SKIP() << "WINEPREFIX is not set";
+  const fs::path downloads = dir / "downloads";
+  fs::create_directories(downloads);
+  fs::copy_file(WindowsPath(TARVO_SETUP_EXE), downloads / "tarvo-setup.exe");
+  fs::copy_file(WindowsPath(TARVO_NETGET_EXE), downloads / "netget.exe");
+  const fs::path marker = dir / "planted.txt";
+  std::string said;
+  auto wine = [&](const std::string& overrides, const std::string& program, std::vector<std::string> arguments) {
+    std::vector<std::string> line{"sh", "-c", "exec \"$@\" 2>&1", "sh", "env", "WINEPREFIX=" + prefix, "WINEDEBUG=-all",
+                                  "WINEDLLOVERRIDES=" + overrides, "TARVO_PLANTED_MARKER=" + marker.string()};
+    for (const char* name : {"TARVO_DRIVES", "TARVO_DOWNLOAD_BASE", "TARVO_PAYLOAD_KEY"})
+      if (const char* value = std::getenv(name)) line.push_back(std::string(name) + "=" + value);
+    line.push_back("/usr/lib/wine/wine64");
+    line.push_back(linux + "/downloads/" + program);
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    said.clear();
+    return TLinuxSide::Run(line, &said);
+  };
+
+  fs::copy_file(WindowsPath(TARVO_PLANTED_DLL), downloads / "version.dll");
+  // An imported DLL that lacks what is imported from it stops the program once its DllMain
+  // has run: the marker tells either way.
+  wine("version=n,b", "netget.exe", {"--help"});
+  ASSERT_NE(Slurp(marker).find("version.dll"), std::string::npos) << "a planted DLL that loads is not seen";
+  fs::remove(downloads / "version.dll");
+  fs::remove(marker);
+
+  std::string overrides;
+  for (const char* name : {"bcrypt", "uxtheme", "secur32", "crypt32", "dwmapi", "cryptbase", "iphlpapi", "userenv",
+                           "winhttp", "wininet"}) {
+    fs::copy_file(WindowsPath(TARVO_PLANTED_DLL), downloads / (std::string(name) + ".dll"));
+    overrides += std::string(overrides.empty() ? "" : ",") + name;
+  }
+  overrides += "=n,b";
+  ASSERT_EQ(TLinuxSide::Run({"sh", "-c", "cd '" + linux + "' && openssl ecparam -name prime256v1 -genkey -noout -out planted.pem "
+                             "&& openssl ec -in planted.pem -pubout -out planted.pub.pem 2>/dev/null && cd www && "
+                             "cp -r ok planted && cd planted && sha256sum main.zip upgrade.zip data.zip > SHA256SUMS && "
+                             "openssl dgst -sha256 -sign ../../planted.pem -out SHA256SUMS.sig SHA256SUMS"}),
+            0);
+  // A server that asks for NTLM and nothing else.
+  net::testing::TLoopbackServer ntlm(
+      [](net::testing::TPeer& peer) {
+        peer.ReadUntil("\r\n\r\n");
+        peer.Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: NTLM\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      },
+      8);
+  UseServerFolder("planted");
+  _putenv_s("TARVO_PAYLOAD_KEY", (dir / "planted.pub.pem").string().c_str());
+  const std::string log = (dir / "planted.log").string();
+  struct {
+    const char* What;
+    const char* Program;
+    std::vector<std::string> Arguments;
+    int Status;
+  } const runs[] = {
+      {"netget --help", "netget.exe", {"--help"}, 0},
+      {"tarvo-setup --help", "tarvo-setup.exe", {"--help"}, 0},
+      {"a verified silent installation", "tarvo-setup.exe", {"/VERYSILENT", "/LANG=nl", "/LOG=" + log}, 0},
+      {"NTLM", "netget.exe", {"--user", "u:p", "-o", (dir / "ntlm.out").string(), "http://127.0.0.1:" + std::to_string(ntlm.Port()) + "/"}, 1},
+  };
+  for (const auto& run : runs) {
+    EXPECT_EQ(wine(overrides, run.Program, run.Arguments), run.Status) << run.What << "\n" << said << Slurp(log);
+    EXPECT_EQ(Slurp(marker), "") << run.What;
+  }
+  EXPECT_TRUE(fs::exists(Install() / "TARVO.EXE"));
+  _putenv_s("TARVO_PAYLOAD_KEY", "");
+}
+#endif
 
 TEST_P(WinSilent, TheProgramInstallsWithoutItsWindow) {
   const TSilentCase& c = GetParam();
