@@ -5,8 +5,11 @@
 # The libraries the engines call (libbz2, libwavpack, GoogleTest) are cross-built once per
 # toolchain from Debian's sources into ~/.cache/tarvo-deps/mingw-ARCH; the LZMA SDK files
 # come from the unpacked 7zip source. The tree is build-win-ARCH/, warnings are errors,
-# everything is linked statically. The tests of the x86_64 tree run under wine64:
+# everything is linked statically and stripped. The tests of the x86_64 tree run under wine64:
 #   ctest --test-dir build-win-x86_64
+# Every program is then signed (Authenticode, osslsigncode): with the vendor's certificate
+# when TARVO_SIGN_PFX names its PKCS#12 file (password in TARVO_SIGN_PASSWORD), otherwise
+# with a throwaway test certificate made once per tree in build-win-ARCH/signing/.
 set -euo pipefail
 
 arch=${1:-x86_64}
@@ -73,8 +76,69 @@ if [[ ";$components;" == *";setup;"* ]]; then
   nice cmake --build "$tools" -j"$jobs" --target tarvo-embed-catalogs >/dev/null
   embed=(-DTARVO_EMBED_CATALOGS="$tools/tools/embed-catalogs/tarvo-embed-catalogs")
 fi
+# Stripped by the linker (-s): a strip afterwards would drop the catalogs appended to
+# tarvo-setup.exe and void the signatures.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DTARVO_WERROR=ON -DTARVO_WIN_DEPS_DIR="$deps" -DTARVO_7ZIP_SOURCE_DIR="$sevenzip_src" \
+  -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
   -DTARVO_COMPONENTS="$components" "${embed[@]}" "${launcher[@]}" >/dev/null
 nice cmake --build "$build" -j"$jobs" ${1:+--target "$@"}
+
+# Signing comes last: the catalogs are appended by the link step's POST_BUILD, and the
+# signature's certificate table has to be the file's final part. The CheckSum field is
+# recomputed by osslsigncode. There is no timestamp: the signatures stop verifying when the
+# certificate expires.
+command -v osslsigncode >/dev/null || { echo "build-windows: osslsigncode is missing (scripts/install-deps.sh)" >&2; exit 1; }
+signing=$build/signing
+mkdir -p "$signing"
+sign=(osslsigncode sign -h sha256 -n "T.Arvo Setup")
+if [ -n "${TARVO_SIGN_PFX:-}" ]; then
+  [ -r "$TARVO_SIGN_PFX" ] || { echo "build-windows: TARVO_SIGN_PFX: cannot read $TARVO_SIGN_PFX" >&2; exit 1; }
+  identity=$(sha256sum <"$TARVO_SIGN_PFX")
+  # The password goes through a pipe, not the command line that every process can read.
+  sign+=(-pkcs12 "$TARVO_SIGN_PFX" -readpass /dev/stdin)
+  password() { printf '%s' "${TARVO_SIGN_PASSWORD:-}"; }
+  rm -f "$signing/test-ca"
+else
+  key=$signing/test-key.pem cert=$signing/test-cert.pem
+  # Made again when gone or about to expire: an expired one no longer verifies.
+  if [ ! -s "$key" ] || [ ! -s "$cert" ] || ! openssl x509 -in "$cert" -noout -checkend 86400 >/dev/null; then
+    rm -f "$key" "$cert"
+    (umask 077 && openssl req -x509 -newkey rsa:3072 -nodes -days 3650 -keyout "$key" -out "$cert" \
+      -subj "/CN=T.Arvo Setup test signing (not for release)" \
+      -addext extendedKeyUsage=codeSigning -addext keyUsage=critical,digitalSignature >/dev/null 2>&1)
+  fi
+  chmod 600 "$key"
+  identity=$(sha256sum <"$cert")
+  sign+=(-certs "$cert" -key "$key")
+  password() { :; }
+  # test-windows.sh verifies against it.
+  printf '%s\n' "$cert" >"$signing/test-ca"
+  echo "build-windows: signed with a throwaway test certificate; set TARVO_SIGN_PFX for a release" >&2
+fi
+# A program already carrying a signature of this identity is left as it is (ninja did not
+# touch it); one signed by another identity is signed again.
+resign=0
+[ "$(cat "$signing/identity" 2>/dev/null)" = "$identity" ] || resign=1
+mapfile -d '' programs < <(find "$build" \( -name CMakeFiles -o -name 'wineprefix*' -o -name signing \) -prune \
+  -o -type f -name '*.exe' -print0)
+signed=0
+for exe in "${programs[@]}"; do
+  rm -f "$signing/probe" "$exe.signing"
+  if [ $resign = 0 ] && osslsigncode extract-signature -in "$exe" -out "$signing/probe" >/dev/null 2>&1; then
+    continue
+  fi
+  if ! password | "${sign[@]}" -in "$exe" -out "$exe.signing" >"$signing/last.log" 2>&1; then
+    cat "$signing/last.log" >&2
+    rm -f "$exe.signing"
+    echo "build-windows: cannot sign $exe" >&2
+    exit 1
+  fi
+  chmod --reference="$exe" "$exe.signing"
+  mv -f "$exe.signing" "$exe"
+  signed=$((signed + 1))
+done
+rm -f "$signing/probe"
+printf '%s\n' "$identity" >"$signing/identity"
+echo "build-windows: $signed of ${#programs[@]} program(s) signed now" >&2
 echo "$build"

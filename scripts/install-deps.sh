@@ -24,6 +24,8 @@ packages=(
   dpkg-dev
   # the Windows programs: cross compilers, Wine for the 64-bit tests, zlib as the tests' oracle
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
+  # Authenticode signatures on the Windows programs
+  osslsigncode
   # the window toolkit and the fonts the wizard asks for where Tahoma is absent
   qt6-base-dev fonts-noto-core fonts-dejavu-core
   # the Windows program's demo: a virtual display for its window under Wine
