@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "core/scope_guard.h"
+#include "http/auth_secret.h"
 #include "platform/dll_search.h"
 #include "core/exception.h"
 #include "core/file_stream.h"
@@ -73,7 +75,10 @@ void ShowUsage(std::ostream& to) {
   to << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
         "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
         "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]\n"
-        "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n";
+        "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n"
+        "  --user, --proxy-user  a PASSWORD given here can be read in the process list by other\n"
+        "                users of the machine (on Windows for as long as netget runs): leave it out\n"
+        "                to be asked for it, or set NETGET_USER / NETGET_PROXY_USER\n";
 }
 
 int Usage() {
@@ -169,6 +174,7 @@ bool Credentials(const std::string& option, const char* variable, const char* wh
   user = text.substr(0, colon);
   password = colon == std::string::npos ? AskPassword(std::string(what) + " password for " + user + ": ")
                                         : text.substr(colon + 1);
+  http::WipeString(text);
   return true;
 }
 
@@ -413,6 +419,10 @@ int main(int argc, char** argv) {
     client.Request().SetPassword(password);
   }
   std::string proxyUser, proxyPassword;
+  // The copies of the passwords that are ours go once they are used (the client keeps its own).
+  core::TScopeGuard wipe([&] {
+    for (std::string* secret : {&options.User, &options.ProxyUser, &password, &proxyPassword}) http::WipeString(*secret);
+  });
   if (Credentials(options.ProxyUser, "NETGET_PROXY_USER", "Proxy", proxyUser, proxyPassword)) {
     client.ProxyParams().SetProxyUsername(proxyUser);
     client.ProxyParams().SetProxyPassword(proxyPassword);
