@@ -20,6 +20,7 @@
 #include "net/net_strings.h"
 #include "platform/drives.h"
 #include "platform/file_system.h"
+#include "platform/install_folder.h"
 #include "platform/desktop_folder.h"
 #include "platform/private_profile.h"
 #include "platform/scratch_file.h"
@@ -212,14 +213,18 @@ void TInstaller::BeginStep(int archives) {
 void TInstaller::BeginArchive(const std::string& archive) {
   FProgress.Archive = archive;
   ++FProgress.ArchiveIndex;
-  const std::string& proxy = FHTTP->ProxyParams().ProxyServer();
-  FProgress.Peer = proxy.empty() ? http::TNetURI(DownloadBaseAddress()).Host() : proxy;
+  FProgress.Peer = PeerName();
   FProgress.Done = FProgress.Total = FProgress.BytesPerSecond = 0;
   FProgress.SecondsLeft = -1;
   FUnpacked = 0;
   FSpeedSamples.clear();
   if (OnArchiveBegin) OnArchiveBegin(archive);
   SetPhase(TInstallPhase::ipConnecting);
+}
+
+std::string TInstaller::PeerName() const {
+  const std::string& proxy = FHTTP->ProxyParams().ProxyServer();
+  return proxy.empty() ? http::TNetURI(DownloadBaseAddress()).Host() : proxy;
 }
 
 void TInstaller::SetPhase(TInstallPhase phase) {
@@ -380,6 +385,9 @@ private:
 
 std::string TInstaller::FetchSmall(const std::string& name, std::size_t limit) {
   TSmallBody body(name, limit);
+  // The progress page says what is being fetched, from whom; the bar stays where it is.
+  FProgress.Archive = name;
+  FProgress.Peer = PeerName();
   FHTTP->Disconnect();
   FTransferring = true;
   FInBody = false;
@@ -560,7 +568,30 @@ TStepResult TInstaller::RunComponentStep() {
       [&] {
         UseProxyChoice();
         RequireSignedLines({"main.zip", "upgrade.zip"});
-        FLastCreateFolderError = ForceDirectories(install);
+        // A folder that cannot be made is reported by the first file that cannot be created;
+        // one that is not safe to install into ends the step before anything is downloaded.
+        using platform::TInstallFolderState;
+        const platform::TInstallFolderResult folder = platform::PrepareInstallFolder(install);
+        switch (folder.State) {
+          case TInstallFolderState::ifReady: FLastCreateFolderError.clear(); break;
+          case TInstallFolderState::ifNotCreated:
+            FLastCreateFolderError = core::Format(_("De map %s kan niet worden aangemaakt: %s"),
+                                                  {install, core::SysErrorMessage(folder.Error)});
+            break;
+          case TInstallFolderState::ifNotAFolder:
+            throw EInstallError(
+                core::Format(_("%s is een bestand en geen map: de installatie gaat niet verder."), {install}));
+          case TInstallFolderState::ifLink:
+            throw EInstallError(core::Format(
+                _("De map %s is een koppeling naar een andere plaats: de installatie gaat niet verder."), {install}));
+          case TInstallFolderState::ifForeignOwner:
+            throw EInstallError(
+                core::Format(_("De map %s is van een andere gebruiker (%s): de installatie gaat niet verder."),
+                             {install, folder.Owner}));
+          case TInstallFolderState::ifNotSecured:
+            throw EInstallError(core::Format(_("De rechten van de map %s kunnen niet worden ingesteld: %s"),
+                                             {install, core::SysErrorMessage(folder.Error)}));
+        }
         for (const char* archive : {"main.zip", "upgrade.zip"}) RemoveStaleTemporaries(install, archive);
         for (const char* archive : {"main.zip", "upgrade.zip"}) UnpackArchive(*DownloadFile(archive, install), install);
       },

@@ -215,6 +215,8 @@ private:
   void BeginStep(int archives);
   void BeginArchive(const std::string& archive);
   void SetPhase(TInstallPhase phase);
+  // The host the step talks to: the proxy, else the download server.
+  std::string PeerName() const;
   // Hands on the progress when it is due (or forced), then stops the step if the user
   // cancelled or the transfer broke its limits.
   void Pulse(bool force = false);
