@@ -45,6 +45,9 @@ private:
   std::unique_ptr<TState> FState;
 };
 
+// The digest in lower-case hex, as sha256sum writes it.
+std::string HexDigest(const TSha256Digest& digest);
+
 // An ECDSA public key on P-256: the point's coordinates, big-endian.
 struct TEcP256PublicKey {
   std::array<std::uint8_t, 32> X{};

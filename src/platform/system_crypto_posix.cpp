@@ -61,12 +61,6 @@ TSha256Digest TSha256::Final() {
 
 void TSha256::Reset() { FState->Start(); }
 
-TSha256Digest TSha256::Of(const void* data, std::size_t size) {
-  TSha256 hash;
-  hash.Update(data, size);
-  return hash.Final();
-}
-
 bool VerifyEcdsaP256(const TEcP256PublicKey& key, const TSha256Digest& digest,
                      const std::array<std::uint8_t, 64>& signature) {
   TErrorQueueGuard clearQueue;

@@ -482,7 +482,7 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     if (expected == nullptr || *expected != actual)
       throw EInstallError(core::Format(
           _("%s is niet het bestand dat de uitgever ondertekende: de SHA-256-controlesom is %s, de ondertekende lijst zegt %s. Er werd niets van uitgepakt."),
-          {archive, HexDigest(actual), expected ? HexDigest(*expected) : std::string("-")}));
+          {archive, platform::HexDigest(actual), expected ? platform::HexDigest(*expected) : std::string("-")}));
   }
   return download;
 }

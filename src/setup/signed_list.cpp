@@ -100,14 +100,4 @@ std::optional<platform::TEcP256PublicKey> PayloadKey() {
   return key;
 }
 
-std::string HexDigest(const platform::TSha256Digest& digest) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (std::uint8_t b : digest) {
-    text += kHex[b >> 4];
-    text += kHex[b & 15];
-  }
-  return text;
-}
-
 }  // namespace tarvo::setup

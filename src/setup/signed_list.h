@@ -47,7 +47,4 @@ bool SignatureMatches(const platform::TEcP256PublicKey& key, std::string_view li
 // holds no ECDSA P-256 public key.
 std::optional<platform::TEcP256PublicKey> PayloadKey();
 
-// The digest in lower-case hex, as the list writes it.
-std::string HexDigest(const platform::TSha256Digest& digest);
-
 }  // namespace tarvo::setup

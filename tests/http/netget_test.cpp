@@ -230,7 +230,7 @@ TEST(Netget, Sha256StreamHashesExactlyWhatTheOutputHolds) {
     }
     run(c.Steps.back());
     EXPECT_EQ(target.DataString(), "new body");
-    EXPECT_EQ(netget::Sha256Hex(stream.Digest()), kNewBody);
+    EXPECT_EQ(tarvo::platform::HexDigest(stream.Digest()), kNewBody);
   }
 }
 

@@ -260,7 +260,7 @@ TEST(SignedList, LinesAndNames) {
     }
     const TSignedList list(c.Text);
     ASSERT_NE(list.Find(c.Name), nullptr) << c.Text;
-    EXPECT_EQ(HexDigest(*list.Find(c.Name)), d);
+    EXPECT_EQ(platform::HexDigest(*list.Find(c.Name)), d);
     EXPECT_EQ(list.Find("MAIN.ZIP"), nullptr);
     EXPECT_EQ(list.Count(), 1u);
   }

@@ -314,8 +314,8 @@ public:
     if (FChecked) {
       const platform::TSha256Digest actual = FChecked->Digest();
       if (actual != *FExpected)
-        throw EDigestMismatch("SHA-256 mismatch for " + FPath + ": expected " + Sha256Hex(*FExpected) + ", got " +
-                              Sha256Hex(actual));
+        throw EDigestMismatch("SHA-256 mismatch for " + FPath + ": expected " + platform::HexDigest(*FExpected) +
+                              ", got " + platform::HexDigest(actual));
     }
     try {
       FFile->Commit();

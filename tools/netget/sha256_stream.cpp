@@ -58,14 +58,4 @@ bool ParseSha256(const std::string& text, tarvo::platform::TSha256Digest& digest
   return true;
 }
 
-std::string Sha256Hex(const tarvo::platform::TSha256Digest& digest) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::uint8_t byte : digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
-
 }  // namespace netget

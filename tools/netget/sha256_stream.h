@@ -47,7 +47,5 @@ private:
 
 // text as 64 hexadecimal digits of either case; false for anything else.
 bool ParseSha256(const std::string& text, tarvo::platform::TSha256Digest& digest);
-// The digest as 64 lower-case hexadecimal digits.
-std::string Sha256Hex(const tarvo::platform::TSha256Digest& digest);
 
 }  // namespace netget
