@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -57,22 +58,62 @@ struct TExisting {
   platform::TFileIdentity Identity;
 };
 
-bool Inspect(const std::wstring& name, TExisting& what, DWORD& error) {
+using TNtQueryInformationFile = LONG(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+
+// The file index alone: unlike the volume serial it needs no query of the volume, which
+// Wine answers through its mount manager, a costly round trip paid on every replacement.
+bool FileIndex(HANDLE h, std::uint64_t& index) {
+  static const auto query = [] {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll ? reinterpret_cast<TNtQueryInformationFile>(
+                       reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryInformationFile")))
+                 : nullptr;
+  }();
+  IO_STATUS_BLOCK status{};
+  LARGE_INTEGER internal{};  // FILE_INTERNAL_INFORMATION
+  if (!query || query(h, &status, &internal, sizeof internal, static_cast<FILE_INFORMATION_CLASS>(6)) < 0)
+    return false;
+  index = static_cast<std::uint64_t>(internal.QuadPart);
+  return true;
+}
+
+// What is at name; identity is filled in only when it may be protected (same file index):
+// the volume is asked for then alone.
+bool Inspect(const std::wstring& name, const platform::TFileIdentity& protectedFile, TExisting& what,
+             DWORD& error) {
   HANDLE h = ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error = ::GetLastError();
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info{};
   what.Type = ::GetFileType(h);
-  if (::GetFileInformationByHandle(h, &info)) {
-    what.Attributes = info.dwFileAttributes;
+  FILE_BASIC_INFO basic{};
+  if (::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) what.Attributes = basic.FileAttributes;
+  std::uint64_t index = 0;
+  const bool indexKnown = FileIndex(h, index);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if ((!indexKnown || (protectedFile.Known && index == protectedFile.Index)) && ::GetFileInformationByHandle(h, &info)) {
     what.Identity = {info.dwVolumeSerialNumber,
                      static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow, true};
   }
   ::CloseHandle(h);
   return true;
+}
+
+// Gives the file its read-only, hidden, system and archive attributes; true when it is
+// now read-only. A failure is ignored: the content matters more.
+bool SetAttributes(HANDLE h, std::uint32_t attributes) noexcept {
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) return false;
+  constexpr DWORD kDos = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  DWORD wanted = (basic.FileAttributes & ~kDos & ~FILE_ATTRIBUTE_NORMAL) | (attributes & kDos);
+  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+  if (wanted == basic.FileAttributes) return (wanted & FILE_ATTRIBUTE_READONLY) != 0;
+  FILE_BASIC_INFO change{};
+  change.FileAttributes = wanted;  // the zero times stay as they are
+  if (!::SetFileInformationByHandle(h, FileBasicInfo, &change, sizeof change)) return false;
+  return (wanted & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 }  // namespace
@@ -111,7 +152,7 @@ TVmOutputFile::TVmOutputFile(const TVmFolder& folder, std::string_view name, con
     if (!Exists(error)) throw core::EFCreateError(displayPath, core::ErrnoFromWindowsError(error));
 
     TExisting existing;
-    if (!Inspect(target, existing, error)) {
+    if (!Inspect(target, protectedFile, existing, error)) {
       if (error == ERROR_FILE_NOT_FOUND) continue;  // removed meanwhile: create it
       throw core::EFCreateError(displayPath, core::ErrnoFromWindowsError(error));
     }
@@ -184,13 +225,18 @@ void TVmOutputFile::Commit(std::int64_t modificationTime) {
   }
   FHandle = -1;
   FFolder = -1;
+  // Through the handle, once the file has its name (a read-only file could no longer be
+  // removed by its handle): by name it would cost another open, which under Wine is as
+  // dear as the whole rest of a small file.
+  const bool readOnly = SetAttributes(h, FAttributes);
   if (!::CloseHandle(h)) {
     // The data may not all be on the disk: the file is not kept as if it were whole.
     const int error = LastErrno();
-    ::DeleteFileW(core::Utf8ToWide(FName).c_str());
+    const std::wstring name = core::Utf8ToWide(FName);
+    if (readOnly) ::SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(name.c_str());
     throw core::EInOutError(error);
   }
-  platform::SetFileAttributes(FName, FAttributes, -1);
 }
 
 void TVmOutputFile::Discard() noexcept {

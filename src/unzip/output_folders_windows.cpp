@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <cerrno>
 
@@ -34,6 +35,58 @@ HANDLE OpenFolder(const std::wstring& name, bool noFollow) {
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+// The Win32 file API only takes whole paths, and every call walks and checks each of
+// their components again: an archive's folder 2,000 levels deep would cost millions of
+// lookups. The native call opens one name relative to the handle of the level above, so
+// the walk does not grow with the depth (Wine's server still does: see kMaxLevels).
+// ntdll is mapped into every process; nothing is imported.
+using TNtCreateFile = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                   ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using TRtlNtStatusToDosError = ULONG(NTAPI*)(LONG);
+
+template <typename T>
+T NtFunction(const char* name) {
+  static HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll ? reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(ntdll, name))) : nullptr;
+}
+
+// Opens (with create, first creates) the folder part inside the open folder parent, the
+// part itself when it is a reparse point. Returns the handle or sets error (Win32).
+HANDLE OpenLevel(HANDLE parent, std::string_view part, bool create, DWORD& error) {
+  static const auto ntCreateFile = NtFunction<TNtCreateFile>("NtCreateFile");
+  static const auto toDosError = NtFunction<TRtlNtStatusToDosError>("RtlNtStatusToDosError");
+  if (!ntCreateFile || !toDosError) {
+    error = ERROR_PROC_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  std::wstring wide = core::Utf8ToWide(std::string(part));
+  // No component of any Windows file system is this long; the counted string could not hold it.
+  if (wide.size() * sizeof(wchar_t) > 0xfffe) {
+    error = ERROR_FILENAME_EXCED_RANGE;
+    return INVALID_HANDLE_VALUE;
+  }
+  UNICODE_STRING name{static_cast<USHORT>(wide.size() * sizeof(wchar_t)),
+                      static_cast<USHORT>(wide.size() * sizeof(wchar_t)), wide.data()};
+  OBJECT_ATTRIBUTES attributes{};
+  attributes.Length = sizeof attributes;
+  attributes.RootDirectory = parent;
+  attributes.ObjectName = &name;
+  attributes.Attributes = OBJ_CASE_INSENSITIVE;  // as the Win32 names resolve
+  IO_STATUS_BLOCK status{};
+  HANDLE h = nullptr;
+  const LONG result =
+      ntCreateFile(&h, kFolderAccess | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                   kFolderSharing, create ? FILE_OPEN_IF : FILE_OPEN,
+                   FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
+                       FILE_SYNCHRONOUS_IO_NONALERT,
+                   nullptr, 0);
+  if (result < 0) {
+    error = toDosError(result);
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
 // The part of folder below base, or false when folder is not below it (or climbs with "..").
 bool RelativeTo(std::string_view base, std::string_view folder, std::string_view& relative) {
   if (base.empty()) {
@@ -55,6 +108,33 @@ bool RelativeTo(std::string_view base, std::string_view folder, std::string_view
     start = end + 1;
   }
   return true;
+}
+
+// Deeper output folders are refused as the entry's failure (as an unsafe name: a
+// hostile archive's, and failing the entry, not the extraction). Under Wine
+// every level opened costs its server a walk of the whole path (it resolves the new
+// handle's full name), so 2,000 levels take minutes. Windows' own bounds lie far below
+// anyway: Explorer and programs without long-path support stop at 260 characters (about
+// 130 levels of one-letter names), and no path at all may exceed 32,767 UTF-16 units.
+// 512 levels is four times what Explorer can ever show.
+constexpr std::size_t kMaxLevels = 512;
+constexpr std::size_t kMaxPathUnits = 32767;
+
+// Refuses, before anything is created, a folder no Windows program could use.
+void CheckDepth(std::string_view base, std::string_view relative) {
+  std::size_t levels = 0;
+  for (std::size_t start = 0; start < relative.size();) {
+    std::size_t end = relative.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = relative.size();
+    const std::string_view part = relative.substr(start, end - start);
+    if (!part.empty() && part != ".") ++levels;
+    start = end + 1;
+  }
+  if (levels > kMaxLevels) throw EVmUnsafePath();
+  // UTF-8 never takes fewer bytes than UTF-16 takes units: only long names need counting.
+  if (base.size() + 1 + relative.size() > kMaxPathUnits &&
+      core::Utf8ToWide(std::string(base) + '\\' + std::string(relative)).size() > kMaxPathUnits)
+    throw EVmUnsafePath();
 }
 
 }  // namespace
@@ -100,32 +180,30 @@ const TVmFolder& TVmOutputFolders::Open(std::string_view folder, bool create) {
   std::string_view relative;
   std::intptr_t handle;
   if (RelativeTo(FBase, folder, relative)) {
+    CheckDepth(FBase, relative);
     handle = OpenBase();
-    std::string path = FBase;
     for (std::size_t start = 0; start < relative.size();) {
       std::size_t end = relative.find_first_of("\\/", start);
       if (end == std::string_view::npos) end = relative.size();
       const std::string_view part = relative.substr(start, end - start);
       start = end + 1;
       if (part.empty() || part == ".") continue;
-      if (!path.empty() && !IsSeparator(path.back())) path += '\\';
-      path += part;
-      const std::wstring name = core::Utf8ToWide(path);
-      HANDLE h = OpenFolder(name, true);
-      if (h == INVALID_HANDLE_VALUE && Missing(::GetLastError())) {
-        if (!create) throw EVmNoSuchDirectory();
-        // The level above is held: the new folder appears exactly where it was checked.
-        if (!::CreateDirectoryW(name.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-          throw core::EInOutError(core::ErrnoFromWindowsError(::GetLastError()));
-        h = OpenFolder(name, true);
+      // The level above is held: a new folder appears exactly where it was checked.
+      DWORD error = ERROR_SUCCESS;
+      HANDLE h = OpenLevel(H(handle), part, create, error);
+      if (h == INVALID_HANDLE_VALUE) {
+        if (Missing(error)) throw EVmNoSuchDirectory();
+        // Something that is not a folder holds the name.
+        if (error == ERROR_DIRECTORY) throw core::EInOutError(ENOTDIR);
+        throw core::EInOutError(core::ErrnoFromWindowsError(error));
       }
-      if (h == INVALID_HANDLE_VALUE) throw core::EInOutError(core::ErrnoFromWindowsError(::GetLastError()));
       FHeld.push_back(I(h));
-      BY_HANDLE_FILE_INFORMATION info{};
-      if (!::GetFileInformationByHandle(h, &info)) throw core::EInOutError(core::ErrnoFromWindowsError(::GetLastError()));
+      FILE_BASIC_INFO info{};
+      if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info))
+        throw core::EInOutError(core::ErrnoFromWindowsError(::GetLastError()));
       // A link, junction or mount point on the way is never passed through.
-      if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) throw EVmUnsafePath();
-      if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) throw core::EInOutError(ENOTDIR);
+      if (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) throw EVmUnsafePath();
+      if (!(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) throw core::EInOutError(ENOTDIR);
       handle = I(h);
     }
   } else {

@@ -181,3 +181,47 @@ TEST(OutputPath, ReparsePointsAreNeverPassedThrough) {
             std::vector<std::string>{"link/evil.txt: Cannot extract file - unsafe file name (30)"});
   EXPECT_TRUE(fs::is_empty(Utf8Path(dir / "elsewhere")));
 }
+
+TEST(OutputPath, ReplacingAFileGivesItTheEntrysAttributes) {
+  constexpr DWORD kDos = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (std::uint32_t external : {0x01u, 0x02u, 0x04u, 0x00u}) {
+    TTempDir dir;
+    WriteText(dir / "t.txt", "old");
+    TZipLayout layout;
+    layout.Entries.push_back({.Name = "t.txt", .Data = "new", .ExternalAttributes = external});
+    WriteFile(dir / "a.zip", BuildZip(layout));
+    EXPECT_TRUE(Extract(dir / "a.zip", dir.Path().string()).empty()) << external;
+    EXPECT_EQ(ReadText(dir / "t.txt"), "new") << external;
+    EXPECT_EQ(Attributes(dir / "t.txt") & kDos, external & kDos) << external;
+    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"a.zip", "t.txt"})) << external;
+  }
+}
+
+TEST(OutputPath, FoldersDeeperThanWindowsProgramsCanUseAreRefused) {
+  struct Case {
+    int Levels;
+    bool Extracted;
+  };
+  // 512 levels is the deepest accepted; a deeper entry fails before any folder is made.
+  const Case cases[] = {{1, true}, {512, true}, {513, false}, {2000, false}};
+  for (const Case& c : cases) {
+    TTempDir dir;
+    fs::create_directory(Utf8Path(dir / "out"));
+    std::string folders;
+    for (int i = 0; i < c.Levels; ++i) folders += "d/";
+    TZipLayout layout;
+    layout.Entries.push_back({.Name = folders + "f.txt", .Data = "deep"});
+    layout.Entries.push_back({.Name = "next.txt", .Data = "next"});
+    WriteFile(dir / "a.zip", BuildZip(layout));
+    const std::vector<std::string> failures = Extract(dir / "a.zip", dir / "out", eoCreateDirs | eoRestorePath);
+    if (c.Extracted) {
+      EXPECT_TRUE(failures.empty()) << c.Levels;
+      EXPECT_EQ(ReadText(dir / ("out/" + folders + "f.txt")), "deep") << c.Levels;
+      EXPECT_EQ(Listing(Utf8Path(dir / "out")), (std::vector<std::string>{"d", "next.txt"})) << c.Levels;
+    } else {
+      EXPECT_EQ(failures, std::vector<std::string>{folders + "f.txt: Cannot extract file - unsafe file name (30)"})
+          << c.Levels;
+      EXPECT_EQ(Listing(Utf8Path(dir / "out")), std::vector<std::string>{"next.txt"}) << c.Levels;
+    }
+  }
+}
