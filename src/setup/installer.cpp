@@ -383,6 +383,13 @@ private:
 
 }  // namespace
 
+void TInstaller::RequireStatus200() const {
+  // The client raises for everything outside 2xx; a 204 or 206 is no archive either.
+  if (FHTTP->ResponseCode() != 200)
+    throw EInstallError(_("HTTP Error:") +
+                        core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+}
+
 std::string TInstaller::FetchSmall(const std::string& name, std::size_t limit) {
   TSmallBody body(name, limit);
   // The progress page says what is being fetched, from whom; the bar stays where it is.
@@ -396,9 +403,7 @@ std::string TInstaller::FetchSmall(const std::string& name, std::size_t limit) {
   core::TScopeGuard done([this] { FTransferring = FInBody = FFetchingList = false; });
   try {
     FHTTP->Get(DownloadBaseAddress() + name, body);
-    if (FHTTP->ResponseCode() != 200)
-      throw EInstallError(_("HTTP Error:") +
-                          core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+    RequireStatus200();
   } catch (const ECancelled&) {
     throw;
   } catch (const EInstallError&) {
@@ -461,9 +466,7 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     core::TScopeGuard done([this] { FTransferring = FInBody = FCountingBody = false; });
     FHTTP->Get(DownloadBaseAddress() + archive, *download->Stream);
     done.Run();
-    if (FHTTP->ResponseCode() != 200)
-      throw EInstallError(_("HTTP Error:") +
-                          core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
+    RequireStatus200();
   } catch (const ECancelled&) {
     throw;
   } catch (const std::exception& e) {

@@ -226,6 +226,8 @@ private:
   void PollCancel();
   // Why the download failed, in words, as the line after the failure's own text.
   std::string FailureContext(const std::exception& e, const std::string& archive, const std::string& folder) const;
+  // EInstallError "HTTP Error:" for a reply other than 200.
+  void RequireStatus200() const;
   // A small file of the download folder, whole, in memory; more than limit bytes raise.
   std::string FetchSmall(const std::string& name, std::size_t limit);
   template <class F>
