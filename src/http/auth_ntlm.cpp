@@ -29,7 +29,15 @@ void TNetNTLMAuthentication::Reset() {
 }
 
 void TNetNTLMAuthentication::Disconnected() {
-  if (FCurrentStep == 2 && FType3Sent) FCurrentStep = 3;
+  if (FCurrentStep != 2) return;
+  if (FType3Sent) {
+    FCurrentStep = 3;
+  } else {
+    // The challenge belonged to the connection that closed: a Type 3 made from it means
+    // nothing on the next one, where the handshake starts again with a Type 1.
+    FCurrentStep = 1;
+    FHaveChallenge = false;
+  }
 }
 
 TNetAuthWhatsNext TNetNTLMAuthentication::NextStep() {

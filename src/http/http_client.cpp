@@ -482,8 +482,12 @@ void TNetCustomHTTP::DoOnDisconnected() {
   if (TNetAuthentication* auth = Request().Authentication()) auth->Disconnected();
   if (TNetAuthentication* auth = FProxyParameters.Authentication()) auth->Disconnected();
   HandOverAuthentication();
-  // A finished proxy authentication cannot serve the next connection.
-  if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->CurrentStep() == auth->Steps())
+  // A finished handshake of a scheme bound to its connection (NTLM) cannot serve the next
+  // one. Basic and Digest answers can, and one just made for a 407 goes out with the
+  // repeated request, on a new connection when the proxy closed after its challenge.
+  if (TNetAuthentication* auth = FProxyParameters.Authentication(); auth != nullptr && auth->KeepAlive() &&
+                                                                    Response().ResponseCode() != 407 &&
+                                                                    auth->CurrentStep() == auth->Steps())
     auth->Reset();
   net::TNetTCPClientCustom::DoOnDisconnected();
 }

@@ -211,6 +211,7 @@ protected:
   TNetURI FURI;
   TNetProxyConnectionInfo FProxyParameters;
   int FAuthRetries = 0;
+  bool FServerAnswerPending = false;  // the request's authentication answered a 401 not yet judged
   int FAuthProxyRetries = 0;
   int FMaxAuthRetries = 3;
   THTTPLimits FLimits;

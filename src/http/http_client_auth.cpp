@@ -65,6 +65,7 @@ bool TNetCustomHTTP::DoOnAuthorization(TNetHTTPRequest& request, TNetHTTPRespons
       answered = answered || handled;
     };
   bool again = RunAuthorizationStep(step);
+  FServerAnswerPending = again;
   request.SetUsername(username);
   request.SetPassword(password);
   request.SetBasicAuthentication(basic);
@@ -127,7 +128,9 @@ void TNetCustomHTTP::CheckAuthenticationInfo(TNetHTTPResponse& response) {
 
 void TNetCustomHTTP::HandOverAuthentication() {
   std::unique_ptr<TNetAuthentication>& auth = Request().AuthenticationSlot();
-  if (!auth || auth->CurrentStep() != auth->Steps()) return;
+  // An answer the server has not judged yet goes out with the repeated request, on a new
+  // connection when the server (or a proxy in between) closed after its challenge.
+  if (!auth || FServerAnswerPending || auth->CurrentStep() != auth->Steps()) return;
   if (FAuthenticationManager != nullptr) FAuthenticationManager->AddAuthentication(*auth, FURI);
   auth.reset();
 }

@@ -50,6 +50,10 @@ void TNetCustomHTTP::TExchange::FeedHeaderLines(TNetResponseHeadReader& reader) 
 }
 
 void TNetCustomHTTP::TExchange::HeadRead(TNetHTTPResponse& response) {
+  // The server judged the answer (a 407 is the proxy's, before the server saw the request;
+  // a 401 is a new challenge, answered or refused next).
+  const int code = response.ResponseCode();
+  if (code != 401 && code != 407) FHTTP.FServerAnswerPending = false;
   if (FHTTP.FAllowCookies) FHTTP.ProcessCookies(response);
 }
 

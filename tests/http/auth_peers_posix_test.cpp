@@ -19,6 +19,7 @@
 #include "http/auth_registry.h"
 #include "http/http_client.h"
 #include "http/http_exception.h"
+#include "../common/read_file.h"
 #include "auth_attempt.h"
 #include "real_peers.h"
 
@@ -103,8 +104,9 @@ TEST(Lighttpd, DigestSHA256AsOfferedAlongsideMD5OrAlone) {
 }
 
 // squid with its digest, basic and NTLM helpers (NTLM through the fake helper that
-// accepts any Type 3), in front of lighttpd's open page.
-class Squid : public ::testing::Test {
+// accepts any Type 3), in front of lighttpd's open page; with persistent client connections,
+// and without, where squid closes after every answer, its 407 included.
+class Squid : public ::testing::TestWithParam<bool> {
 protected:
   void SetUp() override {
     if (!Executable("/usr/sbin/squid") || !Executable("/usr/lib/squid/digest_file_auth") ||
@@ -125,7 +127,8 @@ protected:
                      "http_port 127.0.0.1:" + std::to_string(port) + "\npid_filename " + d + "/squid.pid\n"
                      "cache_log " + d + "/cache.log\naccess_log " + d + "/access.log\ncache_store_log none\n"
                      "coredump_dir " + d + "\ncache deny all\ncache_mem 8 MB\nshutdown_lifetime 0 seconds\n"
-                     "visible_hostname localhost\npinger_enable off\n"
+                     "visible_hostname localhost\npinger_enable off\n" +
+                     std::string(GetParam() ? "" : "client_persistent_connections off\n") +
                      "auth_param digest program " + helpers + "digest_file_auth " + d + "/digest.pw\n"
                      "auth_param digest realm arvo\nauth_param digest children 1 startup=1 idle=1\n"
                      "auth_param basic program " + helpers + "basic_ncsa_auth " + d + "/passwd\n"
@@ -143,7 +146,7 @@ protected:
   std::unique_ptr<TPortPeer> FOrigin, FProxy;
 };
 
-TEST_F(Squid, ProxyCredentialsForEachSchemeProxiedAndTunnelled) {
+TEST_P(Squid, ProxyCredentialsForEachSchemeProxiedAndTunnelled) {
   struct Case {
     const char* scheme;  // the one picked among squid's challenges (Digest comes first)
     const char* password;
@@ -202,7 +205,7 @@ TEST_F(Squid, ProxyCredentialsForEachSchemeProxiedAndTunnelled) {
   for (const Run& r : runs) {
     SCOPED_TRACE(r.arguments);
     const int status = std::system((netget + r.arguments + " -o /dev/null 2>" + err).c_str());
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, r.status);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, r.status) << tarvo::testing::ReadFile(err);
     std::ifstream in(err);
     const std::string shown((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(shown.find("Proxy-Authorization: Digest <redacted>"), std::string::npos) << shown;
@@ -211,5 +214,8 @@ TEST_F(Squid, ProxyCredentialsForEachSchemeProxiedAndTunnelled) {
   }
 #endif
 }
+
+INSTANTIATE_TEST_SUITE_P(KeepAliveAndClose, Squid, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "KeepAlive" : "Close"; });
 
 }  // namespace

@@ -378,6 +378,24 @@ TEST(NTLM, ThreeStepsOnOneConnection) {
   EXPECT_EQ(ntlm.CurrentStep(), 0);
 }
 
+// A challenge that came on a connection that closed starts the handshake again on the next
+// one; a Type 3 already sent finishes it.
+TEST(NTLM, ClosedConnectionBeforeTheType3StartsAgain) {
+  if (!HaveDES()) GTEST_SKIP() << "libcrypto is not installed";
+  TNetNTLMAuthentication ntlm;
+  ntlm.AssignUserName("u");
+  ASSERT_EQ(ntlm.Next(), wnDoRequest);
+  ntlm.AuthParams().Add("NTLM " + EncodeBase64(Type2{}.Bytes()));
+  ASSERT_EQ(ntlm.Next(), wnDoRequest);
+  ntlm.Disconnected();
+  EXPECT_EQ(ntlm.CurrentStep(), 1);
+  EXPECT_EQ(ntlm.Authentication().substr(0, 21), "NTLM TlRMTVNTUAABAAAA");  // a Type 1 again
+  ASSERT_EQ(ntlm.Next(), wnDoRequest);
+  EXPECT_FALSE(ntlm.Authentication().empty());
+  ntlm.Disconnected();
+  EXPECT_EQ(ntlm.CurrentStep(), ntlm.Steps());
+}
+
 TEST(NTLM, BadOrMissingChallenge) {
   if (!HaveDES()) GTEST_SKIP() << "libcrypto is not installed";
   for (const char* line : {"NTLM !!!!", "NTLM TlRMTVNTUAACAAAA"}) {  // not Base64; a cut message

@@ -124,7 +124,9 @@ TEST(NginxCookies, StoredFromTheResponseAndSentBackAsTheServerSeesThem) {
   EXPECT_EQ(ours, theirs);
 }
 
-class ApacheDigest : public ::testing::Test {
+// Apache with keep-alive, and with "KeepAlive Off", where every answer closes the connection,
+// the 401 included.
+class ApacheDigest : public ::testing::TestWithParam<bool> {
 protected:
   void SetUp() override {
     if (!Executable("/usr/sbin/apache2") || !std::filesystem::exists("/usr/lib/apache2/modules/mod_auth_digest.so"))
@@ -144,7 +146,8 @@ protected:
       FDir.WriteFile(
           "httpd.conf",
           "ServerRoot " + d + "\nListen 127.0.0.1:" + std::to_string(port) + "\nPidFile " + d +
-              "/httpd.pid\nErrorLog " + d + "/error.log\nServerName localhost\n" + "LoadModule mpm_event_module " +
+              "/httpd.pid\nErrorLog " + d + "/error.log\nServerName localhost\n" +
+              (GetParam() ? "KeepAlive On\n" : "KeepAlive Off\n") + "LoadModule mpm_event_module " +
               modules + "mod_mpm_event.so\n" + "LoadModule authn_core_module " + modules + "mod_authn_core.so\n" +
               "LoadModule authn_file_module " + modules + "mod_authn_file.so\n" + "LoadModule authz_core_module " +
               modules + "mod_authz_core.so\n" + "LoadModule authz_user_module " + modules + "mod_authz_user.so\n" +
@@ -169,7 +172,7 @@ protected:
   int FPort = 0;
 };
 
-TEST_F(ApacheDigest, TheClientAnswersWithinItsCall) {
+TEST_P(ApacheDigest, TheClientAnswersWithinItsCall) {
   TNetHTTP http;
   http.SetHTTPOptions(http.HTTPOptions() | hoInProcessAuth);
   http.Request().SetUsername("Mufasa");
@@ -184,12 +187,14 @@ TEST_F(ApacheDigest, TheClientAnswersWithinItsCall) {
     ADD_FAILURE() << "a wrong password was accepted";
   } catch (const ENetHTTPProtocolException& e) {
     EXPECT_EQ(e.ErrorCode(), 401);
-    EXPECT_EQ(http.AuthRetries(), 1);  // the kept object answered with the new password, once
+    // The kept object answered with the new password, once; a closed connection freed the
+    // finished object, and a new one answered the new challenge.
+    EXPECT_EQ(http.AuthRetries(), GetParam() ? 1 : 2);
   }
 }
 
 // mod_auth_basic with a UTF-8 password (RFC 7617), and curl's verdict on the same cases.
-TEST_F(ApacheDigest, BasicWithUtf8CredentialsAsCurlSendsThem) {
+TEST_P(ApacheDigest, BasicWithUtf8CredentialsAsCurlSendsThem) {
   const std::string curl = FindProgram("curl");
   struct Case {
     const char* user;
@@ -211,7 +216,7 @@ TEST_F(ApacheDigest, BasicWithUtf8CredentialsAsCurlSendsThem) {
   }
 }
 
-TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
+TEST_P(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
   const std::string path = "/secret/x.txt";
   std::string first = Exchange(FPort, Get(path, ""));
   ASSERT_EQ(first.compare(0, 12, "HTTP/1.1 401"), 0) << first;
@@ -239,6 +244,44 @@ TEST_F(ApacheDigest, AnswersTheChallengeAndCountsTheNonce) {
   wrong.SetRequest("GET", path);
   EXPECT_EQ(Exchange(FPort, Get(path, wrong.Authentication())).compare(0, 12, "HTTP/1.1 401"), 0);
 }
+
+// The answer to a challenge reaches the server however the connection the challenge came on
+// ended: kept alive, closed by Apache after its 401, or closed by tinyproxy, which closes
+// towards the client after every answer; Basic and Digest, the client and netget.
+TEST_P(ApacheDigest, CredentialsSurviveTheConnectionTheChallengeCameOn) {
+  TTempDir dir{TTempPlace::Shared};
+  TPeerProcess proxy;
+  const int proxyPort = Executable("/usr/bin/tinyproxy") ? StartTinyproxy(dir, proxy) : 0;
+  struct Case {
+    const char* path;
+    const char* user;
+    const char* password;
+  } cases[] = {{"/basic/x.txt", "J\xC3\xB6rg", "gr\xC3\xBC\xC3\x9F Gott"}, {"/secret/x.txt", "Mufasa", "Circle Of Life"}};
+  for (const Case& c : cases)
+    for (int via = 0; via < (proxyPort != 0 ? 3 : 1); ++via) {  // direct, proxied, tunnelled
+      SCOPED_TRACE(std::string(c.path) + " via " + std::to_string(via));
+      TNetHTTP http;
+      if (via > 0) {
+        http.ProxyParams().SetProxyServer("127.0.0.1");
+        http.ProxyParams().SetProxyPort(proxyPort);
+      }
+      if (via == 2) http.SetHTTPOptions(http.HTTPOptions() | hoNonSSLProxyUseConnectVerb);
+      const std::string url = "http://127.0.0.1:" + std::to_string(FPort) + c.path;
+      EXPECT_TRUE(GetGranted(http, url, c.user, c.password));
+      EXPECT_EQ(http.AuthRetries(), 1);
+#ifdef TARVO_NETGET
+      const std::string proxyArgument = via > 0 ? " --proxy 127.0.0.1:" + std::to_string(proxyPort) : "";
+      if (via < 2) {
+        EXPECT_EQ(Shell(ProgramCommand(TARVO_NETGET) + proxyArgument + " --user " +
+                        ShellQuote(std::string(c.user) + ":" + c.password) + " " + url + " -o " + kNullDevice),
+                  0);
+      }
+#endif
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeepAliveAndClose, ApacheDigest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "KeepAlive" : "Close"; });
 
 #ifdef TARVO_NETGET
 

@@ -78,10 +78,11 @@ std::string WireLine(const std::string& line) {
 const std::set<std::string> kSettingKeys = {
     "url", "method", "source", "calls", "ignore", "stream-prefill", "split", "loopback", "redirects",
     "redirect-maximum", "version", "option", "proxy", "header", "user", "password", "basic", "proxy-user",
-    "proxy-password", "proxy-basic", "compressor"};
+    "proxy-password", "proxy-basic", "proxy-handler", "compressor"};
 const std::set<std::string> kExpectKeys = {"error", "message", "error-message", "code", "text", "body",
                                            "redirects", "header", "location", "charset", "connected"};
 const std::map<std::string, TNetHTTPOption> kOptions = {
+    {"hoInProcessAuth", hoInProcessAuth},
     {"hoTreat302Like303", hoTreat302Like303},
     {"hoWaitForUnexpectedData", hoWaitForUnexpectedData},
     {"hoNoProtocolErrorException", hoNoProtocolErrorException},
@@ -191,6 +192,9 @@ void Configure(TNetHTTP& http, const TCase& c, const std::string& host) {
     if (key == "proxy-user") http.ProxyParams().SetProxyUsername(value);
     if (key == "proxy-password") http.ProxyParams().SetProxyPassword(value);
     if (key == "proxy-basic") http.ProxyParams().SetBasicAuthentication(value == "on");
+    // A program that answers the proxy's challenges; the credentials are the settings' own.
+    if (key == "proxy-handler")
+      http.OnProxyAuthorization = [](TNetCustomHTTP*, TNetAuthentication*, bool& handled) { handled = true; };
     if (key == "proxy") {
       http.ProxyParams().SetProxyServer(Substitute(value, host).substr(0, Substitute(value, host).rfind(':')));
       std::string p = Substitute(value, host);

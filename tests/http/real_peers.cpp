@@ -66,4 +66,18 @@ std::string PythonWithImpacket() {
   return std::system((python + " -c 'import impacket.ntlm' >/dev/null 2>&1").c_str()) == 0 ? python : std::string();
 }
 
+int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    int p = FreeLoopbackPort();
+    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
+                  "PidFile \"" + dir.Text() + "/tinyproxy.pid\"\nLogFile \"" + dir.Text() + "/tinyproxy.log\"\n"
+                  "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n" + extra);
+    proxy.Stop();
+    if (!proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Text() + "/tinyproxy.conf"}, dir.Text() + "/out.log"))
+      return 0;
+    if (WaitForPort(p, 3000)) return p;
+  }
+  return 0;
+}
+
 }  // namespace tarvo::http::testing

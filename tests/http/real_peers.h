@@ -67,6 +67,9 @@ private:
   int FPort = 0;
 };
 
+// tinyproxy on a free port with the extra configuration lines; 0 when it did not start.
+int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra = "");
+
 // Debian's python3 with impacket, or empty (the PATH may lead to another python3).
 std::string PythonWithImpacket();
 

@@ -122,21 +122,6 @@ TEST_F(NginxTest, ChunkedResponse) {
   EXPECT_EQ(out10.DataString(), std::string(20000, 'a') + "TAIL");
 }
 
-// tinyproxy on a free port with the extra configuration lines; 0 when it did not start.
-int StartTinyproxy(TTempDir& dir, TPeerProcess& proxy, const std::string& extra = "") {
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    int p = FreeLoopbackPort();
-    dir.WriteFile("tinyproxy.conf", "Port " + std::to_string(p) + "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
-                  "PidFile \"" + dir.Text() + "/tinyproxy.pid\"\nLogFile \"" + dir.Text() + "/tinyproxy.log\"\n"
-                  "LogLevel Info\nMaxClients 10\nDisableViaHeader Yes\n" + extra);
-    proxy.Stop();
-    if (!proxy.Start({"/usr/bin/tinyproxy", "-d", "-c", dir.Text() + "/tinyproxy.conf"}, dir.Text() + "/out.log"))
-      return 0;
-    if (WaitForPort(p, 3000)) return p;
-  }
-  return 0;
-}
-
 TEST_F(NginxTest, ThroughTinyproxy) {
   if (!Executable("/usr/bin/tinyproxy")) GTEST_SKIP() << "/usr/bin/tinyproxy is not installed";
   TTempDir dir{TTempPlace::Shared};
