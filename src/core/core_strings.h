@@ -1,5 +1,6 @@
 // Resource strings of the core library. Identifiers 1..99 belong to core; each library
-// keeps its own range (net 1000.., http 2000.., unzip 3000.., i18n 4000.., wizard 5000..).
+// keeps its own range (net 1000.., http 2000.., unzip 3000.., i18n 4000.., wizard 5000..,
+// tls 6000..).
 #pragma once
 
 #include "core/resource_string.h"

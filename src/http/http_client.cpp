@@ -330,6 +330,9 @@ TNetHTTPConnectionType TNetCustomHTTP::SelectEndpoint() {
     host = FURI.Host();
     port = PortNumber(FURI.Port());
     if ((!SameText(Host(), host) || Port() != port) && Connected()) Disconnect();
+    // http and https on one host and port are two connections, never one that changes.
+    if (https != FDirectTLS && Connected()) Disconnect();
+    FDirectTLS = https;
     if (https) {
       if (tls == nullptr) throw ENetIOHandlerPropInvalid(core::LoadResString(SIOHandlerPropInvalid));
       tls->SetPassThrough(false);

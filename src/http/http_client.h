@@ -211,7 +211,8 @@ protected:
   TNetURI FURI;
   TNetProxyConnectionInfo FProxyParameters;
   int FAuthRetries = 0;
-  bool FServerAnswerPending = false;  // the request's authentication answered a 401 not yet judged
+  bool FServerAnswerPending = false;
+  bool FDirectTLS = false;  // the direct connection (no proxy) is, or is to be, https  // the request's authentication answered a 401 not yet judged
   int FAuthProxyRetries = 0;
   int FMaxAuthRetries = 3;
   THTTPLimits FLimits;

@@ -15,6 +15,7 @@ namespace tarvo::http {
 class TNetHTTPIOHandler : public net::TNetIOHandlerStack {
   TARVO_PERSISTENT_CLASS(TNetHTTPIOHandler)
 public:
+  using net::TNetIOHandlerStack::TNetIOHandlerStack;
   // Receives at most maxBytes (waiting as ReadTimeout says) into DirectData(). Returns the
   // count, 0 when the peer has closed, -1 when this handler cannot receive directly (an
   // intercept is attached) and the caller must use the input buffer. The bytes are

@@ -27,6 +27,7 @@
 #include "platform/shell_link.h"
 #include "setup/progress_text.h"
 #include "setup/signed_list.h"
+#include "tls/tls_errors.h"
 #include "unzip/unzipper.h"
 
 #ifndef TARVO_DEFAULT_DOWNLOAD_BASE
@@ -159,7 +160,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& archiv
   }
 }
 
-TInstaller::TInstaller() : FHTTP(std::make_unique<http::TNetHTTP>()) {
+TInstaller::TInstaller() : FTLS(std::make_unique<tls::TNetTLSIOHandler>()), FHTTP(std::make_unique<http::TNetHTTP>()) {
+  FHTTP->SetIOHandler(FTLS.get());
   FHTTP->SetConnectTimeout(kConnectTimeoutMS);
   FHTTP->SetReadTimeout(kReadTimeoutMS);
   FHTTP->OnWorkBegin = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t total) {
@@ -336,7 +338,8 @@ std::string TInstaller::FailureContext(const std::exception& e, const std::strin
     return core::Format(_("De schijf is vol: %s heeft %s nodig, er is nog %s vrij."),
                         {archive, ByteCountText(needed), ec ? std::string("?") : ByteCountText(static_cast<std::int64_t>(space.available))});
   }
-  if (dynamic_cast<const http::ENetHTTPProtocolException*>(&e) || dynamic_cast<const EInstallError*>(&e))
+  if (dynamic_cast<const http::ENetHTTPProtocolException*>(&e) || dynamic_cast<const EInstallError*>(&e) ||
+      dynamic_cast<const tls::ETlsError*>(&e))
     return core::Format(_("%s kon niet worden gedownload van %s."), {archive, url});
   const bool connecting = FProgress.Phase == TInstallPhase::ipConnecting;
   const auto* socket = dynamic_cast<const net::ENetSocketError*>(&e);

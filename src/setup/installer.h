@@ -21,6 +21,7 @@
 #include "http/http_client.h"
 #include "platform/scratch_file.h"
 #include "platform/system_crypto.h"
+#include "tls/tls_io_handler.h"
 
 namespace tarvo::setup {
 
@@ -233,6 +234,8 @@ private:
   template <class F>
   TStepResult Guarded(F&& stretch, bool mayRetry);
 
+  // https and http both go through it (http unencrypted); it outlives the client.
+  std::unique_ptr<tls::TNetTLSIOHandler> FTLS;
   std::unique_ptr<http::TNetHTTP> FHTTP;
   TInstallProgress FProgress;
   double FUnpacked = 0;  // share of the current archive's entries done, 0..1

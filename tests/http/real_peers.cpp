@@ -26,8 +26,14 @@ bool WaitForPort(int port, int timeoutMS) {
   return false;
 }
 
-TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocations) {
+TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocations, const std::string& certificate) {
   const std::string dir = FDir.Text();
+  std::string tls;
+  if (!certificate.empty()) {
+    FScheme = "https";
+    tls = " ssl;\n    ssl_certificate " + certificate + ";\n    ssl_certificate_key " +
+          certificate.substr(0, certificate.size() - 4) + ".key";
+  }
   for (int attempt = 0; attempt < 5 && FPort == 0; ++attempt) {
     int port = FreeLoopbackPort();
     std::string conf =
@@ -38,7 +44,7 @@ TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocation
         "  client_body_temp_path " + dir + "/body;\n  proxy_temp_path " + dir + "/proxy;\n"
         "  fastcgi_temp_path " + dir + "/fastcgi;\n  uwsgi_temp_path " + dir + "/uwsgi;\n"
         "  scgi_temp_path " + dir + "/scgi;\n  keepalive_requests 1000;\n"
-        "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n    root " + root + ";\n" +
+        "  server {\n    listen 127.0.0.1:" + std::to_string(port) + tls + ";\n    root " + root + ";\n" +
         extraLocations + "\n  }\n}\n";
     FDir.WriteFile("nginx.conf", conf);
     FProcess.Stop();

@@ -38,13 +38,15 @@ private:
 // nginx serving root on a free port (retrying on a port conflict).
 class TNginxPeer {
 public:
-  // extraLocations go inside the server block.
-  TNginxPeer(const std::string& root, const std::string& extraLocations);
+  // extraLocations go inside the server block. With a certificate (PEM, its key beside it
+  // as .key instead of .pem) the server speaks https.
+  TNginxPeer(const std::string& root, const std::string& extraLocations, const std::string& certificate = "");
   bool Ok() const { return FPort > 0; }
   int Port() const { return FPort; }
-  std::string Base() const { return "http://127.0.0.1:" + std::to_string(FPort); }
+  std::string Base() const { return FScheme + "://127.0.0.1:" + std::to_string(FPort); }
 
 private:
+  std::string FScheme = "http";
   TTempDir FDir{TTempPlace::Shared};
   TPeerProcess FProcess;
   int FPort = 0;

@@ -3,6 +3,10 @@
 //   netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]
 //              [--connect-timeout SECONDS] [--read-timeout SECONDS]
 //              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]
+//              [--cacert FILE] [--insecure]
+//
+// https is TLS 1.2 or 1.3 with the server's certificate checked against the system's roots
+// (and those of --cacert) and the name or address in the URL.
 //
 // Credentials answer the server's (or proxy's) challenge: Basic, Digest or NTLM. They may
 // also come from NETGET_USER and NETGET_PROXY_USER; without a password they are asked for
@@ -47,6 +51,7 @@
 #include "platform/replacing_file.h"
 #include "platform/system_crypto.h"
 #include "sha256_stream.h"
+#include "tls/tls_io_handler.h"
 
 using namespace tarvo;
 using namespace netget;
@@ -68,6 +73,8 @@ struct TOptions {
   int ConnectTimeoutMS = 30000;
   int ReadTimeoutMS = 60000;
   std::optional<platform::TSha256Digest> Sha256;  // the body's expected digest
+  std::string CAFile;     // extra trusted roots for https
+  bool Insecure = false;  // no certificate check
   bool Help = false;
 };
 
@@ -75,7 +82,11 @@ void ShowUsage(std::ostream& to) {
   to << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
         "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
         "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]\n"
+        "              [--cacert FILE] [--insecure]\n"
         "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n"
+        "  --cacert FILE trust the certificate authorities in FILE (PEM) too, for https\n"
+        "  --insecure    do not check the server's certificate: anyone on the way can read and\n"
+        "                change the download; refused with --user\n"
         "  --user, --proxy-user  a PASSWORD given here can be read in the process list by other\n"
         "                users of the machine (on Windows for as long as netget runs): leave it out\n"
         "                to be asked for it, or set NETGET_USER / NETGET_PROXY_USER\n";
@@ -137,6 +148,10 @@ bool ParseArgs(std::vector<std::string>& argv, TOptions& o, std::string& why) {
         argv[i].replace(colon + 1, std::string::npos, argv[i].size() - colon - 1, '*');
         HideArgumentText(static_cast<std::size_t>(i), colon + 1);
       }
+    } else if (a == "--cacert" && i + 1 < argc) {
+      o.CAFile = argv[++i];
+    } else if (a == "--insecure") {
+      o.Insecure = true;
     } else if (a == "--follow") {
       o.Follow = true;
     } else if (a == "--http1.0") {
@@ -150,6 +165,10 @@ bool ParseArgs(std::vector<std::string>& argv, TOptions& o, std::string& why) {
     }
   }
   if (o.URL.empty()) return false;
+  if (o.Insecure && !o.User.empty()) {
+    why = "--insecure with --user would give the password to whoever answers";
+    return false;
+  }
   if (o.Sha256 && (o.Output.empty() || o.Output == "-")) {
     why = "--sha256 needs -o FILE: a body on standard output cannot be taken back on a mismatch";
     return false;
@@ -394,6 +413,8 @@ void ShowExchange(http::TNetCustomHTTP* sender, http::TNetHeaderList& headers, b
             << (sender->ProtocolVersion() == http::pv1_0 ? "1.0" : "1.1") << "\n";
   for (const std::string& line : request.RawHeaders().Lines())
     std::cerr << "> " << http::DisplayText(Redacted(line), kShownChars) << "\n";
+  if (auto* tls = dynamic_cast<tls::TNetTLSIOHandler*>(sender->IOHandler()); tls != nullptr && !tls->Protocol().empty())
+    std::cerr << "* " << tls->Protocol() << " with " << http::DisplayText(tls->HostToCheck(), kShownChars) << "\n";
   std::cerr << "< " << http::DisplayText(sender->ResponseText(), kShownChars) << "\n";
   for (const std::string& line : headers.Lines()) std::cerr << "< " << http::DisplayText(line, kShownChars) << "\n";
 }
@@ -411,9 +432,22 @@ int main(int argc, char** argv) {
     ShowUsage(std::cout);
     return 0;
   }
+  // https goes through the TLS handler; http passes through it unencrypted.
+  tls::TNetTLSIOHandler tls;
+  tls.SetCAFile(options.CAFile);
+  tls.SetInsecure(options.Insecure);
   http::TNetHTTP client;
+  client.SetIOHandler(&tls);
   if (!Configure(client, options)) return Usage();
+  if (options.Insecure)
+    std::cerr << "netget: warning: --insecure: the server's certificate is not checked; anyone on the way "
+                 "can read and change this download\n";
   std::string user, password;
+  // Credentials from the environment to a server nobody checked: the same refusal.
+  if (options.Insecure && std::getenv("NETGET_USER") != nullptr && *std::getenv("NETGET_USER") != '\0') {
+    std::cerr << "netget: --insecure with NETGET_USER would give the password to whoever answers\n";
+    return 2;
+  }
   if (Credentials(options.User, "NETGET_USER", "Server", user, password)) {
     client.Request().SetUsername(user);
     client.Request().SetPassword(password);
