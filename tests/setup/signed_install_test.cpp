@@ -234,6 +234,61 @@ TEST(SignedInstallSilent, ChecksUpFrontAndSaysWhenUnverified) {
   EXPECT_EQ(TArchiveServer::Get().Requests("/signed-silent-nodata/tarvo/Files/main.zip"), 0);
 }
 
+// The verified installation over https, the server's certificate from a private CA that
+// SSL_CERT_FILE makes the trusted one; an expired certificate stops it before any download,
+// with the reason in the wizard's language.
+TEST(SignedInstallHttps, OverHttpsOrNotAtAll) {
+  if (!TArchiveServer::Get().Ok() || !TKeys::Get().Ok) GTEST_SKIP() << "nginx or openssl missing";
+  http::testing::TTempDir pki{http::testing::TTempPlace::Shared};
+  ASSERT_TRUE(Shell("sh " TARVO_TEST_PKI " " + pki.Text()));
+  MakeScenario("signed-https", nullptr);
+  const std::string root = TArchiveServer::Get().Root();
+  http::testing::TNginxPeer good(root, "", pki.Text() + "/good.pem"), expired(root, "", pki.Text() + "/expired.pem");
+  ASSERT_TRUE(good.Ok() && expired.Ok());
+  // Set before the first https connection of this process: the roots are read once.
+  ::setenv("SSL_CERT_FILE", (pki.Text() + "/ca.pem").c_str(), 1);
+  const std::string key = TKeys::Get().Vendor() + ".pub.pem";
+  {
+    TSandbox box(good.Base() + "/signed-https/tarvo/Files/");
+    ::setenv("TARVO_PAYLOAD_KEY", key.c_str(), 1);
+    TInstaller installer;
+    std::vector<std::string> aborts;
+    installer.Options.DriveRoot = box.Drive();
+    installer.OnAbort = [&](const std::string& m) { aborts.push_back(m); };
+    EXPECT_EQ(installer.RunComponentStep(), TStepResult::srCompleted) << (aborts.empty() ? "" : aborts[0]);
+    EXPECT_EQ(installer.RunDataStep(), TStepResult::srCompleted);
+    EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
+    ::unsetenv("TARVO_PAYLOAD_KEY");
+  }
+  struct {
+    const char* Language;
+    std::string Base;
+    int Exit;
+    const char* Says;
+  } const runs[] = {
+      {"fr", good.Base() + "/signed-https/tarvo/Files/", 0, "Installation termin"},
+      {"fr", expired.Base() + "/signed-https/tarvo/Files/", 1, "Le certificat de 127.0.0.1 a expir"},
+      {"nl", expired.Base() + "/signed-https/tarvo/Files/", 1, "Het certificaat van 127.0.0.1 is verlopen"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.Base + " " + run.Language);
+    TSandbox box(run.Base);
+    const std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c' TARVO_PAYLOAD_KEY='" + key + "' " TARVO_SILENT
+                                " --silent --language " + std::string(run.Language) + " 2>&1";
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::array<char, 4096> buf;
+    while (std::fgets(buf.data(), buf.size(), pipe)) out += buf.data();
+    EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), run.Exit) << out;
+    EXPECT_NE(out.find(run.Says), std::string::npos) << out;
+    if (run.Exit != 0) {
+      EXPECT_FALSE(fs::exists(box.Install() + "TARVO.EXE"));
+    }
+  }
+  ::unsetenv("SSL_CERT_FILE");
+}
+
 // The list's own rules, without a server.
 TEST(SignedList, LinesAndNames) {
   const std::string d(64, 'a');
