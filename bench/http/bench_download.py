@@ -2,8 +2,10 @@
 """Downloads one large file from a private nginx on 127.0.0.1 with netget and with curl,
 alternating, to a file and to /dev/null, and prints throughput, the ratio netget/curl and
 peak resident memory. The best of several rounds is reported: the machine is shared.
+With --https the server speaks TLS with a certificate from a private CA (made by openssl
+for the run) that both tools are told to trust.
 
-    bench_download.py --netget build/tools/netget/netget [--size-mib 1024] [--rounds 3]
+    bench_download.py --netget build/tools/netget/netget [--size-mib 1024] [--rounds 3] [--https]
 """
 import argparse
 import os
@@ -53,6 +55,7 @@ def main():
     ap.add_argument("--nginx", default="/usr/sbin/nginx")
     ap.add_argument("--size-mib", type=int, default=1024)
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--https", action="store_true")
     args = ap.parse_args()
 
     tmp = tempfile.mkdtemp(prefix="tarvo-bench-http-")
@@ -67,6 +70,13 @@ def main():
             for _ in range(args.size_mib):
                 f.write(block)
         port = free_port()
+        listen, trust = f"127.0.0.1:{port}", []
+        if args.https:
+            pki = os.path.join(tmp, "pki")
+            script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tests/http/peers/make-test-pki.sh")
+            subprocess.run(["sh", script, pki], check=True)
+            listen += f" ssl; ssl_certificate {pki}/good.pem; ssl_certificate_key {pki}/good.key"
+            trust = ["--cacert", f"{pki}/ca.pem"]
         conf = os.path.join(tmp, "nginx.conf")
         with open(conf, "w") as f:
             f.write(f"""daemon off; master_process off; worker_processes 1;
@@ -75,17 +85,17 @@ events {{ worker_connections 64; }}
 http {{ access_log off; sendfile on; tcp_nopush on;
   client_body_temp_path {tmp}/b; proxy_temp_path {tmp}/p; fastcgi_temp_path {tmp}/f;
   uwsgi_temp_path {tmp}/u; scgi_temp_path {tmp}/s;
-  server {{ listen 127.0.0.1:{port}; root {www}; }} }}
+  server {{ listen {listen}; root {www}; }} }}
 """)
         nginx = subprocess.Popen([args.nginx, "-p", tmp, "-c", conf], stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         if not wait_port(port):
             sys.exit("nginx did not start")
-        url = f"http://127.0.0.1:{port}/big.bin"
+        url = f"{'https' if args.https else 'http'}://127.0.0.1:{port}/big.bin"
         out = os.path.join(tmp, "out.bin")
         tools = {
-            "netget": lambda dest: [args.netget, url, "-o", dest],
-            "curl": lambda dest: [args.curl, "-s", "-o", dest, url],
+            "netget": lambda dest: [args.netget, url, "-o", dest] + trust,
+            "curl": lambda dest: [args.curl, "-s", "-o", dest, url] + trust,
         }
         results = {}
         for target, dest in (("/dev/null", "/dev/null"), ("file", out)):
@@ -101,7 +111,8 @@ http {{ access_log off; sendfile on; tcp_nopush on;
                         results[(target, name)] = (t, max(rss, best[1]) if best else rss)
                     elif rss > best[1]:
                         results[(target, name)] = (best[0], rss)
-        print(f"download of {args.size_mib} MiB from nginx on loopback, best of {args.rounds} rounds")
+        scheme = "https" if args.https else "http"
+        print(f"{scheme} download of {args.size_mib} MiB from nginx on loopback, best of {args.rounds} rounds")
         print(f"{'target':10} {'tool':8} {'MiB/s':>9} {'peak RSS':>10}")
         for target in ("/dev/null", "file"):
             for name in ("netget", "curl"):

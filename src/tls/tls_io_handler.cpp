@@ -102,10 +102,13 @@ void TNetTLSIOHandler::SendRaw(const std::uint8_t* data, std::size_t count) {
   }
 }
 
-std::size_t TNetTLSIOHandler::ReceiveRaw(std::uint8_t* data, std::size_t capacity) {
+std::size_t TNetTLSIOHandler::ReceiveRaw(std::uint8_t* data, std::size_t capacity, bool wait) {
   int timeout = ReadTimeout();
   if (timeout == -1 || timeout == 0) timeout = net::NetTimeoutInfinite;
-  if (!http::TNetHTTPIOHandler::Readable(timeout)) throw net::ENetReadTimeout();
+  if (!http::TNetHTTPIOHandler::Readable(wait ? timeout : 0)) {
+    if (!wait) return kNothingYet;
+    throw net::ENetReadTimeout();
+  }
   const int length = static_cast<int>(std::min<std::size_t>(capacity, 1 << 30));
   int received;
   if (auto* bsd = dynamic_cast<net::TNetStackBSDBase*>(&net::TNetStack::Get())) {

@@ -26,7 +26,7 @@ public:
   // The host the next handshake checks the certificate for.
   const std::string& HostToCheck() const noexcept { return FHostToCheck; }
 
-  // Extra trusted roots (a PEM file), for this handler's sessions.
+  // The roots to trust instead of the system's (a PEM file), for this handler's sessions.
   void SetCAFile(const std::string& file) { FCAFile = file; }
   const std::string& CAFile() const noexcept { return FCAFile; }
   // No certificate check at all; only netget offers it, with a warning.
@@ -46,7 +46,7 @@ protected:
 private:
   void StartSession();
   void SendRaw(const std::uint8_t* data, std::size_t count) override;
-  std::size_t ReceiveRaw(std::uint8_t* data, std::size_t capacity) override;
+  std::size_t ReceiveRaw(std::uint8_t* data, std::size_t capacity, bool wait) override;
 
   std::unique_ptr<TTlsSession> FSession;
   bool FPassThrough = true;

@@ -17,15 +17,18 @@ public:
   // Sends every byte, or raises the transport's error.
   virtual void SendRaw(const std::uint8_t* data, std::size_t count) = 0;
   // Receives 1..capacity bytes, waiting at most the read time-out (then raises
-  // net::ENetReadTimeout); 0 when the peer closed the connection.
-  virtual std::size_t ReceiveRaw(std::uint8_t* data, std::size_t capacity) = 0;
+  // net::ENetReadTimeout); 0 when the peer closed the connection. Without wait it returns
+  // kNothingYet at once when no byte has arrived.
+  virtual std::size_t ReceiveRaw(std::uint8_t* data, std::size_t capacity, bool wait = true) = 0;
+  static constexpr std::size_t kNothingYet = static_cast<std::size_t>(-1);
 };
 
 struct TTlsSettings {
   // The name (or IP address) the certificate must be for; also sent as SNI unless it is an
   // address.
   std::string HostName;
-  // A PEM file of extra trusted roots for this session (on top of the system's), or empty.
+  // A PEM file of the roots to trust instead of the system's, or empty: a chain is accepted
+  // only when it ends at one of them.
   std::string CAFile;
   // No check of the certificate at all (netget --insecure): the connection is encrypted to
   // whoever answers.
@@ -41,8 +44,8 @@ public:
   // TLS 1.2 or 1.3 with the checks of the settings; raises ETlsError (a refused certificate
   // as ETlsCertificateError), or the transport's errors.
   virtual void Handshake() = 0;
-  // Up to capacity bytes of application data, waiting as the transport does; 0 after the
-  // peer's close_notify. A connection that ends without one, or an alert, raises ETlsError.
+  // Up to capacity bytes of application data, waiting as the transport does for the first
+  // and taking more only while they have arrived; 0 after the peer's close_notify. A connection that ends without one, or an alert, raises ETlsError.
   virtual std::size_t Read(std::uint8_t* data, std::size_t capacity) = 0;
   virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
   // Bytes already received and waiting in the session (a read does not wait for the socket

@@ -7,7 +7,9 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -34,6 +36,25 @@ std::string OpenSSLErrorText() {
   return colon == std::string::npos ? s : s.substr(colon + 1);
 }
 
+// The system's roots as OpenSSL finds them. Its default file holds every root and is read
+// whole (some 150 certificates: longer than the rest of a small download); the hashed folder
+// beside it holds the same roots and is read one certificate at a time, as a chain needs
+// them. So the folder alone, when it has them; SSL_CERT_FILE or SSL_CERT_DIR set by the user
+// are taken exactly as OpenSSL takes them.
+void LoadSystemRoots(SSL_CTX* ctx) {
+  if (std::getenv(X509_get_default_cert_file_env()) != nullptr || std::getenv(X509_get_default_cert_dir_env()) != nullptr) {
+    SSL_CTX_set_default_verify_paths(ctx);
+    return;
+  }
+  std::error_code ec;
+  const std::filesystem::path folder = X509_get_default_cert_dir();
+  bool hashed = false;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end && !hashed; it.increment(ec))
+    hashed = it->path().extension() == ".0";
+  if (!hashed || SSL_CTX_load_verify_dir(ctx, folder.c_str()) != 1) SSL_CTX_set_default_verify_paths(ctx);
+  ERR_clear_error();
+}
+
 // One context per trust setting, made once: loading the system's roots is the expensive part.
 SSL_CTX* ContextFor(const std::string& caFile, bool insecure) {
   static std::mutex lock;
@@ -47,14 +68,13 @@ SSL_CTX* ContextFor(const std::string& caFile, bool insecure) {
   SSL_CTX_set_mode(ctx, SSL_MODE_AUTO_RETRY);
   // Whole records and more per receive: fewer system calls on a long body.
   SSL_CTX_set_read_ahead(ctx, 1);
+  SSL_CTX_set_default_read_buffer_len(ctx, 256 * 1024);
   SSL_CTX_set_verify(ctx, insecure ? SSL_VERIFY_NONE : SSL_VERIFY_PEER, nullptr);
-  if (!insecure) {
-    SSL_CTX_set_default_verify_paths(ctx);
-    if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
-      ERR_clear_error();
-      SSL_CTX_free(ctx);
-      throw ETlsError(core::Format(core::LoadResString(STlsCAFileUnreadable), {caFile}));
-    }
+  if (!insecure && caFile.empty()) LoadSystemRoots(ctx);
+  if (!insecure && !caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
+    ERR_clear_error();
+    SSL_CTX_free(ctx);
+    throw ETlsError(core::Format(core::LoadResString(STlsCAFileUnreadable), {caFile}));
   }
   contexts.emplace(key, ctx);
   return ctx;
@@ -131,7 +151,7 @@ public:
     std::size_t got = 0;
     const int rc = SSL_read_ex(FSSL, data, capacity, &got);
     RethrowTransportError();
-    if (rc == 1) return got;
+    if (rc == 1) return got + ReadArrived(data + got, capacity - got);
     switch (SSL_get_error(FSSL, 0)) {
       case SSL_ERROR_ZERO_RETURN:
         return 0;  // close_notify: the server ended the stream
@@ -148,6 +168,23 @@ public:
         break;
     }
     throw ETlsError(core::Format(core::LoadResString(STlsRecordFailed), {OpenSSLErrorText()}));
+  }
+
+  // More records, as long as their bytes have arrived: one record is 16 KiB, and a caller
+  // that writes what it reads (a file) should not make a system call for each. What stops
+  // this (no bytes yet, the server's close_notify, an error) is met again by the next Read.
+  std::size_t ReadArrived(std::uint8_t* data, std::size_t capacity) {
+    std::size_t total = 0;
+    FNoWait = true;
+    while (total < capacity) {
+      std::size_t got = 0;
+      if (SSL_read_ex(FSSL, data + total, capacity - total, &got) != 1) break;
+      total += got;
+    }
+    FNoWait = false;
+    ERR_clear_error();
+    if (FFailure && total == 0) RethrowTransportError();
+    return total;
   }
 
   void Write(const std::uint8_t* data, std::size_t count) override {
@@ -212,7 +249,12 @@ private:
     BIO_clear_retry_flags(bio);
     if (self->FBroken) return 0;
     try {
-      *read = self->FTransport.ReceiveRaw(reinterpret_cast<std::uint8_t*>(data), capacity);
+      const std::size_t got = self->FTransport.ReceiveRaw(reinterpret_cast<std::uint8_t*>(data), capacity, !self->FNoWait);
+      if (got == ITlsTransport::kNothingYet) {
+        BIO_set_retry_read(bio);
+        return 0;
+      }
+      *read = got;
       return *read > 0 ? 1 : 0;
     } catch (...) {
       self->FFailure = std::current_exception();
@@ -235,6 +277,7 @@ private:
   SSL* FSSL = nullptr;
   std::exception_ptr FFailure;
   bool FBroken = false;  // the transport failed: nothing more goes over it
+  bool FNoWait = false;  // reading what has arrived only
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 //              [--cacert FILE] [--insecure]
 //
 // https is TLS 1.2 or 1.3 with the server's certificate checked against the system's roots
-// (and those of --cacert) and the name or address in the URL.
+// (or those of --cacert instead) and the name or address in the URL.
 //
 // Credentials answer the server's (or proxy's) challenge: Basic, Digest or NTLM. They may
 // also come from NETGET_USER and NETGET_PROXY_USER; without a password they are asked for
@@ -84,7 +84,8 @@ void ShowUsage(std::ostream& to) {
         "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]\n"
         "              [--cacert FILE] [--insecure]\n"
         "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n"
-        "  --cacert FILE trust the certificate authorities in FILE (PEM) too, for https\n"
+        "  --cacert FILE for https, trust the certificate authorities in FILE (PEM) instead of\n"
+        "                the system's\n"
         "  --insecure    do not check the server's certificate: anyone on the way can read and\n"
         "                change the download; refused with --user\n"
         "  --user, --proxy-user  a PASSWORD given here can be read in the process list by other\n"
