@@ -1,5 +1,7 @@
 #include "http/header_info.h"
 
+#include "http/auth_secret.h"
+
 #include <charconv>
 #include <limits>
 
@@ -154,12 +156,20 @@ void TNetEntityHeaderInfo::SetEntityHeaders() {
 
 TNetRequestHeaderInfo::TNetRequestHeaderInfo() { TNetRequestHeaderInfo::Clear(); }
 
+TNetRequestHeaderInfo::~TNetRequestHeaderInfo() { WipeString(FPassword); }
+
+void TNetRequestHeaderInfo::SetPassword(std::string value) {
+  WipeString(FPassword);
+  FPassword = std::move(value);
+}
+
 void TNetRequestHeaderInfo::Clear() {
   TNetEntityHeaderInfo::Clear();
   FAccept = kDefaultAccept;
   FUserAgent = kDefaultUserAgent;
   FAcceptCharSet.clear(), FAcceptEncoding.clear(), FAcceptLanguage.clear(), FExpect.clear();
-  FFrom.clear(), FPassword.clear(), FReferer.clear(), FUsername.clear(), FHost.clear();
+  WipeString(FPassword);
+  FFrom.clear(), FReferer.clear(), FUsername.clear(), FHost.clear();
   FProxyConnection.clear(), FMethodOverride.clear();
   FRanges.Clear();
   FBasicByDefault = false;
@@ -229,11 +239,18 @@ void TNetResponseHeaderInfo::ParseHeaderFields() {
   FAcceptRanges = h.Values("Accept-Ranges");
 }
 
+TNetProxyConnectionInfo::~TNetProxyConnectionInfo() { WipeString(FPassword); }
+
 void TNetProxyConnectionInfo::Clear() {
   FServer.clear();
   FUsername.clear();
-  FPassword.clear();
+  WipeString(FPassword);
   FPort = 0;
+}
+
+void TNetProxyConnectionInfo::SetProxyPassword(std::string v) {
+  WipeString(FPassword);
+  FPassword = std::move(v);
 }
 
 void TNetProxyConnectionInfo::SetProxyServer(std::string server) {

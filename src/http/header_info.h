@@ -73,6 +73,7 @@ protected:
 class TNetRequestHeaderInfo : public TNetEntityHeaderInfo {
 public:
   TNetRequestHeaderInfo();
+  ~TNetRequestHeaderInfo() override;
   void Clear() override;
   void ParseHeaderFields() override;
   // Fills the raw list from the fields, in the wire order of a request.
@@ -84,7 +85,9 @@ public:
   TARVO_HTTP_PROPERTY(std::string, AcceptLanguage)
   TARVO_HTTP_PROPERTY(std::string, Expect)
   TARVO_HTTP_PROPERTY(std::string, From)
-  TARVO_HTTP_PROPERTY(std::string, Password)
+  // The password's old text is wiped when it is replaced, cleared or the request goes.
+  const std::string& Password() const { return FPassword; }
+  void SetPassword(std::string value);
   TARVO_HTTP_PROPERTY(std::string, Referer)
   TARVO_HTTP_PROPERTY(std::string, UserAgent)
   TARVO_HTTP_PROPERTY(std::string, Username)
@@ -135,6 +138,10 @@ class TNetMetaHTTPEquiv : public TNetEntityHeaderInfo {};
 // Where an HTTP proxy is and how to authenticate to it. An empty server means no proxy.
 class TNetProxyConnectionInfo {
 public:
+  TNetProxyConnectionInfo() = default;
+  TNetProxyConnectionInfo(const TNetProxyConnectionInfo&) = delete;
+  TNetProxyConnectionInfo& operator=(const TNetProxyConnectionInfo&) = delete;
+  ~TNetProxyConnectionInfo();
   void Clear();
   const std::string& ProxyServer() const { return FServer; }
   // Another server (compared without regard to case) drops the authentication object.
@@ -144,7 +151,8 @@ public:
   const std::string& ProxyUsername() const { return FUsername; }
   void SetProxyUsername(std::string v) { FUsername = std::move(v); }
   const std::string& ProxyPassword() const { return FPassword; }
-  void SetProxyPassword(std::string v) { FPassword = std::move(v); }
+  // The old text is wiped, as it is on Clear and when the settings go.
+  void SetProxyPassword(std::string v);
   bool BasicAuthentication() const { return FBasicByDefault; }
   void SetBasicAuthentication(bool v) { FBasicByDefault = v; }
   TNetAuthentication* Authentication() const { return FAuthentication.get(); }

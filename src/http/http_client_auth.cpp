@@ -1,7 +1,9 @@
 // The client's cookies and credentials: the cookie store it keeps (its own or one it is
 // given), the server and proxy authorization steps run for a 401 or 407, and the hand-over
 // of a completed authentication when its connection closes.
+#include "core/scope_guard.h"
 #include "http/auth_manager.h"
+#include "http/auth_secret.h"
 #include "http/auth_step.h"
 #include "http/auth_strings.h"
 #include "http/cookie_manager.h"
@@ -46,6 +48,7 @@ void TNetCustomHTTP::AddCookieHeader(TNetHeaderList& headers, const TNetURI& tar
 
 bool TNetCustomHTTP::DoOnAuthorization(TNetHTTPRequest& request, TNetHTTPResponse& response) {
   std::string username = request.Username(), password = request.Password();
+  core::TScopeGuard wipe([&password] { WipeString(password); });
   bool basic = request.BasicAuthentication();
   bool answered = false;
   TNetAuthStep step;
@@ -77,6 +80,7 @@ bool TNetCustomHTTP::DoOnAuthorization(TNetHTTPRequest& request, TNetHTTPRespons
 
 bool TNetCustomHTTP::DoOnProxyAuthorization(TNetHTTPRequest& /*request*/, TNetHTTPResponse& response) {
   std::string username = FProxyParameters.ProxyUsername(), password = FProxyParameters.ProxyPassword();
+  core::TScopeGuard wipe([&password] { WipeString(password); });
   TNetAuthStep step;
   step.Proxy = true;
   step.Retries = &FAuthProxyRetries;

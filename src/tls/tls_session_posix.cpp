@@ -147,13 +147,23 @@ public:
 
   std::size_t Read(std::uint8_t* data, std::size_t capacity) override {
     if (capacity == 0) return 0;
+    // What stopped the last read after its first record is this read's answer.
+    if (FDeferred) std::rethrow_exception(std::exchange(FDeferred, nullptr));
+    if (FPeerClosed) return 0;
     ERR_clear_error();
     std::size_t got = 0;
     const int rc = SSL_read_ex(FSSL, data, capacity, &got);
     RethrowTransportError();
     if (rc == 1) return got + ReadArrived(data + got, capacity - got);
+    return ReadStopped();
+  }
+
+  // The answer to a read that returned no byte: 0 for the server's close_notify, else the
+  // error.
+  std::size_t ReadStopped() {
     switch (SSL_get_error(FSSL, 0)) {
       case SSL_ERROR_ZERO_RETURN:
+        FPeerClosed = true;
         return 0;  // close_notify: the server ended the stream
       case SSL_ERROR_SYSCALL:
         if (ERR_peek_last_error() == 0) throw ETlsTruncated();
@@ -172,18 +182,29 @@ public:
 
   // More records, as long as their bytes have arrived: one record is 16 KiB, and a caller
   // that writes what it reads (a file) should not make a system call for each. What stops
-  // this (no bytes yet, the server's close_notify, an error) is met again by the next Read.
+  // this (no bytes yet, the server's close_notify, an error) is kept for the next Read,
+  // which Pending() then says is not to wait for the socket.
   std::size_t ReadArrived(std::uint8_t* data, std::size_t capacity) {
     std::size_t total = 0;
     FNoWait = true;
     while (total < capacity) {
       std::size_t got = 0;
-      if (SSL_read_ex(FSSL, data + total, capacity - total, &got) != 1) break;
-      total += got;
+      if (SSL_read_ex(FSSL, data + total, capacity - total, &got) == 1) {
+        total += got;
+        continue;
+      }
+      if (SSL_get_error(FSSL, 0) == SSL_ERROR_WANT_READ && !FFailure) break;
+      FNoWait = false;
+      try {
+        RethrowTransportError();
+        ReadStopped();
+      } catch (...) {
+        FDeferred = std::current_exception();
+      }
+      break;
     }
     FNoWait = false;
     ERR_clear_error();
-    if (FFailure && total == 0) RethrowTransportError();
     return total;
   }
 
@@ -200,6 +221,7 @@ public:
   }
 
   std::size_t Pending() const override {
+    if (FPeerClosed || FDeferred) return 1;
     const int pending = SSL_pending(FSSL);
     if (pending > 0) return static_cast<std::size_t>(pending);
     // Records read ahead but not yet decrypted: the socket may have nothing more to say.
@@ -278,6 +300,8 @@ private:
   std::exception_ptr FFailure;
   bool FBroken = false;  // the transport failed: nothing more goes over it
   bool FNoWait = false;  // reading what has arrived only
+  bool FPeerClosed = false;      // the server's close_notify came
+  std::exception_ptr FDeferred;  // what ended a read after its first record
 };
 
 }  // namespace

@@ -39,6 +39,7 @@ struct TTlsClient {
   explicit TTlsClient(const std::string& caFile) {
     Tls.SetCAFile(caFile);
     Http.SetIOHandler(&Tls);
+    Http.SetReadTimeout(20000);  // a fault fails the test instead of hanging it
   }
   TNetTLSIOHandler Tls;
   TNetHTTP Http;
