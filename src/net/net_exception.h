@@ -32,6 +32,13 @@ public:
 // "Connection Closed Gracefully."
 TARVO_NET_EXCEPTION(ENetConnClosedGracefully, ENetSilentException);
 
+// The byte stream ended without the end its protocol announces (a TLS stream without the
+// server's close_notify): what came may be cut short.
+class ENetStreamCut : public ENetException {
+public:
+  using ENetException::ENetException;
+};
+
 // A failed socket call: the message is "Socket Error # <code>\r\n<text>", LastError the
 // Windows socket error number of the failure (10061 refused, 11001 host not found, ...).
 class ENetSocketError : public ENetException {

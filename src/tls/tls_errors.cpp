@@ -25,7 +25,7 @@ std::string ProblemText(TTlsCertificateProblem problem, const std::string& host,
 
 }  // namespace
 
-ETlsTruncated::ETlsTruncated() : ETlsError(core::LoadResString(STlsTruncated)) {}
+ETlsTruncated::ETlsTruncated() : net::ENetStreamCut(core::LoadResString(STlsTruncated)) {}
 
 ETlsCertificateError::ETlsCertificateError(TTlsCertificateProblem problem, const std::string& host,
                                            const std::string& detail)

@@ -14,7 +14,7 @@ public:
 };
 
 // The connection ended without the server's close_notify: what came may be cut short.
-class ETlsTruncated : public ETlsError {
+class ETlsTruncated : public net::ENetStreamCut {
 public:
   ETlsTruncated();
 };

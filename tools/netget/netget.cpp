@@ -3,7 +3,7 @@
 //   netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]
 //              [--connect-timeout SECONDS] [--read-timeout SECONDS]
 //              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]
-//              [--cacert FILE] [--insecure]
+//              [--cacert FILE] [--insecure] [--retry N]
 //
 // https is TLS 1.2 or 1.3 with the server's certificate checked against the system's roots
 // (or those of --cacert instead) and the name or address in the URL.
@@ -46,6 +46,7 @@
 #include "http/http_client.h"
 #include "http/http_exception.h"
 #include "http/response_text.h"
+#include "http/resumable_download.h"
 #include "netget_system.h"
 #include "platform/console.h"
 #include "platform/replacing_file.h"
@@ -73,7 +74,8 @@ struct TOptions {
   int ConnectTimeoutMS = 30000;
   int ReadTimeoutMS = 60000;
   std::optional<platform::TSha256Digest> Sha256;  // the body's expected digest
-  std::string CAFile;     // extra trusted roots for https
+  int Retries = 0;        // tries after the first
+  std::string CAFile;     // the roots to trust for https instead of the system's
   bool Insecure = false;  // no certificate check
   bool Help = false;
 };
@@ -82,10 +84,12 @@ void ShowUsage(std::ostream& to) {
   to << "usage: netget URL [-o FILE] [--proxy HOST:PORT] [--follow] [--http1.0] [-v]\n"
         "              [--connect-timeout SECONDS] [--read-timeout SECONDS]\n"
         "              [--user USER[:PASSWORD]] [--proxy-user USER[:PASSWORD]] [--sha256 HEX]\n"
-        "              [--cacert FILE] [--insecure]\n"
+        "              [--cacert FILE] [--insecure] [--retry N]\n"
         "  --sha256 HEX  replace FILE only when the body's SHA-256 is HEX (64 hexadecimal digits)\n"
         "  --cacert FILE for https, trust the certificate authorities in FILE (PEM) instead of\n"
         "                the system's\n"
+        "  --retry N     try again up to N times (0 to 100) when the network or the server\n"
+        "                fails for the moment, continuing a broken transfer where it stopped\n"
         "  --insecure    do not check the server's certificate: anyone on the way can read and\n"
         "                change the download; refused with --user\n"
         "  --user, --proxy-user  a PASSWORD given here can be read in the process list by other\n"
@@ -149,6 +153,10 @@ bool ParseArgs(std::vector<std::string>& argv, TOptions& o, std::string& why) {
         argv[i].replace(colon + 1, std::string::npos, argv[i].size() - colon - 1, '*');
         HideArgumentText(static_cast<std::size_t>(i), colon + 1);
       }
+    } else if (a == "--retry" && i + 1 < argc) {
+      long n;
+      if (!ParseNumber(argv[++i], 0, 100, n)) return false;
+      o.Retries = static_cast<int>(n);
     } else if (a == "--cacert" && i + 1 < argc) {
       o.CAFile = argv[++i];
     } else if (a == "--insecure") {
@@ -478,7 +486,13 @@ int main(int argc, char** argv) {
   InstallInterruptHandlers();
   try {
     TOutput out(options.Output, options.Sha256);
-    client.Get(options.URL, out.Stream());
+    http::TNetResumableDownload download(client);
+    download.Retries = options.Retries;
+    download.OnRetry = [&options](int attempt, int delayMS, const std::string& why) {
+      std::cerr << "netget: " << http::DisplayText(why, kShownChars, true) << "; trying again in "
+                << (delayMS + 500) / 1000 << " s (" << attempt << " of " << options.Retries + 1 << " tries made)\n";
+    };
+    download.Get(options.URL, out.Stream());
     // Only a 2xx is a download. What else comes back without an exception is a redirect
     // chain that ran past the maximum, or a reply the client was told to accept.
     int code = client.ResponseCode();
