@@ -26,6 +26,12 @@ std::int64_t TScratchFileStream::Seek(std::int64_t offset, core::TSeekOrigin ori
 }
 
 void TScratchFileStream::SetSize(std::int64_t newSize) {
+  if (newSize == 0 && Size() != 0) {
+    errno = 0;
+    if (!FFile.Clear()) throw core::EInOutError(errno != 0 ? errno : EIO);
+    FPosition = 0;
+    return;
+  }
   if (newSize != Size()) throw core::EStreamError("A scratch file cannot be cut or grown");
 }
 

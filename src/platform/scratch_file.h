@@ -24,6 +24,8 @@ public:
   bool Append(const void* buffer, std::size_t count) noexcept;
   // Up to count bytes from offset at; fewer only at the end. Raises core::EInOutError.
   std::size_t ReadAt(std::uint64_t at, void* buffer, std::size_t count) const;
+  // Back to empty, for a download that starts over; false when the system refused.
+  bool Clear() noexcept;
   // The bytes still free on the file's file system for this user (0 when unknown).
   std::uint64_t FreeSpace() const noexcept;
   std::uint64_t Size() const noexcept { return FEnd; }
@@ -46,7 +48,7 @@ public:
   std::size_t Write(const void* buffer, std::size_t count) override;
   std::int64_t Seek(std::int64_t offset, core::TSeekOrigin origin) override;
   std::int64_t Size() override { return static_cast<std::int64_t>(FFile.Size()); }
-  // The file only grows: any other size raises core::EStreamError.
+  // The file only grows, or starts over empty (0): any other size raises core::EStreamError.
   void SetSize(std::int64_t newSize) override;
 
   void (*OnWrite)(void* context, const void* data, std::size_t size) = nullptr;

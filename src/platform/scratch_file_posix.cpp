@@ -35,6 +35,12 @@ bool TScratchFile::Append(const void* buffer, std::size_t count) noexcept {
   return true;
 }
 
+bool TScratchFile::Clear() noexcept {
+  if (::ftruncate(static_cast<int>(FHandle), 0) != 0 || ::lseek(static_cast<int>(FHandle), 0, SEEK_SET) != 0) return false;
+  FEnd = 0;
+  return true;
+}
+
 std::size_t TScratchFile::ReadAt(std::uint64_t at, void* buffer, std::size_t count) const {
   for (;;) {
     ssize_t n = ::pread(static_cast<int>(FHandle), buffer, count, static_cast<off_t>(at));

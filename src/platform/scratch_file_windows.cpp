@@ -58,6 +58,13 @@ bool TScratchFile::Append(const void* buffer, std::size_t count) noexcept {
   return true;
 }
 
+bool TScratchFile::Clear() noexcept {
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(H(FHandle), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(H(FHandle))) return false;
+  FEnd = 0;
+  return true;
+}
+
 std::size_t TScratchFile::ReadAt(std::uint64_t at, void* buffer, std::size_t count) const {
   OVERLAPPED where{};
   where.Offset = static_cast<DWORD>(at);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "core/file_stream.h"
 #include "core/memory_stream.h"
@@ -160,8 +161,16 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& archiv
   }
 }
 
-TInstaller::TInstaller() : FTLS(std::make_unique<tls::TNetTLSIOHandler>()), FHTTP(std::make_unique<http::TNetHTTP>()) {
+TInstaller::TInstaller()
+    : FTLS(std::make_unique<tls::TNetTLSIOHandler>()),
+      FHTTP(std::make_unique<http::TNetHTTP>()),
+      FResumable(std::make_unique<http::TNetResumableDownload>(*FHTTP)) {
   FHTTP->SetIOHandler(FTLS.get());
+  FResumable->Retries = kDownloadRetries;
+  FResumable->OnWait = [this](int delayMS) { WaitBeforeRetry(delayMS); };
+  FResumable->OnRetry = [this](int, int delayMS, const std::string& why) {
+    if (OnStatus) OnStatus(why + "\r\n" + core::Format(_("Nieuwe poging over %d s…"), {std::to_string((delayMS + 500) / 1000)}));
+  };
   FHTTP->SetConnectTimeout(kConnectTimeoutMS);
   FHTTP->SetReadTimeout(kReadTimeoutMS);
   FHTTP->OnWorkBegin = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t total) {
@@ -170,10 +179,13 @@ TInstaller::TInstaller() : FTLS(std::make_unique<tls::TNetTLSIOHandler>()), FHTT
     FWindowStart = TClock::now();
     FWindowBytes = 0;
     // An error reply's body is read too; it must not move the bar, nor the signed list's.
-    FCountingBody = FHTTP->ResponseCode() == 200 && !FFetchingList;
+    const int code = FHTTP->ResponseCode();
+    FCountingBody = (code == 200 || code == 206) && !FFetchingList;
     if (FCountingBody) {
-      FProgress.Total = std::max<std::int64_t>(total, 0);
-      FProgress.Done = 0;
+      // A continued transfer counts what it already had.
+      const std::int64_t had = code == 206 ? FResumable->ResumedAt() : 0;
+      FProgress.Total = total > 0 ? had + total : 0;
+      FProgress.Done = had;
       FSpeedSamples.clear();
       SetPhase(TInstallPhase::ipDownloading);
     }
@@ -192,12 +204,29 @@ TInstaller::TInstaller() : FTLS(std::make_unique<tls::TNetTLSIOHandler>()), FHTT
   };
   FHTTP->OnWork = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
     if (mode != net::wmRead) return;
-    if (FCountingBody && done >= 0) FProgress.Done = done;
+    if (FCountingBody && done >= 0) FProgress.Done = (FHTTP->ResponseCode() == 206 ? FResumable->ResumedAt() : 0) + done;
     Pulse();
   };
 }
 
 TInstaller::~TInstaller() = default;
+
+void TInstaller::WaitBeforeRetry(int delayMS) {
+  // The window stays alive and Cancel answers at once; the server's deadlines start again
+  // with the next try.
+  const bool transferring = FTransferring;
+  FTransferring = false;
+  core::TScopeGuard resume([&] {
+    FTransferring = transferring;
+    FInBody = false;
+    FHeadStart = TClock::now();
+  });
+  const TClock::time_point until = TClock::now() + std::chrono::milliseconds(delayMS);
+  for (TClock::time_point now; (now = TClock::now()) < until;) {
+    Pulse(true);
+    std::this_thread::sleep_for(std::min<TClock::duration>(until - now, std::chrono::milliseconds(kPulseMS)));
+  }
+}
 
 std::string TInstaller::InstallFolder() const { return WithSlash(Options.DriveRoot) + "TARVO" + platform::kPathDelimiter; }
 
@@ -386,9 +415,11 @@ private:
 
 }  // namespace
 
-void TInstaller::RequireStatus200() const {
-  // The client raises for everything outside 2xx; a 204 or 206 is no archive either.
-  if (FHTTP->ResponseCode() != 200)
+void TInstaller::RequireStatus200(bool continued) const {
+  // The client raises for everything outside 2xx; a 204 or 206 is no archive either, but
+  // for the 206 that brought the rest of one.
+  const int code = FHTTP->ResponseCode();
+  if (code != 200 && !(continued && code == 206))
     throw EInstallError(_("HTTP Error:") +
                         core::Format("%d: %s", {std::to_string(FHTTP->ResponseCode()), FHTTP->ResponseText()}));
 }
@@ -467,9 +498,11 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     FInBody = false;
     FHeadStart = TClock::now();
     core::TScopeGuard done([this] { FTransferring = FInBody = FCountingBody = false; });
-    FHTTP->Get(DownloadBaseAddress() + archive, *download->Stream);
+    // A body that starts over is hashed from its first byte again.
+    FResumable->OnRestart = [&download] { download->Digest.Reset(); };
+    FResumable->Get(DownloadBaseAddress() + archive, *download->Stream);
     done.Run();
-    RequireStatus200();
+    RequireStatus200(FResumable->ResumedAt() > 0);
   } catch (const ECancelled&) {
     throw;
   } catch (const std::exception& e) {

@@ -19,6 +19,7 @@
 
 #include "core/exception.h"
 #include "http/http_client.h"
+#include "http/resumable_download.h"
 #include "platform/scratch_file.h"
 #include "platform/system_crypto.h"
 #include "tls/tls_io_handler.h"
@@ -101,6 +102,9 @@ inline constexpr const char* kShortcutName = "T.Arvo.lnk";
 // passes it on. Name resolution keeps the resolver's own limits (resolv.conf: timeout x
 // attempts per name server), so it ends as well.
 inline constexpr int kConnectTimeoutMS = 30'000;
+// Tries after the first for each download that fails for the moment (a drop, a time-out, a
+// busy server); a broken transfer continues where it stopped.
+inline constexpr int kDownloadRetries = 3;
 inline constexpr int kReadTimeoutMS = 60'000;
 
 // Bounds on a whole exchange, beyond each single read: a server that trickles a byte now and
@@ -204,6 +208,8 @@ public:
   void WriteShortcut();
 
   http::TNetHTTP& HTTP() { return *FHTTP; }
+  // The downloads' tries and continuations (Retries, and what the last download did).
+  http::TNetResumableDownload& Downloads() { return *FResumable; }
   // "De installatie is niet voltooid." CR "Bent u zeker ?", translated.
   static std::string CancelQuestion();
   // Whether to replace the data file in folder, translated; Yes loses the shop's data.
@@ -222,13 +228,16 @@ private:
   // cancelled or the transfer broke its limits.
   void Pulse(bool force = false);
   void CheckTransfer(TClock::time_point now);
+  // The pause before a download is tried again, with the window live and Cancel heard.
+  void WaitBeforeRetry(int delayMS);
   int StepPercent(double withinArchive) const;
   bool CancelConfirmed();
   void PollCancel();
   // Why the download failed, in words, as the line after the failure's own text.
   std::string FailureContext(const std::exception& e, const std::string& archive, const std::string& folder) const;
-  // EInstallError "HTTP Error:" for a reply other than 200.
-  void RequireStatus200() const;
+  // EInstallError "HTTP Error:" for a reply other than 200 (or the 206 that continued a
+  // transfer, when the download was continued).
+  void RequireStatus200(bool continued = false) const;
   // A small file of the download folder, whole, in memory; more than limit bytes raise.
   std::string FetchSmall(const std::string& name, std::size_t limit);
   template <class F>
@@ -237,6 +246,7 @@ private:
   // https and http both go through it (http unencrypted); it outlives the client.
   std::unique_ptr<tls::TNetTLSIOHandler> FTLS;
   std::unique_ptr<http::TNetHTTP> FHTTP;
+  std::unique_ptr<http::TNetResumableDownload> FResumable;
   TInstallProgress FProgress;
   double FUnpacked = 0;  // share of the current archive's entries done, 0..1
   bool FCountingBody = false;

@@ -289,6 +289,42 @@ TEST(SignedInstallHttps, OverHttpsOrNotAtAll) {
   ::unsetenv("SSL_CERT_FILE");
 }
 
+// A verified installation from a server that cuts every archive after 300 bytes: each is
+// continued with a range and passes its check; a server whose files change meanwhile gets
+// each fetched whole again, and the digest is taken over the new bytes alone.
+TEST(SignedInstallResume, CutArchivesAreContinuedOrFetchedAgain) {
+  if (!TArchiveServer::Get().Ok() || !TKeys::Get().Ok) GTEST_SKIP() << "nginx or openssl missing";
+  MakeScenario("signed-resume", nullptr);
+  http::testing::TTempDir dir{http::testing::TTempPlace::Shared};
+  http::testing::TPortPeer server({http::testing::FindProgram("python3"), TARVO_FLAKY_SERVER, "{port}", dir.Text() + "/requests.log",
+                                   Files("signed-resume")},
+                                  dir.Text() + "/out.log");
+  ASSERT_TRUE(server.Ok());
+  ::setenv("TARVO_PAYLOAD_KEY", (TKeys::Get().Vendor() + ".pub.pem").c_str(), 1);
+  for (const char* kind : {"drop", "changed"}) {
+    SCOPED_TRACE(kind);
+    TSandbox box(server.Base() + "/" + kind + "/300/");
+    TInstaller installer;
+    std::vector<std::string> aborts, statuses;
+    installer.Options.DriveRoot = box.Drive();
+    installer.OnAbort = [&](const std::string& m) { aborts.push_back(m); };
+    installer.OnStatus = [&](const std::string& m) { statuses.push_back(m); };
+    ASSERT_EQ(installer.RunComponentStep(), TStepResult::srCompleted) << (aborts.empty() ? "" : aborts[0]);
+    ASSERT_EQ(installer.RunDataStep(), TStepResult::srCompleted) << (aborts.empty() ? "" : aborts[0]);
+    EXPECT_EQ(ReadFile(box.Install() + "VERSION.TXT"), "1.1\n");
+    EXPECT_TRUE(fs::exists(box.Install() + "DATA/WINKEL.DAT"));
+    EXPECT_EQ(installer.Downloads().RefetchedBytes(), std::string(kind) == "drop" ? 0 : 300);  // data.zip's
+    const std::string log = ReadFile(dir.Text() + "/requests.log");
+    for (const char* archive : {"main.zip", "upgrade.zip", "data.zip"})
+      EXPECT_NE(log.find("/" + std::string(kind) + "/300/" + archive + " range=[bytes=300-]"), std::string::npos) << log;
+    // Each retry said in the window's words, after what went wrong.
+    int retries = 0;
+    for (const std::string& s : statuses) retries += s.find("Nieuwe poging over 1 s") != std::string::npos;
+    EXPECT_EQ(retries, 3);
+  }
+  ::unsetenv("TARVO_PAYLOAD_KEY");
+}
+
 // The list's own rules, without a server.
 TEST(SignedList, LinesAndNames) {
   const std::string d(64, 'a');

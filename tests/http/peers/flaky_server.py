@@ -15,9 +15,13 @@ pattern. Each request line, with its Range and If-Range, is appended to LOG.
   /busylong      503 with Retry-After: 100000, always
   /gone          404, always
 
-usage: flaky_server.py PORT LOG
+With a ROOT folder, a path of three parts (/drop/N/main.zip) serves the file of that name in
+ROOT instead of the pattern.
+
+usage: flaky_server.py PORT LOG [ROOT]
 """
 import http.server
+import os
 import socketserver
 import sys
 
@@ -44,11 +48,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def cut(self, n, etag):
         self.send_response(200)
-        self.send_header("Content-Length", str(BODY_SIZE))
+        self.send_header("Content-Length", str(len(self.body)))
         if etag:
             self.send_header("ETag", etag)
         self.end_headers()
-        self.wfile.write(BODY[:n])
+        self.wfile.write(self.body[:n])
         self.wfile.flush()
         self.close_connection = True
 
@@ -59,26 +63,34 @@ class Handler(http.server.BaseHTTPRequestHandler):
             log.write(f"{self.path} range=[{rng}] if-range=[{if_range}]\n")
         parts = self.path.strip("/").split("/")
         kind, arg = parts[0], (parts[1] if len(parts) > 1 else "")
+        body = BODY
+        if len(parts) == 3 and len(sys.argv) > 3:
+            try:
+                with open(os.path.join(sys.argv[3], os.path.basename(parts[2])), "rb") as f:
+                    body = f.read()
+            except OSError:
+                return self.send_body(404, b"no such file")
+        self.body = body
         n = counts.get(self.path, 0)
         counts[self.path] = n + 1
         start = int(rng[len("bytes="):-1]) if rng.startswith("bytes=") and rng.endswith("-") else None
         if kind in ("drop", "ignore", "wrong", "changed", "novalidator") and n == 0:
             return self.cut(int(arg), None if kind == "novalidator" else '"v1"')
+        size = len(body)
         if kind == "drop" and start is not None and if_range == '"v1"':
-            return self.send_body(206, BODY[start:], '"v1"',
-                                  [("Content-Range", f"bytes {start}-{BODY_SIZE - 1}/{BODY_SIZE}")])
+            return self.send_body(206, body[start:], '"v1"', [("Content-Range", f"bytes {start}-{size - 1}/{size}")])
         if kind == "wrong" and start is not None:
             s = max(0, start - 10)
-            return self.send_body(206, BODY[s:], '"v1"', [("Content-Range", f"bytes {s}-{BODY_SIZE - 1}/{BODY_SIZE}")])
+            return self.send_body(206, body[s:], '"v1"', [("Content-Range", f"bytes {s}-{size - 1}/{size}")])
         if kind == "changed":
-            return self.send_body(200, BODY, '"v2"')
+            return self.send_body(200, body, '"v2"')
         if kind == "busy" and n == 0:
             return self.send_body(503, b"busy", None, [("Retry-After", arg)])
         if kind == "busylong":
             return self.send_body(503, b"busy", None, [("Retry-After", "100000")])
         if kind == "gone":
             return self.send_body(404, b"gone")
-        return self.send_body(200, BODY, '"v1"')
+        return self.send_body(200, body, '"v1"')
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
