@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -215,42 +217,66 @@ std::string Size(std::int64_t bytes) {
   return buf;
 }
 
-// Draws the transfer's progress from the client's read work notifications.
+// Draws the transfer's progress from the client's read work notifications: the share, the
+// bytes, the speed over the last seconds and the time left. A continued transfer counts the
+// bytes it already had (Had, asked at the start of each reply).
 class TProgressBar {
 public:
+  std::function<std::int64_t()> Had;
+
   void Begin(std::int64_t total) {
-    FTotal = total;
+    FHad = Had ? Had() : 0;
+    FTotal = total > 0 ? FHad + total : 0;
     FLast = {};
+    FSamples.clear();
     Draw(0, true);
   }
   void Work(std::int64_t done) { Draw(done, false); }
   void End() {
-    Draw(FDone, true);
+    Draw(FDone - FHad, true);
     std::fputc('\n', stderr);
   }
 
 private:
-  void Draw(std::int64_t done, bool force) {
+  void Draw(std::int64_t received, bool force) {
+    const std::int64_t done = FHad + received;
     FDone = done;
     auto now = std::chrono::steady_clock::now();
     if (!force && now - FLast < std::chrono::milliseconds(100)) return;
     FLast = now;
-    constexpr int width = 40;
+    // The speed over the last five seconds or so: a stall shows at once, a burst fades.
+    FSamples.emplace_back(now, received);
+    while (FSamples.size() > 2 && now - FSamples[1].first >= std::chrono::seconds(5)) FSamples.pop_front();
+    const double seconds = std::chrono::duration<double>(now - FSamples.front().first).count();
+    const double speed = seconds >= 0.5 ? static_cast<double>(received - FSamples.front().second) / seconds : -1;
+    std::string rate = speed >= 0 ? Size(static_cast<std::int64_t>(speed)) + "/s" : "";
+    constexpr int width = 30;
     if (FTotal > 0) {
       int filled = static_cast<int>(static_cast<double>(done) / static_cast<double>(FTotal) * width);
       if (filled > width) filled = width;
-      std::fprintf(stderr, "\r[%s%s] %3d%% %s / %s ", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+      std::string left;
+      if (speed > 0 && done < FTotal) {
+        const auto secs = static_cast<std::int64_t>(static_cast<double>(FTotal - done) / speed);
+        char text[32];
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld left", static_cast<long long>(secs / 3600),
+                      static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
+        left = text;
+      }
+      std::fprintf(stderr, "\r[%s%s] %3d%% %s / %s  %s  %s   ", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(),
-                   static_cast<int>(done * 100 / FTotal), Size(done).c_str(), Size(FTotal).c_str());
+                   static_cast<int>(done * 100 / FTotal), Size(done).c_str(), Size(FTotal).c_str(), rate.c_str(),
+                   left.c_str());
     } else {
-      std::fprintf(stderr, "\r%s ", Size(done).c_str());
+      std::fprintf(stderr, "\r%s  %s   ", Size(done).c_str(), rate.c_str());
     }
     std::fflush(stderr);
   }
 
   std::int64_t FTotal = 0;
   std::int64_t FDone = 0;
+  std::int64_t FHad = 0;
   std::chrono::steady_clock::time_point FLast;
+  std::deque<std::pair<std::chrono::steady_clock::time_point, std::int64_t>> FSamples;
 };
 
 // A pipe, FIFO or device as a forward-only stream: it cannot seek, and the client only ever
@@ -488,6 +514,7 @@ int main(int argc, char** argv) {
     TOutput out(options.Output, options.Sha256);
     http::TNetResumableDownload download(client);
     download.Retries = options.Retries;
+    bar.Had = [&download, &client] { return client.ResponseCode() == 206 ? download.ResumedAt() : 0; };
     download.OnRetry = [&options](int attempt, int delayMS, const std::string& why) {
       std::cerr << "netget: " << http::DisplayText(why, kShownChars, true) << "; trying again in "
                 << (delayMS + 500) / 1000 << " s (" << attempt << " of " << options.Retries + 1 << " tries made)\n";
