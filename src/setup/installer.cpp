@@ -169,7 +169,9 @@ TInstaller::TInstaller()
   FResumable->Retries = kDownloadRetries;
   FResumable->OnWait = [this](int delayMS) { WaitBeforeRetry(delayMS); };
   FResumable->OnRetry = [this](int, int delayMS, const std::string& why) {
-    if (OnStatus) OnStatus(why + "\r\n" + core::Format(_("Nieuwe poging over %d s…"), {std::to_string((delayMS + 500) / 1000)}));
+    const std::string again = core::Format(_("Nieuwe poging over %d s…"), {std::to_string((delayMS + 500) / 1000)});
+    if (OnStatus) OnStatus(why + "\r\n" + again);
+    if (OnLog) OnLog(FProgress.Archive + ": " + why + " " + again);
   };
   FHTTP->SetConnectTimeout(kConnectTimeoutMS);
   FHTTP->SetReadTimeout(kReadTimeoutMS);
@@ -500,9 +502,18 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     core::TScopeGuard done([this] { FTransferring = FInBody = FCountingBody = false; });
     // A body that starts over is hashed from its first byte again.
     FResumable->OnRestart = [&download] { download->Digest.Reset(); };
+    const TClock::time_point started = TClock::now();
     FResumable->Get(DownloadBaseAddress() + archive, *download->Stream);
     done.Run();
     RequireStatus200(FResumable->ResumedAt() > 0);
+    if (OnLog) {
+      const double seconds = std::chrono::duration<double>(TClock::now() - started).count();
+      char time[32];
+      std::snprintf(time, sizeof time, "%.1f", seconds);
+      OnLog(core::Format(_("%s opgehaald van %s: %s in %s s, %d poging(en), %s twee keer ontvangen."),
+                         {archive, DownloadBaseAddress() + archive, ByteCountText(download->Stream->Size()), time,
+                          std::to_string(FResumable->Attempts()), ByteCountText(FResumable->RefetchedBytes())}));
+    }
   } catch (const ECancelled&) {
     throw;
   } catch (const std::exception& e) {
@@ -515,9 +526,10 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     if (unreachable || dynamic_cast<const EConnectionError*>(&e)) throw EConnectionError(message + "\r\n" + context);
     throw EInstallError(message + "\r\n" + context);
   }
+  const platform::TSha256Digest actual = download->Digest.Final();
+  if (OnLog) OnLog(archive + ": SHA-256 " + platform::HexDigest(actual));
   if (FSignedList) {
     const platform::TSha256Digest* expected = FSignedList->Find(archive);
-    const platform::TSha256Digest actual = download->Digest.Final();
     if (expected == nullptr || *expected != actual)
       throw EInstallError(core::Format(
           _("%s is niet het bestand dat de uitgever ondertekende: de SHA-256-controlesom is %s, de ondertekende lijst zegt %s. Er werd niets van uitgepakt."),
@@ -550,6 +562,10 @@ void TInstaller::UnpackArchive(TDownloadedArchive& download, const std::string& 
   };
   // A large entry reports within itself too, so the window stays alive while it is decoded.
   unzipper.OnArchiveItemProgress = [&](void*, unzip::TVmArchiveItem*, std::uint8_t, bool& abort) { pulse(abort); };
+  unzipper.OnConfirmProcessItem = [this](void*, unzip::TVmArchiveItem* item, unzip::TVmProcessType, bool& confirm) {
+    confirm = true;
+    if (OnLog && item != nullptr) OnLog(core::Format(_("Uitpakken: %s"), {item->FileName()}));
+  };
   unzipper.SetBaseDirectory(folder);
   SetPhase(TInstallPhase::ipUnpacking);
   try {

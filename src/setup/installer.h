@@ -148,6 +148,9 @@ public:
   std::function<void(const TInstallProgress& progress)> OnProgress;
   // The connection's state in words ("Resolving hostname %s.", "Connected.", ...).
   std::function<void(const std::string& text)> OnStatus;
+  // A line for the log of an unattended run: each download (address, size, time, SHA-256),
+  // each retry, each file unpacked.
+  std::function<void(const std::string& line)> OnLog;
   // Polled at every progress notification: true means the user asked to cancel. Then
   // OnConfirm (when bound) is asked with the cancel question; yes stops the step there
   // (srCancelled) and leaves no partial archive behind.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -132,6 +133,37 @@ std::optional<std::string> Parse(int argc, char** argv, TSilentOptions& o) {
 
 volatile int gInterrupted = 0;
 
+// Lines with the local date and time in front, for a log read after the run: what happened
+// when, and how long each part took.
+class TTimedLines final : public std::streambuf {
+public:
+  explicit TTimedLines(std::streambuf* target) : FTarget(target) {}
+
+protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    if (FLineStart && c != '\r') {
+      const std::time_t now = std::time(nullptr);
+      std::tm local{};
+#ifdef _WIN32
+      localtime_s(&local, &now);
+#else
+      localtime_r(&now, &local);
+#endif
+      char stamp[32];
+      const std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
+      FTarget->sputn(stamp, static_cast<std::streamsize>(n));
+    }
+    FLineStart = c == '\n';
+    return FTarget->sputc(static_cast<char>(c));
+  }
+  int sync() override { return FTarget->pubsync(); }
+
+private:
+  std::streambuf* FTarget;
+  bool FLineStart = true;
+};
+
 // The texts of a wizard page, named by their components, translated, one per line.
 void ShowPage(std::initializer_list<std::string_view> components) {
   for (std::string_view c : components) std::cerr << _(WindowText(c)) << "\n";
@@ -219,6 +251,9 @@ int RunSilentSetup(int argc, char** argv) {
     }
     previous = std::cerr.rdbuf(log.rdbuf());
   }
+  TTimedLines timed(std::cerr.rdbuf());
+  std::streambuf* untimed = std::cerr.rdbuf(&timed);
+  core::TScopeGuard untime([untimed] { std::cerr.rdbuf(untimed); });
   std::optional<std::string> root = SilentDriveRoot(options.Drive);
   if (!root) {
     std::cerr << "tarvo-setup: no fixed drive " << options.Drive << ":\n";
@@ -256,6 +291,10 @@ int RunSilentSetup(int argc, char** argv) {
     if (!options.VerySilent) progress.Show(p);
   };
   installer.OnCancelQuery = [] { return gInterrupted != 0; };
+  installer.OnLog = [&](const std::string& line) {
+    progress.End();
+    std::cerr << line << "\n";
+  };
   installer.OnAbort = [&](const std::string& message) {
     progress.End();
     std::cerr << message << "\n";

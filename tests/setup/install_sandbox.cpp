@@ -1,5 +1,6 @@
 #include "install_sandbox.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -96,6 +97,25 @@ int TArchiveServer::Requests(const std::string& text) const {
   int count = 0;
   for (std::string line; std::getline(log, line);) count += line.find(text) != std::string::npos;
   return count;
+}
+
+std::string Untimed(std::string_view text) {
+  // "YYYY-MM-DD HH:MM:SS " at the start of a line.
+  auto stamped = [&](std::size_t at) {
+    if (at + 20 > text.size()) return false;
+    for (std::size_t i = 0; i < 20; ++i) {
+      const char c = text[at + i];
+      const char want = "0000-00-00 00:00:00 "[i];
+      if (want == '0' ? !std::isdigit(static_cast<unsigned char>(c)) : c != want) return false;
+    }
+    return true;
+  };
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    if ((at == 0 || text[at - 1] == '\n') && stamped(at)) at += 20;
+    if (at < text.size()) out += text[at++];
+  }
+  return out;
 }
 
 TSandbox::TSandbox(const std::string& scenario) {

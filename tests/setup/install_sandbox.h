@@ -56,6 +56,8 @@ using tarvo::testing::ReadFile;
 // Whether text is pattern, each '*' in it standing for any text (a port, a system's error text).
 bool Matches(std::string_view pattern, std::string_view text);
 void WriteFile(const std::string& path, const std::string& content);
+// The silent mode's output without the date and time it puts before every line.
+std::string Untimed(std::string_view text);
 // Files (relative names) below folder, sorted, one per line.
 std::string Tree(const std::string& folder);
 
