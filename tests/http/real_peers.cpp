@@ -53,6 +53,13 @@ TNginxPeer::TNginxPeer(const std::string& root, const std::string& extraLocation
   }
 }
 
+bool TNginxPeer::Restart() {
+  const std::string dir = FDir.Text();
+  FProcess.Stop();
+  return FProcess.Start({"/usr/sbin/nginx", "-p", dir, "-c", dir + "/nginx.conf"}, dir + "/out.log") &&
+         WaitForPort(FPort, 3000);
+}
+
 TPortPeer::TPortPeer(std::vector<std::string> argv, const std::string& logFile, TConfigure configure, int timeoutMS) {
   for (int attempt = 0; attempt < 5 && FPort == 0; ++attempt) {
     const int port = FreeLoopbackPort();

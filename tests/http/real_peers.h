@@ -44,6 +44,9 @@ public:
   bool Ok() const { return FPort > 0; }
   int Port() const { return FPort; }
   std::string Base() const { return FScheme + "://127.0.0.1:" + std::to_string(FPort); }
+  // Kills the server (its connections break) and starts it again on the same port.
+  void Stop() { FProcess.Stop(); }
+  bool Restart();
 
 private:
   std::string FScheme = "http";

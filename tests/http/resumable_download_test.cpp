@@ -114,6 +114,36 @@ TEST_F(Resumable, ContinuesWhereItCanAndStartsOverWhereItMust) {
   }
 }
 
+// nginx killed in the middle of a body and started again: the transfer continues with a
+// range where it broke, and nothing is fetched twice.
+TEST(ResumableNginx, ContinuesAfterTheServerCameBack) {
+  if (!Executable("/usr/sbin/nginx")) GTEST_SKIP() << "nginx is not installed";
+  TTempDir root{TTempPlace::Shared};
+  const std::string body = Body() + Body() + Body() + Body() + Body() + Body();  // 1.8 MB
+  root.WriteFile("f.bin", body);
+  TNginxPeer nginx(root.Text(), "    limit_rate 1m;\n");
+  ASSERT_TRUE(nginx.Ok());
+  TNetHTTP http;
+  http.SetReadTimeout(20000);
+  TNetResumableDownload download(http);
+  download.Retries = 3;
+  bool cut = false;
+  http.OnWork = [&](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
+    if (mode != net::wmRead || cut || done < 400000) return;
+    cut = true;
+    nginx.Stop();
+  };
+  download.OnWait = [&](int) { ASSERT_TRUE(nginx.Restart()); };
+  core::TMemoryStream out;
+  download.Get(nginx.Base() + "/f.bin", out);
+  EXPECT_TRUE(cut);
+  EXPECT_TRUE(out.DataString() == body) << out.DataString().size();
+  EXPECT_EQ(http.ResponseCode(), 206);
+  EXPECT_GE(download.ResumedAt(), 400000);
+  EXPECT_EQ(download.RefetchedBytes(), 0);
+  EXPECT_EQ(download.Attempts(), 2);
+}
+
 TEST(RetryAfter, SecondsOrADateAndNothingElse) {
   EXPECT_EQ(RetryAfterMS("2"), 2000);
   EXPECT_EQ(RetryAfterMS(" 0 "), 0);

@@ -323,6 +323,19 @@ TEST(SignedInstallResume, CutArchivesAreContinuedOrFetchedAgain) {
     EXPECT_EQ(retries, 3);
   }
   ::unsetenv("TARVO_PAYLOAD_KEY");
+
+  // A server busy for half a minute: Cancel during the wait stops the step at once.
+  TSandbox box(server.Base() + "/busy/30/");
+  TInstaller installer;
+  installer.Options.DriveRoot = box.Drive();
+  bool waiting = false;
+  installer.OnStatus = [&](const std::string& m) { waiting = waiting || m.find("Nieuwe poging over 30 s") != std::string::npos; };
+  installer.OnCancelQuery = [&] { return waiting; };
+  EXPECT_EQ(installer.RunComponentStep(), TStepResult::srCancelled);
+  EXPECT_TRUE(waiting);
+  // Stopped within the wait: the try after it was never made.
+  const std::string log = ReadFile(dir.Text() + "/requests.log");
+  EXPECT_EQ(log.find("/busy/30/main.zip"), log.rfind("/busy/30/main.zip")) << log;
 }
 
 // The list's own rules, without a server.
