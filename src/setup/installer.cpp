@@ -238,6 +238,7 @@ bool TInstaller::DataFolderHoldsData() const { return HoldsDataFile(DataFolder()
 
 void TInstaller::BeginStep(int archives) {
   FProgress = TInstallProgress();
+  FStepBytes = 0;
   FProgress.ArchiveCount = archives;
   FCancelRequested = false;
   FLastPulse = TClock::time_point();
@@ -249,6 +250,8 @@ void TInstaller::BeginArchive(const std::string& archive) {
   FProgress.Peer = PeerName();
   FProgress.Done = FProgress.Total = FProgress.BytesPerSecond = 0;
   FProgress.SecondsLeft = -1;
+  FProgress.FilesDone = FProgress.FilesTotal = 0;
+  FProgress.CurrentFile.clear();
   FUnpacked = 0;
   FSpeedSamples.clear();
   if (OnArchiveBegin) OnArchiveBegin(archive);
@@ -285,10 +288,12 @@ void TInstaller::Pulse(bool force) {
       FSpeedSamples.emplace_back(now, p.Done);
     while (FSpeedSamples.size() > 2 && now - FSpeedSamples[1].first >= kSpeedWindow) FSpeedSamples.pop_front();
     const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(now - FSpeedSamples.front().first).count();
+    p.StepDone = FStepBytes + p.Done;
+    p.StepTotal = FStepBytes + std::max(p.Total, p.Done);
     if (span >= 500) {
       p.BytesPerSecond = (p.Done - FSpeedSamples.front().second) * 1000 / span;
       p.SecondsLeft = p.Total > 0 && p.BytesPerSecond > 0
-                          ? static_cast<int>(std::min<std::int64_t>((p.Total - std::min(p.Done, p.Total)) / p.BytesPerSecond, 359'999))
+                          ? static_cast<int>(std::min<std::int64_t>((p.StepTotal - p.StepDone) / p.BytesPerSecond, 359'999))
                           : -1;
     }
   } else if (p.Phase == TInstallPhase::ipUnpacking) {
@@ -526,6 +531,7 @@ std::unique_ptr<TDownloadedArchive> TInstaller::DownloadFile(const std::string& 
     if (unreachable || dynamic_cast<const EConnectionError*>(&e)) throw EConnectionError(message + "\r\n" + context);
     throw EInstallError(message + "\r\n" + context);
   }
+  FStepBytes += download->Stream->Size();
   const platform::TSha256Digest actual = download->Digest.Final();
   if (OnLog) OnLog(archive + ": SHA-256 " + platform::HexDigest(actual));
   if (FSignedList) {
@@ -564,12 +570,16 @@ void TInstaller::UnpackArchive(TDownloadedArchive& download, const std::string& 
   unzipper.OnArchiveItemProgress = [&](void*, unzip::TVmArchiveItem*, std::uint8_t, bool& abort) { pulse(abort); };
   unzipper.OnConfirmProcessItem = [this](void*, unzip::TVmArchiveItem* item, unzip::TVmProcessType, bool& confirm) {
     confirm = true;
-    if (OnLog && item != nullptr) OnLog(core::Format(_("Uitpakken: %s"), {item->FileName()}));
+    if (item == nullptr) return;
+    ++FProgress.FilesDone;
+    FProgress.CurrentFile = item->FileName();
+    if (OnLog) OnLog(core::Format(_("Uitpakken: %s"), {item->FileName()}));
   };
   unzipper.SetBaseDirectory(folder);
   SetPhase(TInstallPhase::ipUnpacking);
   try {
     unzipper.OpenArchive(*download.Stream, FProgress.Archive);
+    FProgress.FilesTotal = static_cast<int>(unzipper.Count());
     unzipper.ExtractFiles("*.*");
   } catch (...) {
     if (cancelled) throw ECancelled();

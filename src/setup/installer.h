@@ -61,8 +61,15 @@ struct TInstallProgress {
   int ArchiveCount = 0;
   std::int64_t Done = 0;         // bytes of the archive received
   std::int64_t Total = 0;        // its size as the server announced it; 0 unknown
+  // The whole step's bytes: the archives done and the current one. The total grows as each
+  // archive's size becomes known (from its reply: no request of its own).
+  std::int64_t StepDone = 0;
+  std::int64_t StepTotal = 0;
   std::int64_t BytesPerSecond = 0;  // over the last seconds; 0 unknown
-  int SecondsLeft = -1;          // at that speed; -1 unknown
+  int SecondsLeft = -1;          // for the step's known total at that speed; -1 unknown
+  int FilesDone = 0;             // unpacking: entries begun of FilesTotal
+  int FilesTotal = 0;
+  std::string CurrentFile;       // the entry being unpacked
   int Percent = 0;               // of the whole step, never going back
 };
 
@@ -252,6 +259,7 @@ private:
   std::unique_ptr<http::TNetResumableDownload> FResumable;
   TInstallProgress FProgress;
   double FUnpacked = 0;  // share of the current archive's entries done, 0..1
+  std::int64_t FStepBytes = 0;  // of the archives of this step already downloaded
   bool FCountingBody = false;
   bool FTransferring = false;  // inside DownloadFile's exchange
   bool FInBody = false;        // a reply's body is being read

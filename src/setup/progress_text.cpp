@@ -47,9 +47,14 @@ std::string ProgressPhaseText(const TInstallProgress& p) {
 }
 
 std::string ProgressDetailText(const TInstallProgress& p) {
+  if (p.Phase == TInstallPhase::ipUnpacking && p.FilesTotal > 0)
+    return core::Format(_("bestand %d van %d: %s"),
+                        {std::to_string(p.FilesDone), std::to_string(p.FilesTotal), p.CurrentFile});
   if (p.Phase != TInstallPhase::ipDownloading) return {};
-  std::string text = p.Total > 0 ? core::Format(_("%s van %s"), {ByteCountText(p.Done), ByteCountText(p.Total)})
-                                 : ByteCountText(p.Done);
+  // The whole step's bytes, as far as their sizes are known.
+  const std::int64_t done = p.StepTotal > 0 ? p.StepDone : p.Done, total = p.StepTotal > 0 ? p.StepTotal : p.Total;
+  std::string text = p.Total > 0 ? core::Format(_("%s van %s"), {ByteCountText(done), ByteCountText(total)})
+                                 : ByteCountText(done);
   if (p.BytesPerSecond > 0) text += " - " + core::Format(_("%s/s"), {ByteCountText(p.BytesPerSecond)});
   if (p.SecondsLeft >= 0) text += " - " + core::Format(_("nog %s"), {DurationText(p.SecondsLeft)});
   return text;

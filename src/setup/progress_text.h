@@ -1,7 +1,8 @@
 // The progress of a step in words, in the wizard's language: what is being done to which
-// archive ("main.zip downloaden (1 van 2)") and how far the download is ("12,3 MB van
-// 30,0 MB - 50,0 KB/s - nog 6 min 12 s"). The window's progress pages and the silent
-// mode's progress line both show these.
+// archive ("main.zip downloaden (1 van 2)") and how far the step's downloads are ("12,3 MB
+// van 30,0 MB - 50,0 KB/s - nog 6 min 12 s", the total growing as each archive's size is
+// known) or the unpacking ("bestand 3 van 40: TARVO.EXE"). The window's progress pages and
+// the silent mode's progress line both show these.
 #pragma once
 
 #include <cstdint>

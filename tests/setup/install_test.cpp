@@ -491,8 +491,15 @@ TEST(ProgressText, SizesDurationsAndPhasesInWords) {
   p.SecondsLeft = 553;
   EXPECT_EQ(ProgressPhaseText(p), "main.zip downloaden (1 van 2)");
   EXPECT_EQ(ProgressDetailText(p), "3,0 MB van 30,0 MB - 50,0 KB/s - nog 9 min 13 s");
+  // The second archive: the step's bytes, the first archive's included.
+  p.StepDone = (10 << 20) + p.Done;
+  p.StepTotal = (10 << 20) + p.Total;
+  EXPECT_EQ(ProgressDetailText(p), "13,0 MB van 40,0 MB - 50,0 KB/s - nog 9 min 13 s");
   p.Phase = TInstallPhase::ipUnpacking;
   EXPECT_EQ(ProgressPhaseText(p), "main.zip uitpakken (1 van 2)");
+  EXPECT_EQ(ProgressDetailText(p), "");
+  p.FilesDone = 3, p.FilesTotal = 40, p.CurrentFile = "TARVO.EXE";
+  EXPECT_EQ(ProgressDetailText(p), "bestand 3 van 40: TARVO.EXE");
 }
 
 // A disk that fills up says so, and how much is needed: by the download, or by an entry
