@@ -57,8 +57,16 @@ void LoadSystemRoots(SSL_CTX* ctx) {
 
 // One context per trust setting, made once: loading the system's roots is the expensive part.
 SSL_CTX* ContextFor(const std::string& caFile, bool insecure) {
+  // Freed at exit (a session still open keeps its own reference).
+  struct TContexts {
+    std::map<std::pair<std::string, bool>, SSL_CTX*> Map;
+    ~TContexts() {
+      for (auto& entry : Map) SSL_CTX_free(entry.second);
+    }
+  };
   static std::mutex lock;
-  static std::map<std::pair<std::string, bool>, SSL_CTX*> contexts;
+  static TContexts cache;
+  auto& contexts = cache.Map;
   std::lock_guard<std::mutex> guard(lock);
   auto key = std::make_pair(caFile, insecure);
   if (auto it = contexts.find(key); it != contexts.end()) return it->second;

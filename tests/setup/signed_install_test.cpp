@@ -304,8 +304,8 @@ TEST(SignedInstallResume, CutArchivesAreContinuedOrFetchedAgain) {
   for (const char* kind : {"drop", "changed"}) {
     SCOPED_TRACE(kind);
     TSandbox box(server.Base() + "/" + kind + "/300/");
+    std::vector<std::string> aborts, statuses;  // outlive the installer, which reports its last disconnect
     TInstaller installer;
-    std::vector<std::string> aborts, statuses;
     installer.Options.DriveRoot = box.Drive();
     installer.OnAbort = [&](const std::string& m) { aborts.push_back(m); };
     installer.OnStatus = [&](const std::string& m) { statuses.push_back(m); };
@@ -326,9 +326,9 @@ TEST(SignedInstallResume, CutArchivesAreContinuedOrFetchedAgain) {
 
   // A server busy for half a minute: Cancel during the wait stops the step at once.
   TSandbox box(server.Base() + "/busy/30/");
+  bool waiting = false;
   TInstaller installer;
   installer.Options.DriveRoot = box.Drive();
-  bool waiting = false;
   installer.OnStatus = [&](const std::string& m) { waiting = waiting || m.find("Nieuwe poging over 30 s") != std::string::npos; };
   installer.OnCancelQuery = [&] { return waiting; };
   EXPECT_EQ(installer.RunComponentStep(), TStepResult::srCancelled);
