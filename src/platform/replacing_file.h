@@ -52,6 +52,7 @@ private:
   std::string FFileName;
   std::string FTempName;
   std::intptr_t FHandle = -1;  // a descriptor or a Windows HANDLE
+  std::uint64_t FUnflushed = 0;  // written since the system was last told to start writing back
 };
 
 // Replaces fileName's content with size bytes at data through a TReplacingFile. Returns

@@ -51,6 +51,15 @@ std::size_t TReplacingFile::Read(void*, std::size_t) { throw core::EStreamError(
 
 std::size_t TReplacingFile::Write(const void* buffer, std::size_t count) {
   core::WriteAll(FHandle, buffer, count);
+  // The file is made durable before it replaces the old one; a large one is handed to the
+  // disk as it grows, so that the last fsync does not wait for all of it.
+  FUnflushed += count;
+  if (FUnflushed >= (8u << 20)) {
+    FUnflushed = 0;
+#ifdef __linux__
+    ::sync_file_range(static_cast<int>(FHandle), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  }
   return count;
 }
 
