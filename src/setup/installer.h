@@ -127,8 +127,8 @@ struct TTransferLimits {
 };
 
 // How often a running step hands the window its progress (and so processes pending input
-// and repaints), however slowly the bytes come.
-inline constexpr int kPulseMS = 50;
+// and repaints), however slowly the bytes come: ten times a second, what eyes can follow.
+inline constexpr int kPulseMS = 100;
 // A downloaded archive, held open: the only way to its bytes. On Windows nobody else may
 // open it meanwhile; elsewhere it has no name at all.
 struct TDownloadedArchive {

@@ -396,7 +396,7 @@ TEST_P(InstallStall, EndsWithinSecondsNotMinutes) {
     EXPECT_TRUE(r.Aborts.empty());  // no error box after the user cancelled
   }
   // The installer kept the progress coming while it waited: a window stays alive.
-  EXPECT_GE(r.Seen.size(), 10u);
+  EXPECT_GE(r.Seen.size(), 4u);  // one every kPulseMS over half a second at the least
   EXPECT_EQ(Tree(box.Install()), "");
 }
 
