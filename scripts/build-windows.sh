@@ -28,14 +28,18 @@ jobs=${TARVO_JOBS:-2}
 mapfile -t sources < <(bash "$root/scripts/fetch-sources.sh" bzip2 wavpack 7zip)
 bzip2_src=${sources[0]} wavpack_src=${sources[1]} sevenzip_src=${sources[2]}
 
+# The archive is the mark that the library is there: the header goes first, and the archive
+# gets its name only once it is whole.
 if [ ! -f "$deps/lib/libbz2.a" ]; then
   echo "== libbz2 for $triple"
+  rm -rf "$deps/obj-bz2"
   mkdir -p "$deps/lib" "$deps/include" "$deps/obj-bz2"
   for f in blocksort huffman crctable randtable compress decompress bzlib; do
     "$triple-gcc-posix" -O2 -w -c "$bzip2_src/$f.c" -o "$deps/obj-bz2/$f.o"
   done
-  "$triple-ar" rcs "$deps/lib/libbz2.a" "$deps"/obj-bz2/*.o
   cp "$bzip2_src/bzlib.h" "$deps/include/"
+  "$triple-ar" rcs "$deps/obj-bz2/libbz2.a" "$deps"/obj-bz2/*.o
+  mv -f "$deps/obj-bz2/libbz2.a" "$deps/lib/libbz2.a"
   rm -rf "$deps/obj-bz2"
 fi
 
@@ -76,10 +80,12 @@ if [[ ";$components;" == *";setup;"* ]]; then
   nice cmake --build "$tools" -j"$jobs" --target tarvo-embed-catalogs >/dev/null
   embed=(-DTARVO_EMBED_CATALOGS="$tools/tools/embed-catalogs/tarvo-embed-catalogs")
 fi
+# Configured every time: a tree that an interrupted or failed configure left without its
+# build.ninja is made whole again, and the suites are on whatever an older cache says.
 # Stripped by the linker (-s): a strip afterwards would drop the catalogs appended to
 # tarvo-setup.exe and void the signatures.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTARVO_WERROR=ON -DTARVO_WIN_DEPS_DIR="$deps" -DTARVO_7ZIP_SOURCE_DIR="$sevenzip_src" \
+  -DTARVO_TESTS=ON -DTARVO_WERROR=ON -DTARVO_WIN_DEPS_DIR="$deps" -DTARVO_7ZIP_SOURCE_DIR="$sevenzip_src" \
   -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
   -DTARVO_COMPONENTS="$components" "${embed[@]}" "${launcher[@]}" >/dev/null
 nice cmake --build "$build" -j"$jobs" ${1:+--target "$@"}

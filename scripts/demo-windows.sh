@@ -1,33 +1,26 @@
 #!/usr/bin/env bash
 # The Windows program end to end on this machine, with nothing leaving it:
 #   scripts/demo-windows.sh DIR
-# builds tarvo-setup.exe and the walker for 64-bit Windows (and the native catalog tool),
-# makes sample main.zip, upgrade.zip and data.zip, serves them from a private nginx on
-# 127.0.0.1, and walks the real window under wine64 on a virtual X display (xvfb-run) in
-# French and then Dutch, each page saved as DIR/screens-win/<lang>-<page>.png. Then the tree
-# installed in the Wine prefix (DIR/wine-display), SETUP.INI byte by byte and lnkinfo's reading of
-# the shortcut on the Wine desktop.
+# builds tarvo-setup.exe and the walker for 64-bit Windows (scripts/build-windows.sh, tree
+# build-win-x86_64), makes sample main.zip, upgrade.zip and data.zip, serves them from a
+# private nginx on 127.0.0.1, and walks the real window under wine64 on a virtual X display
+# (xvfb-run) in French and then Dutch, each page saved as DIR/screens-win/<lang>-<page>.png.
+# Then the tree installed in the Wine prefix (DIR/wine-display), SETUP.INI byte by byte and
+# lnkinfo's reading of the shortcut on the Wine desktop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:?usage: demo-windows.sh DIR}
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
-native=${TARVO_BUILD:-$root/build}
-win=${TARVO_WIN_BUILD:-$root/build-win-x86_64}
+win=$root/build-win-x86_64
 wine_run=$root/cmake/wine-run.sh
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
 
-echo "== building the catalog tool ($native) and tarvo-setup.exe ($win)"
-[ -f "$native/CMakeCache.txt" ] || cmake -S "$root" -B "$native" -G Ninja "${launcher[@]}" >/dev/null
-cmake --build "$native" --target tarvo-embed-catalogs
-[ -f "$win/CMakeCache.txt" ] || cmake -S "$root" -B "$win" -G Ninja "${launcher[@]}" -DTARVO_TESTS=OFF \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
-  -DTARVO_EMBED_CATALOGS="$native/tools/embed-catalogs/tarvo-embed-catalogs" >/dev/null
-cmake --build "$win" --target tarvo-setup tarvo-demo-walk
+# The same tree, libraries, catalog tool and signatures as the Windows build and its tests.
+# It configures every time, so a tree an interrupted run left half-configured is made whole;
+# a tree it has already built costs little more than that configure.
+echo "== building tarvo-setup.exe and the walker ($win)"
+bash "$root/scripts/build-windows.sh" x86_64 tarvo-setup tarvo-demo-walk
 
 echo "== sample archives in $dir/www/tarvo/Files"
 src=$dir/src
@@ -102,10 +95,10 @@ echo "== pictures of the pages"
 (cd "$dir" && ls screens-win)
 
 echo "== installed tree (drive C of the prefix)"
-(cd "$drive_c" && find TARVO | sort)
+(cd "$drive_c" && find TARVO | sort) 2>/dev/null || echo "(none)"
 echo "== TARVO/SETUP.INI, byte by byte"
 od -c "$drive_c/TARVO/SETUP.INI" 2>/dev/null || echo "(none)"
-link=$(find "$drive_c/users" -path '*/Desktop/T.Arvo.lnk' 2>/dev/null | head -n 1)
+link=$(find "$drive_c/users" -path '*/Desktop/T.Arvo.lnk' 2>/dev/null | head -n 1 || true)
 echo "== lnkinfo ${link:-(no shortcut)}"
 if [ -n "$link" ] && command -v lnkinfo >/dev/null; then
   lnkinfo "$link" || true

@@ -23,7 +23,8 @@ if [ ! -x "$wizard" ] || [ ! -x "$walk" ]; then
   if command -v ccache >/dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
   fi
-  [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  # build.ninja, not the cache: a configure that was interrupted leaves the cache behind.
+  [ -f "$build/build.ninja" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
   cmake --build "$build" --target tarvo-setup tarvo-demo-walk
 fi
 
