@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/utf16.h"
 #include "net/net_stack.h"
+#include "tls/certificate_text.h"
 #include "tls/tls_library_windows.h"
 #include "tls/tls_strings.h"
 
@@ -24,104 +25,6 @@ constexpr DWORD kIgnoreNameInvalid = 0x00001000;
 // Far above any real bundle (all public roots together are some 200 KB); a device file or a
 // wrong name must not be read into memory whole.
 constexpr std::int64_t kMaxCAFileBytes = 16 << 20;
-
-int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
-// Line breaks and blanks anywhere, "=" only as the last one or two characters, whole
-// quantums only: anything else means the file is not what it claims to be.
-std::optional<TDerCertificate> DecodeBase64(std::string_view text) {
-  TDerCertificate out;
-  out.reserve(text.size() / 4 * 3);
-  std::uint32_t quantum = 0;
-  int count = 0, padding = 0;
-  bool ended = false;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    if (ended) return std::nullopt;
-    if (c == '=') {
-      if (count < 2) return std::nullopt;
-      ++padding;
-      quantum <<= 6;
-    } else {
-      const int value = Base64Value(c);
-      if (value < 0 || padding > 0) return std::nullopt;
-      quantum = quantum << 6 | static_cast<std::uint32_t>(value);
-    }
-    if (++count < 4) continue;
-    out.push_back(static_cast<std::uint8_t>(quantum >> 16));
-    if (padding < 2) out.push_back(static_cast<std::uint8_t>(quantum >> 8));
-    if (padding < 1) out.push_back(static_cast<std::uint8_t>(quantum));
-    // Padding ends the data: nothing may follow it.
-    ended = padding > 0;
-    quantum = 0;
-    count = 0;
-  }
-  if (count != 0 || out.empty()) return std::nullopt;
-  return out;
-}
-
-std::string Lower(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  if (!s.empty() && s.back() == '.') s.pop_back();
-  return s;
-}
-
-bool PatternMatches(std::string_view pattern, const std::string& host) {
-  const std::string p = Lower(pattern);
-  if (p.empty()) return false;
-  if (p == host) return true;
-  // "*.example.com": one whole label, and never "*.com" that would cover a whole domain.
-  if (p.size() < 3 || p[0] != '*' || p[1] != '.' || std::count(p.begin(), p.end(), '.') < 2) return false;
-  const std::string_view suffix = std::string_view(p).substr(1);
-  if (p.find('*', 1) != std::string::npos || host.size() <= suffix.size()) return false;
-  if (host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
-  return host.find('.') == host.size() - suffix.size();
-}
-
-// The address bytes of an IPv4 or IPv6 literal, empty for a name.
-std::vector<std::uint8_t> AddressBytes(std::string_view host) {
-  std::vector<std::uint8_t> bytes;
-  if (net::TNetStack::IsIP(host)) {
-    unsigned value = 0;
-    bool digits = false;
-    for (char c : host) {
-      if (c >= '0' && c <= '9') {
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        digits = true;
-      } else if (c == '.') {
-        bytes.push_back(static_cast<std::uint8_t>(value));
-        value = 0;
-        digits = false;
-      }
-    }
-    if (digits) bytes.push_back(static_cast<std::uint8_t>(value));
-    if (bytes.size() != 4) bytes.clear();
-    return bytes;
-  }
-  const std::string canonical = net::TNetStack::CanonicalIPv6Text(host);
-  if (canonical.empty()) return bytes;
-  unsigned group = 0;
-  for (char c : canonical + ":") {
-    if (c == ':') {
-      bytes.push_back(static_cast<std::uint8_t>(group >> 8));
-      bytes.push_back(static_cast<std::uint8_t>(group));
-      group = 0;
-    } else {
-      group = group << 4 | static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-    }
-  }
-  if (bytes.size() != 16) bytes.clear();
-  return bytes;
-}
 
 template <typename T, typename TFree>
 std::unique_ptr<std::remove_pointer_t<T>, TFree> Owned(T handle, TFree free) {
@@ -164,30 +67,6 @@ bool SameBytes(PCCERT_CONTEXT certificate, const TDerCertificate& der) {
 
 }  // namespace
 
-std::optional<std::vector<TDerCertificate>> ParsePemCertificates(std::string_view text) {
-  static constexpr std::string_view kBegin = "-----BEGIN ", kDashes = "-----", kEnd = "-----END ";
-  std::vector<TDerCertificate> certificates;
-  std::size_t at = 0;
-  while ((at = text.find(kBegin, at)) != std::string_view::npos) {
-    const std::size_t labelStart = at + kBegin.size();
-    const std::size_t labelEnd = text.find(kDashes, labelStart);
-    if (labelEnd == std::string_view::npos) return std::nullopt;
-    const std::string_view label = text.substr(labelStart, labelEnd - labelStart);
-    if (label.find('\n') != std::string_view::npos) return std::nullopt;
-    const std::size_t bodyStart = labelEnd + kDashes.size();
-    const std::string end = std::string(kEnd) + std::string(label) + std::string(kDashes);
-    const std::size_t bodyEnd = text.find(end, bodyStart);
-    if (bodyEnd == std::string_view::npos) return std::nullopt;
-    if (label == "CERTIFICATE") {
-      std::optional<TDerCertificate> der = DecodeBase64(text.substr(bodyStart, bodyEnd - bodyStart));
-      if (!der) return std::nullopt;
-      certificates.push_back(std::move(*der));
-    }
-    at = bodyEnd + end.size();
-  }
-  return certificates;
-}
-
 std::vector<TDerCertificate> ReadCAFile(const std::string& fileName) {
   const auto unreadable = [&] { return ETlsError(core::Format(core::LoadResString(STlsCAFileUnreadable), {fileName})); };
   std::string text;
@@ -220,15 +99,6 @@ std::vector<TDerCertificate> ReadCAFile(const std::string& fileName) {
     lib.FreeCertificateContext(context);
   }
   return std::move(*certificates);
-}
-
-bool NameMatches(const TCertificateNames& names, std::string_view host) {
-  const std::vector<std::uint8_t> address = AddressBytes(host);
-  if (!address.empty()) return std::find(names.IPAddresses.begin(), names.IPAddresses.end(), address) != names.IPAddresses.end();
-  const std::string wanted = Lower(host);
-  if (wanted.empty() || host.find(':') != std::string_view::npos) return false;
-  const std::vector<std::string>& patterns = names.DnsNames.empty() ? names.CommonNames : names.DnsNames;
-  return std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) { return PatternMatches(p, wanted); });
 }
 
 std::optional<TTlsCertificateProblem> CertificateProblem(const TCertificateFacts& facts) {

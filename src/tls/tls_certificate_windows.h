@@ -1,7 +1,7 @@
 // The check of a server's certificate on Windows: Schannel is told to leave it to us (Wine's
 // checks nothing), so the chain is built and judged here with crypt32 against the system's
-// roots or, instead of them, those of a PEM file; the name is matched here the same way on
-// every system.
+// roots or, instead of them, those of a PEM file (read by certificate_text.h, as the name
+// is matched there).
 #pragma once
 
 #include <windows.h>
@@ -14,31 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "tls/certificate_text.h"
 #include "tls/tls_errors.h"
 
 namespace tarvo::tls {
 
-using TDerCertificate = std::vector<std::uint8_t>;
-
-// The DER bytes of every CERTIFICATE block of a PEM text; other blocks and the text around
-// them are skipped. Nullopt when a block is cut short or its Base64 is not clean.
-std::optional<std::vector<TDerCertificate>> ParsePemCertificates(std::string_view text);
-
 // The certificates of a CA file; raises ETlsError (STlsCAFileUnreadable) when the file
 // cannot be read, is malformed or holds none.
 std::vector<TDerCertificate> ReadCAFile(const std::string& fileName);
-
-// What the certificate says it is for.
-struct TCertificateNames {
-  std::vector<std::string> DnsNames;                     // subjectAltName dNSName entries
-  std::vector<std::vector<std::uint8_t>> IPAddresses;    // subjectAltName iPAddress entries
-  std::vector<std::string> CommonNames;                  // the subject's CN, read without DNS entries
-};
-
-// host is a name (compared without case, "*" only as the whole left-most label of a name
-// of three labels or more) or an IPv4/IPv6 address (compared with the iPAddress entries
-// alone). The CN counts only when there is no dNSName entry.
-bool NameMatches(const TCertificateNames& names, std::string_view host);
 
 // Everything the verdict on a chain depends on.
 struct TCertificateFacts {
