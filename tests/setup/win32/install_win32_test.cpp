@@ -456,6 +456,14 @@ TEST_F(WinSilent, PlantedDllsBesideTheProgramsAreNeverLoaded) {
         peer.Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: NTLM\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
       },
       8);
+  // A server that takes the TLS hello and hangs up: the handshake has begun, Schannel and
+  // crypt32 are loaded.
+  net::testing::TLoopbackServer tls(
+      [](net::testing::TPeer& peer) {
+        std::string hello;
+        peer.Receive(hello, 5000);
+      },
+      4);
   UseServerFolder("planted");
   _putenv_s("TARVO_PAYLOAD_KEY", (dir / "planted.pub.pem").string().c_str());
   const std::string log = (dir / "planted.log").string();
@@ -469,6 +477,7 @@ TEST_F(WinSilent, PlantedDllsBesideTheProgramsAreNeverLoaded) {
       {"tarvo-setup --help", "tarvo-setup.exe", {"--help"}, 0},
       {"a verified silent installation", "tarvo-setup.exe", {"/VERYSILENT", "/LANG=nl", "/LOG=" + log}, 0},
       {"NTLM", "netget.exe", {"--user", "u:p", "-o", (dir / "ntlm.out").string(), "http://127.0.0.1:" + std::to_string(ntlm.Port()) + "/"}, 1},
+      {"https", "netget.exe", {"-o", (dir / "tls.out").string(), "https://127.0.0.1:" + std::to_string(tls.Port()) + "/"}, 1},
   };
   for (const auto& run : runs) {
     EXPECT_EQ(wine(overrides, run.Program, run.Arguments), run.Status) << run.What << "\n" << said << Slurp(log);
