@@ -213,6 +213,13 @@ TInstaller::TInstaller()
 
 TInstaller::~TInstaller() = default;
 
+void TInstaller::TakeInstallLock() {
+  if (FLock) return;
+  FLock = platform::TInstallLock::TryTake(InstallFolder());
+  if (!FLock)
+    throw EInstallError(core::Format(_("Er loopt al een installatie in %s: wacht tot die klaar is."), {InstallFolder()}));
+}
+
 void TInstaller::WaitBeforeRetry(int delayMS) {
   // The window stays alive and Cancel answers at once; the server's deadlines start again
   // with the next try.
@@ -631,6 +638,7 @@ TStepResult TInstaller::RunComponentStep() {
   BeginStep(2);
   return Guarded(
       [&] {
+        TakeInstallLock();
         UseProxyChoice();
         RequireSignedLines({"main.zip", "upgrade.zip"});
         // A folder that cannot be made is reported by the first file that cannot be created;
@@ -667,6 +675,8 @@ TStepResult TInstaller::CheckSignedList(bool withData) {
   BeginStep(0);
   return Guarded(
       [&] {
+        // The silent mode's first step: a second installer into the folder stops here.
+        TakeInstallLock();
         if (!Verifying()) return;
         UseProxyChoice();
         RequireSignedLines({"main.zip", "upgrade.zip"});
@@ -689,6 +699,7 @@ TStepResult TInstaller::RunDataStep() {
   if (Options.DataChoice == TDataChoice::dcServer && !keepData) {
     result = Guarded(
         [&] {
+          TakeInstallLock();
           UseProxyChoice();
           RequireSignedLines({"data.zip"});
           FLastCreateFolderError = ForceDirectories(data);

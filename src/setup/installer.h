@@ -20,6 +20,7 @@
 #include "core/exception.h"
 #include "http/http_client.h"
 #include "http/resumable_download.h"
+#include "platform/install_lock.h"
 #include "platform/scratch_file.h"
 #include "platform/system_crypto.h"
 #include "tls/tls_io_handler.h"
@@ -238,6 +239,9 @@ private:
   // cancelled or the transfer broke its limits.
   void Pulse(bool force = false);
   void CheckTransfer(TClock::time_point now);
+  // The install folder for this installer alone: raises EInstallError when another one
+  // is installing into it.
+  void TakeInstallLock();
   // The pause before a download is tried again, with the window live and Cancel heard.
   void WaitBeforeRetry(int delayMS);
   int StepPercent(double withinArchive) const;
@@ -257,6 +261,7 @@ private:
   std::unique_ptr<tls::TNetTLSIOHandler> FTLS;
   std::unique_ptr<http::TNetHTTP> FHTTP;
   std::unique_ptr<http::TNetResumableDownload> FResumable;
+  std::unique_ptr<platform::TInstallLock> FLock;  // held from the first step on
   TInstallProgress FProgress;
   double FUnpacked = 0;  // share of the current archive's entries done, 0..1
   std::int64_t FStepBytes = 0;  // of the archives of this step already downloaded

@@ -161,6 +161,36 @@ bool HasPartialArchive(const std::string& folder) { return Tree(folder).find("ma
 // the middle of a slow download: the step stops at once, says so, and leaves nothing.
 class SilentSignal : public ::testing::TestWithParam<int> {};
 
+// A second installer for the same folder stops at once and says why; one for another
+// folder is not held up.
+TEST(SilentLock, OneInstallerPerFolder) {
+  if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
+  TSandbox box("slow");
+  TSilentRun first(box, {"--silent", "--language", "nl"});
+  bool downloading = false;
+  for (int i = 0; i < 200 && !downloading; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    downloading = ReadFile(first.Errors).find("main.zip\n") != std::string::npos;
+  }
+  ASSERT_TRUE(downloading) << ReadFile(first.Errors);
+  {
+    std::string out;  // on the first one's drive
+    const std::string command = "TARVO_DRIVES='C=" + box.Path() + "/c' " TARVO_SILENT " --silent --language fr 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::array<char, 4096> buf;
+    while (std::fgets(buf.data(), buf.size(), pipe)) out += buf.data();
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+    EXPECT_NE(out.find("Une installation est déjà en cours dans " + box.Install()), std::string::npos) << out;
+  }
+  TSandbox other("ok");
+  TSilentRun second(other, {"--silent", "--language", "nl"});
+  EXPECT_EQ(second.Wait(60), 0) << ReadFile(second.Errors);
+  ::kill(first.Pid, SIGTERM);
+  EXPECT_EQ(first.Wait(10), 1);
+}
+
 TEST_P(SilentSignal, StopsAtOnceWithoutAPartialArchive) {
   if (!TArchiveServer::Get().Ok()) GTEST_SKIP() << "nginx did not start";
   TSandbox box("slow");
