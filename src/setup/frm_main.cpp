@@ -197,6 +197,7 @@ void TfrmMain::Advance() { ShowPage(Notebook1->PageIndex() + 1); }
 
 void TfrmMain::ShowPage(int index) {
   Notebook1->SetPageIndex(index);
+  if (Notebook1->PageIndex() == pgEinde) FExitStatus = 0;
   TControl* first = nullptr;
   switch (Notebook1->PageIndex()) {
     case pgSelectTaal: first = rbNEDERLANDS->Checked() ? rbNEDERLANDS : rbFRANS; break;
@@ -307,6 +308,7 @@ void TfrmMain::GotoAbortPage(const std::exception& e) {
 }
 
 void TfrmMain::GotoAbortPage(const std::string& message) {
+  FExitStatus = 1;
   Notebook1->SetPageIndex(Notebook1->PageCount() - 1);
   btFINISH->BringToFront();
   btCANCEL->Hide();
@@ -325,6 +327,12 @@ void TfrmMain::ShowCancelled() {
 
 void TfrmMain::btCANCELClick(TComponent*) {
   if (FCancelConfirmed) return;  // the step is stopping already
+  // Everything is installed: there is nothing left to cancel, and asking would end on the
+  // page that says the installation failed.
+  if (FExitStatus == 0) {
+    Close();
+    return;
+  }
   if (!ConfirmDialog(TInstaller::CancelQuestion())) return;
   if (FBusy) FCancelConfirmed = true;  // the step stops at its next progress notification
   else ShowCancelled();
@@ -346,8 +354,12 @@ TInstaller& TfrmMain::Installer() {
     in.OnProgress = [this](const TInstallProgress& progress) { ShowProgress(progress); };
     in.OnCancelQuery = [this] { return FCancelConfirmed || gSignalled != 0; };
     in.OnAbort = [this](const std::string& message) {
-      if (std::exchange(FFailureShown, false)) ShowCancelled();  // no second box with the same text
-      else GotoAbortPage(message);
+      if (std::exchange(FFailureShown, false)) {
+        ShowCancelled();  // no second box with the same text
+        FExitStatus = 1;
+      } else {
+        GotoAbortPage(message);
+      }
     };
     in.OnRetryQuery = [this](const std::string& message) { return RetryQuery(message); };
     in.OnReplaceDataQuery = [this](const std::string& question) {

@@ -38,6 +38,10 @@ public:
   void btCANCELClick(TComponent* sender);
   void btFINISHClick(TComponent* sender);
 
+  // What the program ends with: 0 installed (the done page was reached), 1 failed, 3 cancelled
+  // by the user (the window closed before the installation was done included).
+  int ExitStatus() const noexcept { return FExitStatus; }
+
   // Shows the standard confirmation dialog with Yes and No; true for Yes.
   bool ConfirmDialog(const std::string& text);
   // The error box, captioned with the application title.
@@ -114,6 +118,7 @@ private:
   bool FCloseAfterStep = false;  // ... and the close box asked for it
   bool FBackToProxy = false;     // the component step asked for the proxy page again
   bool FFailureShown = false;    // the failure's message was in the Retry box already
+  int FExitStatus = 3;
 };
 
 }  // namespace tarvo::setup

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   setup::RegisterTranslationExclusions();
   try {
     setup::TfrmMain frmMain;
-    return application.Run(&frmMain);
+    const int ran = application.Run(&frmMain);
+    return ran != 0 ? ran : frmMain.ExitStatus();
   } catch (const std::exception& e) {
     ui::HandleException(e);
     return 1;

@@ -84,6 +84,7 @@ TEST_F(WizardInstall, ClickedThroughInstallsTheFilesTheSettingsAndTheShortcut) {
   ASSERT_EQ(Page(), pgEinde);
   EXPECT_TRUE(w->btFINISH->IsInFrontOf(*w->btNEXT));
   EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(w->ExitStatus(), 0);
 
   EXPECT_EQ(Tree(Install()),
             "DATA/\nDATA/FOTO/\nDATA/KLANTEN.CSV\nDATA/WINKEL.DAT\nSETUP.INI\nTARVO.EXE\nTARVO.HLP\nVERSION.TXT\n"
@@ -95,6 +96,12 @@ TEST_F(WizardInstall, ClickedThroughInstallsTheFilesTheSettingsAndTheShortcut) {
   ASSERT_TRUE(link.Read());
   EXPECT_EQ(link.ProgramFile(), Install() + "TARVO.EXE");
   EXPECT_EQ(link.Description(), "TArvo");
+  // Nothing is left to cancel: Cancel closes without a question and without calling the
+  // installation a failure.
+  w->btCANCEL->Click();
+  EXPECT_TRUE(shown.empty());
+  EXPECT_FALSE(w->Showing());
+  EXPECT_EQ(w->ExitStatus(), 0);
 }
 
 struct FailureCase {
@@ -124,6 +131,7 @@ TEST_P(ComponentFailure, EndsOnTheAbortPageWithTheStatusLineAndNoArchive) {
   expected.replace(expected.find('@'), 1, base.substr(0, base.find("/x/")));
   EXPECT_EQ(shown[0].Text, expected);
   EXPECT_EQ(Tree(Install()), "");
+  EXPECT_EQ(w->ExitStatus(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wizard, ComponentFailure, ::testing::ValuesIn(kFailures),
@@ -160,6 +168,7 @@ TEST_P(CancelDuringDownload, StopsOnTheAbortPageWithoutAPartialArchive) {
   EXPECT_EQ(shown[0].Text, "De installatie is niet voltooid.\rBent u zeker ?");
   EXPECT_EQ(Tree(Install()), "");
   EXPECT_EQ(TArchiveServer::Get().Requests("/big/tarvo/Files/upgrade.zip"), requestsBefore);
+  EXPECT_EQ(w->ExitStatus(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wizard, CancelDuringDownload, ::testing::Values(false, true),
