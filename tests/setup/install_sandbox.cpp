@@ -1,11 +1,13 @@
 #include "install_sandbox.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace tarvo::setup::testing {
 
@@ -93,7 +95,15 @@ std::string TArchiveServer::Base(const std::string& scenario) const {
 }
 
 int TArchiveServer::Requests(const std::string& text) const {
-  std::istringstream log(ReadFile(FRoot.Text() + "/access.log"));
+  // nginx writes a request's line once the reply has gone out, a moment after the client
+  // has it: read the log once it has stopped growing.
+  std::string now = ReadFile(FRoot.Text() + "/access.log"), before;
+  for (int i = 0; i < 50 && now != before; ++i) {
+    before = std::move(now);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    now = ReadFile(FRoot.Text() + "/access.log");
+  }
+  std::istringstream log(now);
   int count = 0;
   for (std::string line; std::getline(log, line);) count += line.find(text) != std::string::npos;
   return count;
