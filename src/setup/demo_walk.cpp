@@ -1,9 +1,9 @@
 // tarvo-demo-walk SCREENS: the wizard's window without a display, walked through every page
 // in French and then in Dutch, each page saved as SCREENS/<lang>-<page>.png. The steps are
 // the real ones (drives, desktop and download address come from the environment, as for
-// tarvo-setup); the boxes are answered here and printed: Yes to Cancel's question on the
-// done page, which shows the abort page, and OK to any error box. Exit status 0 when both
-// walks reached the done page.
+// tarvo-setup); the boxes are answered here and printed: Yes to any question, OK to any error
+// box. On the done page Cancel just closes the window; a second window, cancelled on its
+// second page, gives the abort page. Exit status 0 when both walks went as they should.
 #include <iostream>
 #include <string>
 
@@ -23,10 +23,11 @@ bool Walk(const std::string& screens, bool french) {
   const std::string lang = french ? "fr" : "nl";
   TfrmMain w;
   w.Show();
-  auto shot = [&](int page) {
+  auto shotOf = [&](TfrmMain& form, int page) {
     const std::string file = screens + "/" + lang + "-" + std::to_string(page) + ".png";
-    if (!w.SaveImage(file)) std::cerr << "cannot write " << file << "\n";
+    if (!form.SaveImage(file)) std::cerr << "cannot write " << file << "\n";
   };
+  auto shot = [&](int page) { shotOf(w, page); };
   auto page = [&] { return w.Notebook1->PageIndex(); };
   // The waiting pages are taken while their step runs, from its progress notifications;
   // page 4 at the last position short of the end.
@@ -48,9 +49,19 @@ bool Walk(const std::string& screens, bool french) {
     shot(page());
   }
   app.OnMessagesProcessed = nullptr;
-  w.btCANCEL->Click();  // on the done page: asks, and Yes shows the abort page
-  shot(page());
-  return page() == pgAbort;
+  w.btCANCEL->Click();  // on the done page: nothing is left to cancel, the window closes
+  if (w.Showing() || w.ExitStatus() != 0) {
+    std::cerr << lang << ": Cancel on the done page did not just close the window\n";
+    return false;
+  }
+  // Cancel before the installation: asked, and Yes ends on the abort page.
+  TfrmMain cancelled;
+  cancelled.Show();
+  (french ? cancelled.rbFRANS : cancelled.rbNEDERLANDS)->SetChecked(true);
+  cancelled.btNEXT->Click();
+  cancelled.btCANCEL->Click();
+  shotOf(cancelled, cancelled.Notebook1->PageIndex());
+  return cancelled.Notebook1->PageIndex() == pgAbort && cancelled.ExitStatus() == 3;
 }
 
 }  // namespace
