@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "http/http_exception.h"
 #include "http/internet_date.h"
 #include "net/net_exception.h"
+#include "net/net_socket_errors.h"
 
 namespace tarvo::http {
 
@@ -18,12 +20,11 @@ namespace {
 // Socket errors of a network that may come back: refused, reset, aborted, timed out, a
 // network or host out of reach for the moment.
 bool TransientSocketError(int code) {
-  switch (code) {
-    case 10050: case 10051: case 10052: case 10053: case 10054: case 10060: case 10061: case 10064: case 10065:
-      return true;
-    default:
-      return false;
-  }
+  for (int transient : {net::Net_WSAENETDOWN, net::Net_WSAENETUNREACH, net::Net_WSAENETRESET, net::Net_WSAECONNABORTED,
+                        net::Net_WSAECONNRESET, net::Net_WSAETIMEDOUT, net::Net_WSAECONNREFUSED, net::Net_WSAEHOSTDOWN,
+                        net::Net_WSAEHOSTUNREACH})
+    if (code == transient) return true;
+  return false;
 }
 
 bool TransientStatus(int code) {
@@ -43,8 +44,9 @@ int RetryAfterMS(const std::string& value) {
   const std::string_view text = Trim(value);
   if (text.empty()) return -1;
   if (text.find_first_not_of("0123456789") == std::string_view::npos) {
-    if (text.size() > 9) return std::numeric_limits<int>::max();
-    return static_cast<int>(std::stol(std::string(text))) * 1000;
+    // Anything past a million seconds is "longer than we wait" all the same.
+    if (text.size() > 6) return std::numeric_limits<int>::max();
+    return std::stoi(std::string(text)) * 1000;
   }
   TNetDateTime when;
   if (!InternetStrToDateTime(text, when)) return -1;
