@@ -48,7 +48,8 @@ public:
 
   // Bytes received twice in the last Get: a body started over after it had begun.
   std::int64_t RefetchedBytes() const noexcept { return FRefetched; }
-  // Bytes of the body already in the stream when the current reply began (0 for a whole one).
+  // Bytes of the body already in the stream when the current reply began: where a 206 that
+  // continues it starts, 0 for a whole one.
   std::int64_t ResumedAt() const noexcept { return FResumedAt; }
   // Tries made by the last Get (1 when the first succeeded).
   int Attempts() const noexcept { return FAttempts; }

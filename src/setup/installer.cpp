@@ -185,7 +185,7 @@ TInstaller::TInstaller()
     FCountingBody = (code == 200 || code == 206) && !FFetchingList;
     if (FCountingBody) {
       // A continued transfer counts what it already had.
-      const std::int64_t had = code == 206 ? FResumable->ResumedAt() : 0;
+      const std::int64_t had = FResumable->ResumedAt();
       FProgress.Total = total > 0 ? had + total : 0;
       FProgress.Done = had;
       FSpeedSamples.clear();
@@ -206,7 +206,7 @@ TInstaller::TInstaller()
   };
   FHTTP->OnWork = [this](net::TNetComponent*, net::TWorkMode mode, std::int64_t done) {
     if (mode != net::wmRead) return;
-    if (FCountingBody && done >= 0) FProgress.Done = (FHTTP->ResponseCode() == 206 ? FResumable->ResumedAt() : 0) + done;
+    if (FCountingBody && done >= 0) FProgress.Done = FResumable->ResumedAt() + done;
     Pulse();
   };
 }

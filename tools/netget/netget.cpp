@@ -514,7 +514,7 @@ int main(int argc, char** argv) {
     TOutput out(options.Output, options.Sha256);
     http::TNetResumableDownload download(client);
     download.Retries = options.Retries;
-    bar.Had = [&download, &client] { return client.ResponseCode() == 206 ? download.ResumedAt() : 0; };
+    bar.Had = [&download] { return download.ResumedAt(); };
     download.OnRetry = [&options](int attempt, int delayMS, const std::string& why) {
       std::cerr << "netget: " << http::DisplayText(why, kShownChars, true) << "; trying again in "
                 << (delayMS + 500) / 1000 << " s (" << attempt << " of " << options.Retries + 1 << " tries made)\n";
